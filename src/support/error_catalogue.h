@@ -1,0 +1,51 @@
+#pragma once
+// Catalogue of error codes: every code the engine, its transports and the device report,
+// with its message in each language the code's family was written for.
+#include <cstddef>
+#include <string>
+
+namespace kestrel {
+
+enum class TErrorLanguages { Bulgarian = 0, English = 1, Russian = 2, Romanian = 3, Poland = 4 };
+
+inline constexpr int kErrorLanguageCount = 5;
+
+// One code of a family and its text per language (index = TErrorLanguages);
+// nullptr where that language's table does not list the code.
+struct TErrorEntry {
+  int code;
+  const char* text[kErrorLanguageCount];
+};
+
+// A range of codes (`first` is the one nearer to zero, both included), the languages it
+// supports (bit n = TErrorLanguages n) and its entries sorted by ascending code.
+struct TErrorFamily {
+  int first;
+  int last;
+  unsigned languages;
+  const TErrorEntry* entries;
+  std::size_t count;
+  const char* domain;
+
+  bool contains(int code) const {
+    return first <= last ? (code >= first && code <= last) : (code <= first && code >= last);
+  }
+  bool supports(TErrorLanguages language) const {
+    return (languages >> static_cast<unsigned>(language)) & 1u;
+  }
+  // The entry of `code`, or nullptr for a gap in the range.
+  const TErrorEntry* find(int code) const;
+};
+
+// The family whose range holds `code`, or nullptr.
+const TErrorFamily* get_ErrorFamily(int code);
+
+// All families, ordered by their ranges.
+std::size_t errorFamilyCount();
+const TErrorFamily& errorFamilyAt(std::size_t index);
+
+// "No error" for 0; the family's text for a covered code in a supported language (empty
+// for a gap inside the range); "General error/Unknown error. [<code>]" otherwise.
+std::string get_ErrorText(int code, TErrorLanguages language);
+
+}  // namespace kestrel
