@@ -13,7 +13,8 @@ bool isSupportedCodePage(unsigned codePage);
 std::string utf8ToCodePage(const std::string& text, unsigned codePage);
 
 // Bytes in `codePage` -> UTF-8. Bytes the code page leaves undefined map to the C1
-// control of the same value, so every byte round-trips.
+// control of the same value, so every byte round-trips. With a code page that has no
+// table here, bytes from 80h on become '?'.
 std::string codePageToUtf8(const std::string& bytes, unsigned codePage);
 
 }  // namespace kestrel

@@ -26,6 +26,9 @@ class TFDMisc : public TComponent {
   std::string convert_WideString_ToAnsiString(const std::string& wStr, unsigned codePage) const;
   std::string convert_String_ToAnsiString(const std::string& sourceString, unsigned codePage) const;
   std::string convert_AnsiString_ToWideString(const std::string& aStr, unsigned codePage) const;
+  // The *_ToPByteArray forms: on entry `targetPBLength` is the capacity of the caller's
+  // array, on return the number of bytes of the converted text. A text that does not fit
+  // (or a null array for a non-empty text) copies nothing and gives false.
   bool convert_String_ToPByteArray(const std::string& sourceString, uint8_t* targetPByteArray,
                                    uint32_t& targetPBLength, unsigned codePage) const;
   bool convert_WideString_ToPByteArray(const std::string& sourceString, uint8_t* targetPByteArray,
