@@ -87,6 +87,9 @@ class TSniffer {
   bool loadFromFile();
   bool saveToFile();
   void logThis(const std::string& targetText, bool withDateTime);
+  // As logThis with date and time, stamped as snifferTimeStamp() writes them (the rows
+  // the engine logs per packet carry milliseconds).
+  void logRow(const std::string& targetText);
   void calculate_Headers(TDataDirection dataDirection);
   void calculate_FullRows(TDataDirection dataDirection);
   void setColorsFromMyColors();

@@ -148,4 +148,18 @@ class TLowLevel {
   TStatusBytes fStatusBytes;
 };
 
+// File helpers shared by the status description file and the trace's files.
+
+// Text without the blanks and control characters at both ends.
+std::string trimBlanks(const std::string& text);
+// A working folder from a user value: the trimmed value with a trailing "/" when that
+// folder exists or can be created, else empty. A blank value gives empty: the current
+// directory is never used implicitly.
+std::string prepareWorkFolder(const std::string& folder);
+// A value for one INI line: CR and LF become blanks, so a value cannot start a new key.
+std::string iniLineValue(std::string value);
+// Writes `content` to a temporary file beside `path` and renames it over `path`, so a
+// failed write leaves the previous file intact.
+bool replaceFileContent(const std::string& path, const std::string& content);
+
 }  // namespace kestrel
