@@ -1,6 +1,7 @@
 #pragma once
 // What the engine needs of a transport: open, close, clear, write, read one byte,
 // the per-byte time limit and the trace. The serial and TCP/IP transports derive from it.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -39,6 +40,8 @@ class TFDConnector {
   // One byte for the engine; bytesCount receives 0 or 1. Waits at most the transport's
   // own read timeout.
   virtual bool readByte(uint8_t& b, uint32_t& bytesCount) = 0;
+  // The same read returning the byte (0 when none came).
+  uint8_t readByte();
 
   bool exitByTime = true;
   uint32_t exitByTimeValue;
@@ -60,6 +63,38 @@ class TFDConnector {
   // Runs the diagnostic read when the description asks for it after opening.
   bool wantsDiagnosticRead() const;
   bool runDiagnosticRead() const;
+  // Shows a modal message through the engine's messageBox (nothing without an owner).
+  void showMessage(const std::string& text) const;
+  // -33017 (no error container; message box) or -33016 (no helper component; code set,
+  // message box when `showMessages`), else 0.
+  int missingComponent(bool showMessages) const;
+  // Ends an operation with `code`: a trace line naming `where` (none for ""), then the
+  // raise of RaiseMode.
+  int failWith(int code, const std::string& where) const;
+  // Ends a read that got `got` of `wanted` bytes: 0 and the trace when all came, else
+  // -10 (raised with RaiseMode). Returns `got`.
+  uint32_t finishRead(const uint8_t* buffer, uint32_t got, uint32_t wanted) const;
+  // Appends "XX " per byte to the trace's hex value of `direction` while it is Active.
+  void traceHex(const uint8_t* bytes, uint32_t count, TDataDirection direction) const;
+
+  // Both transports read everything that is waiting with one system call into this
+  // buffer and hand it out byte by byte.
+  static constexpr uint32_t kInputSize = 4096;
+  bool hasInput() const { return fInPos < fInLen; }
+  void dropInput() { fInPos = fInLen = 0; }
+  // Copies up to `count` buffered bytes to `target`; returns how many.
+  uint32_t takeInput(uint8_t* target, uint32_t count);
+  // The next buffered byte for readByte: traced, and the last code back to 0.
+  bool deliverBuffered(uint8_t& b, uint32_t& bytesCount);
+  // Monotonic milliseconds.
+  static int64_t nowMs();
+  // A deadline `timeoutMs` from now; -1 (no limit) for UINT32_MAX.
+  static int64_t deadlineIn(uint64_t timeoutMs);
+  // poll() for `events` until `deadline` (-1: no limit). Returns revents, 0 when the time
+  // ran out, -1 on a poll error.
+  static int waitFor(int fd, short events, int64_t deadline);
+  std::array<uint8_t, kInputSize> fInput{};
+  uint32_t fInPos = 0, fInLen = 0;
 
   TFiscalDevice* fOwner;
   std::unique_ptr<TSniffer> fSniffer;

@@ -1,0 +1,426 @@
+#include "engine/rs232_connector.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+#include "support/err_container.h"
+
+namespace kestrel {
+
+namespace {
+
+struct SpeedEntry {
+  int32_t rate;
+  speed_t code;
+};
+
+constexpr SpeedEntry kSpeeds[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},       {200, B200},
+    {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200}, {230400, B230400},
+    {460800, B460800}, {500000, B500000}, {576000, B576000}, {921600, B921600},
+};
+
+bool speedCode(int32_t rate, speed_t& code) {
+  for (const SpeedEntry& e : kSpeeds)
+    if (e.rate == rate) {
+      code = e.code;
+      return true;
+    }
+  return false;
+}
+
+// The group that may open `path`, when its mode gives the group read and write access.
+std::string accessGroup(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || (st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) return {};
+  if (const group* g = ::getgrgid(st.st_gid)) return g->gr_name;
+  return std::to_string(st.st_gid);
+}
+
+std::string openFailureText(const std::string& path, int err) {
+  switch (err) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      return path + ": the port does not exist";
+    case EACCES:
+    case EPERM: {
+      const std::string grp = accessGroup(path);
+      if (grp.empty()) return path + ": permission denied";
+      return path + ": permission denied; members of the group '" + grp +
+             "' may use the port (add the user to that group and log in again)";
+    }
+    case EBUSY:
+      return path + ": the port is busy (another program has it open)";
+    default:
+      return path + ": " + std::strerror(err);
+  }
+}
+
+// A modem-line request on a device without modem lines (a pseudo-terminal).
+bool noModemLines(int err) { return err == ENOTTY || err == EINVAL; }
+
+}  // namespace
+
+TRS232Connector::TRS232Connector(TFiscalDevice* owner) : TFDConnector(owner, 1000) {}
+
+TRS232Connector::~TRS232Connector() { closeHandle(); }
+
+std::string TRS232Connector::devicePath() const {
+  if (!portName.empty()) return portName;
+  return "/dev/ttyS" + std::to_string(static_cast<int64_t>(port) - 1);
+}
+
+int TRS232Connector::failOpen(const std::string& cause) {
+  fLastOpenError = cause;
+  setCode(codes::NOT_OPEN);
+  fSniffer->logThis("TRS232Connector.openConnection: " + cause, true);
+  raiseIfNeeded();
+  return codes::NOT_OPEN;
+}
+
+std::string TRS232Connector::settingsProblem() const {
+  if (!setDCBInOpenMethod) return {};
+  speed_t code;
+  if (!speedCode(baudRate, code))
+    return "line speed " + std::to_string(baudRate) + " bit/s is not supported (standard rates up to 921600)";
+  if (byteSize < 5 || byteSize > 8) return std::to_string(byteSize) + " data bits are not supported (5 to 8)";
+  if (parity > 4) return "parity code " + std::to_string(parity) + " is not supported (0 to 4)";
+  if (stopBits > 2) return "stop-bit code " + std::to_string(stopBits) + " is not supported (0 to 2)";
+  return {};
+}
+
+int TRS232Connector::openConnection() {
+  if (const int missing = missingComponent(true)) return missing;
+  if (Active()) {
+    setCode(0);
+    return 0;
+  }
+  setCode(codes::NOT_OPEN);
+  const std::string path = devicePath();
+  try {
+    if (const std::string problem = settingsProblem(); !problem.empty()) return failOpen(path + ": " + problem);
+
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return failOpen(openFailureText(path, errno));
+    // Two programs talking to one device garble each other's frames: the flock covers
+    // every user (root included), TIOCEXCL also programs that do not use flock.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int err = errno;
+      ::close(fd);
+      return failOpen(err == EWOULDBLOCK ? openFailureText(path, EBUSY) : openFailureText(path, err));
+    }
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+      const int err = errno;
+      ::close(fd);
+      return failOpen(path + ": not a serial port (" + std::strerror(err) + ")");
+    }
+    fHandle = fd;
+    dropInput();
+
+    if (setDCBInOpenMethod) writeSettings();
+    fApplied = commTimeouts;
+    if (setDTRToFalseInOpenComPort && !driveLine(TIOCM_DTR, false, fDTRState))
+      return failOpen(path + ": DTR cannot be lowered (" + std::strerror(errno) + ")");
+    if (setRTSToFalseInOpenComPort && !driveLine(TIOCM_RTS, false, fRTSState))
+      return failOpen(path + ": RTS cannot be lowered (" + std::strerror(errno) + ")");
+
+    if (wantsDiagnosticRead()) {
+      // The port stays open: the user may retry the command without reopening.
+      if (!runDiagnosticRead()) return failOpen(path + ": the device does not answer the diagnostic command");
+    }
+    setCode(0);
+    fLastOpenError.clear();
+  } catch (const EConnectorError&) {
+    throw;
+  } catch (const std::exception& e) {
+    return failOpen(path + ": " + e.what());
+  }
+  return 0;
+}
+
+void TRS232Connector::writeSettings() {
+  termios tio{};
+  if (::tcgetattr(fHandle, &tio) != 0) {
+    logSettingsFailure(errno);
+    return;
+  }
+  speed_t speed = B115200;
+  speedCode(baudRate, speed);
+  // Binary, no parity checking, no flow control of any kind, no line editing.
+  tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                                        IXANY | INPCK | IMAXBEL);
+  tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  tio.c_cflag |= CLOCAL | CREAD;
+  static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+  tio.c_cflag |= kSizes[byteSize - 5];
+  switch (parity) {
+    case 1:
+      tio.c_cflag |= PARENB | PARODD;
+      break;
+    case 2:
+      tio.c_cflag |= PARENB;
+      break;
+    case 3:
+      tio.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;  // mark
+    case 4:
+      tio.c_cflag |= PARENB | CMSPAR;
+      break;  // space
+    default:
+      break;
+  }
+  // A terminal knows one or two stop bits; one and a half becomes two.
+  if (stopBits != 0) tio.c_cflag |= CSTOPB;
+  tio.c_cc[VSTART] = 0x11;
+  tio.c_cc[VSTOP] = 0x13;
+  // Reads are bounded by poll, never by the line discipline.
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0 || ::tcsetattr(fHandle, TCSANOW, &tio) != 0) {
+    logSettingsFailure(errno);
+    return;
+  }
+  // The settings leave DTR and RTS under no control, which lowers both lines.
+  driveLine(TIOCM_DTR, false, fDTRState);
+  driveLine(TIOCM_RTS, false, fRTSState);
+}
+
+void TRS232Connector::logSettingsFailure(int err) {
+  // The same record a port-settings write on the original platform would report.
+  auto ch = [](uint8_t c) { return c ? std::string(1, static_cast<char>(c)) : std::string(); };
+  const std::string lines[] = {
+      "SetCommState[GetLastError] = " + std::to_string(err),
+      "TBaseCommPort.Open : error setting DCB.",
+      "DCB.DCBlength = 28",
+      "DCB.BaudRate = " + std::to_string(baudRate),
+      "DCB.Flags = 129",  // binary mode and continue-after-XOFF
+      "DCB.wReserved = 0",
+      "DCB.XonLim = 2048",
+      "DCB.XoffLim = 2048",
+      "DCB.ByteSize = " + std::to_string(byteSize),
+      "DCB.Parity = " + std::to_string(parity),
+      "DCB.StopBits = " + std::to_string(stopBits),
+      "DCB.XonChar = " + ch(0x11),
+      "DCB.XoffChar = " + ch(0x13),
+      "DCB.ErrorChar = ",
+      "DCB.EofChar = ",
+      "DCB.EvtChar = ",
+      "DCB.wReserved1 = 0",
+  };
+  for (const std::string& line : lines) fSniffer->logThis(line, true);
+}
+
+bool TRS232Connector::driveLine(int bit, bool level, bool& state) {
+  int bits = bit;
+  if (::ioctl(fHandle, level ? TIOCMBIS : TIOCMBIC, &bits) != 0 && !noModemLines(errno)) return false;
+  state = level;
+  return true;
+}
+
+int TRS232Connector::setLineState(int bit, bool level, bool& state, const char* where) {
+  if (missingComponent(true)) return codes::NO_TRANSPORT;
+  if (!Active()) return failWith(codes::NOT_OPEN, where);
+  if (!driveLine(bit, level, state)) return failWith(codes::NOT_OPEN, std::string(where) + ": " + std::strerror(errno));
+  setCode(0);
+  return 0;
+}
+
+int TRS232Connector::set_DTRState(bool newStateValue) {
+  return setLineState(TIOCM_DTR, newStateValue, fDTRState, "TRS232Connector.set_DTRState");
+}
+
+int TRS232Connector::set_RTSState(bool newStateValue) {
+  return setLineState(TIOCM_RTS, newStateValue, fRTSState, "TRS232Connector.set_RTSState");
+}
+
+void TRS232Connector::init_TimeoutValues(uint32_t new_ReadIntervalTimeout, uint32_t new_ReadTotalTimeoutMultiplier,
+                                         uint32_t new_ReadTotalTimeoutConstant,
+                                         uint32_t new_WriteTotalTimeoutMultiplier,
+                                         uint32_t new_WriteTotalTimeoutConstant) {
+  commTimeouts = {new_ReadIntervalTimeout, new_ReadTotalTimeoutMultiplier, new_ReadTotalTimeoutConstant,
+                  new_WriteTotalTimeoutMultiplier, new_WriteTotalTimeoutConstant};
+}
+
+int TRS232Connector::set_TimeoutValues(uint32_t new_ReadIntervalTimeout, uint32_t new_ReadTotalTimeoutMultiplier,
+                                       uint32_t new_ReadTotalTimeoutConstant, uint32_t new_WriteTotalTimeoutMultiplier,
+                                       uint32_t new_WriteTotalTimeoutConstant) {
+  if (missingComponent(true)) return codes::NO_TRANSPORT;
+  if (!Active()) return failWith(codes::NOT_OPEN, "TRS232Connector.set_TimeoutValues");
+  init_TimeoutValues(new_ReadIntervalTimeout, new_ReadTotalTimeoutMultiplier, new_ReadTotalTimeoutConstant,
+                     new_WriteTotalTimeoutMultiplier, new_WriteTotalTimeoutConstant);
+  fApplied = commTimeouts;
+  setCode(0);
+  return 0;
+}
+
+bool TRS232Connector::closeHandle() {
+  if (fHandle < 0) return true;
+  ::ioctl(fHandle, TIOCNXCL);  // the flag would outlive us while the peer keeps the tty open
+  const int rc = ::close(fHandle);
+  const int err = errno;
+  fHandle = -1;
+  dropInput();
+  return rc == 0 || err == EINTR;  // Linux releases the descriptor even then
+}
+
+int TRS232Connector::closeConnection() {
+  if (!Active()) {
+    setCode(0);
+    return -1;
+  }
+  if (!closeHandle()) {
+    failWith(codes::CLOSE_FAILED, std::string("TRS232Connector.closeConnection: ") + std::strerror(errno));
+    return -1;
+  }
+  setCode(0);
+  return 0;
+}
+
+int TRS232Connector::clearIOBuffers() {
+  if (const int missing = missingComponent(true)) return missing;
+  if (!Active()) return failWith(codes::NOT_OPEN, "TRS232Connector.clearIOBuffers");
+  dropInput();
+  if (::tcflush(fHandle, TCIOFLUSH) != 0)
+    return failWith(codes::IO, std::string("TRS232Connector.clearIOBuffers: ") + std::strerror(errno));
+  setCode(0);
+  return 0;
+}
+
+uint64_t TRS232Connector::readLimit(uint32_t count) const {
+  const uint64_t total =
+      static_cast<uint64_t>(fApplied.ReadTotalTimeoutMultiplier) * count + fApplied.ReadTotalTimeoutConstant;
+  if (total != 0) return total;
+  // Without total limits: MAXDWORD interval returns at once, any other waits for data.
+  return fApplied.ReadIntervalTimeout == UINT32_MAX ? 0 : UINT32_MAX;
+}
+
+bool TRS232Connector::fillInput(int64_t deadline) {
+  for (;;) {
+    const ssize_t n = ::read(fHandle, fInput.data(), kInputSize);
+    if (n > 0) {
+      fInPos = 0;
+      fInLen = static_cast<uint32_t>(n);
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    const bool silent = n < 0 && errno == EAGAIN;
+    const int ev = silent ? waitFor(fHandle, POLLIN, deadline) : 0;
+    if (ev > 0 && (ev & POLLIN)) continue;
+    if (ev == 0 && silent) return false;
+    // Hung up (the other end of a pseudo-terminal closed, a USB adapter pulled out) or
+    // failed: the line counts as silent for the rest of the time, so the engine's byte
+    // loop waits as it would on a quiet line instead of spinning.
+    if (deadline < 0) return false;
+    const int64_t left = deadline - nowMs();
+    if (left > 0) std::this_thread::sleep_for(std::chrono::milliseconds(left));
+    return false;
+  }
+}
+
+bool TRS232Connector::readByte(uint8_t& b, uint32_t& bytesCount) {
+  bytesCount = 0;
+  if (missingComponent(true)) return false;
+  if (hasInput()) return deliverBuffered(b, bytesCount);
+  if (!Active()) {
+    failWith(codes::IO, "TRS232Connector.readByte");
+    return false;
+  }
+  if (!fillInput(deadlineIn(readLimit(1)))) {
+    failWith(codes::IO, "");
+    return false;
+  }
+  return deliverBuffered(b, bytesCount);
+}
+
+uint32_t TRS232Connector::readBuffer(uint8_t* buffer, uint32_t buffLength) {
+  if (missingComponent(true)) return 0;
+  if (!Active()) {
+    failWith(codes::IO, "TRS232Connector.readBuffer");
+    return 0;
+  }
+  const int64_t deadline = deadlineIn(readLimit(buffLength));
+  const uint32_t interval = fApplied.ReadIntervalTimeout;
+  uint32_t got = takeInput(buffer, buffLength);
+  while (got < buffLength) {
+    int64_t until = deadline;
+    if (got > 0 && interval != 0) {
+      const int64_t gapEnd = interval == UINT32_MAX ? nowMs() : nowMs() + interval;
+      if (until < 0 || gapEnd < until) until = gapEnd;
+    }
+    if (!fillInput(until)) break;
+    got += takeInput(buffer + got, buffLength - got);
+  }
+  return finishRead(buffer, got, buffLength);
+}
+
+uint32_t TRS232Connector::writeBuffer(const uint8_t* buffer, uint32_t buffLength) {
+  if (missingComponent(true)) return 0;
+  if (!Active()) {
+    failWith(codes::IO, "TRS232Connector.writeBuffer");
+    return 0;
+  }
+  const uint64_t limit =
+      static_cast<uint64_t>(fApplied.WriteTotalTimeoutMultiplier) * buffLength + fApplied.WriteTotalTimeoutConstant;
+  const int64_t deadline = deadlineIn(limit == 0 ? UINT32_MAX : limit);
+  uint32_t written = 0;
+  int err = 0;
+  while (written < buffLength) {
+    const ssize_t n = ::write(fHandle, buffer + written, buffLength - written);
+    if (n > 0) {
+      written += static_cast<uint32_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) {
+      err = errno;
+      break;
+    }
+    const int ev = waitFor(fHandle, POLLOUT, deadline);
+    if (ev <= 0 || !(ev & POLLOUT)) {
+      err = ev == 0 ? ETIMEDOUT : EIO;
+      break;
+    }
+  }
+  if (written < buffLength) {
+    failWith(codes::IO, "TRS232Connector.writeBuffer: " + std::to_string(written) + " of " +
+                            std::to_string(buffLength) + " bytes written (" + std::strerror(err) + ")");
+    return written;
+  }
+  setCode(0);
+  traceHex(buffer, written, toDevice);
+  ::tcdrain(fHandle);
+  return written;
+}
+
+bool TRS232Connector::writeByte(uint8_t byteValue) { return writeBuffer(&byteValue, 1) == 1; }
+
+void TRS232Connector::assign(const TRS232Connector& source) {
+  baudRate = source.baudRate;
+  port = source.port;
+  portName = source.portName;
+  byteSize = source.byteSize;
+  parity = source.parity;
+  stopBits = source.stopBits;
+  exitByTime = source.exitByTime;
+  exitByTimeValue = source.exitByTimeValue;
+  fSniffer->assign(*source.fSniffer);
+}
+
+}  // namespace kestrel

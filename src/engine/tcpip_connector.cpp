@@ -1,0 +1,337 @@
+#include "engine/tcpip_connector.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "support/err_container.h"
+
+namespace kestrel {
+
+namespace {
+// One stalled send may wait this long for the peer to take data.
+constexpr uint32_t kWriteStallMs = 10000;
+// clearIOBuffers drops at most this much from the socket, so a peer that never stops
+// sending cannot hold the caller.
+constexpr uint32_t kMaxDiscard = 1u << 20;
+}  // namespace
+
+TTCPIPConnector::TTCPIPConnector(TFiscalDevice* owner) : TFDConnector(owner, 3000) {}
+
+TTCPIPConnector::~TTCPIPConnector() {
+  if (socketOpen()) discardInput();
+  closeSocket();
+}
+
+void TTCPIPConnector::set_Address(const std::string& value) {
+  if (!Active()) fAddress = value;
+}
+
+void TTCPIPConnector::set_port(uint16_t value) {
+  if (!Active()) fPort = value;
+}
+
+bool TTCPIPConnector::componentsPresent() const { return errContainer() && misc(); }
+
+bool TTCPIPConnector::Active() const {
+  if (!socketOpen()) return false;
+  if (hasInput()) return true;
+  pollfd p{fSocket, static_cast<short>(POLLIN | POLLRDHUP), 0};
+  if (::poll(&p, 1, 0) < 0) return false;
+  if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
+  if (p.revents & POLLRDHUP) {
+    // The peer has finished sending; the connection is up while its last bytes wait.
+    uint8_t b;
+    return ::recv(fSocket, &b, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+  }
+  return true;
+}
+
+void TTCPIPConnector::closeSocket() {
+  if (fSocket >= 0) ::close(fSocket);
+  fSocket = -1;
+  dropInput();
+}
+
+bool TTCPIPConnector::connectSocket(std::string& cause) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* list = nullptr;
+  const std::string service = std::to_string(fPort);
+  if (const int rc = ::getaddrinfo(fAddress.c_str(), service.c_str(), &hints, &list); rc != 0) {
+    cause = std::string("the address cannot be resolved (") + ::gai_strerror(rc) + ")";
+    return false;
+  }
+  const int64_t deadline = deadlineIn(connectTimeoutMs);
+  cause = "no address to connect to";
+  for (addrinfo* ai = list; ai; ai = ai->ai_next) {
+    const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
+    if (fd < 0) {
+      cause = std::strerror(errno);
+      continue;
+    }
+    int err = 0;
+    if (::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
+      err = errno;
+      if (err == EINPROGRESS) {
+        const int ev = waitFor(fd, POLLOUT, deadline);
+        socklen_t len = sizeof err;
+        if (ev == 0) {
+          err = ETIMEDOUT;
+          cause = "no answer within " + std::to_string(connectTimeoutMs) + " ms";
+        } else if (ev < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) {
+          err = errno ? errno : EIO;
+        }
+      }
+    }
+    if (err == 0) {
+      int one = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      fSocket = fd;
+      dropInput();
+      ::freeaddrinfo(list);
+      return true;
+    }
+    if (err != ETIMEDOUT) cause = std::strerror(err);
+    ::close(fd);
+    if (deadline >= 0 && nowMs() >= deadline) break;
+  }
+  ::freeaddrinfo(list);
+  return false;
+}
+
+int TTCPIPConnector::openConnection() {
+  if (!componentsPresent()) {
+    setCode(codes::GENERAL);
+    return codes::GENERAL;
+  }
+  setCode(codes::TCP_CONNECT);
+  try {
+    int result = 0;
+    if (!Active()) {
+      closeSocket();  // a connection the peer dropped
+      std::string cause;
+      if (connectSocket(cause)) {
+        result = Active() ? 0 : codes::GENERAL;
+        if (result != 0) fLastOpenError = fAddress + ":" + std::to_string(fPort) + ": the device closed the connection";
+      } else {
+        result = codes::TCP_CONNECT;
+        fLastOpenError = fAddress + ":" + std::to_string(fPort) + ": " + cause;
+        fSniffer->logThis("TTCPIPConnector.openConnection: " + fLastOpenError, true);
+      }
+    }
+    setCode(result);
+    if (result == 0) {
+      fLastOpenError.clear();
+      if (wantsDiagnosticRead()) {
+        // The device needs a moment after accepting before it takes commands.
+        std::this_thread::sleep_for(std::chrono::milliseconds(DIAGNOSTIC_PAUSE_MS));
+        if (runDiagnosticRead()) {
+          setCode(0);
+        } else {
+          setCode(codes::NOT_OPEN);
+          fLastOpenError =
+              fAddress + ":" + std::to_string(fPort) + ": the device does not answer the diagnostic command";
+        }
+      } else {
+        setCode(0);
+      }
+    }
+  } catch (const std::exception& e) {
+    setCode(codes::TCP_CONNECT);
+    fLastOpenError = fAddress + ":" + std::to_string(fPort) + ": " + e.what();
+    fSniffer->logThis(std::string("TTCPIPConnector.openConnection: ") + e.what(), true);
+  }
+  raiseIfNeeded();
+  return lastCode();
+}
+
+int TTCPIPConnector::closeConnection() {
+  const bool wasActive = Active();
+  if (!socketOpen() || !wasActive) {
+    closeSocket();
+    setCode(0);
+    return -1;
+  }
+  ::shutdown(fSocket, SHUT_RDWR);
+  const int rc = ::close(fSocket);
+  const int err = errno;
+  fSocket = -1;
+  dropInput();
+  if (rc != 0 && err != EINTR) {
+    failWith(codes::TCP_DISCONNECT, std::string("TTCPIPConnector.closeConnection: ") + std::strerror(err));
+    return 0;
+  }
+  setCode(0);
+  return 0;
+}
+
+void TTCPIPConnector::discardInput() {
+  dropInput();
+  uint32_t dropped = 0;
+  while (socketOpen() && dropped < kMaxDiscard) {
+    const ssize_t n = ::recv(fSocket, fInput.data(), kInputSize, MSG_DONTWAIT);
+    if (n > 0) {
+      dropped += static_cast<uint32_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) closeSocket();  // dropped by the peer
+    break;
+  }
+  dropInput();
+}
+
+int TTCPIPConnector::clearIOBuffers() {
+  if (!componentsPresent()) {
+    setCode(codes::GENERAL);
+    return codes::GENERAL;
+  }
+  try {
+    discardInput();
+    setCode(0);
+  } catch (const std::exception& e) {
+    setCode(codes::IO);
+    traceLastMessage(std::string("TTCPIPConnector.clearIOBuffers: ") + e.what());
+  }
+  raiseIfNeeded();
+  return lastCode();
+}
+
+bool TTCPIPConnector::sendAll(const uint8_t* buffer, uint32_t length, std::string& cause) {
+  uint32_t sent = 0;
+  while (sent < length) {
+    const ssize_t n = ::send(fSocket, buffer + sent, length - sent, MSG_NOSIGNAL);
+    if (n > 0) {
+      sent += static_cast<uint32_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      const int ev = waitFor(fSocket, POLLOUT, deadlineIn(kWriteStallMs));
+      if (ev > 0 && (ev & POLLOUT)) continue;
+      cause = ev == 0 ? "the device takes no data" : "the connection broke";
+      return false;
+    }
+    cause = std::strerror(errno);
+    closeSocket();  // EPIPE, ECONNRESET: the peer is gone
+    return false;
+  }
+  return true;
+}
+
+void TTCPIPConnector::writeWithoutConnection(const char* where) {
+  const std::string text = std::string(where) + ": not connected";
+  fSniffer->logThis(text, true);
+  if (errContainer()->RaiseMode) throw EConnectorError(text, codes::GENERAL);
+}
+
+uint32_t TTCPIPConnector::writeBuffer(const uint8_t* buffer, uint32_t buffLength) {
+  if (!componentsPresent()) return 0;
+  if (!Active()) {
+    writeWithoutConnection("TTCPIPConnector.writeBuffer");
+    return 0;
+  }
+  std::string cause;
+  if (!sendAll(buffer, buffLength, cause)) {
+    // No code of its own: the engine's read that follows runs into its time limit.
+    fSniffer->logThis("TTCPIPConnector.writeBuffer: " + cause, true);
+    return 0;
+  }
+  setCode(0);
+  traceHex(buffer, buffLength, toDevice);
+  return buffLength;
+}
+
+bool TTCPIPConnector::writeByte(uint8_t byteValue) {
+  if (!componentsPresent()) return false;
+  if (!Active()) {
+    writeWithoutConnection("TTCPIPConnector.writeByte");
+    return false;
+  }
+  std::string cause;
+  if (!sendAll(&byteValue, 1, cause)) {
+    failWith(codes::IO, "TTCPIPConnector.writeByte: " + cause);
+    return false;
+  }
+  setCode(0);
+  traceHex(&byteValue, 1, toDevice);
+  return true;
+}
+
+bool TTCPIPConnector::fillInput(uint32_t timeoutMs) {
+  const int64_t deadline = deadlineIn(timeoutMs);
+  while (socketOpen()) {
+    const ssize_t n = ::recv(fSocket, fInput.data(), kInputSize, MSG_DONTWAIT);
+    if (n > 0) {
+      fInPos = 0;
+      fInLen = static_cast<uint32_t>(n);
+      return true;
+    }
+    if (n == 0) {
+      closeSocket();  // the peer closed the connection
+      return false;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) {
+      closeSocket();
+      return false;
+    }
+    const int ev = waitFor(fSocket, POLLIN, deadline);
+    if (ev == 0) return false;
+    if (ev < 0) {
+      closeSocket();
+      return false;
+    }
+  }
+  return false;
+}
+
+bool TTCPIPConnector::readByte(uint8_t& b, uint32_t& bytesCount) {
+  bytesCount = 0;
+  if (!componentsPresent()) return false;
+  if (hasInput()) return deliverBuffered(b, bytesCount);
+  if (!socketOpen()) {
+    failWith(codes::GENERAL, "TTCPIPConnector.readByte");
+    return false;
+  }
+  if (!fillInput(READ_TIMEOUT_MS)) {
+    failWith(codes::IO, "");
+    return false;
+  }
+  return deliverBuffered(b, bytesCount);
+}
+
+uint32_t TTCPIPConnector::readBuffer(uint8_t* buffer, uint32_t buffLength) {
+  if (!componentsPresent()) return 0;
+  if (!socketOpen() && !hasInput()) {
+    failWith(codes::GENERAL, "TTCPIPConnector.readBuffer");
+    return 0;
+  }
+  uint32_t got = takeInput(buffer, buffLength);
+  while (got < buffLength && fillInput(READ_TIMEOUT_MS)) got += takeInput(buffer + got, buffLength - got);
+  return finishRead(buffer, got, buffLength);
+}
+
+bool TTCPIPConnector::check_Readable() {
+  if (!componentsPresent()) return false;
+  return hasInput() || fillInput(READ_TIMEOUT_MS);
+}
+
+void TTCPIPConnector::assign(const TTCPIPConnector& source) {
+  set_Address(source.fAddress);
+  set_port(source.fPort);
+  exitByTime = source.exitByTime;
+  exitByTimeValue = source.exitByTimeValue;
+}
+
+}  // namespace kestrel
