@@ -31,7 +31,8 @@ struct TErrorFamily {
     return first <= last ? (code >= first && code <= last) : (code <= first && code >= last);
   }
   bool supports(TErrorLanguages language) const {
-    return (languages >> static_cast<unsigned>(language)) & 1u;
+    const auto index = static_cast<unsigned>(language);
+    return index < kErrorLanguageCount && ((languages >> index) & 1u);
   }
   // The entry of `code`, or nullptr for a gap in the range.
   const TErrorEntry* find(int code) const;
