@@ -1,14 +1,14 @@
 #include "engine/sniffer.h"
 
-// Text stays UTF-8; the wide-character converter is not needed.
+// Text stays UTF-8, so no wide-character converter; Debian ships the template bodies
+// behind SI_IMPLEMENTATION.
 #define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
 #include <array>
 #include <cctype>
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "engine/status_bytes.h"
+#include "support/date_time.h"
 
 namespace kestrel {
 
@@ -33,18 +34,14 @@ constexpr const char* kSection = "HeaderSettings";
 
 // "dd.mm.yyyy hh:mm:ss", with ":zzz" (milliseconds) appended when asked.
 std::string formatNow(bool withMillis) {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t t = std::chrono::system_clock::to_time_t(now);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char buf[40];
-  int n = std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d:%02d", tm.tm_mday, tm.tm_mon + 1,
-                        tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  const LocalDateTime now = LocalDateTime::now();
+  std::string text = dateTimeText(now);
   if (withMillis) {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::snprintf(buf + n, sizeof buf - n, ":%03d", static_cast<int>(ms));
+    char ms[8];
+    std::snprintf(ms, sizeof ms, ":%03d", now.millisecond);
+    text += ms;
   }
-  return buf;
+  return text;
 }
 
 bool isFolder(const std::string& folder) {

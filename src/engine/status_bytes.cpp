@@ -1,14 +1,15 @@
 #include "engine/status_bytes.h"
 
-// Text stays UTF-8; the wide-character converter is not needed.
+// Text stays UTF-8, so no wide-character converter; Debian ships the template bodies
+// behind SI_IMPLEMENTATION.
 #define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
-#include <unistd.h>
+
+#include "support/files.h"
 
 namespace kestrel {
 
@@ -41,30 +42,12 @@ std::string iniLineValue(std::string value) {
 }
 
 bool replaceFileContent(const std::string& path, const std::string& content) {
-  const fs::path target(path);
-  if (target.filename().empty()) return false;
-  // Same folder as the target, so the rename stays on one file system.
-  const fs::path temp =
-      target.parent_path() / ("." + target.filename().string() + "." + std::to_string(::getpid()) + ".tmp");
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ec;
-      fs::remove(temp, ec);
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, target, ec);
-  if (ec) {
-    fs::remove(temp, ec);
+  try {
+    writeFileAtomically(path, content);
+    return true;
+  } catch (const std::exception&) {
     return false;
   }
-  return true;
 }
 
 // ---------------------------------------------------------------- TFPStatuses

@@ -158,8 +158,8 @@ std::string trimBlanks(const std::string& text);
 std::string prepareWorkFolder(const std::string& folder);
 // A value for one INI line: CR and LF become blanks, so a value cannot start a new key.
 std::string iniLineValue(std::string value);
-// Writes `content` to a temporary file beside `path` and renames it over `path`, so a
-// failed write leaves the previous file intact.
+// Writes the whole file through a temporary file (a failed write leaves the previous
+// file intact); false on failure.
 bool replaceFileContent(const std::string& path, const std::string& content);
 
 }  // namespace kestrel
