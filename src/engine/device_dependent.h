@@ -12,6 +12,13 @@ namespace kestrel {
 
 class TFiscalDevice;
 
+// A part of the description that a higher layer defines (the command descriptors and the
+// property-code relations); the description owns it and destroys it with itself.
+class TDDPart {
+ public:
+  virtual ~TDDPart() = default;
+};
+
 struct TTransportSupport {
   bool RS232 = true;
   bool TCPIP = false;
@@ -74,6 +81,11 @@ class TDeviceDependent {
   static constexpr int VersionI = 1;
 
   TFiscalDevice* engine() const { return fEngine; }
+
+  // Owned slots for the command descriptor collection (`cmds`) and the property-code
+  // relations (`pcrs`); the catalogue layer fills them on first use.
+  std::unique_ptr<TDDPart> cmdsPart;
+  std::unique_ptr<TDDPart> pcrsPart;
 
  private:
   TFiscalDevice* fEngine;

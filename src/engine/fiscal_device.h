@@ -96,6 +96,9 @@ class TFiscalDevice : public TComponent {
   // Shows a modal message; the window and the CLI replace it. Default: stderr.
   std::function<void(const std::string&)> messageBox;
 
+  // Owned slot for the OPOS property lists, defined by the catalogue layer.
+  std::unique_ptr<TDDPart> OPOSPart;
+
   // The engine lock (re-entrant), also taken by raw pass-through operations.
   std::recursive_mutex& lock() { return fLock; }
 
@@ -105,11 +108,11 @@ class TFiscalDevice : public TComponent {
  private:
   friend class TI90;
   bool exchange(uint16_t command, const std::string& inputText, std::string& outputText);
-  bool commandLoop(uint16_t command);
-  void buildRequest(uint16_t command);
-  bool readAnswer(uint16_t command);
-  bool readOneByte(uint8_t& b);
-  void onByteReadFailed();
+  bool commandLoop(uint16_t command, const std::string& data);
+  void buildRequest(uint16_t command, const std::string& data, TSniffer* trace, bool active);
+  bool readAnswer(uint16_t command, TFDConnector* conn, TSniffer* trace, bool active);
+  bool readOneByte(uint8_t& b, TFDConnector* conn, TSniffer* trace, bool active);
+  void onByteReadFailed(TFDConnector* conn);
   void traceSentRows(TSniffer* s, int attempt, uint16_t command);
   void traceReceivedRows(TSniffer* s, int attempt, uint16_t command, bool prepare);
   void fireCommunication(const TCommunicationEvent& handler, TSniffer* s, bool success, TDataDirection dir);

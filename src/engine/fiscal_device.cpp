@@ -1,0 +1,678 @@
+#include "engine/fiscal_device.h"
+
+#include <chrono>
+#include <cstring>
+#include <iostream>
+#include <thread>
+
+#include "engine/frame_codec.h"
+#include "engine/rs232_connector.h"
+#include "engine/tcpip_connector.h"
+#include "support/err_container.h"
+#include "support/fd_misc.h"
+
+namespace kestrel {
+
+namespace {
+
+constexpr uint16_t FIRST_COMMAND = 74;
+constexpr uint16_t DIAGNOSTIC_COMMAND = 90;
+constexpr uint16_t CUSTOM_CODE_GEORGIAN = 16;
+const std::string TAB = "\t";
+
+uint32_t tickMs() {
+  using namespace std::chrono;
+  return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// Field 0 as a signed 32-bit integer; the whole field must be the number.
+bool parseInt32(const std::string& s, int& out) {
+  if (s.empty() || s.size() > 11) return false;
+  size_t i = 0;
+  bool neg = false;
+  if (s[0] == '-' || s[0] == '+') {
+    neg = s[0] == '-';
+    i = 1;
+  }
+  if (i == s.size()) return false;
+  int64_t v = 0;
+  for (; i < s.size(); ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    v = v * 10 + (s[i] - '0');
+  }
+  if (neg) v = -v;
+  if (v < INT32_MIN || v > INT32_MAX) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+TFiscalDevice::TFiscalDevice()
+    : fRS232(std::make_unique<TRS232Connector>(this)),
+      fTCPIP(std::make_unique<TTCPIPConnector>(this)),
+      fDD(std::make_unique<TDeviceDependent>(this)),
+      fMessage(std::make_unique<std::array<uint8_t, BUFFER_SIZE>>()),
+      fAnswer(std::make_unique<std::array<uint8_t, BUFFER_SIZE>>()) {
+  fMessage->fill(0);
+  fAnswer->fill(0);
+  messageBox = [](const std::string& text) { std::cerr << text << std::endl; };
+}
+
+TFiscalDevice::~TFiscalDevice() {
+  // Frames may hold device data (prices, passwords): leave nothing behind.
+  fMessage->fill(0);
+  fAnswer->fill(0);
+  fStatus.fill(0);
+  // Transports close before the description they may refer to goes away.
+  fRS232.reset();
+  fTCPIP.reset();
+}
+
+void TFiscalDevice::set_Misc(TFDMisc* value) {
+  if (fMisc == value) return;
+  if (fMisc) RemoveFreeNotification(fMisc);
+  fMisc = value;
+  if (fMisc) FreeNotification(fMisc);
+}
+
+void TFiscalDevice::set_errContainer(TErrContainer* value) {
+  if (fErrContainer == value) return;
+  if (fErrContainer) RemoveFreeNotification(fErrContainer);
+  fErrContainer = value;
+  if (fErrContainer) FreeNotification(fErrContainer);
+}
+
+void TFiscalDevice::Notification(TComponent* component) {
+  if (component == fMisc) fMisc = nullptr;
+  if (component == fErrContainer) fErrContainer = nullptr;
+}
+
+void TFiscalDevice::set_CommunicationType(TCommunicationType value) {
+  fCommunicationType = (value == ct_RS232 || value == ct_TCPIP) ? value : ct_Unknown;
+}
+
+void TFiscalDevice::set_ErrorStyle(int value) {
+  if (value == errorCode || value == pfStyle) fErrorStyle = static_cast<TErrorStyle>(value);
+}
+
+TFDConnector* TFiscalDevice::activeConnector() const {
+  switch (fCommunicationType) {
+    case ct_RS232: return fRS232.get();
+    case ct_TCPIP: return fTCPIP.get();
+    default: return nullptr;
+  }
+}
+
+void TFiscalDevice::setCode(int code) {
+  if (fErrContainer) fErrContainer->set_LastErrorCode(code);
+}
+
+int TFiscalDevice::lastCode() const { return fErrContainer ? fErrContainer->LastErrorCode() : codes::NO_ERR_CONTAINER; }
+
+bool TFiscalDevice::isType2() const { return fDD->LowLevel().ProtocolType() == protocol_Type2; }
+
+void TFiscalDevice::addDelimiter(const std::string& d) {
+  for (const auto& x : delimitersList)
+    if (x == d) return;
+  delimitersList.push_back(d);
+}
+
+void TFiscalDevice::removeDelimiter(const std::string& d) { std::erase(delimitersList, d); }
+
+bool TFiscalDevice::add_DefaultDelimiters() {
+  try {
+    addDelimiter(isType2() ? TAB : ",");
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool TFiscalDevice::set_PacketFormat(TPacketFormat packetFormat) {
+  if (!fMisc || !fErrContainer) return false;
+  try {
+    TLowLevel& ll = fDD->LowLevel();
+    ll.set_fileFormat(sft_INI);
+    ll.set_descriptionsFolder("");
+    ll.set_sBytesStatusPacketFormat(packetFormat);
+    ll.init_Statuses();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+std::string TFiscalDevice::toDeviceBytes(const std::string& text) const {
+  const TDeviceDependent& d = *fDD;
+  if (d.CustomCodePage && d.CustomCodePageCode == CUSTOM_CODE_GEORGIAN) {
+    std::string prepared = fMisc->prepare_InputForSpecialSymbols(fMisc->convert_GeorgianToCyrillic(text));
+    return fMisc->convert_WideString_ToAnsiString(prepared, d.CodePage);
+  }
+  return fMisc->convert_WideString_ToAnsiString(text, d.CodePage);
+}
+
+std::string TFiscalDevice::fromDeviceBytes(const std::string& bytes) const {
+  const TDeviceDependent& d = *fDD;
+  std::string text = fMisc->convert_AnsiString_ToWideString(bytes, d.CodePage);
+  if (d.CustomCodePage && d.CustomCodePageCode == CUSTOM_CODE_GEORGIAN) return fMisc->convert_CyrillicToGeorgian(text);
+  return text;
+}
+
+// ---------------------------------------------------------------------------
+// Command execution
+// ---------------------------------------------------------------------------
+
+bool TFiscalDevice::customCommand(uint16_t CommandValue, const std::string& inputText, std::string& outputText) {
+  if (!fErrContainer) {
+    if (messageBox) messageBox("Error container component not assigned. Please assign this component!");
+    return false;
+  }
+  if (!fMisc) {
+    setCode(codes::NO_MISC);
+    if (messageBox) messageBox(fErrContainer->LastErrorMessage());
+    return false;
+  }
+
+  std::lock_guard<std::recursive_mutex> guard(fLock);
+
+  if (firstCommand) {
+    if (!exchange(FIRST_COMMAND, std::string(), outputText)) return false;
+    firstCommand = false;
+  }
+
+  const bool hasTab = inputText.find('\t') != std::string::npos;
+  const bool widened = isType2() && CommandValue == DIAGNOSTIC_COMMAND && !hasTab;
+  // The delimiters added for a plain command 90 are removed on every way out.
+  struct Narrow {
+    TFiscalDevice* self;
+    bool active;
+    ~Narrow() {
+      if (!active) return;
+      self->removeDelimiter(",");
+      self->removeDelimiter(" ");
+    }
+  } narrow{this, widened};
+  if (widened) {
+    addDelimiter(",");
+    addDelimiter(" ");
+  }
+
+  const bool result = exchange(CommandValue, inputText, outputText);
+
+  if (lastCode() != codes::TIMEOUT) {
+    const int count = fMisc->fillAnswerList(outputText, &delimitersList, &answerFieldsList);
+    if (isType2()) {
+      if (count <= 0) {
+        setCode(codes::NO_FIELDS);
+      } else if (CommandValue != DIAGNOSTIC_COMMAND || hasTab) {
+        int deviceCode = 0;
+        setCode(parseInt32(answerFieldsList[0], deviceCode) ? deviceCode : codes::FIELD0_NOT_INT);
+      }
+    }
+  }
+  return result;
+}
+
+bool TFiscalDevice::exchange(uint16_t command, const std::string& inputText, std::string& outputText) {
+  outputText.clear();
+  bool result = false;
+  try {
+    const std::string bytes = toDeviceBytes(inputText);
+    fAnsiTextInput.clear();
+    result = commandLoop(command, bytes);
+  } catch (const std::exception& e) {
+    fInternalError += e.what();
+    fInternalError += '\n';
+    result = false;
+  } catch (...) {
+    result = false;
+  }
+  try {
+    outputText = fromDeviceBytes(fAnsiTextOutput);
+  } catch (...) {
+    outputText.clear();
+  }
+  fTextOutput = outputText;
+  return result;
+}
+
+bool TFiscalDevice::commandLoop(uint16_t command, const std::string& data) {
+  setCode(codes::GENERAL);
+  TFDConnector* conn = activeConnector();
+  TSniffer* trace = conn ? conn->Sniffer() : nullptr;
+  const bool active = trace && trace->Active;
+
+  if (active) {
+    trace->setColorsFromMyColors();
+    trace->snifferUIDRec.Value += 1;
+  }
+  if (trace) {
+    for (TSnifferValueRec* v : {&trace->values.cHEX, &trace->values.cText}) {
+      v->toDeviceValue.clear();
+      v->fromDeviceValue.clear();
+    }
+    trace->full = TSnifferFull{};
+    for (TPacketValueRec* p : {&trace->hexPacket.header, &trace->hexPacket.data, &trace->hexPacket.footer}) {
+      p->toDeviceValue.clear();
+      p->fromDevceValue.clear();
+    }
+  }
+  fAnsiTextInput.clear();
+  fAnsiTextOutput.clear();
+
+  buildRequest(command, data, trace, active);
+
+  bool result = false;
+  try {
+    for (int attempt = 1; attempt <= repeatCount; ++attempt) {
+      // Prepare the transport.
+      if (!conn) continue;
+      try {
+        if (!conn->Active()) {
+          if (ocoecModeOn)
+            conn->openConnection();
+          else
+            setCode(codes::NOT_OPEN);
+          if (lastCode() != 0) continue;
+        }
+        if (conn->clearIOBuffers() != 0) continue;
+      } catch (...) {
+        setCode(codes::GENERAL);
+        continue;
+      }
+
+      clear_StatusBits();
+      if (active) trace->markOutcome(true);
+
+      // Send.
+      if (active) traceSentRows(trace, attempt, command);
+      bool sent = false;
+      try {
+        conn->writeBuffer(fMessage->data(), fMessage_Position);
+        setCode(codes::OK);
+        sent = true;
+      } catch (...) {
+        setCode(codes::GENERAL);
+      }
+      if (active) {
+        trace->markOutcome(sent);
+        fireCommunication(OnSendCommand, trace, sent, toDevice);
+      }
+      if (!sent) continue;
+      result = false;
+
+      // Receive.
+      if (trace) {
+        TSnifferValues& v = trace->values;
+        for (TSnifferValueRec* r : {&v.cRepeatIndex, &v.cCommand, &v.cDateTime, &v.cHEX, &v.cText})
+          r->fromDeviceValue.clear();
+        // Each attempt's answer is traced on its own.
+        for (TPacketValueRec* p : {&trace->hexPacket.header, &trace->hexPacket.data, &trace->hexPacket.footer})
+          p->fromDevceValue.clear();
+      }
+      if (active) traceReceivedRows(trace, attempt, command, true);
+      const bool received = readAnswer(command, conn, trace, active);
+      if (active) {
+        traceReceivedRows(trace, attempt, command, false);
+        trace->markOutcome(received);
+      }
+
+      bool ok = false;
+      if (isType2()) {
+        calculate_StatusBits();
+        bool statusError = false;
+        if (command != FIRST_COMMAND && lastCode() == 0) statusError = check_DeviceForStatusErrors();
+        ok = received && !statusError;
+      } else if (received) {
+        calculate_StatusBits();
+        ok = command == FIRST_COMMAND || lastCode() != 0 || !check_DeviceForStatusErrors();
+      }
+
+      if (ok) {
+        if (active) trace->markOutcome(true);
+        if (active) fireCommunication(OnReceiveAnswer, trace, true, fromDevice);
+        setCode(codes::OK);
+        result = true;
+        break;
+      }
+      if (active) fireCommunication(OnReceiveAnswer, trace, false, fromDevice);
+    }
+  } catch (const std::exception& e) {
+    fInternalError += e.what();
+    fInternalError += '\n';
+  } catch (...) {
+  }
+
+  // Leave the transport clean; keep the loop's code unless the cleanup itself failed.
+  const int remembered = lastCode();
+  try {
+    bool cleanupOk = true;
+    if (conn && conn->Active()) {
+      cleanupOk = conn->clearIOBuffers() == 0;
+      if (ocoecModeOn) {
+        const int closed = conn->closeConnection();
+        setCode(closed);
+        cleanupOk = closed == 0;
+      }
+    } else {
+      setCode(codes::OK);
+    }
+    if (cleanupOk && remembered != 0) setCode(remembered);
+  } catch (...) {
+    setCode(codes::GENERAL);
+  }
+  return result;
+}
+
+void TFiscalDevice::buildRequest(uint16_t command, const std::string& data, TSniffer* trace, bool active) {
+  using namespace frame;
+  std::memset(fMessage->data(), 0, fMessage_Position);
+  fMessage_Position = 0;
+  uint8_t* m = fMessage->data();
+  const bool type2 = isType2();
+  const uint32_t n = static_cast<uint32_t>(std::min<size_t>(data.size(), type2 ? 65493u : 219u));
+
+  m[fMessage_Position++] = SOH;
+  if (type2) {
+    putNibbles(m + fMessage_Position, static_cast<uint16_t>(n + REQ_LEN_OFFSET_TYPE2));
+    fMessage_Position += 4;
+  } else {
+    m[fMessage_Position++] = static_cast<uint8_t>(n + REQ_LEN_OFFSET_TYPE1);
+  }
+  m[fMessage_Position++] = fSeqNumber;
+  fSeqNumber = nextSequence(fSeqNumber, type2);
+  if (type2) {
+    putNibbles(m + fMessage_Position, command);
+    fMessage_Position += 4;
+  } else {
+    m[fMessage_Position++] = static_cast<uint8_t>(command & 0xFF);
+  }
+  const uint32_t headerEnd = fMessage_Position;
+  std::memcpy(m + fMessage_Position, data.data(), n);
+  fMessage_Position += n;
+  const uint32_t dataEnd = fMessage_Position;
+  m[fMessage_Position++] = POSTAMBLE;
+  putNibbles(m + fMessage_Position, checksum(m + 1, fMessage_Position - 1));
+  fMessage_Position += 4;
+  m[fMessage_Position++] = TERMINATOR;
+
+  if (trace) {
+    for (uint32_t i = 0; i < fMessage_Position; ++i) {
+      TPacketValueRec& part = i < headerEnd ? trace->hexPacket.header
+                              : i < dataEnd ? trace->hexPacket.data
+                                            : trace->hexPacket.footer;
+      fMisc->putByteToHEX(m[i], part.toDeviceValue);
+    }
+  }
+  if (active) fAnsiTextInput.assign(data, 0, n);
+}
+
+bool TFiscalDevice::readOneByte(uint8_t& b, TFDConnector* conn, TSniffer* trace, bool active) {
+  const uint32_t start = tickMs();
+  fHardExitByTime = false;
+  for (;;) {
+    if (!conn) {
+      setCode(codes::NO_TRANSPORT);
+      return false;
+    }
+    bool got = false;
+    try {
+      uint32_t count = 0;
+      got = conn->readByte(b, count) && count == 1;
+    } catch (const EConnectorError&) {
+      got = false;
+    }
+    if (got) {
+      if (active && !(fCursor == sbcHeader && (b == frame::NAK || b == frame::SYN))) {
+        TPacketValueRec& part = fCursor == sbcHeader ? trace->hexPacket.header
+                                : fCursor == sbcData ? trace->hexPacket.data
+                                                     : trace->hexPacket.footer;
+        fMisc->putByteToHEX(b, part.fromDevceValue);
+      }
+      return true;
+    }
+    const uint32_t elapsed = tickMs() - start;
+    if (conn->exitByTime && elapsed >= conn->exitByTimeValue) {
+      fHardExitByTime = true;
+      return false;
+    }
+    // A closed or broken link answers at once: do not spin while the limit runs.
+    if (!conn->Active()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+void TFiscalDevice::onByteReadFailed(TFDConnector* conn) {
+  if (!fHardExitByTime) return;
+  try {
+    if (conn) conn->clearIOBuffers();
+  } catch (...) {
+  }
+  setCode(codes::TIMEOUT);
+}
+
+bool TFiscalDevice::readAnswer(uint16_t command, TFDConnector* conn, TSniffer* trace, bool active) {
+  using namespace frame;
+  std::memset(fAnswer->data(), 0, fAnswer_Position);
+  fAnswer_Position = 0;
+  fStatus.fill(0);
+  TStatusBytes& sb = fDD->LowLevel().statusBytes();
+  for (int i = 0; i < 8; ++i) sb.Byte(i).Value = 0;
+  fCalculated_BCC = 0;
+  setCode(codes::OK);
+  fAnsiTextOutput.clear();
+  fCursor = sbcHeader;
+  if (trace) trace->byteCursor = sbcHeader;
+
+  const bool type2 = isType2();
+  uint8_t b = 0;
+  auto next = [&](bool sum) -> bool {
+    if (!readOneByte(b, conn, trace, active)) {
+      onByteReadFailed(conn);
+      return false;
+    }
+    if (sum) fCalculated_BCC = static_cast<uint16_t>(fCalculated_BCC + b);
+    return true;
+  };
+  auto nibbleField = [&](uint8_t out[4]) -> bool {
+    for (int i = 0; i < 4; ++i) {
+      if (!next(true)) return false;
+      out[i] = b;
+    }
+    return true;
+  };
+
+  // Wait for SOH.
+  uint32_t noise = 0;
+  for (;;) {
+    if (!next(false)) return false;
+    if (b == SOH) break;
+    if (b == SYN) {
+      if (OnWait) OnWait(*this, SYN);
+      continue;
+    }
+    if (b == NAK) {
+      if (OnWait) OnWait(*this, NAK);
+      return false;
+    }
+    if (++noise >= MAX_NOISE_BYTES) {
+      setCode(codes::TOO_MANY_BYTES);
+      return false;
+    }
+  }
+
+  uint8_t field[4];
+  uint32_t n;
+  if (type2) {
+    if (!nibbleField(field)) return false;
+    fWord_LEN = getNibbles(field);
+    n = static_cast<uint16_t>(fWord_LEN - ANS_LEN_OFFSET_TYPE2);
+  } else {
+    if (!next(true)) return false;
+    fByte_LEN = b;
+    n = static_cast<uint8_t>(fByte_LEN - ANS_LEN_OFFSET_TYPE1);
+  }
+
+  if (!next(true)) return false;
+  uint8_t expectedSeq = static_cast<uint8_t>(fSeqNumber - 1);
+  if (fSeqNumber - 1 < SEQ_FIRST) expectedSeq = type2 ? SEQ_LAST_TYPE2 : SEQ_LAST_TYPE1;
+  if (b != expectedSeq) return false;
+
+  if (type2) {
+    if (!nibbleField(field)) return false;
+    if (!isNibbleField(field) || getNibbles(field) != command) return false;
+  } else {
+    if (!next(true)) return false;
+    if (b != static_cast<uint8_t>(command & 0xFF)) return false;
+  }
+
+  fCursor = sbcData;
+  uint8_t* a = fAnswer->data();
+  for (uint32_t i = 0; i < n; ++i) {
+    if (!next(true)) return false;
+    a[fAnswer_Position++] = b;
+  }
+
+  fCursor = sbcFooter;
+  if (trace) trace->byteCursor = sbcFooter;
+  if (!next(true) || b != SEPARATOR) return false;
+  const size_t statusCount = type2 ? STATUS_BYTES_TYPE2 : STATUS_BYTES_TYPE1;
+  for (size_t i = 0; i < statusCount; ++i) {
+    if (!next(true)) return false;
+    fStatus[i] = b;
+  }
+  if (!next(true) || b != POSTAMBLE) return false;
+  const uint16_t expectedBCC = fCalculated_BCC;
+  for (int i = 0; i < 4; ++i) {
+    if (!next(false)) return false;
+    field[i] = b;
+  }
+  if (!isNibbleField(field) || getNibbles(field) != expectedBCC) return false;
+  if (!next(false) || b != TERMINATOR) return false;
+
+  if (n > 0) fAnsiTextOutput.append(reinterpret_cast<const char*>(a), n);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Status bits
+// ---------------------------------------------------------------------------
+
+void TFiscalDevice::clear_StatusBits() {
+  TLowLevel& ll = fDD->LowLevel();
+  const int count = ll.statusBytes().ByteCountInUse();
+  for (int i = 0; i < count; ++i)
+    for (int bit = 0; bit < 8; ++bit) ll.set_sBytesState(i, bit, false);
+}
+
+void TFiscalDevice::calculate_StatusBits() {
+  try {
+    TLowLevel& ll = fDD->LowLevel();
+    TStatusBytes& sb = ll.statusBytes();
+    const int count = sb.ByteCountInUse();
+    for (int i = 0; i < count; ++i) {
+      sb.Byte(i).Value = fStatus[i];
+      for (int bit = 0; bit < 8; ++bit)
+        if (fStatus[i] & (1u << bit)) ll.set_sBytesState(i, bit, true);
+    }
+  } catch (const std::exception& e) {
+    setCode(codes::GENERAL);
+    if (TFDConnector* c = activeConnector()) c->Sniffer()->logThis(std::string("TFiscalDevice.calculate_StatusBits: ") + e.what(), true);
+  }
+  if (OnStatusChange) OnStatusChange(*this);
+}
+
+bool TFiscalDevice::check_DeviceForStatusErrors() {
+  try {
+    setCode(codes::OK);
+    errorInStatuses = false;
+    TLowLevel& ll = fDD->LowLevel();
+    const TErrorChecking profile = ll.errorCheckType();
+    const int count = ll.statusBytes().ByteCountInUse();
+    for (int i = 0; i < count; ++i) {
+      for (int bit = 7; bit >= 0; --bit) {
+        if (ll.get_sBytesCheckingFor(i, bit, profile) && ll.get_sBytesState(i, bit)) {
+          if (!errorInStatuses) {
+            setCode(codes::STATUS_ERROR);
+            fInternalError = ll.get_sBytesDescription(i, bit);
+          } else {
+            fInternalError += "; " + ll.get_sBytesDescription(i, bit);
+          }
+          errorInStatuses = true;
+        }
+      }
+    }
+  } catch (...) {
+    setCode(codes::GENERAL);
+  }
+  return lastCode() != 0;
+}
+
+// ---------------------------------------------------------------------------
+// Trace
+// ---------------------------------------------------------------------------
+
+void TFiscalDevice::traceSentRows(TSniffer* s, int attempt, uint16_t command) {
+  TSnifferValues& v = s->values;
+  v.cRepeatIndex.toDeviceValue = std::to_string(attempt);
+  v.cCommand.toDeviceValue = std::to_string(command & 0xFF);
+  v.cDateTime.toDeviceValue = snifferTimeStamp();
+  v.cText.toDeviceValue = fromDeviceBytes(fAnsiTextInput);
+  s->calculate_Headers(toDevice);
+  if (s->calc_FullRows) {
+    s->calculate_FullRows(toDevice);
+    if (s->saveToFile_isOn()) {
+      s->logThis(s->full.text_ToDeviceRow, true);
+      s->logThis(s->full.hex_ToDeviceRow, true);
+    }
+  }
+}
+
+void TFiscalDevice::traceReceivedRows(TSniffer* s, int attempt, uint16_t command, bool prepare) {
+  TSnifferValues& v = s->values;
+  if (prepare) {
+    v.cRepeatIndex.fromDeviceValue = std::to_string(attempt);
+    v.cCommand.fromDeviceValue = std::to_string(command & 0xFF);
+    v.cDateTime.fromDeviceValue = snifferTimeStamp();
+    return;
+  }
+  v.cText.fromDeviceValue = fromDeviceBytes(fAnsiTextOutput);
+  if (s->calc_FullRows) {
+    s->calculate_Headers(fromDevice);
+    s->calculate_FullRows(fromDevice);
+    if (s->saveToFile_isOn()) {
+      s->logThis(s->full.text_FromDeviceRow, true);
+      s->logThis(s->full.hex_FromDeviceRow, true);
+    }
+  }
+}
+
+void TFiscalDevice::fireCommunication(const TCommunicationEvent& handler, TSniffer* s, bool success,
+                                      TDataDirection dir) {
+  if (!handler) return;
+  TSnifferValues& v = s->values;
+  TCommunicationEventArgs args;
+  args.success = success;
+  args.ID = s->snifferUIDRec.Value;
+  if (dir == toDevice) {
+    args.repeatIndex = v.cRepeatIndex.toDeviceValue;
+    args.hexPacketHeader = s->hexPacket.header.toDeviceValue;
+    args.hexPacketData = s->hexPacket.data.toDeviceValue;
+    args.hexPacketFooter = s->hexPacket.footer.toDeviceValue;
+    args.textValue = v.cText.toDeviceValue;
+    args.dateTimeValue = v.cDateTime.toDeviceValue;
+    args.command = v.cCommand.toDeviceValue;
+  } else {
+    v.cDateTime.fromDeviceValue = snifferTimeStamp();
+    args.repeatIndex = v.cRepeatIndex.fromDeviceValue;
+    args.hexPacketHeader = s->hexPacket.header.fromDevceValue;
+    args.hexPacketData = s->hexPacket.data.fromDevceValue;
+    args.hexPacketFooter = s->hexPacket.footer.fromDevceValue;
+    args.textValue = v.cText.fromDeviceValue;
+    args.dateTimeValue = v.cDateTime.fromDeviceValue;
+    args.command = v.cCommand.fromDeviceValue;
+  }
+  handler(*this, args);
+}
+
+}  // namespace kestrel
