@@ -143,7 +143,9 @@ TEST(ErrorCatalogue, Families) {
       EXPECT_EQ(f.find(e.code), &e) << e.code;
       if (e.text[static_cast<int>(L::English)]) ++english;
       for (L lang : kAll) {  // a language the family lacks has no table at all
-        if (!f.supports(lang)) EXPECT_EQ(e.text[static_cast<int>(lang)], nullptr) << e.code;
+        if (!f.supports(lang)) {
+          EXPECT_EQ(e.text[static_cast<int>(lang)], nullptr) << e.code;
+        }
       }
     }
     EXPECT_EQ(english, r.texts) << r.first;
