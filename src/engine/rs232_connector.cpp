@@ -92,8 +92,8 @@ int TRS232Connector::failOpen(const std::string& cause) {
   return codes::NOT_OPEN;
 }
 
-std::string TRS232Connector::settingsProblem() const {
-  if (!setDCBInOpenMethod) return {};
+std::string TRS232Connector::settingsProblem(bool always) const {
+  if (!setDCBInOpenMethod && !always) return {};
   speed_t code;
   if (!speedCode(baudRate, code))
     return "line speed " + std::to_string(baudRate) + " bit/s is not supported (standard rates up to 921600)";
@@ -112,7 +112,7 @@ int TRS232Connector::openConnection() {
   setCode(codes::NOT_OPEN);
   const std::string path = devicePath();
   try {
-    if (const std::string problem = settingsProblem(); !problem.empty()) return failOpen(path + ": " + problem);
+    if (const std::string problem = settingsProblem(false); !problem.empty()) return failOpen(path + ": " + problem);
 
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return failOpen(openFailureText(path, errno));
@@ -153,14 +153,9 @@ int TRS232Connector::openConnection() {
   return 0;
 }
 
-void TRS232Connector::writeSettings() {
-  termios tio{};
-  if (::tcgetattr(fHandle, &tio) != 0) {
-    logSettingsFailure(errno);
-    return;
-  }
-  speed_t speed = B115200;
-  speedCode(baudRate, speed);
+bool TRS232Connector::toTermios(termios& tio) const {
+  speed_t speed;
+  if (!settingsProblem(true).empty() || !speedCode(baudRate, speed)) return false;
   // Binary, no parity checking, no flow control of any kind, no line editing.
   tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
                                         IXANY | INPCK | IMAXBEL);
@@ -170,30 +165,23 @@ void TRS232Connector::writeSettings() {
   tio.c_cflag |= CLOCAL | CREAD;
   static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
   tio.c_cflag |= kSizes[byteSize - 5];
-  switch (parity) {
-    case 1:
-      tio.c_cflag |= PARENB | PARODD;
-      break;
-    case 2:
-      tio.c_cflag |= PARENB;
-      break;
-    case 3:
-      tio.c_cflag |= PARENB | CMSPAR | PARODD;
-      break;  // mark
-    case 4:
-      tio.c_cflag |= PARENB | CMSPAR;
-      break;  // space
-    default:
-      break;
-  }
+  // 0 none, 1 odd, 2 even, 3 mark, 4 space (mark and space: the parity bit is fixed).
+  static constexpr tcflag_t kParity[] = {0, PARENB | PARODD, PARENB, PARENB | CMSPAR | PARODD, PARENB | CMSPAR};
+  tio.c_cflag |= kParity[parity];
   // A terminal knows one or two stop bits; one and a half becomes two.
   if (stopBits != 0) tio.c_cflag |= CSTOPB;
   tio.c_cc[VSTART] = 0x11;
   tio.c_cc[VSTOP] = 0x13;
-  // Reads are bounded by poll, never by the line discipline.
-  tio.c_cc[VMIN] = 0;
+  // Reads are bounded by poll, never by the line discipline; VMIN 1 makes an empty
+  // non-blocking read say EAGAIN rather than 0.
+  tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
-  if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0 || ::tcsetattr(fHandle, TCSANOW, &tio) != 0) {
+  return ::cfsetispeed(&tio, speed) == 0 && ::cfsetospeed(&tio, speed) == 0;
+}
+
+void TRS232Connector::writeSettings() {
+  termios tio{};
+  if (::tcgetattr(fHandle, &tio) != 0 || !toTermios(tio) || ::tcsetattr(fHandle, TCSANOW, &tio) != 0) {
     logSettingsFailure(errno);
     return;
   }
@@ -320,15 +308,15 @@ bool TRS232Connector::fillInput(int64_t deadline) {
       return true;
     }
     if (n < 0 && errno == EINTR) continue;
-    const bool silent = n < 0 && errno == EAGAIN;
-    const int ev = silent ? waitFor(fHandle, POLLIN, deadline) : 0;
-    if (ev > 0 && (ev & POLLIN)) continue;
-    if (ev == 0 && silent) return false;
+    // Nothing waits: EAGAIN, or 0 from a terminal set to VMIN 0 (and from a hung-up one).
+    const bool silent = n == 0 || errno == EAGAIN;
+    const int ev = silent ? waitFor(fHandle, POLLIN, deadline) : -1;
+    if (ev == 0) return false;
+    if (ev > 0 && !(ev & (POLLHUP | POLLERR | POLLNVAL))) continue;
     // Hung up (the other end of a pseudo-terminal closed, a USB adapter pulled out) or
     // failed: the line counts as silent for the rest of the time, so the engine's byte
     // loop waits as it would on a quiet line instead of spinning.
-    if (deadline < 0) return false;
-    const int64_t left = deadline - nowMs();
+    const int64_t left = deadline < 0 ? 100 : deadline - nowMs();
     if (left > 0) std::this_thread::sleep_for(std::chrono::milliseconds(left));
     return false;
   }

@@ -9,6 +9,8 @@
 
 #include "engine/fd_connector.h"
 
+struct termios;
+
 namespace kestrel {
 
 // Read and write timeouts in milliseconds, with the meaning the names give:
@@ -46,6 +48,10 @@ class TRS232Connector : public TFDConnector {
 
   // The device path that `port` and `portName` select.
   std::string devicePath() const;
+  // Puts the line settings onto a terminal's attributes: raw binary bytes, parity
+  // generated but not checked, no flow control of any kind. False (tio half changed)
+  // for settings a terminal cannot take.
+  bool toTermios(termios& tio) const;
 
   // --- state ---
   bool Active() const override { return fHandle >= 0; }
@@ -80,8 +86,9 @@ class TRS232Connector : public TFDConnector {
  private:
   // Ends an open attempt with -3, keeping `cause` for lastOpenError and the trace.
   int failOpen(const std::string& cause);
-  // Why the settings cannot be put on a terminal ("" when they can).
-  std::string settingsProblem() const;
+  // Why the settings cannot be put on a terminal ("" when they can, or when they are not
+  // written at opening and `always` is false).
+  std::string settingsProblem(bool always) const;
   void writeSettings();
   void logSettingsFailure(int err);
   // Raises or lowers a modem line; a device without modem lines counts as done.

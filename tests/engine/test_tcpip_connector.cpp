@@ -1,0 +1,313 @@
+// The TCP/IP transport against a real loopback listener (the scripted peer).
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "engine/fiscal_device.h"
+#include "engine/tcpip_connector.h"
+#include "support/err_container.h"
+#include "support/fd_misc.h"
+#include "util/engine_parts.h"
+#include "util/scripted_peer.h"
+
+namespace kestrel {
+namespace {
+
+using test::ScriptedPeer;
+using Clock = std::chrono::steady_clock;
+using test::msSince;
+
+// A loopback port on which nothing listens.
+uint16_t closedPort() {
+  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(s);
+  return ntohs(a.sin_port);
+}
+
+class TcpTransport : public ::testing::Test, protected test::EngineParts {
+ protected:
+  TTCPIPConnector& conn() { return *engine.TCPIP(); }
+  void connectTo(const ScriptedPeer& peer) {
+    conn().set_port(peer.port());
+    ASSERT_EQ(conn().openConnection(), 0) << conn().lastOpenError();
+    ASSERT_TRUE(conn().Active());
+  }
+};
+
+TEST_F(TcpTransport, OpenCloseReopenTakesAddressAndPortOnlyWhileClosed) {
+  auto peer = ScriptedPeer::tcp({});
+  connectTo(*peer);
+  EXPECT_EQ(conn().openConnection(), 0);  // already connected: no second connection
+
+  conn().set_Address("192.0.2.1");
+  conn().set_port(1);
+  EXPECT_EQ(conn().Address(), "127.0.0.1");
+  EXPECT_EQ(conn().port(), peer->port());
+
+  EXPECT_EQ(conn().closeConnection(), 0);
+  EXPECT_FALSE(conn().Active());
+  ec.set_LastErrorCode(-1);
+  EXPECT_EQ(conn().closeConnection(), -1);
+  EXPECT_EQ(ec.LastErrorCode(), 0);
+
+  conn().set_port(1);
+  EXPECT_EQ(conn().port(), 1);
+  connectTo(*peer);
+  for (int i = 0; i < 100 && peer->connections() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(peer->connections(), 2);
+}
+
+TEST_F(TcpTransport, MovesBytesBothWaysAndTracesThemAsHex) {
+  auto peer = ScriptedPeer::tcp({test::expectBytes(3), test::sendBytes(std::string("\x01\x16\xFF", 3))});
+  connectTo(*peer);
+  conn().Sniffer()->Active = true;
+
+  const uint8_t out[] = {'A', 'B', 0x0C};
+  EXPECT_EQ(conn().writeBuffer(out, 3), 3u);
+  std::string got;
+  for (int i = 0; i < 3; ++i) {
+    uint8_t b = 0;
+    uint32_t n = 0;
+    ASSERT_TRUE(conn().readByte(b, n));
+    EXPECT_EQ(n, 1u);
+    got += static_cast<char>(b);
+  }
+  EXPECT_EQ(got, std::string("\x01\x16\xFF", 3));
+  EXPECT_EQ(ec.LastErrorCode(), 0);
+  EXPECT_EQ(peer->received(), "AB\x0C");
+  EXPECT_EQ(conn().Sniffer()->values.cHEX.toDeviceValue, "41 42 0C ");
+  EXPECT_EQ(conn().Sniffer()->values.cHEX.fromDeviceValue, "01 16 FF ");
+  EXPECT_TRUE(peer->waitDone());
+}
+
+TEST_F(TcpTransport, ReadsAStreamOfSynThenAnAnswerMadeFromTheRequest) {
+  // The request's sequence byte comes back after the SYN bytes, as a device would do.
+  auto peer = ScriptedPeer::tcp({test::expectFrame(), test::sendSyn(50, 300),
+                                 test::sendComputed([](const std::string& f) { return f.substr(5, 1); })});
+  connectTo(*peer);
+  const std::string request("\x01\x30\x30\x32\x3A\x20\x30\x30\x34\x3A\x05\x30\x31\x3B\x3F\x03");
+  ASSERT_EQ(conn().writeBuffer(reinterpret_cast<const uint8_t*>(request.data()), 16), 16u);
+  int syn = 0;
+  uint8_t b = 0;
+  uint32_t n = 0;
+  while (conn().readByte(b, n) && b == 0x16) ++syn;
+  EXPECT_EQ(b, 0x20);
+  EXPECT_GE(syn, 3);
+  EXPECT_TRUE(peer->waitDone());
+  EXPECT_EQ(peer->frames(), std::vector<std::string>{request});
+}
+
+TEST_F(TcpTransport, ReadOfOneByteGivesUpAfterAboutOneSecond) {
+  auto peer = ScriptedPeer::tcp({});
+  connectTo(*peer);
+  uint8_t b = 0;
+  uint32_t n = 7;
+  const auto t0 = Clock::now();
+  EXPECT_FALSE(conn().readByte(b, n));
+  const int64_t took = msSince(t0);
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(ec.LastErrorCode(), codes::IO);
+  EXPECT_GE(took, 900);
+  EXPECT_LT(took, 3000);
+  EXPECT_TRUE(conn().Active());  // silence is not a broken connection
+
+  ec.RaiseMode = true;
+  try {
+    conn().readByte(b, n);
+    FAIL() << "no exception";
+  } catch (const EConnectorError& e) {
+    EXPECT_EQ(e.code(), codes::IO);
+    EXPECT_EQ(e.what(), ec.LastErrorMessage());
+  }
+}
+
+TEST_F(TcpTransport, BytesSentBeforeThePeerDroppedAreReadThenActiveTurnsFalse) {
+  auto peer = ScriptedPeer::tcp({test::sendBytes("AB"), test::closeConnection()});
+  connectTo(*peer);
+  ASSERT_TRUE(peer->waitDone());
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(conn().Active());  // the last bytes still wait
+  EXPECT_EQ(conn().readByte(), 'A');
+  EXPECT_EQ(conn().readByte(), 'B');
+
+  uint8_t b;
+  uint32_t n;
+  const auto t0 = Clock::now();
+  EXPECT_FALSE(conn().readByte(b, n));
+  EXPECT_LT(msSince(t0), 900);  // a closed connection is not waited for
+  EXPECT_EQ(ec.LastErrorCode(), codes::IO);
+  EXPECT_FALSE(conn().Active());
+  EXPECT_EQ(conn().closeConnection(), -1);
+}
+
+TEST_F(TcpTransport, ActiveIsFalseAfterTheDropEvenBeforeAnyRead) {
+  auto peer = ScriptedPeer::tcp({test::closeConnection()});
+  connectTo(*peer);
+  ASSERT_TRUE(peer->waitDone());
+  bool active = true;
+  for (int i = 0; i < 100 && active; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    active = conn().Active();
+  }
+  EXPECT_FALSE(active);
+  // Writing to the dropped connection neither kills the process (SIGPIPE) nor succeeds.
+  const uint8_t out[] = {1, 2, 3};
+  EXPECT_EQ(conn().writeBuffer(out, 3), 0u);
+  // And it can be opened again.
+  EXPECT_EQ(conn().openConnection(), 0);
+  EXPECT_TRUE(conn().Active());
+}
+
+TEST_F(TcpTransport, ClearIOBuffersDropsBufferedAndWaitingBytes) {
+  auto peer = ScriptedPeer::tcp({test::sendBytes("xyz"), test::expectBytes(1), test::sendBytes("late")});
+  connectTo(*peer);
+  EXPECT_EQ(conn().readByte(), 'x');  // "yz" now wait in the transport's own buffer
+  EXPECT_EQ(conn().clearIOBuffers(), 0);
+  const uint8_t go = '!';
+  ASSERT_EQ(conn().writeBuffer(&go, 1), 1u);
+  ASSERT_TRUE(peer->waitDone());
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // "late" waits in the socket
+  EXPECT_EQ(conn().clearIOBuffers(), 0);
+  EXPECT_FALSE(conn().check_Readable());
+  uint8_t b;
+  uint32_t n;
+  EXPECT_FALSE(conn().readByte(b, n));
+}
+
+TEST_F(TcpTransport, CheckReadableAndReadBuffer) {
+  auto peer = ScriptedPeer::tcp({test::silence(200), test::sendSlowly("hello", 20)});
+  connectTo(*peer);
+  EXPECT_TRUE(conn().check_Readable());
+  uint8_t buf[5] = {};
+  EXPECT_EQ(conn().readBuffer(buf, 5), 5u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 5), "hello");
+  EXPECT_EQ(ec.LastErrorCode(), 0);
+  EXPECT_EQ(conn().readBuffer(buf, 1), 0u);
+  EXPECT_EQ(ec.LastErrorCode(), codes::IO);
+}
+
+TEST_F(TcpTransport, ConnectToAClosedPortFailsQuicklyWithTheCause) {
+  conn().set_port(closedPort());
+  const auto t0 = Clock::now();
+  EXPECT_EQ(conn().openConnection(), codes::TCP_CONNECT);
+  EXPECT_LT(msSince(t0), 2000);
+  EXPECT_EQ(ec.LastErrorCode(), codes::TCP_CONNECT);
+  EXPECT_NE(conn().lastOpenError().find("refused"), std::string::npos) << conn().lastOpenError();
+  EXPECT_FALSE(conn().Active());
+
+  ec.RaiseMode = true;
+  try {
+    conn().openConnection();
+    FAIL() << "no exception";
+  } catch (const EConnectorError& e) {
+    EXPECT_EQ(e.code(), codes::TCP_CONNECT);
+    EXPECT_EQ(e.what(), ec.LastErrorMessage());
+  }
+}
+
+TEST_F(TcpTransport, AConnectNobodyAnswersIsGivenUpWithinTheConnectLimit) {
+  // A listener that never accepts: once its queue is full, further handshakes get no
+  // answer at all, as with an unreachable address.
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::listen(listener, 0), 0);
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+  std::vector<int> fillers;
+  for (int i = 0; i < 4; ++i) {
+    fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    ::connect(fillers.back(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+
+  conn().set_port(ntohs(a.sin_port));
+  conn().connectTimeoutMs = 700;
+  const auto t0 = Clock::now();
+  EXPECT_EQ(conn().openConnection(), codes::TCP_CONNECT);
+  const int64_t took = msSince(t0);
+  EXPECT_GE(took, 600);
+  EXPECT_LT(took, 3000);
+  EXPECT_NE(conn().lastOpenError().find("no answer within 700 ms"), std::string::npos) << conn().lastOpenError();
+  for (int fd : fillers) ::close(fd);
+  ::close(listener);
+}
+
+TEST_F(TcpTransport, AnUnroutableAddressDoesNotHoldTheCaller) {
+  conn().set_Address("10.255.255.1");  // packets vanish, or the network says unreachable at once
+  conn().connectTimeoutMs = 1500;
+  const auto t0 = Clock::now();
+  EXPECT_EQ(conn().openConnection(), codes::TCP_CONNECT);
+  EXPECT_LT(msSince(t0), 5000);
+  EXPECT_FALSE(conn().lastOpenError().empty());
+}
+
+TEST_F(TcpTransport, OperationsWithoutAConnection) {
+  uint8_t b;
+  uint32_t n;
+  EXPECT_FALSE(conn().readByte(b, n));
+  EXPECT_EQ(ec.LastErrorCode(), codes::GENERAL);
+  const uint8_t out[] = {1};
+  EXPECT_EQ(conn().writeBuffer(out, 1), 0u);
+  EXPECT_FALSE(conn().writeByte(1));
+
+  ec.RaiseMode = true;
+  try {
+    conn().writeBuffer(out, 1);
+    FAIL() << "no exception";
+  } catch (const EConnectorError& e) {
+    EXPECT_STREQ(e.what(), "TTCPIPConnector.writeBuffer: not connected");
+  }
+}
+
+TEST(TcpTransportComponents, WithoutTheEnginesComponentsOperationsGiveMinusOne) {
+  TTCPIPConnector alone(nullptr);
+  EXPECT_EQ(alone.openConnection(), codes::GENERAL);
+  EXPECT_EQ(alone.clearIOBuffers(), codes::GENERAL);
+  uint8_t b;
+  uint32_t n;
+  EXPECT_FALSE(alone.readByte(b, n));
+  const uint8_t out[] = {1};
+  EXPECT_EQ(alone.writeBuffer(out, 1), 0u);
+
+  TErrContainer ec;
+  ec.RaiseMode = false;
+  TFiscalDevice engine;  // container but no helper component
+  engine.set_errContainer(&ec);
+  EXPECT_EQ(engine.TCPIP()->openConnection(), codes::GENERAL);
+  EXPECT_EQ(ec.LastErrorCode(), codes::GENERAL);
+}
+
+TEST_F(TcpTransport, DiagnosticReadAfterConnectOnASilentDeviceGivesMinusThreeAndStaysConnected) {
+  auto peer = ScriptedPeer::tcp({test::expectFrame()});
+  engine.set_CommunicationType(ct_TCPIP);
+  engine.repeatCount = 1;
+  engine.dd()->LowLevel().set_ProtocolType(protocol_Type2);
+  engine.dd()->i90().getAfterConnect = true;
+  conn().exitByTimeValue = 500;
+  conn().set_port(peer->port());
+  const auto t0 = Clock::now();
+  EXPECT_EQ(conn().openConnection(), codes::NOT_OPEN);
+  EXPECT_GE(msSince(t0), 1800);  // the device is given its pause first
+  EXPECT_EQ(ec.LastErrorCode(), codes::NOT_OPEN);
+  EXPECT_TRUE(conn().Active());
+  ASSERT_TRUE(peer->waitDone());
+  // The first command of a fresh engine: 74, sequence 20h.
+  EXPECT_EQ(peer->frames().at(0), std::string("\x01\x30\x30\x32\x3A\x20\x30\x30\x34\x3A\x05\x30\x31\x3B\x3F\x03"));
+}
+
+}  // namespace
+}  // namespace kestrel
