@@ -18,7 +18,8 @@ struct TErrorEntry {
 };
 
 // A range of codes (`first` is the one nearer to zero, both included), the languages it
-// supports (bit n = TErrorLanguages n) and its entries sorted by ascending code.
+// supports (bit n = TErrorLanguages n) and its entries, ordered from `first` to `last`.
+// Codes of the range without an entry have no text.
 struct TErrorFamily {
   int first;
   int last;
