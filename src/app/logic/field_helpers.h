@@ -1,0 +1,26 @@
+#pragma once
+// The application's own field helpers: one field of a device answer (TAB) or of a file
+// line (";"), and the small clean-ups of CSV values.
+#include <string>
+
+namespace kestrel {
+
+// Field `index` (from 0) of `values` split at `separator`; empty when the text has fewer
+// than `index` separators.
+std::string get_FieldByIndex(char separator, int index, const std::string& values);
+
+// Removes the first blank of the text (only that one).
+void remove_FirstBlank(std::string& text);
+// Removes a double quote at the start, then the last character when it is a double quote.
+void remove_Quotes(std::string& text);
+// Replaces the first "," by "." (only that one).
+void replace_CommaWithPoint(std::string& text);
+
+// Field 0 of the ";" line without its quotes goes into `field`; the line loses everything
+// up to and including its first ";".
+void set_StringFieldFromCSV(std::string& line, std::string& field);
+// As set_StringFieldFromCSV, for a number: "," becomes ".", quotes and the first blank
+// go, and a blank value takes `defaultText` when that is not empty.
+void set_FieldFromCSV(std::string& line, std::string& field, const std::string& defaultText);
+
+}  // namespace kestrel

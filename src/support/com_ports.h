@@ -1,0 +1,40 @@
+#pragma once
+// The serial ports of this machine, listed from sysfs.
+#include <string>
+#include <vector>
+
+#include "support/component.h"
+
+namespace kestrel {
+
+// The drop-down list that TFDMisc::fill_ComPortsCombo fills; the window implements it.
+// Destroying it clears the helper's reference.
+class ComPortsCombo : public TComponent {
+ public:
+  virtual void set_Items(const std::vector<std::string>& items) = 0;
+};
+
+class TComPortsUsage {
+ public:
+  // `sysClassTty` is the folder of tty devices; tests point it at a fake tree.
+  explicit TComPortsUsage(std::string sysClassTty = "/sys/class/tty");
+
+  // The ports present, sorted as text: a UART /dev/ttyS<n> as "COM " and n+1 padded to
+  // three digits (the port number that maps back to it), every other serial device
+  // (ttyUSB, ttyACM, ...) as its path, with " - " and the USB product name when known.
+  // False when the list ends up empty or is missing.
+  bool fill_List(std::vector<std::string>* targetItems) const;
+
+  // The port number of an entry ("COM 003" 3, "COM7" 7, "12" 12); -1 for a blank text,
+  // a text that is not a number, and a device path entry.
+  int calculate_FromText(const std::string& sourceText) const;
+
+  // The device to open for an entry: "/dev/ttyS<n-1>" for a port number n, the path
+  // of a path entry (without its description); empty when the entry names neither.
+  std::string deviceOf(const std::string& entry) const;
+
+ private:
+  std::string fSysClassTty;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,42 @@
+#pragma once
+// File helpers. Every file written here goes to a temporary file in the same folder
+// that is renamed over the target, so a failed write leaves the old file intact.
+#include <stdexcept>
+#include <string>
+
+namespace kestrel {
+
+// A file that cannot be opened, read or written ("the platform's file error").
+class EFileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Writes `content` as the whole file. Throws EFileError on failure.
+void writeFileAtomically(const std::string& path, const std::string& content);
+// Appends `text` to the file (creating it) by writing old content plus text to a
+// temporary file and renaming it. Throws EFileError on failure.
+void appendFileAtomically(const std::string& path, const std::string& text);
+// Copies `source` over `destination` through a temporary file. Throws EFileError.
+void copyFileAtomically(const std::string& source, const std::string& destination);
+// The whole file; throws EFileError when it cannot be opened or read.
+std::string readWholeFile(const std::string& path);
+
+// Windows-style file mask ("*.txt", "data?.csv"; "*.*" and a blank mask match every
+// name) against a file name.
+bool matchesFileMask(const std::string& mask, const std::string& fileName);
+
+// Every file below `sourcePath` (all subfolders) that matches `mask` is copied into
+// `destinationPath` under its own name, replacing files there. False when the source is
+// no folder or a copy failed (the other files are still copied).
+bool copyAllFromTo(const std::string& sourcePath, const std::string& destinationPath, const std::string& mask);
+
+// Deletes the files of `directory` that match `mask`; with `deleteSubDirs` also the
+// matching files of every subfolder and the subfolders left empty by that. False when
+// the folder does not exist or something could not be deleted.
+bool deleteFilesFromDir(const std::string& directory, const std::string& mask, bool deleteSubDirs);
+
+// The program file of this process (/proc/self/exe).
+std::string programFilePath();
+
+}  // namespace kestrel

@@ -1,0 +1,186 @@
+// Folders, the helper's log, safe file writing, copying and deleting, processes, the
+// shell and version information.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/fd_misc.h"
+
+using namespace kestrel;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("kestrel_files_" + std::to_string(::getpid()) + "_" +
+           testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    misc.set_Dialogs(&dialogs);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  std::string path(const std::string& name) const { return (dir / name).string(); }
+  static std::string read(const fs::path& p) { return readWholeFile(p.string()); }
+  static void write(const fs::path& p, const std::string& text) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << text;
+  }
+
+  fs::path dir;
+  ScriptedDialogs dialogs;
+  TFDMisc misc;
+};
+
+TEST_F(TempDir, FailedWriteLeavesTheOldFileIntact) {
+  const std::string file = path("settings.ini");
+  writeFileAtomically(file, "old content\n");
+  // A file-size limit makes the write fail half way (also for root).
+  struct rlimit saved {};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 16;
+  setrlimit(RLIMIT_FSIZE, &small);
+  EXPECT_THROW(writeFileAtomically(file, std::string(1000, 'x')), EFileError);
+  EXPECT_THROW(appendFileAtomically(file, std::string(1000, 'y')), EFileError);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(read(file), "old content\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no temporary file left";
+
+  appendFileAtomically(file, "more\n");
+  EXPECT_EQ(read(file), "old content\nmore\n");
+  EXPECT_THROW(writeFileAtomically(path("missing/x.txt"), "x"), EFileError);
+}
+
+TEST_F(TempDir, FoldersAndLog) {
+  EXPECT_EQ(misc.checkForPathDelimiter(""), "./");
+  EXPECT_EQ(misc.checkForPathDelimiter("/a"), "/a/");
+  EXPECT_EQ(misc.checkForPathDelimiter("/a/"), "/a/");
+  EXPECT_EQ(misc.LogFolder(), "./");
+  EXPECT_EQ(misc.LogFile(), "");
+
+  EXPECT_TRUE(misc.set_LogFolder(dir.string(), "logs"));
+  EXPECT_EQ(misc.LogFolder(), dir.string() + "/logs/");
+  EXPECT_TRUE(misc.set_PersonalFolder(dir.string() + "/", ""));
+  EXPECT_EQ(misc.PersonalFolder(), dir.string() + "/");
+  write(dir / "blocker", "x");
+  EXPECT_FALSE(misc.set_SettingsFolder(path("blocker"), "sub"));  // a file stands in the way
+  EXPECT_EQ(misc.SettingsFolder(), "./");
+
+  misc.log_Text("lost");  // no log file yet: nothing happens
+  EXPECT_TRUE(misc.set_LogFile());
+  const fs::path log = misc.LogFile();
+  EXPECT_EQ(log.parent_path().string() + "/", misc.LogFolder());
+  EXPECT_EQ(log.filename().string(), fs::path(programFilePath()).stem().string() + "_Log.txt");
+  misc.log_Text("first entry");
+  const std::string content = misc.get_LogFile();
+  EXPECT_NE(content.find(":Log file creation\n"), std::string::npos);
+  EXPECT_NE(content.find("]: first entry\n"), std::string::npos);
+  EXPECT_EQ(content[content.find("]: first") - 20], '[');
+  EXPECT_TRUE(misc.set_LogFile());  // an existing log stays
+  EXPECT_EQ(misc.get_LogFile(), content);
+
+  misc.log_TextToFolder(path("other/deeper"), "x.log", "one");
+  misc.log_TextToFolder(path("other/deeper"), "x.log", "two");
+  EXPECT_EQ(read(dir / "other/deeper/x.log"), "one\ntwo\n");
+  EXPECT_THROW(misc.log_TextToFolder(path("blocker"), "x.log", "t"), EFileError);
+  EXPECT_EQ(misc.ApplicationFolder(), fs::path(programFilePath()).parent_path().string() + "/");
+}
+
+TEST_F(TempDir, CopyAllAndDelete) {
+  write(dir / "src/a.csv", "a");
+  write(dir / "src/b.txt", "b");
+  write(dir / "src/sub/c.csv", "c");
+  write(dir / "dst/a.csv", "old");
+  EXPECT_TRUE(misc.copy_AllFromTo(path("src"), path("dst"), "*.csv"));
+  EXPECT_EQ(read(dir / "dst/a.csv"), "a");
+  EXPECT_EQ(read(dir / "dst/c.csv"), "c");  // subfolders land in the destination itself
+  EXPECT_FALSE(fs::exists(dir / "dst/b.txt"));
+  EXPECT_TRUE(misc.copy_AllFromTo(path("src"), path("all"), " "));
+  EXPECT_TRUE(fs::exists(dir / "all/b.txt"));
+  EXPECT_FALSE(misc.copy_AllFromTo(path("none"), path("dst"), ""));
+
+  EXPECT_TRUE(misc.delete_FilesFromDir(path("src"), "*.csv", false, true));
+  EXPECT_FALSE(fs::exists(dir / "src/a.csv"));
+  EXPECT_TRUE(fs::exists(dir / "src/b.txt"));
+  EXPECT_TRUE(fs::exists(dir / "src/sub/c.csv"));
+  EXPECT_TRUE(misc.delete_FilesFromDir(path("src"), "*.*", true, true));
+  EXPECT_TRUE(fs::is_empty(dir / "src"));
+  EXPECT_FALSE(misc.delete_FilesFromDir(path("none"), "*.*", true, true));
+}
+
+TEST_F(TempDir, ProcessesAndShell) {
+  ProcessInfo info;
+  ASSERT_TRUE(misc.startNewProcess("sh", "-c \"echo started > marker; sleep 30\"", dir.string(), info));
+  EXPECT_GT(info.pid, 0);
+  EXPECT_EQ(getpgid(info.pid), info.pid) << "own process group";
+  for (int i = 0; i < 200 && !fs::exists(dir / "marker"); ++i) usleep(10000);
+  EXPECT_EQ(read(dir / "marker"), "started\n");  // ran in the given folder
+  EXPECT_TRUE(misc.terminateProcess(info));
+  EXPECT_FALSE(misc.terminateProcess(info));
+  EXPECT_FALSE(misc.startNewProcess(path("no-such-program"), "", "", info));
+
+  write(dir / "run.sh", "#!/bin/sh\necho \"$1\" > out.txt\n");
+  fs::permissions(dir / "run.sh", fs::perms::owner_all);
+  int idle = 0;
+  misc.OnProcessMessages = [&] { ++idle; };
+  EXPECT_TRUE(misc.myShellExecute(0, "open", path("run.sh"), "\"a b\"", dir.string(), 1, false, true));
+  EXPECT_EQ(read(dir / "out.txt"), "a b\n");
+  EXPECT_TRUE(dialogs.shown.empty());
+
+  EXPECT_FALSE(misc.myShellExecute(0, "open", path("missing.pdf"), "", "", 1, false, false));
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.shown[0].text, "The specified file was not found.");
+  EXPECT_FALSE(misc.myShellExecute(0, "open", path("run.sh"), "", path("nodir"), 1, false, false));
+  EXPECT_EQ(dialogs.shown.back().text, "The specified path was not found.");
+  EXPECT_FALSE(misc.myShellExecute(0, "print", path("run.sh"), "", "", 1, false, false));
+  EXPECT_EQ(dialogs.shown.back().text.rfind("There is no application associated", 0), 0u);
+}
+
+TEST_F(TempDir, SleepStepsAndProgress) {
+  int steps = 0;
+  std::vector<int64_t> progress;
+  misc.OnProcessMessages = [&] { ++steps; };
+  misc.OnWaitSleepFor = [&](TFDMisc* sender, int64_t elapsed) {
+    EXPECT_EQ(sender, &misc);
+    progress.push_back(elapsed);
+  };
+  misc.sleep_ForMSec(0);
+  EXPECT_EQ(steps, 1);  // still one step
+  steps = 0;
+  misc.sleep_ForMSec(1000);
+  EXPECT_GE(steps, 10);
+  ASSERT_EQ(progress.size(), static_cast<std::size_t>(steps / 10));
+  EXPECT_GE(progress[0], 1000);
+}
+
+TEST_F(TempDir, VersionInformation) {
+  std::string major, minor, revision, build;
+  EXPECT_EQ(misc.get_AppVersionInfo(major, minor, revision, build), std::string(KESTREL_VERSION) + ".0");
+  EXPECT_EQ(major + "." + minor + "." + revision, KESTREL_VERSION);
+  EXPECT_EQ(build, "0");
+
+  write(dir / "plain.bin", "abc");
+  EXPECT_EQ(misc.get_VersionInfo_ForFile(path("plain.bin")), "0.0.0.0");
+  EXPECT_EQ(misc.get_VersionInfo_ForFile(path("missing.bin")), "");
+  int a, b, c, d;
+  std::string description, md5;
+  EXPECT_EQ(misc.get_VersionInfo_ForFile(path("plain.bin"), a, b, c, d, description, md5), "0.0.0.0");
+  EXPECT_EQ(md5, "900150983CD24FB0D6963F7D28E17F72");
+  EXPECT_EQ(misc.get_VersionInfo_ForFile(programFilePath(), a, b, c, d, description, md5),
+            std::string(KESTREL_VERSION) + ".0");
+  EXPECT_EQ(description, "Kestrel FBH");
+  EXPECT_EQ(misc.Version(), "1.0.0.0");
+}
+
+}  // namespace
