@@ -417,6 +417,8 @@ bool TErrContainer::log_MessageByCode(int errorCode) {
 }
 
 bool TErrContainer::log_Exception_Ex(const std::string& target_Folder, const std::string& e_Message) {
+  // No folder is not the file-system root.
+  if (target_Folder.empty()) return false;
   return writeLogLine("log_Exception_Ex", TFolders::check_ForPathDelimiter(target_Folder), false, 0, e_Message);
 }
 

@@ -339,6 +339,7 @@ TEST_F(ErrContainerTest, UnwritableLogFolderFailsWithoutWriting) {
   EXPECT_FALSE(c.create_LogFile(true));
   EXPECT_FALSE(c.log_Message("lost"));
   EXPECT_FALSE(c.log_Exception_Ex((fRoot / "blocker" / "x").string(), "lost"));
+  EXPECT_FALSE(c.log_Exception_Ex("", "lost"));  // not the file-system root
   EXPECT_EQ(fs::file_size(fRoot / "blocker"), 0u);
 }
 
