@@ -1,16 +1,15 @@
 #include "support/err_container.h"
 
 #include "support/code_pages.h"
+#include "support/files.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <stdexcept>
@@ -41,12 +40,6 @@ std::string appDataBase() {
 std::string personalBase() {
   if (auto v = envValue("USERPROFILE"); !v.empty()) return v;
   return envValue("HOME");
-}
-
-std::string programFilePath() {
-  std::error_code ec;
-  auto p = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : p.string();
 }
 
 std::string lowerAscii(std::string s) {
@@ -105,28 +98,8 @@ std::string fromLogFileBytes(const std::string& bytes, int codePage) {
   return codePage == kUtf8CodePage ? bytes : codePageToUtf8(bytes, static_cast<unsigned>(codePage));
 }
 
-std::runtime_error ioError(const std::string& what, const std::string& path) {
-  return std::runtime_error(what + " \"" + path + "\": " + std::strerror(errno));
-}
-
 std::vector<std::string> readLines(const std::string& path, int codePage) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw ioError("Cannot open file", path);
-  std::string bytes;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      auto err = ioError("Cannot read file", path);
-      ::close(fd);
-      throw err;
-    }
-    bytes.append(buf, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  const std::string text = fromLogFileBytes(bytes, codePage);
+  const std::string text = fromLogFileBytes(readWholeFile(path), codePage);
   std::vector<std::string> lines;
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -138,33 +111,6 @@ std::vector<std::string> readLines(const std::string& path, int codePage) {
     pos = nl + 1;
   }
   return lines;
-}
-
-// Replaces the file whole: a temporary file in the same folder renamed over it, so a
-// failed write leaves the previous content.
-void writeFileAtomically(const std::string& path, const std::string& bytes) {
-  std::string tmp = path + ".XXXXXX";
-  int fd = ::mkstemp(tmp.data());
-  if (fd < 0) throw ioError("Cannot create file", tmp);
-  struct stat st{};
-  ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      auto err = ioError("Cannot write file", tmp);
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      throw err;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (::close(fd) != 0 || ::rename(tmp.c_str(), path.c_str()) != 0) {
-    auto err = ioError("Cannot write file", path);
-    ::unlink(tmp.c_str());
-    throw err;
-  }
 }
 
 std::string joinLines(const std::vector<std::string>& lines) {
