@@ -17,7 +17,8 @@
 namespace kestrel::simtest {
 
 struct EngineOnSim {
-  explicit EngineOnSim(sim::SimulatorOptions o = {}, bool overPty = false) {
+  // identify: run the diagnostic read after opening, as connecting does.
+  explicit EngineOnSim(sim::SimulatorOptions o = {}, bool overPty = false, bool identify = true) {
     o.port = 0;
     o.tcp = !overPty;
     o.pty = overPty;
@@ -37,7 +38,7 @@ struct EngineOnSim {
     fd.dd()->CodePage = 1250;
     fd.add_DefaultDelimiters();
     if (overPty) {
-      fd.dd()->i90().getAfterConnect = true;
+      fd.dd()->i90().getAfterConnect = identify;
       fd.set_CommunicationType(ct_RS232);
       fd.RS232()->portName = sim->ptyPath();
       fd.RS232()->exitByTimeValue = 1000;
@@ -50,7 +51,7 @@ struct EngineOnSim {
       // The diagnostic read runs here rather than inside the open, which waits 1.8 s
       // for a real device to get ready.
       opened = fd.TCPIP()->openConnection();
-      if (opened == 0 && !fd.dd()->i90().getFromDevice()) opened = -3;
+      if (opened == 0 && identify && !fd.dd()->i90().getFromDevice()) opened = -3;
     }
   }
   ~EngineOnSim() {
