@@ -50,6 +50,14 @@ class TFDConnector {
 
   TFiscalDevice* owner() const { return fOwner; }
 
+  // Hands out a byte that an earlier system call already brought in, with the same
+  // trace and code as readByte; false when none is waiting. Costs no system call.
+  bool takeBufferedByte(uint8_t& b) {
+    if (!hasInput()) return false;
+    uint32_t count = 0;
+    return deliverBuffered(b, count);
+  }
+
  protected:
   TErrContainer* errContainer() const;
   TFDMisc* misc() const;

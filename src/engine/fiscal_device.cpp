@@ -409,6 +409,11 @@ void TFiscalDevice::buildRequest(uint16_t command, const std::string& data, TSni
 }
 
 bool TFiscalDevice::readOneByte(uint8_t& b, TFDConnector* conn, TSniffer* trace, bool active) {
+  // Most bytes already wait in the transport's buffer: no clock and no system call.
+  if (conn && conn->takeBufferedByte(b)) {
+    traceAnswerByte(b, trace, active);
+    return true;
+  }
   const uint32_t start = tickMs();
   fHardExitByTime = false;
   for (;;) {
@@ -424,12 +429,7 @@ bool TFiscalDevice::readOneByte(uint8_t& b, TFDConnector* conn, TSniffer* trace,
       got = false;
     }
     if (got) {
-      if (active && !(fCursor == sbcHeader && (b == frame::NAK || b == frame::SYN))) {
-        TPacketValueRec& part = fCursor == sbcHeader ? trace->hexPacket.header
-                                : fCursor == sbcData ? trace->hexPacket.data
-                                                     : trace->hexPacket.footer;
-        fMisc->putByteToHEX(b, part.fromDevceValue);
-      }
+      traceAnswerByte(b, trace, active);
       return true;
     }
     const uint32_t elapsed = tickMs() - start;
@@ -440,6 +440,15 @@ bool TFiscalDevice::readOneByte(uint8_t& b, TFDConnector* conn, TSniffer* trace,
     // A closed or broken link answers at once: do not spin while the limit runs.
     if (!conn->Active()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+}
+
+void TFiscalDevice::traceAnswerByte(uint8_t b, TSniffer* trace, bool active) {
+  // SYN and NAK received while waiting never show in the header.
+  if (!active || (fCursor == sbcHeader && (b == frame::NAK || b == frame::SYN))) return;
+  TPacketValueRec& part = fCursor == sbcHeader ? trace->hexPacket.header
+                          : fCursor == sbcData ? trace->hexPacket.data
+                                               : trace->hexPacket.footer;
+  fMisc->putByteToHEX(b, part.fromDevceValue);
 }
 
 void TFiscalDevice::onByteReadFailed(TFDConnector* conn) {

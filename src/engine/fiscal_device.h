@@ -113,6 +113,7 @@ class TFiscalDevice : public TComponent {
   bool readAnswer(uint16_t command, TFDConnector* conn, TSniffer* trace, bool active);
   bool readOneByte(uint8_t& b, TFDConnector* conn, TSniffer* trace, bool active);
   void onByteReadFailed(TFDConnector* conn);
+  void traceAnswerByte(uint8_t b, TSniffer* trace, bool active);
   void traceSentRows(TSniffer* s, int attempt, uint16_t command);
   void traceReceivedRows(TSniffer* s, int attempt, uint16_t command, bool prepare);
   void fireCommunication(const TCommunicationEvent& handler, TSniffer* s, bool success, TDataDirection dir);

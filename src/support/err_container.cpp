@@ -235,8 +235,10 @@ TErrContainer::TErrContainer() : fLastErrorMessage(get_ErrorText(0, TErrorLangua
 TErrContainer::~TErrContainer() = default;
 
 void TErrContainer::set_LastErrorCode(int code) {
+  // The message depends on the code and the language only; the engine writes the same
+  // code many times per command, so look it up only when it changes.
+  if (code != fLastErrorCode || fLastErrorMessage.empty()) fLastErrorMessage = get_ErrorText(code, fLanguage);
   fLastErrorCode = code;
-  fLastErrorMessage = get_ErrorText(code, fLanguage);
   if (code != 0 && fLogFile->LogErrors) log_LastError();
 }
 
