@@ -631,8 +631,8 @@ void TFiscalDevice::traceSentRows(TSniffer* s, int attempt, uint16_t command) {
   if (s->calc_FullRows) {
     s->calculate_FullRows(toDevice);
     if (s->saveToFile_isOn()) {
-      s->logThis(s->full.text_ToDeviceRow, true);
-      s->logThis(s->full.hex_ToDeviceRow, true);
+      s->logRow(s->full.text_ToDeviceRow);
+      s->logRow(s->full.hex_ToDeviceRow);
     }
   }
 }
@@ -650,8 +650,8 @@ void TFiscalDevice::traceReceivedRows(TSniffer* s, int attempt, uint16_t command
     s->calculate_Headers(fromDevice);
     s->calculate_FullRows(fromDevice);
     if (s->saveToFile_isOn()) {
-      s->logThis(s->full.text_FromDeviceRow, true);
-      s->logThis(s->full.hex_FromDeviceRow, true);
+      s->logRow(s->full.text_FromDeviceRow);
+      s->logRow(s->full.hex_FromDeviceRow);
     }
   }
 }
