@@ -512,3 +512,54 @@ TEST(EngineText, CodePageConversionBothWays) {
   peer->join();
   EXPECT_EQ(peer->requests()[1].data, "\x8A\xF0?\t");
 }
+
+TEST(EngineSerial, FaultsOverAPseudoTerminal) {
+  struct Case {
+    const char* name;
+    std::function<void(PeerLink&, const Request&)> reply;
+    bool result;
+    int code;
+  };
+  const std::vector<Case> cases = {
+      {"nak", [](PeerLink& l, const Request&) { l.send(Bytes{0x15}); }, false, codes::NO_FIELDS},
+      {"silence", [](PeerLink& l, const Request&) { l.sleepMs(500); }, false, codes::TIMEOUT},
+      {"wrong checksum",
+       [](PeerLink& l, const Request& r) {
+         Bytes f = answerFrame(true, r.seq, r.cmd, "0\t");
+         f[f.size() - 2] ^= 1;
+         l.send(f);
+       },
+       false, codes::NO_FIELDS},
+      {"syn then answer",
+       [](PeerLink& l, const Request& r) {
+         for (int i = 0; i < 3; ++i) {
+           l.send(Bytes{0x16});
+           l.sleepMs(100);
+         }
+         l.answer(r, "-100003\t");
+       },
+       true, -100003},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto peer = DevicePeer::pty(true, [&](PeerLink& l) {
+      answerFirst(l);
+      Request r;
+      if (l.readRequest(r)) c.reply(l, r);
+      l.sleepMs(100);
+    });
+    Engine e;
+    e.fd.repeatCount = 1;
+    e.fd.set_CommunicationType(ct_RS232);
+    e.fd.RS232()->portName = peer->slavePath();
+    // One read waits at most 50 ms, the engine gives a byte up after 250 ms.
+    e.fd.RS232()->init_TimeoutValues(50, 0, 50, 100, 1000);
+    e.fd.RS232()->exitByTimeValue = 250;
+    ASSERT_EQ(e.fd.RS232()->openConnection(), 0);
+    EXPECT_EQ(e.cmd(255, "Header\t1\t\t"), c.result);
+    EXPECT_EQ(e.code(), c.code);
+    e.fd.RS232()->closeConnection();
+    peer->join();
+    ASSERT_EQ(peer->requests().size(), 2u);
+  }
+}
