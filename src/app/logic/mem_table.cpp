@@ -1,0 +1,229 @@
+#include "app/logic/mem_table.h"
+
+#include <charconv>
+
+#include "support/utf8.h"
+
+namespace kestrel {
+
+namespace {
+
+bool isFixed(TFieldKind k) { return k == TFieldKind::Money || k == TFieldKind::Quantity; }
+
+int decimalsOf(const TFieldDef& f) {
+  const auto dot = f.displayFormat.find('.');
+  if (dot != std::string::npos) return static_cast<int>(f.displayFormat.size() - dot - 1);
+  return f.kind == TFieldKind::Quantity ? 3 : 2;
+}
+
+std::string boundText(const TFieldDef& f, int64_t v) {
+  return isFixed(f.kind) ? formatFixed(v, decimalsOf(f)) : std::to_string(v);
+}
+
+std::string rangeText(const TFieldDef& f) {
+  if (f.kind == TFieldKind::Text) return "0 to " + std::to_string(f.size) + " characters";
+  if (f.kind == TFieldKind::Boolean) return "0 to 1";
+  std::string from = f.minValue ? boundText(f, *f.minValue) : (isFixed(f.kind) ? "0" : "any number");
+  std::string to = f.maxValue ? boundText(f, *f.maxValue) : "any number";
+  return from + " to " + to;
+}
+
+[[noreturn]] void refuse(const TFieldDef& f, const std::string& text) {
+  throw EFieldValueError("'" + text + "' is not a valid value for field '" + f.title() + "'. The allowed range is " +
+                         rangeText(f) + ".");
+}
+
+}  // namespace
+
+std::optional<int64_t> parseFixed(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  int64_t whole = 0, frac = 0;
+  int fracDigits = 0;
+  bool point = false, anyDigit = false;
+  for (char c : text) {
+    if (c == '.') {
+      if (point) return std::nullopt;
+      point = true;
+      continue;
+    }
+    if (c < '0' || c > '9') return std::nullopt;
+    anyDigit = true;
+    if (point) {
+      if (++fracDigits > 4) return std::nullopt;
+      frac = frac * 10 + (c - '0');
+    } else {
+      if (whole > (INT64_MAX / FIXED_SCALE) / 10) return std::nullopt;
+      whole = whole * 10 + (c - '0');
+    }
+  }
+  if (!anyDigit) return std::nullopt;
+  for (int i = fracDigits; i < 4; ++i) frac *= 10;
+  return whole * FIXED_SCALE + frac;
+}
+
+std::string formatFixed(int64_t value, int decimals) {
+  if (decimals < 0) decimals = 0;
+  if (decimals > 4) decimals = 4;
+  const bool negative = value < 0;
+  uint64_t v = negative ? static_cast<uint64_t>(-(value + 1)) + 1 : static_cast<uint64_t>(value);
+  uint64_t step = 1;
+  for (int i = decimals; i < 4; ++i) step *= 10;
+  v = (v + step / 2) / step;  // half away from zero
+  uint64_t unit = 1;
+  for (int i = 0; i < decimals; ++i) unit *= 10;
+  std::string out = (negative && v != 0 ? "-" : "") + std::to_string(v / unit);
+  if (decimals > 0) {
+    std::string frac = std::to_string(v % unit);
+    out += "." + std::string(decimals - frac.size(), '0') + frac;
+  }
+  return out;
+}
+
+TFieldDef& TMemTable::addField(TFieldDef def) {
+  if (def.validChars.empty() && isFixed(def.kind)) def.validChars = "0123456789.";
+  fFields.push_back(std::move(def));
+  for (auto& r : fRows) r.emplace_back();
+  return fFields.back();
+}
+
+int TMemTable::fieldIndex(const std::string& fieldName) const {
+  for (size_t i = 0; i < fFields.size(); ++i)
+    if (fFields[i].name == fieldName) return static_cast<int>(i);
+  return -1;
+}
+
+TMemTable::Cell TMemTable::convert(const TFieldDef& f, const std::string& text) const {
+  Cell c;
+  if (text.empty()) return c;  // an empty cell is null whatever the kind
+  c.null = false;
+  switch (f.kind) {
+    case TFieldKind::Text:
+      if (f.size > 0 && utf8Length(text) > static_cast<size_t>(f.size)) refuse(f, text);
+      c.text = text;
+      return c;
+    case TFieldKind::Boolean:
+      if (text != "0" && text != "1") refuse(f, text);
+      c.number = text == "1";
+      return c;
+    case TFieldKind::Integer: {
+      int64_t v = 0;
+      const char* b = text.data();
+      const char* e = b + text.size();
+      auto [p, ec] = std::from_chars(b, e, v);
+      if (ec != std::errc() || p != e) refuse(f, text);
+      c.number = v;
+      break;
+    }
+    case TFieldKind::Money:
+    case TFieldKind::Quantity: {
+      auto v = parseFixed(text);
+      if (!v) refuse(f, text);
+      c.number = *v;
+      break;
+    }
+  }
+  if ((f.minValue && c.number < *f.minValue) || (f.maxValue && c.number > *f.maxValue)) refuse(f, text);
+  return c;
+}
+
+void TMemTable::checkRow(int row) const {
+  if (row < 0 || row >= RecordCount()) throw std::out_of_range(fName + ": no row " + std::to_string(row));
+}
+
+int TMemTable::append() {
+  std::vector<Cell> row;
+  for (const auto& f : fFields) row.push_back(convert(f, f.defaultText));
+  fRows.push_back(std::move(row));
+  fCancelled = false;
+  if (AfterInsert) AfterInsert(*this);
+  if (fCancelled) {
+    fCancelled = false;
+    fRows.pop_back();
+    return -1;
+  }
+  return RecordCount() - 1;
+}
+
+void TMemTable::setValue(int row, const std::string& fieldName, const std::string& text, bool force) {
+  const int idx = fieldIndex(fieldName);
+  if (idx < 0) throw std::out_of_range(fName + ": no field " + fieldName);
+  setValue(row, idx, text, force);
+}
+
+void TMemTable::setValue(int row, int fieldIdx, const std::string& text, bool force) {
+  checkRow(row);
+  const TFieldDef& f = field(fieldIdx);
+  if (f.readOnly && !force) throw EFieldValueError("Field '" + f.title() + "' cannot be modified");
+  fRows[row][fieldIdx] = convert(f, text);
+  if (AfterPost) AfterPost(*this);
+}
+
+std::string TMemTable::value(int row, const std::string& fieldName) const {
+  const int idx = fieldIndex(fieldName);
+  if (idx < 0) throw std::out_of_range(fName + ": no field " + fieldName);
+  return value(row, idx);
+}
+
+std::string TMemTable::value(int row, int fieldIdx) const {
+  checkRow(row);
+  const TFieldDef& f = field(fieldIdx);
+  const Cell& c = fRows[row][fieldIdx];
+  if (c.null) return {};
+  if (f.kind == TFieldKind::Text) return c.text;
+  if (isFixed(f.kind)) return formatFixed(c.number, 4);
+  return std::to_string(c.number);
+}
+
+std::string TMemTable::displayText(int row, int fieldIdx) const {
+  checkRow(row);
+  const TFieldDef& f = field(fieldIdx);
+  const Cell& c = fRows[row][fieldIdx];
+  if (c.null) return {};
+  if (isFixed(f.kind)) return formatFixed(c.number, decimalsOf(f));
+  return value(row, fieldIdx);
+}
+
+bool TMemTable::isNull(int row, int fieldIdx) const {
+  checkRow(row);
+  return fRows[row][fieldIdx].null;
+}
+
+void TMemTable::deleteRow(int row) {
+  checkRow(row);
+  fRows.erase(fRows.begin() + row);
+  if (AfterDelete) AfterDelete(*this);
+}
+
+bool TMemTable::acceptsChar(int fieldIdx, char32_t ch) const {
+  const std::string& allowed = field(fieldIdx).validChars;
+  if (allowed.empty()) return true;
+  return ch < 128 && allowed.find(static_cast<char>(ch)) != std::string::npos;
+}
+
+void prepareLinesTable(TMemTable& table) {
+  table.clear();
+  if (table.fieldIndex("ID") < 0) {
+    TFieldDef id;
+    id.name = "ID";
+    id.kind = TFieldKind::Integer;
+    id.displayLabel = "Row";
+    id.minValue = 1;
+    id.maxValue = 10;
+    id.readOnly = true;
+    table.addField(id);
+    TFieldDef text;
+    text.name = "Text";
+    text.size = 64;
+    table.addField(text);
+  }
+  // Filled without hooks: these rows are the table's fixed shape, not user edits.
+  auto afterInsert = std::move(table.AfterInsert);
+  auto afterPost = std::move(table.AfterPost);
+  table.AfterInsert = nullptr;
+  table.AfterPost = nullptr;
+  for (int i = 1; i <= 10; ++i) table.setValue(table.append(), "ID", std::to_string(i), true);
+  table.AfterInsert = std::move(afterInsert);
+  table.AfterPost = std::move(afterPost);
+}
+
+}  // namespace kestrel

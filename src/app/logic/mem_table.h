@@ -1,0 +1,105 @@
+#pragma once
+// The in-memory tables behind the window's grids: typed fields with limits, display
+// labels and formats, and the hooks the window binds after an insert, a post or a delete.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+enum class TFieldKind { Integer, Text, Money, Quantity, Boolean };
+
+// A value the table refuses; the message names the value, the field and the range.
+class EFieldValueError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TFieldDef {
+  std::string name;
+  TFieldKind kind = TFieldKind::Text;
+  std::string displayLabel;   // grid title; the name when empty
+  std::string displayFormat;  // "0.00", "0.000" for fixed-point fields
+  int size = 0;               // Text: most characters (0: no limit)
+  std::optional<int64_t> minValue, maxValue;  // Integer: whole numbers; Money/Quantity: in 1/10000
+  bool readOnly = false;
+  std::string defaultText;    // value of a new row ("" leaves it empty)
+  // Characters the user may type into the field; empty: any.
+  std::string validChars;
+
+  const std::string& title() const { return displayLabel.empty() ? name : displayLabel; }
+};
+
+// Fixed-point values keep 4 decimals.
+inline constexpr int64_t FIXED_SCALE = 10000;
+// "12.5" -> 125000; nullopt for anything but digits with at most one point and at most
+// four decimals (no sign, no comma).
+std::optional<int64_t> parseFixed(const std::string& text);
+// 125000 with 2 decimals -> "12.50" (rounded half away from zero); the point whatever
+// the locale.
+std::string formatFixed(int64_t value, int decimals);
+
+class TMemTable {
+ public:
+  using Hook = std::function<void(TMemTable&)>;
+
+  explicit TMemTable(std::string name) : fName(std::move(name)) {}
+  const std::string& name() const { return fName; }
+
+  TFieldDef& addField(TFieldDef def);
+  int fieldCount() const { return static_cast<int>(fFields.size()); }
+  const TFieldDef& field(int index) const { return fFields.at(index); }
+  TFieldDef& field(int index) { return fFields.at(index); }
+  // -1 when there is no such field.
+  int fieldIndex(const std::string& fieldName) const;
+
+  int RecordCount() const { return static_cast<int>(fRows.size()); }
+
+  // Appends a row with the fields' defaults and runs AfterInsert, which may call
+  // cancel(); then the row is gone again. The row number, or -1 when cancelled.
+  int append();
+  // Inside AfterInsert: drops the row being inserted.
+  void cancel() { fCancelled = true; }
+  // Checks and stores the value, then runs AfterPost. A refused value throws
+  // EFieldValueError and leaves the cell as it was. Read-only fields are written only
+  // with `force`, as the program itself fills them.
+  void setValue(int row, const std::string& fieldName, const std::string& text, bool force = false);
+  void setValue(int row, int fieldIdx, const std::string& text, bool force = false);
+  // Raw text of a cell: integers as digits, fixed-point values with 4 decimals ("" null).
+  std::string value(int row, const std::string& fieldName) const;
+  std::string value(int row, int fieldIdx) const;
+  // The cell as the grid shows it (display format applied).
+  std::string displayText(int row, int fieldIdx) const;
+  bool isNull(int row, int fieldIdx) const;
+  // Removes the row and runs AfterDelete.
+  void deleteRow(int row);
+  // Removes every row without running hooks.
+  void clear() { fRows.clear(); }
+  // True when the user may type `ch` into the field.
+  bool acceptsChar(int fieldIdx, char32_t ch) const;
+
+  Hook AfterInsert, AfterPost, AfterDelete;
+
+ private:
+  struct Cell {
+    bool null = true;
+    int64_t number = 0;
+    std::string text;
+  };
+  // Converts and checks; throws EFieldValueError.
+  Cell convert(const TFieldDef& f, const std::string& text) const;
+  void checkRow(int row) const;
+
+  std::string fName;
+  std::vector<TFieldDef> fFields;
+  std::vector<std::vector<Cell>> fRows;
+  bool fCancelled = false;
+};
+
+// The header and footer tables: exactly ten rows, ID 1 to 10 read-only, empty Text.
+void prepareLinesTable(TMemTable& table);
+
+}  // namespace kestrel

@@ -1,0 +1,95 @@
+#pragma once
+// The window's pages as data: tree nodes, the read each page runs when shown, the
+// buttons its control enabling switches, and the verdict on a command.
+#include <array>
+#include <string>
+#include <vector>
+
+#include "support/date_time.h"
+
+namespace kestrel {
+
+// Extra rules of the control enabling beyond the page's own button list.
+enum class TPageRule { None, Fiscalization, Journal, Items, Clients };
+
+struct TPageRow {
+  const char* page;    // objectName of the page
+  const char* title;   // the node text it is shown under (the blank page: "")
+  const char* readOp;  // the read it runs when shown; "" for none
+  std::vector<const char*> buttons;
+  TPageRule rule = TPageRule::None;
+  // Printer-group models get the blank page instead (direct keys, corrections, clients).
+  bool registerOnly = false;
+};
+
+struct TTreeNodeRow {
+  const char* text;
+  int level;         // 0 top, 1 child
+  const char* page;  // a parent opens the page of its first child
+};
+
+// Every page of the window, blank page last.
+const std::vector<TPageRow>& pageTable();
+// The 29 nodes of the page tree in flat order (node 1 is "Date, header & footer").
+const std::vector<TTreeNodeRow>& treeNodes();
+// Null for a page not in the table.
+const TPageRow* findPage(const std::string& page);
+
+inline constexpr const char* PAGE_NONE = "jvpg_None";
+inline constexpr const char* PAGE_CONNECT = "jvpg_Connect";
+inline constexpr const char* PAGE_STATUS = "jvpg_Sub__Root_05_Status";
+inline constexpr const char* PAGE_CUSTOM = "jvpg_Sub__Root_06_Custom";
+inline constexpr const char* PAGE_SETTINGS = "jvpg_Sub__Root_07_Settings";
+inline constexpr const char* PAGE_CLICHE = "jvpg_Sub_01_Clishe";
+
+// What the control enabling sees besides the value.
+struct TPageFacts {
+  bool serialAndFMSet = false;  // status byte 4 bit 2
+  bool taxNumberSet = false;    // status byte 4 bit 1
+  bool fiscalMode = false;      // status byte 5 bit 3
+  bool journalHasLines = false;
+};
+
+struct TControlState {
+  std::string name;
+  bool enabled;
+};
+
+struct TControlPlan {
+  std::vector<TControlState> controls;  // in the order they are set
+  bool changesWorking = false;          // Items and Clients: Working becomes !value
+  bool working = false;
+};
+
+// The widgets OpraviControlite(value) switches on `page`; empty for a page without
+// buttons.
+TControlPlan controlPlan(const std::string& page, bool value, const TPageFacts& facts);
+
+// The page data_Refresh reads for `page` with model index `ecrModel`: the page itself,
+// or the blank page for a register-only page and a printer-group model.
+std::string pageToShow(const std::string& page, int ecrModel);
+bool isPrinterGroup(int ecrModel);
+
+// StatusUpdate's decision on a command's code.
+enum class TVerdictShow { Nothing, Alert, StatusBar };
+struct TVerdict {
+  bool ok;
+  TVerdictShow show;
+};
+inline constexpr int CODE_PLU_NOT_FOUND = -111004;
+inline constexpr int CODE_FIRM_NOT_FOUND = -106000;
+TVerdict commandVerdict(int code, bool showErr);
+
+// "Exception in method "name": message".
+std::string exceptionText(const std::string& method, const std::string& message);
+
+// Dates and times as the window writes them: "dd.mm.yyyy" and "hh:mm:ss" with the
+// separators of the process's format settings, whatever the user's locale.
+std::string formatDate(const LocalDateTime& dt);
+std::string formatTime(const LocalDateTime& dt);
+
+// The status bits that never count as an error by themselves (byte, bit).
+inline constexpr std::array<std::pair<int, int>, 11> NON_ERROR_STATUS_BITS = {
+    {{0, 6}, {0, 5}, {0, 4}, {1, 1}, {1, 0}, {2, 2}, {2, 0}, {4, 6}, {4, 5}, {4, 4}, {4, 0}}};
+
+}  // namespace kestrel

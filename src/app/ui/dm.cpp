@@ -1,0 +1,43 @@
+#include "app/ui/dm.h"
+
+namespace kestrel {
+
+Tdm::Tdm() {
+  fd.set_errContainer(&errContainer);
+  fd.set_Misc(&misc);
+  profile.set_fCore(&fd);
+  // Error messages of transports are shown by the window's own alerts.
+  fd.messageBox = [this](const std::string& text) { misc.show_MyAlert(text); };
+  fd.OnSendCommand = [this](TFiscalDevice& s, const TCommunicationEventArgs& a) { fdOnSendCommand(s, a); };
+  fd.OnReceiveAnswer = [this](TFiscalDevice& s, const TCommunicationEventArgs& a) { fdOnReceiveAnswer(s, a); };
+  fd.OnStatusChange = [this](TFiscalDevice& s) { fdOnStatusChange(s); };
+}
+
+Tdm::~Tdm() {
+  fd.OnSendCommand = nullptr;
+  fd.OnReceiveAnswer = nullptr;
+  fd.OnStatusChange = nullptr;
+  fd.messageBox = nullptr;
+}
+
+std::string Tdm::packetText(const TCommunicationEventArgs& args) {
+  auto trimmed = [](std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+  };
+  return trimmed(args.hexPacketHeader) + " " + trimmed(args.hexPacketData) + " " + trimmed(args.hexPacketFooter);
+}
+
+void Tdm::fdOnSendCommand(TFiscalDevice&, const TCommunicationEventArgs& args) {
+  if (sendCommandView) sendCommandView(args);
+}
+
+void Tdm::fdOnReceiveAnswer(TFiscalDevice&, const TCommunicationEventArgs& args) {
+  if (receiveAnswerView) receiveAnswerView(args);
+}
+
+void Tdm::fdOnStatusChange(TFiscalDevice&) {
+  if (statusView) statusView();
+}
+
+}  // namespace kestrel

@@ -1,0 +1,64 @@
+// Renders the Connect page and the Device status page of the window, connected to an
+// in-process simulator, into PNG files: kestrel-fbh-screenshots OUTPUT_FOLDER.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QPushButton>
+#include <iostream>
+#include <string>
+
+#include "app/ui/dm.h"
+#include "app/ui/main_fbh.h"
+#include "sim/simulator.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "Usage: kestrel-fbh-screenshots OUTPUT_FOLDER\n";
+    return 2;
+  }
+  QApplication app(argc, argv);
+  const QString out = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(out);
+
+  kestrel::sim::SimulatorOptions options;
+  options.port = 0;
+  // Near paper end and a fiscal receipt open, so the status page shows set bits.
+  options.faults.statusBits = {{2, 1}};
+  kestrel::sim::Simulator sim(options);
+  std::string error;
+  if (!sim.start(error)) {
+    std::cerr << "simulator: " << error << "\n";
+    return 1;
+  }
+  kestrel::ScriptedDialogs dialogs;
+  int rc = 0;
+  {
+    kestrel::Tdm dm;
+    kestrel::TfmMainFBH window(dm, &dialogs);
+    window.resize(1024, 768);
+    window.show();
+    window.presetTCP("127.0.0.1", sim.port());
+    QApplication::processEvents();
+    auto save = [&](const char* name) {
+      QApplication::processEvents();
+      const QString file = out + "/" + name;
+      if (!window.grab().save(file)) {
+        std::cerr << "cannot write " << file.toStdString() << "\n";
+        rc = 1;
+      } else {
+        std::cout << file.toStdString() << "\n";
+      }
+    };
+    save("connect_page.png");
+    window.findChild<QPushButton*>("btnConnect")->click();
+    if (!window.Connected()) {
+      std::cerr << "cannot connect to the simulator\n";
+      for (const auto& d : dialogs.shown) std::cerr << d.text << "\n";
+      rc = 1;
+    }
+    window.showPage("jvpg_Sub__Root_05_Status");
+    save("status_page.png");
+  }
+  sim.stop();
+  return rc;
+}
