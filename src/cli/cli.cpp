@@ -1,0 +1,56 @@
+#include "cli/cli.h"
+
+#include <exception>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_args.h"
+#include "cli/cli_commands.h"
+#include "cli/device_session.h"
+#include "sim/simulator.h"
+
+namespace kestrel::cli {
+
+namespace {
+
+int runSimulator(const Invocation& inv) {
+  std::vector<std::string> words{"kestrel sim"};
+  words.insert(words.end(), inv.simArgs.begin(), inv.simArgs.end());
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  return sim::runSimulatorMain(static_cast<int>(words.size()), argv.data());
+}
+
+}  // namespace
+
+int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  Invocation inv;
+  try {
+    inv = parseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  } catch (const UsageError& e) {
+    err << "kestrel: " << e.what() << "\nRun with --help for more information.\n";
+    return 2;
+  }
+  if (inv.help) {
+    out << usageText();
+    return 0;
+  }
+  try {
+    if (inv.command == CommandKind::Ports) return runPorts(inv, out, err);
+    if (inv.command == CommandKind::Sim) return runSimulator(inv);
+
+    DeviceSession session(err, inv.trace);
+    if (!session.open(inv.connection)) {
+      printOpenFailure(inv, session, out);
+      return 1;
+    }
+    return runDeviceCommand(inv, session, out, err);
+  } catch (const std::exception& e) {
+    err << "kestrel: " << e.what() << '\n';
+    return 1;
+  }
+}
+
+}  // namespace kestrel::cli

@@ -1,0 +1,296 @@
+#include "cli/cli_args.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+
+#include "support/com_ports.h"
+
+namespace kestrel::cli {
+
+namespace {
+
+struct OptionSpec {
+  const char* name;
+  bool takesValue;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--tcp", true},     {"--serial", true},   {"--baud", true},  {"--sim", false},  {"--model", true},
+    {"--timeout-ms", true}, {"--repeat", true}, {"--identify", false}, {"--json", false}, {"--trace", false},
+    {"--help", false},   {"-h", false},
+};
+
+const OptionSpec* findOption(const std::string& word) {
+  const std::string name = word.substr(0, word.find('='));
+  for (const OptionSpec& o : kOptions)
+    if (name == o.name) return &o;
+  return nullptr;
+}
+
+bool allDigits(const std::string& text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+// A decimal number within [lo, hi], or nothing.
+std::optional<long long> decimal(const std::string& text, long long lo, long long hi) {
+  if (!allDigits(text) || text.size() > 12) return std::nullopt;
+  const long long v = std::stoll(text);
+  if (v < lo || v > hi) return std::nullopt;
+  return v;
+}
+
+void noTab(const std::string& text, const char* what) {
+  if (text.find('\t') != std::string::npos)
+    throw UsageError(std::string(what) + " must not contain a TAB: TAB separates the parameter's fields");
+}
+
+// CLI11 messages can span lines; the reason is one line.
+std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+}  // namespace
+
+void parseTcpTarget(const std::string& text, std::string& host, uint16_t& port) {
+  std::string portText;
+  if (!text.empty() && text.front() == '[') {
+    const size_t close = text.find(']');
+    if (close == std::string::npos) throw UsageError("--tcp: missing ']' in '" + text + "'");
+    host = text.substr(1, close - 1);
+    const std::string rest = text.substr(close + 1);
+    if (!rest.empty()) {
+      if (rest.front() != ':') throw UsageError("--tcp: expected ':PORT' after ']' in '" + text + "'");
+      portText = rest.substr(1);
+      if (portText.empty()) throw UsageError("--tcp: no port after ':' in '" + text + "'");
+    }
+  } else if (const size_t colon = text.find(':');
+             colon != std::string::npos && text.find(':', colon + 1) == std::string::npos) {
+    host = text.substr(0, colon);
+    portText = text.substr(colon + 1);
+    if (portText.empty()) throw UsageError("--tcp: no port after ':' in '" + text + "'");
+  } else {
+    host = text;  // a bare IPv6 address has several colons and no port
+  }
+  if (host.empty()) throw UsageError("--tcp: no host in '" + text + "'");
+  port = DEFAULT_TCP_PORT;
+  if (!portText.empty()) {
+    const auto n = decimal(portText, 1, 65535);
+    if (!n) throw UsageError("--tcp: port '" + portText + "' is not a number from 1 to 65535");
+    port = static_cast<uint16_t>(*n);
+  }
+}
+
+void parseSerialPort(const std::string& text, int& number, std::string& path) {
+  number = 0;
+  path.clear();
+  if (text.find('/') != std::string::npos) {
+    path = text;
+    return;
+  }
+  std::string upper = text;
+  std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+  // Only "COM n", "COMn" and "n": anything else around the number is a typing error.
+  std::string digits = upper.rfind("COM", 0) == 0 ? upper.substr(upper.rfind("COM ", 0) == 0 ? 4 : 3) : upper;
+  const int n = allDigits(digits) ? TComPortsUsage().calculate_FromText(upper) : -1;
+  if (n < 1) throw UsageError("--serial: '" + text + "' is neither a port number (COM 3, COM3, 3) nor a device path");
+  number = n;
+}
+
+std::string paramReadInput(const std::string& name, const std::string& index) {
+  return name + "\t" + index + "\t\t";
+}
+
+std::string paramWriteInput(const std::string& name, const std::string& index, const std::string& value) {
+  return name + "\t" + index + "\t" + value + "\t";
+}
+
+Invocation parseCommandLine(const std::vector<std::string>& args) {
+  Invocation inv;
+
+  // Split the words: kestrel's options (wherever they stand) for CLI11, the command and
+  // its arguments in order, and everything after "sim" for the simulator.
+  std::vector<std::string> optionWords, words;
+  bool literal = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& w = args[i];
+    if (!words.empty() && words.front() == "sim") {
+      inv.simArgs.push_back(w);
+      continue;
+    }
+    if (literal) {
+      words.push_back(w);
+      continue;
+    }
+    if (w == "--") {
+      literal = true;
+      continue;
+    }
+    if (const OptionSpec* o = findOption(w)) {
+      optionWords.push_back(w);
+      if (o->takesValue && w.find('=') == std::string::npos && i + 1 < args.size()) optionWords.push_back(args[++i]);
+      continue;
+    }
+    if (words.empty() && w.size() > 1 && w.front() == '-') {
+      optionWords.push_back(w);  // an unknown option: CLI11 names it
+      continue;
+    }
+    words.push_back(w);
+  }
+  for (const std::string& w : optionWords) {
+    if (w == "--help" || w == "-h") {
+      inv.help = true;
+      return inv;
+    }
+  }
+
+  CLI::App app{"kestrel", "kestrel"};
+  app.set_help_flag();
+  std::string tcp, serial;
+  int baud = DEFAULT_BAUD;
+  bool sim = false;
+  uint32_t timeoutMs = 0;
+  int repeat = DEFAULT_REPEAT;
+  auto* oTcp = app.add_option("--tcp", tcp);
+  auto* oSerial = app.add_option("--serial", serial);
+  auto* oBaud = app.add_option("--baud", baud)->check(CLI::Range(1, std::numeric_limits<int>::max()));
+  auto* oSim = app.add_flag("--sim", sim);
+  auto* oModel = app.add_option("--model", inv.connection.model);
+  auto* oTimeout = app.add_option("--timeout-ms", timeoutMs)->check(CLI::Range(1u, std::numeric_limits<uint32_t>::max()));
+  app.add_option("--repeat", repeat)->check(CLI::Range(1, 1000));
+  app.add_flag("--identify", inv.connection.identify);
+  app.add_flag("--json", inv.json);
+  app.add_flag("--trace", inv.trace);
+  try {
+    std::vector<std::string> reversed(optionWords.rbegin(), optionWords.rend());
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    throw UsageError(firstLine(e.what()));
+  }
+
+  ConnectionOptions& c = inv.connection;
+  const int links = static_cast<int>(oTcp->count() > 0) + static_cast<int>(oSerial->count() > 0) +
+                    static_cast<int>(oSim->count() > 0);
+  if (links > 1) throw UsageError("give only one connection: --tcp, --serial or --sim");
+  if (oTcp->count()) {
+    c.kind = LinkKind::Tcp;
+    parseTcpTarget(tcp, c.host, c.tcpPort);
+  } else if (oSerial->count()) {
+    c.kind = LinkKind::Serial;
+    parseSerialPort(serial, c.serialPort, c.serialPath);
+  } else if (oSim->count()) {
+    c.kind = LinkKind::Sim;
+  }
+  if (oModel->count()) {
+    if (c.kind != LinkKind::Sim) throw UsageError("--model goes with --sim");
+    if (c.model.empty()) throw UsageError("--model: the model name is empty");
+    c.modelGiven = true;
+  }
+  if (oBaud->count() && c.kind != LinkKind::Serial) throw UsageError("--baud goes with --serial");
+  c.baud = baud;
+  if (oTimeout->count()) c.timeoutMs = timeoutMs;
+  c.repeat = repeat;
+
+  if (words.empty()) throw UsageError("no command given");
+  const std::string command = words.front();
+  const std::vector<std::string> rest(words.begin() + 1, words.end());
+  auto arity = [&](size_t lo, size_t hi, const char* usage) {
+    if (hi == 0 && !rest.empty()) throw UsageError(command + " takes no arguments ('" + rest[0] + "' given)");
+    if (rest.size() < lo || rest.size() > hi) throw UsageError(std::string("usage: ") + usage);
+  };
+  if (command == "info") {
+    arity(0, 0, "info");
+    inv.command = CommandKind::Info;
+  } else if (command == "status") {
+    arity(0, 0, "status");
+    inv.command = CommandKind::Status;
+  } else if (command == "ports") {
+    arity(0, 0, "ports");
+    inv.command = CommandKind::Ports;
+  } else if (command == "sim") {
+    inv.command = CommandKind::Sim;
+  } else if (command == "cmd") {
+    arity(1, 2, "cmd NUMBER [DATA]");
+    const auto n = decimal(rest[0], 0, 65535);
+    if (!n) throw UsageError("cmd: NUMBER '" + rest[0] + "' is not a command number from 0 to 65535");
+    inv.command = CommandKind::Cmd;
+    inv.number = static_cast<uint16_t>(*n);
+    if (rest.size() > 1) inv.data = rest[1];
+  } else if (command == "param") {
+    if (rest.empty() || (rest[0] != "get" && rest[0] != "set"))
+      throw UsageError("usage: param get NAME [INDEX] | param set NAME [INDEX] VALUE");
+    const std::vector<std::string> p(rest.begin() + 1, rest.end());
+    if (rest[0] == "get") {
+      if (p.empty() || p.size() > 2) throw UsageError("usage: param get NAME [INDEX]");
+      inv.command = CommandKind::ParamGet;
+      inv.paramName = p[0];
+      if (p.size() > 1) inv.paramIndex = p[1];
+    } else {
+      if (p.size() < 2 || p.size() > 3) throw UsageError("usage: param set NAME [INDEX] VALUE");
+      inv.command = CommandKind::ParamSet;
+      inv.paramName = p[0];
+      if (p.size() == 3) inv.paramIndex = p[1];
+      inv.paramValue = p.back();
+    }
+    if (inv.paramName.empty()) throw UsageError("param: NAME is empty");
+    noTab(inv.paramName, "param: NAME");
+    if (!inv.paramIndex.empty() && !allDigits(inv.paramIndex))
+      throw UsageError("param: INDEX '" + inv.paramIndex + "' is not a number counted from 0");
+    noTab(inv.paramValue, "param: VALUE");
+  } else {
+    throw UsageError("unknown command '" + command + "'");
+  }
+
+  if (inv.needsDevice() && c.kind == LinkKind::None) throw UsageError("no connection: give --tcp, --serial or --sim");
+  if (!inv.needsDevice() && c.kind != LinkKind::None)
+    throw UsageError(command + " takes no connection (--tcp, --serial, --sim)");
+  return inv;
+}
+
+const char* usageText() {
+  return R"(kestrel - command-line tool for KT fiscal devices
+
+Usage: kestrel [CONNECTION] [OPTIONS] COMMAND [ARGS]
+
+CONNECTION (one of):
+  --tcp HOST[:PORT]        TCP/IP, port 4999 when not given
+  --serial PORT            "COM 3", "COM3", "3" (port number) or a device path (/dev/ttyUSB0, a pty)
+      --baud N             line speed, 115200 when not given
+  --sim [--model NAME]     a simulated device started in-process (default model KT-33A)
+
+OPTIONS:
+  --timeout-ms N           the engine's per-byte limit (exitByTimeValue) of the transport in use;
+                           the transport's own default when not given
+  --repeat N               the engine's repeatCount; 2 when not given
+  --identify               open as the window does: diagnostic read on open (getAfterConnect),
+                           then command 90 with TAB and the model-table check
+  --json                   one JSON object on stdout instead of text
+  --trace                  every frame written and read, in hexadecimal, on stderr
+  -h, --help               this text
+
+COMMANDS:
+  info                              the diagnostic information (both command-90 requests)
+  cmd NUMBER [DATA]                 one customCommand; DATA in the special-symbol notation
+                                    ("#[tab]", "\t", "[lf]"...), resolved with prepare_InputForSpecialSymbols
+  status                            command 74, then the 8 status bytes with every set bit and its description
+  param get NAME [INDEX]            command 255 read; prints field 1
+  param set NAME [INDEX] VALUE      command 255 write
+  ports                             the serial ports present
+  sim [kestrel-sim options]         runs the simulator in the foreground
+
+Options may also follow the command. An argument that starts with "-" is taken as it
+is after the command; "--" makes every following word an argument.
+
+Exit status: 0 when the device's (or the engine's) error code is 0 after the command,
+1 otherwise (the message on stderr), 2 for a usage error.
+
+Examples:
+  kestrel --sim info
+  kestrel --tcp 192.168.1.50 --json status
+  kestrel --serial "COM 3" --baud 9600 cmd 90 "[tab]"
+  kestrel --serial /dev/ttyUSB0 param set Header 0 "MY SHOP"
+  kestrel --tcp 127.0.0.1:5000 param get TimeZone
+)";
+}
+
+}  // namespace kestrel::cli

@@ -1,0 +1,68 @@
+#pragma once
+// One connection of the tool to a device: the engine configured by the KT-33A profile
+// as the window's data module configures it, the transport chosen on the command line
+// (or an in-process simulator), the identification of --identify, and the frames
+// written and read, taken from the engine's trace events.
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalogue/fba_kt_33a.h"
+#include "cli/cli_args.h"
+#include "engine/fiscal_device.h"
+#include "support/dialogs.h"
+#include "support/err_container.h"
+#include "support/fd_misc.h"
+
+namespace kestrel::sim {
+class Simulator;
+}
+
+namespace kestrel::cli {
+
+class DeviceSession {
+ public:
+  // `err` takes the trace (when `trace` is set) and every message.
+  DeviceSession(std::ostream& err, bool trace);
+  ~DeviceSession();
+  DeviceSession(const DeviceSession&) = delete;
+  DeviceSession& operator=(const DeviceSession&) = delete;
+
+  // Starts the simulator for --sim, opens the transport and, with identify, runs the
+  // identification. On failure the reason is on `err` and the error container holds
+  // the code; false.
+  bool open(const ConnectionOptions& options);
+  // Closes the transport and stops the simulator; failures are not reported.
+  void close();
+
+  TFiscalDevice& engine() { return fEngine; }
+  TErrContainer& errors() { return fErrors; }
+  TFDMisc& misc() { return fMisc; }
+  int code() const { return fErrors.LastErrorCode(); }
+
+  // Frames since the last clearFrames(), as upper-case hexadecimal bytes separated by
+  // single spaces: every frame written (each retry again) and every answer read.
+  const std::vector<std::string>& sent() const { return fSent; }
+  const std::vector<std::string>& received() const { return fReceived; }
+  void clearFrames() {
+    fSent.clear();
+    fReceived.clear();
+  }
+
+ private:
+  void onFrame(const TCommunicationEventArgs& args, bool written);
+
+  std::ostream& fErr;
+  bool fTrace;
+  StderrDialogs fDialogs;
+  TErrContainer fErrors;
+  TFDMisc fMisc;
+  TFiscalDevice fEngine;
+  TFBA_KT_33A fProfile;
+  std::unique_ptr<sim::Simulator> fSim;
+  bool fOpened = false;
+  std::vector<std::string> fSent, fReceived;
+};
+
+}  // namespace kestrel::cli
