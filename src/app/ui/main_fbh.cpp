@@ -51,6 +51,17 @@ class TComPortsBox : public ComPortsCombo {
 
 namespace {
 
+// A status bit: shows the device's state and takes no input, yet stays readable (a
+// disabled box would grey its caption out).
+class TStatusBitBox : public QCheckBox {
+ public:
+  using QCheckBox::QCheckBox;
+
+ protected:
+  bool hitButton(const QPoint&) const override { return false; }
+  void nextCheckState() override {}
+};
+
 constexpr const char* TITLE = "Kestrel";
 constexpr const char* TREE_PAGE_ROLE = "page";
 
@@ -296,11 +307,8 @@ QWidget* TfmMainFBH::buildStatusPage() {
     v->setContentsMargins(8, 4, 8, 4);
     v->setSpacing(0);
     for (int bit = 7; bit >= 0; --bit) {
-      auto* c = new QCheckBox("Not used.", box);
+      auto* c = new TStatusBitBox("Not used.", box);
       c->setObjectName(QString("chbx_S%1_%2").arg(b).arg(bit));
-      // Display only: the boxes show the device's bits and take no input, but stay
-      // readable (a disabled box would grey its caption out).
-      c->setAttribute(Qt::WA_TransparentForMouseEvents);
       c->setFocusPolicy(Qt::NoFocus);
       v->addWidget(c);
       fBits[b][bit] = c;

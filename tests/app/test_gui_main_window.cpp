@@ -1,0 +1,539 @@
+// The real window, offscreen, against the simulator in-process (or a scripted device
+// on a pseudo-terminal): widgets found by objectName, dialogs answered by a script.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTreeWidget>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/logic/page_table.h"
+#include "app/ui/dm.h"
+#include "app/ui/main_fbh.h"
+#include "engine/rs232_connector.h"
+#include "engine/tcpip_connector.h"
+#include "sim/simulator.h"
+#include "util/device_peer.h"
+
+namespace kestrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The settings file goes to a folder of this test run, never the user's own.
+class GuiEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    char tmpl[] = "/tmp/kestrel_gui_XXXXXX";
+    folder = mkdtemp(tmpl);
+    setenv("APPDATA", folder.c_str(), 1);
+    setenv("XDG_DOCUMENTS_DIR", (folder + "/docs").c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    app = std::make_unique<QApplication>(argc, argv);
+  }
+  void TearDown() override {
+    app.reset();
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+  }
+  static inline std::string folder;
+
+ private:
+  int argc = 1;
+  char arg0[8] = "gui";
+  char* argv[2] = {arg0, nullptr};
+  std::unique_ptr<QApplication> app;
+};
+const auto* const gEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+
+std::string settingsPath() { return GuiEnvironment::folder + "/Kestrel/FBH/KESTREL_FBH.INI"; }
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// One window with its data module and scripted dialogs.
+struct Window {
+  Window() {
+    w.show();
+    QApplication::processEvents();
+  }
+  template <class T>
+  T* find(const char* name) {
+    T* widget = w.findChild<T*>(name);
+    if (!widget) ADD_FAILURE() << "no widget " << name;
+    return widget;
+  }
+  void usePort(const std::string& entry) {
+    find<QComboBox>("cbxCOM")->setEditText(QString::fromStdString(entry));
+  }
+  void clickConnect() { find<QPushButton>("btnConnect")->click(); }
+  std::vector<std::string> shownTexts() const {
+    std::vector<std::string> t;
+    for (const auto& d : dialogs.shown) t.push_back(d.text);
+    return t;
+  }
+
+  ScriptedDialogs dialogs;
+  ScriptedFileChooser files;
+  Tdm dm;
+  TfmMainFBH w{dm, &dialogs, &files};
+};
+
+std::unique_ptr<sim::Simulator> startSimulator(bool pty, const std::string& model = "") {
+  sim::SimulatorOptions o;
+  o.port = 0;
+  o.tcp = !pty;
+  o.pty = pty;
+  if (!model.empty()) {
+    o.model = model;
+    o.modelGiven = true;
+  }
+  auto s = std::make_unique<sim::Simulator>(o);
+  std::string error;
+  if (!s->start(error)) ADD_FAILURE() << "simulator: " << error;
+  return s;
+}
+
+void expectConnectedState(Window& win, const char* caption) {
+  EXPECT_TRUE(win.w.Connected());
+  EXPECT_EQ(win.w.windowTitle().toStdString(), caption);
+  EXPECT_EQ(win.find<QPushButton>("btnConnect")->text().toStdString(), "Disconnect");
+  EXPECT_TRUE(win.find<QTreeWidget>("tvPages")->isEnabled());
+  EXPECT_EQ(win.w.activePage(), PAGE_CLICHE);
+  EXPECT_EQ(win.find<QTreeWidget>("tvPages")->currentItem()->text(0).toStdString(), "Date, header & footer");
+  EXPECT_EQ(win.w.statusMessage().toStdString(), "Connected.");
+}
+
+void expectDisconnectedState(Window& win) {
+  EXPECT_FALSE(win.w.Connected());
+  EXPECT_EQ(win.find<QPushButton>("btnConnect")->text().toStdString(), "Connect");
+  EXPECT_TRUE(win.find<QPushButton>("btnConnect")->isEnabled());
+  EXPECT_FALSE(win.find<QTreeWidget>("tvPages")->isEnabled());
+  EXPECT_FALSE(win.find<QPushButton>("bbtnExecute")->isEnabled());
+}
+
+// ---------------------------------------------------------------- start-up
+
+TEST(GuiStartUp, WindowStartsDisconnectedOnTheConnectPageWithTheTreeOfThePages) {
+  Window win;
+  EXPECT_EQ(win.w.windowTitle().toStdString(), "Kestrel FBH");
+  EXPECT_GE(win.w.minimumSize().width(), 1024);
+  EXPECT_GE(win.w.minimumSize().height(), 768);
+  EXPECT_EQ(win.w.activePage(), PAGE_CONNECT);
+  expectDisconnectedState(win);
+  EXPECT_EQ(win.find<QLabel>("sbPanel0")->text().toStdString(), "Status: ");
+
+  // Eight top nodes, 29 in all, fully expanded, in the order of the page table.
+  auto* tree = win.find<QTreeWidget>("tvPages");
+  ASSERT_EQ(tree->topLevelItemCount(), 8);
+  std::vector<std::string> flat;
+  for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+    flat.push_back((*it)->text(0).toStdString());
+    if ((*it)->childCount() > 0) {
+      EXPECT_TRUE((*it)->isExpanded()) << flat.back();
+    }
+  }
+  ASSERT_EQ(flat.size(), 29u);
+  EXPECT_EQ(flat[1], "Date, header & footer");
+  EXPECT_EQ(flat[24], "Test receipts ");
+  EXPECT_EQ(flat[28], "Settings");
+  // Every page of the page table is in the stack.
+  for (const auto& row : pageTable()) EXPECT_NE(win.w.findChild<QWidget*>(row.page), nullptr) << row.page;
+
+  // Connect page defaults.
+  EXPECT_EQ(win.find<QComboBox>("cbxSPEED")->currentText().toStdString(), "115200");
+  EXPECT_FALSE(win.find<QCheckBox>("chbxTCP")->isChecked());
+  EXPECT_FALSE(win.find<QLineEdit>("edIPaddr")->isEnabled());
+  EXPECT_EQ(win.find<QLineEdit>("edPort")->text().toStdString(), "4999");
+  win.find<QCheckBox>("chbxTCP")->click();
+  EXPECT_TRUE(win.find<QLineEdit>("edIPaddr")->isEnabled());
+  EXPECT_TRUE(win.find<QLineEdit>("edPort")->isEnabled());
+  EXPECT_FALSE(win.find<QComboBox>("cbxCOM")->isEnabled());
+  EXPECT_FALSE(win.find<QComboBox>("cbxSPEED")->isEnabled());
+
+  // The engine's receive limits and attempts.
+  EXPECT_EQ(win.dm.fd.RS232()->exitByTimeValue, 10000u);
+  EXPECT_EQ(win.dm.fd.TCPIP()->exitByTimeValue, 30000u);
+  EXPECT_EQ(win.dm.fd.repeatCount, 1);
+  // The header and footer tables: ten rows, ID 1 to 10.
+  ASSERT_EQ(win.dm.fdmt_Header.RecordCount(), 10);
+  EXPECT_EQ(win.dm.fdmt_Footer.value(9, "ID"), "10");
+  EXPECT_TRUE(win.dialogs.shown.empty());
+}
+
+TEST(GuiStartUp, StatusPageCaptionsBoldForEndUserErrorsAndNonErrorBitsSwitchedOff) {
+  Window win;
+  // The profile's end-user error bits are bold; a bit without meaning keeps its text
+  // in normal style.
+  auto* syntax = win.find<QCheckBox>("chbx_S0_0");
+  EXPECT_EQ(syntax->text().toStdString(), "# Incoming data has syntax error.");
+  EXPECT_TRUE(syntax->font().bold());
+  EXPECT_TRUE(win.find<QCheckBox>("chbx_S0_6")->font().bold());  // cover open: bold, yet no error now
+  EXPECT_FALSE(win.find<QCheckBox>("chbx_S2_1")->font().bold());
+  EXPECT_EQ(win.find<QCheckBox>("chbx_S4_1")->text().toStdString(), "Tax number is set.");
+  // Eight bytes with protocol_Type2.
+  EXPECT_FALSE(win.find<QGroupBox>("grpByte7")->isHidden());
+
+  const TLowLevel& ll = win.dm.fd.dd()->LowLevel();
+  for (auto [b, i] : NON_ERROR_STATUS_BITS)
+    for (auto profile : {ccProduction, ccDevelopmentAndTest, ccService, ccEndUser})
+      EXPECT_FALSE(ll.get_sBytesCheckingFor(b, i, profile)) << b << "." << i;
+  EXPECT_TRUE(ll.get_sBytesCheckingFor(0, 0, ccEndUser));  // syntax error stays an error
+}
+
+// ---------------------------------------------------------------- command verdict
+
+TEST(GuiStatusUpdate, SilentCodesShowNothingAndShowErrChoosesAlertOrStatusBar) {
+  Window win;
+  struct Case {
+    int code;
+    bool showErr;
+    bool ok;
+    bool dialog;
+    bool statusText;
+  } cases[] = {
+      {0, true, true, false, false},
+      {CODE_PLU_NOT_FOUND, true, false, false, false},
+      {CODE_FIRM_NOT_FOUND, true, false, false, false},
+      {-112000, true, false, true, false},
+      {-112000, false, false, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    win.dialogs.shown.clear();
+    win.w.set_StatusMessage("old text");
+    win.w.set_ShowErr(c.showErr);
+    win.dm.errContainer.set_LastErrorCode(c.code);
+    EXPECT_EQ(win.w.StatusUpdate(), c.ok);
+    ASSERT_EQ(win.dialogs.shown.size(), c.dialog ? 1u : 0u);
+    const std::string message = win.dm.errContainer.LastErrorMessage();
+    if (c.dialog) {
+      EXPECT_EQ(win.dialogs.shown[0].text, message);
+    }
+    EXPECT_EQ(win.w.statusMessage().toStdString(), c.statusText ? message : "");
+  }
+  // The next verdict clears the status bar.
+  win.dm.errContainer.set_LastErrorCode(0);
+  EXPECT_TRUE(win.w.StatusUpdate());
+  EXPECT_EQ(win.w.statusMessage().toStdString(), "");
+}
+
+// ---------------------------------------------------------------- connection failures
+
+TEST(GuiConnect, PortThatCannotBeOpenedAlertsAndStaysDisconnected) {
+  Window win;
+  win.usePort("/dev/kestrel-no-such-port");
+  win.clickConnect();
+  expectDisconnectedState(win);
+  ASSERT_EQ(win.dialogs.shown.size(), 1u);
+  EXPECT_NE(win.dialogs.shown[0].text.find("/dev/kestrel-no-such-port"), std::string::npos) << win.dialogs.shown[0].text;
+  EXPECT_EQ(win.w.windowTitle().toStdString(), "Kestrel FBH");
+}
+
+TEST(GuiConnect, BadTcpPortOrEmptyComEntryIsAConversionAlertTitledKestrel) {
+  for (const char* port : {"65536", "49x"}) {
+    SCOPED_TRACE(port);
+    Window win;
+    win.find<QCheckBox>("chbxTCP")->click();
+    win.find<QLineEdit>("edIPaddr")->setText("127.0.0.1");
+    win.find<QLineEdit>("edPort")->setText(port);
+    win.clickConnect();
+    expectDisconnectedState(win);
+    ASSERT_EQ(win.dialogs.shown.size(), 1u);
+    EXPECT_EQ(win.dialogs.shown[0].title, "Kestrel");
+    EXPECT_NE(win.dialogs.shown[0].text.find(port), std::string::npos);
+  }
+  Window win;
+  win.usePort("");
+  win.clickConnect();
+  expectDisconnectedState(win);
+  ASSERT_EQ(win.dialogs.shown.size(), 1u);
+  EXPECT_EQ(win.dialogs.shown[0].title, "Kestrel");
+}
+
+// The identification answers of a KT-33A as the diagnostic read and command 90 expect.
+std::string identification(const test::Request& r) {
+  if (r.cmd == 90 && r.data.rfind("#", 0) == 0) return "0\tFP\tBA\tKT-33A\t01\t1.04\t1.04\t1.04\tAB123456\t2.0\t1.1\t";
+  if (r.cmd == 90) return "0\tKT-33A\t1.04\t15-01-25\t12:00\t5A3C\t00000000\tAB123456\t12345678\t";
+  return "0\t";
+}
+
+// Answers each request until the engine has been quiet for half a second, so the
+// peer's end does not hold the test up.
+test::DevicePeer::Script answerUntilQuiet(std::function<std::string(const test::Request&)> reply) {
+  return [reply](test::PeerLink& link) {
+    test::Request r;
+    while (link.readRequest(r, 500)) link.answer(r, reply(r));
+  };
+}
+
+TEST(GuiConnect, DeviceThatRefusesTheIdentificationCommandIsClosedAgain) {
+  // The diagnostic read while opening succeeds; the window's own command 90 is refused.
+  int count90 = 0;
+  auto peer = test::DevicePeer::pty(true, answerUntilQuiet([&](const test::Request& r) {
+    if (r.cmd == 90 && ++count90 == 3) return std::string("-104002\t");
+    return identification(r);
+  }));
+  Window win;
+  win.usePort(peer->slavePath());
+  win.clickConnect();
+  expectDisconnectedState(win);
+  ASSERT_EQ(win.dialogs.shown.size(), 1u) << win.shownTexts()[0];
+  EXPECT_EQ(win.dialogs.shown[0].text, win.dm.errContainer.get_ErrorMessageByCode(-104002));
+  EXPECT_EQ(count90, 3);
+  EXPECT_FALSE(win.dm.fd.RS232()->Active());
+}
+
+TEST(GuiConnect, DeviceThatRefusesTheDiagnosticReadShowsTheTransportError) {
+  auto peer = test::DevicePeer::pty(true, answerUntilQuiet([](const test::Request& r) {
+    return r.cmd == 90 ? std::string("-112000\t") : identification(r);
+  }));
+  Window win;
+  win.usePort(peer->slavePath());
+  win.clickConnect();
+  expectDisconnectedState(win);
+  ASSERT_EQ(win.dialogs.shown.size(), 1u);
+  EXPECT_NE(win.dialogs.shown[0].text.find("diagnostic"), std::string::npos) << win.dialogs.shown[0].text;
+  EXPECT_FALSE(win.dm.fd.RS232()->Active());
+}
+
+// ---------------------------------------------------------------- pty connections
+
+TEST(GuiConnect, SerialOverPseudoTerminalConnectsAndDisconnectKeepsTheCaption) {
+  auto sim = startSimulator(true, "KT-44B");
+  Window win;
+  win.usePort(sim->ptyPath());
+  win.clickConnect();
+  EXPECT_TRUE(win.dialogs.shown.empty()) << win.shownTexts()[0];
+  expectConnectedState(win, "Kestrel FBH - [KT-44B]");
+  EXPECT_EQ(win.w.ecrModel, 3);
+  EXPECT_EQ(win.w.MaxProgrammableKeys(), 8);
+  EXPECT_EQ(win.w.testOperatorPassword, "1");
+  EXPECT_EQ(win.dm.fd.CommunicationType(), ct_RS232);
+  EXPECT_EQ(win.dm.fd.RS232()->portName, sim->ptyPath());
+  EXPECT_TRUE(win.find<QPushButton>("bbtnExecute")->isEnabled());
+
+  win.clickConnect();  // "Disconnect"
+  expectDisconnectedState(win);
+  EXPECT_FALSE(win.dm.fd.RS232()->Active());
+  EXPECT_EQ(win.w.windowTitle().toStdString(), "Kestrel FBH - [KT-44B]");
+  EXPECT_EQ(win.w.activePage(), PAGE_CLICHE);  // the page stays, the tree is disabled
+}
+
+TEST(GuiConnect, ModelNotInTheTableStaysConnectedWithIndexMinusOne) {
+  auto sim = startSimulator(true, "KT-99Z");
+  Window win;
+  win.usePort(sim->ptyPath());
+  win.clickConnect();
+  ASSERT_EQ(win.dialogs.shown.size(), 1u);
+  EXPECT_EQ(win.dialogs.shown[0].text, "Unsuported model!");
+  EXPECT_TRUE(win.w.Connected());
+  EXPECT_EQ(win.w.ecrModel, -1);
+  EXPECT_EQ(win.w.windowTitle().toStdString(), "Kestrel FBH");
+  EXPECT_EQ(win.w.MaxProgrammableKeys(), 0);
+  // Index -1 is treated like a register: the Clients page is shown, not the blank one.
+  win.w.showPage("jvpg_Sub_27_Clients");
+  EXPECT_EQ(win.w.activePage(), "jvpg_Sub_27_Clients");
+}
+
+// ---------------------------------------------------------------- one shared TCP connection
+
+class GuiConnected : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    sim = startSimulator(false);
+    win = std::make_unique<Window>();
+    win->w.presetTCP("127.0.0.1", sim->port());
+    win->clickConnect();
+  }
+  static void TearDownTestSuite() {
+    win.reset();
+    sim->stop();
+    sim.reset();
+  }
+  void SetUp() override {
+    ASSERT_TRUE(win->w.Connected()) << (win->dialogs.shown.empty() ? "" : win->dialogs.shown[0].text);
+    win->dialogs.shown.clear();
+    win->dialogs.answers.clear();
+  }
+  static inline std::unique_ptr<sim::Simulator> sim;
+  static inline std::unique_ptr<Window> win;
+};
+
+TEST_F(GuiConnected, TcpConnectionRecognisesTheModel) {
+  EXPECT_EQ(win->dm.fd.CommunicationType(), ct_TCPIP);
+  EXPECT_EQ(win->w.ecrModel, 2);
+  EXPECT_EQ(win->w.testOperatorPassword, "0000");
+  EXPECT_EQ(win->w.windowTitle().toStdString(), "Kestrel FBH - [KT-33A]");
+  EXPECT_TRUE(win->find<QTreeWidget>("tvPages")->isEnabled());
+  EXPECT_TRUE(win->find<QPushButton>("bbtnExecute")->isEnabled());
+  // A printer: the Keys page is replaced by the blank page.
+  win->w.showPage("jvpg_Sub_16_Keys");
+  EXPECT_EQ(win->w.activePage(), PAGE_NONE);
+}
+
+TEST_F(GuiConnected, F5ReadsOnlyOnPagesWithARead) {
+  int reads = 0;
+  win->w.set_PageRead(PAGE_CLICHE, [&] {
+    ++reads;
+    std::string out;
+    win->dm.fd.customCommand(62, "", out);
+  });
+  for (const char* page : {"jvpg_Sub__Root_03_Items", "jvpg_Sub_07_EndOfDay", PAGE_CUSTOM}) {
+    SCOPED_TRACE(page);
+    win->w.showPage(page);
+    const uint64_t before = sim->framesServed();
+    QTest::keyClick(win->find<QTreeWidget>("tvPages"), Qt::Key_F5);
+    EXPECT_EQ(sim->framesServed(), before);
+  }
+  win->w.showPage(PAGE_CLICHE);  // showing the page reads it
+  EXPECT_EQ(reads, 1);
+  const uint64_t before = sim->framesServed();
+  QTest::keyClick(win->find<QTreeWidget>("tvPages"), Qt::Key_F5);
+  EXPECT_EQ(reads, 2);
+  EXPECT_EQ(sim->framesServed(), before + 1);
+  win->w.set_PageRead(PAGE_CLICHE, nullptr);
+}
+
+TEST_F(GuiConnected, StatusPageFollowsTheStatusOfEachAnswer) {
+  win->w.showPage(PAGE_STATUS);
+  std::string out;
+  auto* invalidCode = win->find<QCheckBox>("chbx_S0_1");
+  auto* reserved = win->find<QCheckBox>("chbx_S0_7");
+  win->dm.fd.customCommand(90, "\t", out);
+  EXPECT_FALSE(invalidCode->isChecked());
+  EXPECT_TRUE(reserved->isChecked());
+  win->dm.fd.customCommand(199, "", out);  // unknown to the device: "invalid command" bit
+  EXPECT_TRUE(invalidCode->isChecked());
+  win->dm.fd.customCommand(90, "\t", out);
+  EXPECT_FALSE(invalidCode->isChecked());
+  // Display only: a click does not change the box.
+  QTest::mouseClick(invalidCode, Qt::LeftButton);
+  EXPECT_FALSE(invalidCode->isChecked());
+}
+
+TEST_F(GuiConnected, CustomCommand90WithTabMarkerSendsOneTab) {
+  win->w.showPage(PAGE_CUSTOM);
+  win->find<QLineEdit>("ed_CMD")->setText("90");
+  win->find<QLineEdit>("ed_INP_STR")->setText("[tab]");
+  win->dialogs.answer(mrYes);
+  win->find<QPushButton>("bbtnExecute")->click();
+
+  ASSERT_EQ(win->dialogs.shown.size(), 1u);
+  const DialogRequest& q = win->dialogs.shown[0];
+  EXPECT_EQ(q.text, "Are you sure?");
+  EXPECT_EQ(q.title, "Custom command");
+  EXPECT_EQ(q.buttons, DialogButtons::YesNo);
+  EXPECT_EQ(q.defaultButton, mrNo);
+  // The data part of the sent frame is the single TAB.
+  const std::string hexIn = win->find<QLineEdit>("ed_HEXINPUT")->text().toStdString();
+  EXPECT_NE(hexIn.find(" 09 05 "), std::string::npos) << hexIn;
+  EXPECT_EQ(win->dm.fd.ansiTextInput().find('\t'), win->dm.fd.ansiTextInput().rfind('\t'));
+  const std::string output = win->find<QLineEdit>("ed_OUTPUT")->text().toStdString();
+  EXPECT_EQ(output.rfind("0\tKT-33A\t", 0), 0u) << output;
+  EXPECT_FALSE(win->find<QLineEdit>("ed_HEXOUTPUT")->text().isEmpty());
+  EXPECT_EQ(win->w.statusMessage().toStdString(), "Command executed.");
+  EXPECT_TRUE(win->w.ShowErr());
+  EXPECT_FALSE(win->dm.fd.TCPIP()->Sniffer()->Active);
+  EXPECT_FALSE(win->dm.fd.RS232()->Sniffer()->Active);
+}
+
+TEST_F(GuiConnected, CustomCommandRefusedOrEmptySendsNothingAndErrorsGoToTheStatusBar) {
+  win->w.showPage(PAGE_CUSTOM);
+  auto* cmd = win->find<QLineEdit>("ed_CMD");
+  auto* execute = win->find<QPushButton>("bbtnExecute");
+  uint64_t before = sim->framesServed();
+  cmd->setText("");
+  execute->click();
+  EXPECT_TRUE(win->dialogs.shown.empty());
+  cmd->setText("90");
+  win->dialogs.answer(mrNo);
+  execute->click();
+  EXPECT_EQ(win->dialogs.shown.size(), 1u);
+  EXPECT_EQ(sim->framesServed(), before);
+
+  // A device error: no alert, its message in the status bar.
+  win->dialogs.shown.clear();
+  cmd->setText("199");
+  win->find<QLineEdit>("ed_INP_STR")->setText("");
+  win->dialogs.answer(mrYes);
+  execute->click();
+  EXPECT_EQ(win->dialogs.shown.size(), 1u);  // the question only
+  EXPECT_EQ(win->w.statusMessage().toStdString(), win->dm.errContainer.LastErrorMessage());
+  EXPECT_NE(win->dm.errContainer.LastErrorCode(), 0);
+  EXPECT_TRUE(win->w.ShowErr());
+}
+
+TEST_F(GuiConnected, SettingsAreWrittenThroughAndReadBack) {
+  win->w.showPage(PAGE_SETTINGS);
+  auto* check = win->find<QCheckBox>("chbxSettingDelItemsZ");
+  auto* from = win->find<QLineEdit>("edDelFromPLU");
+  auto* to = win->find<QLineEdit>("edDelToPLU");
+  auto* pass = win->find<QLineEdit>("edDelServPass");
+  if (check->isChecked()) check->click();
+  EXPECT_FALSE(from->isEnabled());
+  check->click();
+  EXPECT_TRUE(win->w.DeleteItemsAFterZrep());
+  EXPECT_TRUE(from->isEnabled() && to->isEnabled() && pass->isEnabled());
+  from->setText("12");
+  to->setText("345");
+  pass->setText("7777");
+  from->setText("");  // an empty field puts its default back at once
+  EXPECT_EQ(from->text().toStdString(), "1");
+  to->setText("100001");  // a sixth digit cannot be typed
+  EXPECT_EQ(to->text().toStdString(), "10000");
+  to->setText("0");
+  EXPECT_EQ(to->text().toStdString(), "0");
+
+  const std::string content = readFile(settingsPath());
+  EXPECT_NE(content.find("[SETTINGS]"), std::string::npos) << content;
+  for (const char* line : {"DelItemsOnZ=1", "delete_FromPLU=1", "delete_ToPLU=0", "delete_ServicePass=7777"})
+    EXPECT_NE(content.find(line), std::string::npos) << line << "\n" << content;
+
+  // Another window reads the same values back.
+  Window other;
+  other.w.loadSettings();
+  EXPECT_TRUE(other.find<QCheckBox>("chbxSettingDelItemsZ")->isChecked());
+  EXPECT_TRUE(other.find<QLineEdit>("edDelServPass")->isEnabled());
+  EXPECT_EQ(other.find<QLineEdit>("edDelFromPLU")->text().toStdString(), "1");
+  EXPECT_EQ(other.find<QLineEdit>("edDelToPLU")->text().toStdString(), "0");
+  EXPECT_EQ(other.find<QLineEdit>("edDelServPass")->text().toStdString(), "7777");
+}
+
+TEST(GuiSettings, FileWithoutSettingsSectionGivesTheDefaults) {
+  fs::create_directories(fs::path(settingsPath()).parent_path());
+  {
+    std::ofstream f(settingsPath(), std::ios::trunc);
+    f << "[OTHER]\nDelItemsOnZ=1\ndelete_FromPLU=5\n";
+  }
+  Window win;
+  win.w.loadSettings();
+  EXPECT_FALSE(win.find<QCheckBox>("chbxSettingDelItemsZ")->isChecked());
+  EXPECT_FALSE(win.w.DeleteItemsAFterZrep());
+  EXPECT_EQ(win.find<QLineEdit>("edDelFromPLU")->text().toStdString(), "1");
+  EXPECT_EQ(win.find<QLineEdit>("edDelToPLU")->text().toStdString(), "99999");
+  EXPECT_EQ(win.find<QLineEdit>("edDelServPass")->text().toStdString(), "");
+  for (const char* e : {"edDelFromPLU", "edDelToPLU", "edDelServPass"})
+    EXPECT_FALSE(win.find<QLineEdit>(e)->isEnabled()) << e;
+  // Loading wrote nothing: the other section is untouched and no section was added.
+  EXPECT_EQ(readFile(settingsPath()), "[OTHER]\nDelItemsOnZ=1\ndelete_FromPLU=5\n");
+  fs::remove(settingsPath());
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -1,0 +1,134 @@
+// The in-memory tables behind the grids: typed fields, limits with a message naming
+// value, field and range, display formats and the hooks.
+#include <gtest/gtest.h>
+
+#include "app/logic/mem_table.h"
+
+namespace kestrel {
+namespace {
+
+TMemTable itemsLike() {
+  TMemTable t("fdmt_Articles");
+  TFieldDef plu;
+  plu.name = "PLU";
+  plu.kind = TFieldKind::Integer;
+  plu.minValue = 1;
+  plu.maxValue = 100000;
+  t.addField(plu);
+  TFieldDef name;
+  name.name = "Name";
+  name.size = 5;
+  t.addField(name);
+  TFieldDef price;
+  price.name = "Price";
+  price.kind = TFieldKind::Money;
+  price.displayFormat = "0.00";
+  t.addField(price);
+  TFieldDef qty;
+  qty.name = "StockQty";
+  qty.kind = TFieldKind::Quantity;
+  qty.displayLabel = "Stock qty";
+  qty.displayFormat = "0.000";
+  qty.defaultText = "0";
+  qty.maxValue = 999 * FIXED_SCALE;
+  t.addField(qty);
+  return t;
+}
+
+TEST(MemTable, RefusedValuesNameValueFieldAndRangeAndLeaveTheCell) {
+  TMemTable t = itemsLike();
+  const int row = t.append();
+  t.setValue(row, "PLU", "7");
+  struct Case {
+    const char* field;
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"PLU", "0", "'0' is not a valid value for field 'PLU'. The allowed range is 1 to 100000."},
+      {"PLU", "100001", "'100001' is not a valid value for field 'PLU'. The allowed range is 1 to 100000."},
+      {"PLU", "12a", "'12a' is not a valid value for field 'PLU'. The allowed range is 1 to 100000."},
+      {"Name", "abcdef", "'abcdef' is not a valid value for field 'Name'. The allowed range is 0 to 5 characters."},
+      {"Price", "1,5", "'1,5' is not a valid value for field 'Price'. The allowed range is 0 to any number."},
+      {"Price", "-1", "'-1' is not a valid value for field 'Price'. The allowed range is 0 to any number."},
+      {"Price", "1.23456", "'1.23456' is not a valid value for field 'Price'. The allowed range is 0 to any number."},
+      {"StockQty", "1000", "'1000' is not a valid value for field 'Stock qty'. The allowed range is 0 to 999.000."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    try {
+      t.setValue(row, c.field, c.text);
+      ADD_FAILURE() << "accepted";
+    } catch (const EFieldValueError& e) {
+      EXPECT_STREQ(e.what(), c.message);
+    }
+  }
+  EXPECT_EQ(t.value(row, "PLU"), "7");
+  // Five characters are five characters, whatever their bytes.
+  t.setValue(row, "Name", "ČĆŽŠĐ");
+  EXPECT_EQ(t.value(row, "Name"), "ČĆŽŠĐ");
+}
+
+TEST(MemTable, FixedPointKeepsFourDecimalsAndDisplaysWithAPoint) {
+  TMemTable t = itemsLike();
+  const int row = t.append();
+  EXPECT_EQ(t.value(row, "StockQty"), "0.0000");  // the default of a new row
+  t.setValue(row, "Price", "12.345");
+  EXPECT_EQ(t.value(row, "Price"), "12.3450");
+  EXPECT_EQ(t.displayText(row, t.fieldIndex("Price")), "12.35");
+  t.setValue(row, "StockQty", "2.0005");
+  EXPECT_EQ(t.displayText(row, t.fieldIndex("StockQty")), "2.001");
+  t.setValue(row, "Price", "");
+  EXPECT_TRUE(t.isNull(row, t.fieldIndex("Price")));
+  // Money fields take only digits and the point from the keyboard.
+  const int price = t.fieldIndex("Price");
+  EXPECT_TRUE(t.acceptsChar(price, U'7'));
+  EXPECT_TRUE(t.acceptsChar(price, U'.'));
+  EXPECT_FALSE(t.acceptsChar(price, U','));
+  EXPECT_FALSE(t.acceptsChar(price, U'-'));
+  EXPECT_TRUE(t.acceptsChar(t.fieldIndex("Name"), U','));
+  EXPECT_EQ(formatFixed(-5000, 2), "-0.50");
+  EXPECT_EQ(formatFixed(-40, 2), "0.00");
+}
+
+TEST(MemTable, HooksRunAfterInsertPostAndDeleteAndAnInsertCanBeCancelled) {
+  TMemTable t = itemsLike();
+  std::vector<std::string> events;
+  t.AfterInsert = [&](TMemTable& table) {
+    events.push_back("insert");
+    // The client table's rule: no row beyond 2 here (1000 there).
+    if (table.RecordCount() > 2) table.cancel();
+  };
+  t.AfterPost = [&](TMemTable&) { events.push_back("post"); };
+  t.AfterDelete = [&](TMemTable&) { events.push_back("delete"); };
+  EXPECT_EQ(t.append(), 0);
+  EXPECT_EQ(t.append(), 1);
+  EXPECT_EQ(t.append(), -1);
+  EXPECT_EQ(t.RecordCount(), 2);
+  t.setValue(1, "PLU", "3");
+  EXPECT_THROW(t.setValue(1, "PLU", "0"), EFieldValueError);  // refused: no post
+  t.deleteRow(0);
+  EXPECT_EQ(t.value(0, "PLU"), "3");
+  EXPECT_EQ(events, (std::vector<std::string>{"insert", "insert", "insert", "post", "delete"}));
+}
+
+TEST(MemTable, HeaderAndFooterTablesHaveTenRowsWithReadOnlyIds) {
+  TMemTable t("fdmt_Header");
+  int posts = 0;
+  t.AfterPost = [&](TMemTable&) { ++posts; };
+  prepareLinesTable(t);
+  prepareLinesTable(t);  // again: still ten rows, fields not doubled
+  ASSERT_EQ(t.RecordCount(), 10);
+  EXPECT_EQ(t.fieldCount(), 2);
+  EXPECT_EQ(t.value(0, "ID"), "1");
+  EXPECT_EQ(t.value(9, "ID"), "10");
+  EXPECT_EQ(t.value(3, "Text"), "");
+  EXPECT_EQ(t.field(0).title(), "Row");
+  EXPECT_EQ(posts, 0);
+  EXPECT_THROW(t.setValue(0, "ID", "2"), EFieldValueError);
+  EXPECT_THROW(t.setValue(0, "Text", std::string(65, 'x')), EFieldValueError);
+  t.setValue(0, "Text", std::string(64, 'x'));
+  EXPECT_EQ(posts, 1);
+}
+
+}  // namespace
+}  // namespace kestrel

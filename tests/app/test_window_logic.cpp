@@ -1,0 +1,194 @@
+// The window's decisions kept as data: the page table and tree, control enabling,
+// the command verdict, the settings file, the PLU range rule and the date formats.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "app/logic/page_table.h"
+#include "app/logic/settings_file.h"
+
+namespace kestrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(PageTable, TreeNodesOpenPagesOfTheTableAndParentsOpenTheirFirstChild) {
+  const auto& nodes = treeNodes();
+  ASSERT_EQ(nodes.size(), 29u);
+  int top = 0;
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    EXPECT_NE(findPage(nodes[i].page), nullptr) << nodes[i].text;
+    if (nodes[i].level == 0) {
+      ++top;
+      if (i + 1 < nodes.size() && nodes[i + 1].level == 1) {
+        EXPECT_STREQ(nodes[i].page, nodes[i + 1].page);
+      }
+    }
+  }
+  EXPECT_EQ(top, 8);
+  EXPECT_STREQ(nodes[1].text, "Date, header & footer");
+  // Every page but the blank one has a node.
+  std::set<std::string> reached;
+  for (const auto& n : nodes) reached.insert(n.page);
+  for (const auto& row : pageTable()) EXPECT_EQ(reached.count(row.page), std::string(row.page) == PAGE_NONE ? 0u : 1u);
+}
+
+TEST(PageTable, ControlPlanFollowsThePageRules) {
+  TPageFacts none;
+  auto plan = controlPlan("jvpg_Sub_02_Vats", false, none);
+  ASSERT_EQ(plan.controls.size(), 2u);
+  EXPECT_EQ(plan.controls[0].name, "bbtnSetVAT");
+  EXPECT_FALSE(plan.controls[0].enabled);
+  EXPECT_FALSE(plan.changesWorking);
+
+  // Fiscalization: what the device already holds stays disabled.
+  TPageFacts fiscal;
+  fiscal.serialAndFMSet = fiscal.fiscalMode = true;
+  plan = controlPlan("jvpg_Sub_06_Fiscalization", true, fiscal);
+  for (const auto& c : plan.controls)
+    EXPECT_EQ(c.enabled, c.name != "bbtnSetSerial" && c.name != "bbtnFiscalize") << c.name;
+
+  // Journal: save follows the text, stop is always off, whatever the value.
+  TPageFacts journal;
+  journal.journalHasLines = true;
+  for (bool value : {true, false}) {
+    plan = controlPlan("jvpg_Sub_11_KLEN", value, journal);
+    ASSERT_EQ(plan.controls.size(), 3u);
+    EXPECT_EQ(plan.controls[0].enabled, value);
+    EXPECT_TRUE(plan.controls[1].name == "bbtnSaveKLtoFile" && plan.controls[1].enabled);
+    EXPECT_TRUE(plan.controls[2].name == "bbtnStopKLdate" && !plan.controls[2].enabled);
+  }
+
+  // Items and Clients: Working is the opposite of the value; the clients' stop box too.
+  plan = controlPlan("jvpg_Sub__Root_03_Items", false, none);
+  EXPECT_TRUE(plan.changesWorking && plan.working);
+  EXPECT_EQ(plan.controls.back().name, "bbtnStopRead");
+  EXPECT_FALSE(plan.controls.back().enabled);
+  plan = controlPlan("jvpg_Sub_27_Clients", false, none);
+  EXPECT_TRUE(plan.working);
+  EXPECT_EQ(plan.controls.back().name, "chbx_StopClients");
+  EXPECT_TRUE(plan.controls.back().enabled);
+
+  for (const char* page : {PAGE_STATUS, PAGE_CUSTOM, PAGE_CONNECT, PAGE_SETTINGS, PAGE_NONE, "no page"})
+    EXPECT_TRUE(controlPlan(page, true, none).controls.empty()) << page;
+}
+
+TEST(PageTable, PrinterGroupGetsTheBlankPageForRegisterOnlyPages) {
+  for (int model : {-1, 0, 1, 2, 3, 4, 5, 6}) {
+    const bool printer = model == 1 || model == 2 || model == 4;
+    EXPECT_EQ(isPrinterGroup(model), printer) << model;
+    for (const char* page : {"jvpg_Sub_16_Keys", "jvpg_Sub_17_Corrections", "jvpg_Sub_27_Clients"})
+      EXPECT_EQ(pageToShow(page, model), printer ? PAGE_NONE : page) << model << page;
+    EXPECT_EQ(pageToShow("jvpg_Sub_02_Vats", model), "jvpg_Sub_02_Vats");
+  }
+}
+
+TEST(CommandVerdict, SilentCodesAndShowErr) {
+  EXPECT_TRUE(commandVerdict(0, true).ok);
+  for (bool showErr : {true, false}) {
+    for (int silent : {-111004, -106000}) {
+      const TVerdict v = commandVerdict(silent, showErr);
+      EXPECT_FALSE(v.ok);
+      EXPECT_EQ(v.show, TVerdictShow::Nothing);
+    }
+    const TVerdict v = commandVerdict(-23, showErr);
+    EXPECT_FALSE(v.ok);
+    EXPECT_EQ(v.show, showErr ? TVerdictShow::Alert : TVerdictShow::StatusBar);
+  }
+  EXPECT_EQ(exceptionText("btnConnectClick", "boom"), "Exception in method \"btnConnectClick\": boom");
+}
+
+TEST(Formats, DatesAndTimesWithPointAndColon) {
+  LocalDateTime dt;
+  dt.year = 2024;
+  dt.month = 1;
+  dt.day = 2;
+  dt.hour = 3;
+  dt.minute = 4;
+  dt.second = 5;
+  EXPECT_EQ(formatDate(dt), "02.01.2024");
+  EXPECT_EQ(formatTime(dt), "03:04:05");
+}
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = fs::temp_directory_path() / ("kestrel_settings_" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    path = (folder / "sub" / SETTINGS_FILE_NAME).string();
+  }
+  void TearDown() override { fs::remove_all(folder); }
+  void write(const std::string& text) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  std::string read() {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  fs::path folder;
+  std::string path;
+};
+
+TEST_F(SettingsFileTest, MissingFileOrSectionGivesDefaults) {
+  TSettingsFile file(path);
+  for (int round = 0; round < 2; ++round) {
+    const TFBHSettings s = file.load();
+    EXPECT_FALSE(s.DelItemsOnZ);
+    EXPECT_EQ(s.delete_FromPLU, "1");
+    EXPECT_EQ(s.delete_ToPLU, "99999");
+    EXPECT_EQ(s.delete_ServicePass, "");
+    write("[OTHER]\nDelItemsOnZ=1\n");
+  }
+}
+
+TEST_F(SettingsFileTest, WritesTheFourKeysKeepsOtherContentAndReadsThemBack) {
+  write("[OTHER]\nkey with blanks=value\n");
+  TSettingsFile file(path);
+  TFBHSettings s;
+  s.DelItemsOnZ = true;
+  s.delete_FromPLU = "10";
+  s.delete_ToPLU = "20";
+  s.delete_ServicePass = "1234";
+  ASSERT_TRUE(file.save(s));
+  const std::string text = read();
+  EXPECT_NE(text.find("key with blanks=value"), std::string::npos) << text;
+  EXPECT_NE(text.find("[SETTINGS]\nDelItemsOnZ=1\ndelete_FromPLU=10\ndelete_ToPLU=20\ndelete_ServicePass=1234\n"),
+            std::string::npos)
+      << text;
+  const TFBHSettings back = file.load();
+  EXPECT_TRUE(back.DelItemsOnZ);
+  EXPECT_EQ(back.delete_FromPLU, "10");
+  EXPECT_EQ(back.delete_ToPLU, "20");
+  EXPECT_EQ(back.delete_ServicePass, "1234");
+  // No temporary file is left behind.
+  int files = 0;
+  for (const auto& e : fs::directory_iterator(fs::path(path).parent_path())) files += e.is_regular_file();
+  EXPECT_EQ(files, 1);
+}
+
+TEST_F(SettingsFileTest, AnyNonZeroIntegerIsTrue) {
+  TSettingsFile file(path);
+  for (auto [text, expected] : std::vector<std::pair<const char*, bool>>{
+           {"1", true}, {"-3", true}, {"42", true}, {"0", false}, {"yes", false}, {"", false}}) {
+    write(std::string("[SETTINGS]\nDelItemsOnZ=") + text + "\n");
+    EXPECT_EQ(file.load().DelItemsOnZ, expected) << text;
+  }
+}
+
+TEST(SettingsRules, PluTextOutsideTheRangeTakesTheFallback) {
+  for (auto [text, expected] : std::vector<std::pair<const char*, const char*>>{
+           {"0", "0"}, {"100000", "100000"}, {"100001", "F"}, {"", "F"}, {"-1", "F"}, {"1a", "F"}, {"42", "42"}})
+    EXPECT_EQ(checkedPLUText(text, "F"), expected) << text;
+  EXPECT_EQ(toolFolderIn("/home/u/.config"), "/home/u/.config/Kestrel/FBH/");
+  EXPECT_EQ(toolFolderIn("/x/"), "/x/Kestrel/FBH/");
+  EXPECT_EQ(toolFolderIn(""), "");
+}
+
+}  // namespace
+}  // namespace kestrel
