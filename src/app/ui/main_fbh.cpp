@@ -165,10 +165,15 @@ TfmMainFBH::TfmMainFBH(Tdm& dm, Dialogs* dialogs, FileChooser* files, QWidget* p
   // Long waits of the helper let the window repaint and its Stop controls respond.
   fDm.misc.OnProcessMessages = [] { QCoreApplication::processEvents(); };
   buildUi();
-  fDm.sendCommandView = [this](const TCommunicationEventArgs& a) { ed_HEXINPUT->setText(qs(Tdm::packetText(a))); };
-  fDm.receiveAnswerView = [this](const TCommunicationEventArgs& a) {
-    ed_OUTPUT->setText(qs(a.textValue));
-    ed_HEXOUTPUT->setText(qs(Tdm::packetText(a)));
+  // Long packets show from their start; the rest scrolls into view.
+  auto show = [](QLineEdit* e, const std::string& text) {
+    e->setText(qs(text));
+    e->setCursorPosition(0);
+  };
+  fDm.sendCommandView = [this, show](const TCommunicationEventArgs& a) { show(ed_HEXINPUT, Tdm::packetText(a)); };
+  fDm.receiveAnswerView = [this, show](const TCommunicationEventArgs& a) {
+    show(ed_OUTPUT, a.textValue);
+    show(ed_HEXOUTPUT, Tdm::packetText(a));
   };
   fDm.statusView = [this] { showStatusBits(); };
   qApp->installEventFilter(this);

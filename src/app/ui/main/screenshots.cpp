@@ -1,8 +1,9 @@
-// Renders the Connect page and the Device status page of the window, connected to an
-// in-process simulator, into PNG files: kestrel-fbh-screenshots OUTPUT_FOLDER.
+// Renders the Connect page, the Device status page and the Custom command page of the
+// window, connected to an in-process simulator, into PNG files: kestrel-fbh-screenshots OUTPUT_FOLDER.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPushButton>
 #include <iostream>
 #include <string>
@@ -58,6 +59,12 @@ int main(int argc, char** argv) {
     }
     window.showPage("jvpg_Sub__Root_05_Status");
     save("status_page.png");
+    window.showPage("jvpg_Sub__Root_06_Custom");
+    window.findChild<QLineEdit*>("ed_CMD")->setText("90");
+    window.findChild<QLineEdit*>("ed_INP_STR")->setText("[tab]");
+    dialogs.answer(kestrel::mrYes);
+    window.findChild<QPushButton*>("bbtnExecute")->click();
+    save("custom_command_page.png");
   }
   sim.stop();
   return rc;
