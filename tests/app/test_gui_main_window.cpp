@@ -12,6 +12,7 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWheelEvent>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -194,6 +195,30 @@ TEST(GuiStartUp, StatusPageCaptionsBoldForEndUserErrorsAndNonErrorBitsSwitchedOf
     for (auto profile : {ccProduction, ccDevelopmentAndTest, ccService, ccEndUser})
       EXPECT_FALSE(ll.get_sBytesCheckingFor(b, i, profile)) << b << "." << i;
   EXPECT_TRUE(ll.get_sBytesCheckingFor(0, 0, ccEndUser));  // syntax error stays an error
+}
+
+TEST(GuiStartUp, WheelBecomesUpAndDownKeysForTheFocusedWidget) {
+  Window win;
+  QApplication::setActiveWindow(&win.w);
+  auto* com = win.find<QComboBox>("cbxCOM");
+  auto* speed = win.find<QComboBox>("cbxSPEED");
+  while (com->count() < 5) com->addItem(QString("COM %1").arg(com->count() + 1));
+  com->setCurrentIndex(1);
+  speed->setCurrentIndex(3);
+  com->setFocus();
+  // Turned over the speed box, the wheel still moves the focused port box, one entry
+  // per notch, as the arrow keys would.
+  auto wheel = [&](int delta) {
+    QWheelEvent e(QPointF(5, 5), speed->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(speed, &e);
+  };
+  wheel(-120);  // towards the user: Down
+  EXPECT_EQ(com->currentIndex(), 2);
+  wheel(120);
+  wheel(120);
+  EXPECT_EQ(com->currentIndex(), 0);
+  EXPECT_EQ(speed->currentIndex(), 3);
 }
 
 // ---------------------------------------------------------------- command verdict
