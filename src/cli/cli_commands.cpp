@@ -63,6 +63,11 @@ void printFields(const CommandOutcome& o, std::ostream& out) {
   }
 }
 
+// The device always sets bit 7; bytes without it did not come from an answer.
+bool statusReceived(const CommandOutcome& o) {
+  return !o.statusBytes.empty() && std::all_of(o.statusBytes.begin(), o.statusBytes.end(), [](int b) { return b & 0x80; });
+}
+
 void printStatus(const CommandOutcome& o, std::ostream& out) {
   out << "Status bytes:";
   for (int b : o.statusBytes) out << ' ' << hexByte(b);
@@ -91,6 +96,12 @@ int runInfo(const Invocation& inv, DeviceSession& s, std::ostream& out, std::ost
     size_t width = 0;
     for (const auto& t : kI90Texts) width = std::max(width, std::string(t.first).size());
     for (const auto& [name, member] : kI90Texts) out << padRight(name, width + 2) << i90.*member << '\n';
+  }
+  // A read that lacks fields fails even when the device's code says 0: the window's
+  // connection counts it as failed too.
+  if (!ok && code == 0) {
+    err << "kestrel: the diagnostic information is incomplete\n";
+    return 1;
   }
   return verdict(code, inv.json, err, s.errors().LastErrorMessage());
 }
@@ -199,7 +210,7 @@ int runDeviceCommand(const Invocation& inv, DeviceSession& s, std::ostream& out,
         printFields(o, out);
         break;
       case CommandKind::Status:
-        if (!o.statusBytes.empty() && o.received.size()) printStatus(o, out);
+        if (statusReceived(o)) printStatus(o, out);
         break;
       case CommandKind::ParamGet:
         if (o.code == 0) out << (o.fields.size() > 1 ? o.fields[1] : std::string()) << '\n';
@@ -210,6 +221,15 @@ int runDeviceCommand(const Invocation& inv, DeviceSession& s, std::ostream& out,
       default:
         break;
     }
+  }
+  // The device's code 0 replaces the engine's status error (-23), so the window counts
+  // such a command as done; say why customCommand still failed.
+  if (!inv.json && !o.ok && o.code == 0) {
+    std::string why;
+    for (const StatusBitRow& r : o.statusBits)
+      if (r.error) why += (why.empty() ? "" : " ") + r.description;
+    err << "kestrel: warning: customCommand failed with code 0"
+        << (why.empty() ? std::string() : "; error status bits: " + why) << '\n';
   }
   return verdict(o.code, inv.json, err, o.message);
 }

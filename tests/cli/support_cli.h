@@ -1,0 +1,38 @@
+#pragma once
+// Running kestrel in-process, and a small strict JSON reader to check what it prints.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrel::clitest {
+
+struct CliRun {
+  int status = -1;
+  std::string out, err;
+};
+
+// kestrel::cli::run with `args` after the program name.
+CliRun runCli(const std::vector<std::string>& args);
+
+// A parsed JSON value; parseJson throws std::runtime_error on anything that is not
+// exactly one valid JSON value (trailing text included).
+struct Json {
+  enum Type { Null, Bool, Number, String, Array, Object } type = Null;
+  bool boolean = false;
+  double number = 0;
+  std::string text;  // String: the decoded UTF-8 text
+  std::vector<Json> items;
+  std::vector<std::pair<std::string, Json>> members;  // in the order written
+
+  bool has(const std::string& key) const;
+  const Json& operator[](const std::string& key) const;  // throws when missing
+  const Json& operator[](size_t i) const { return items.at(i); }
+  std::vector<std::string> keys() const;
+  std::vector<std::string> strings() const;  // an array of strings
+};
+
+Json parseJson(const std::string& text);
+
+}  // namespace kestrel::clitest

@@ -1,0 +1,35 @@
+#pragma once
+// A simulator started in-process on a free loopback port or a pseudo-terminal, for
+// the tests that reach it through --tcp or --serial.
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "sim/simulator.h"
+
+namespace kestrel::clitest {
+
+struct SimServer {
+  explicit SimServer(sim::SimulatorOptions o = {}, bool overPty = false) {
+    o.port = 0;
+    o.tcp = !overPty;
+    o.pty = overPty;
+    sim = std::make_unique<sim::Simulator>(o);
+    std::string error;
+    if (!sim->start(error)) throw std::runtime_error(error);
+  }
+  ~SimServer() { sim->stop(); }
+  std::string tcp() const { return "127.0.0.1:" + std::to_string(sim->port()); }
+  std::string pty() const { return sim->ptyPath(); }
+
+  std::unique_ptr<sim::Simulator> sim;
+};
+
+inline sim::SimulatorOptions withFault(const std::string& spec) {
+  sim::SimulatorOptions o;
+  std::string error;
+  if (!sim::parseFault(spec, o.faults, error)) throw std::runtime_error(error);
+  return o;
+}
+
+}  // namespace kestrel::clitest

@@ -1,0 +1,189 @@
+// The command line: connections, options wherever they stand, command arguments that
+// look like options, and every usage error with status 2 before anything is opened.
+#include <gtest/gtest.h>
+
+#include "cli/cli_args.h"
+#include "support_cli.h"
+
+namespace kestrel::cli {
+namespace {
+
+using clitest::runCli;
+
+TEST(CliArgs, DefaultsOfAConnection) {
+  const Invocation tcp = parseCommandLine({"--tcp", "10.0.0.5", "status"});
+  EXPECT_EQ(tcp.connection.kind, LinkKind::Tcp);
+  EXPECT_EQ(tcp.connection.host, "10.0.0.5");
+  EXPECT_EQ(tcp.connection.tcpPort, 4999);
+  EXPECT_EQ(tcp.connection.repeat, 2);
+  EXPECT_FALSE(tcp.connection.timeoutMs.has_value());
+  EXPECT_FALSE(tcp.connection.identify);
+  EXPECT_EQ(tcp.command, CommandKind::Status);
+
+  const Invocation serial = parseCommandLine({"--serial", "COM 3", "info"});
+  EXPECT_EQ(serial.connection.kind, LinkKind::Serial);
+  EXPECT_EQ(serial.connection.serialPort, 3);
+  EXPECT_EQ(serial.connection.baud, 115200);
+
+  const Invocation sim = parseCommandLine({"--sim", "info"});
+  EXPECT_EQ(sim.connection.kind, LinkKind::Sim);
+  EXPECT_EQ(sim.connection.model, "KT-33A");
+  EXPECT_FALSE(sim.connection.modelGiven);
+
+  const Invocation all = parseCommandLine({"--sim", "--model", "KT-11A", "--timeout-ms", "250", "--repeat", "5",
+                                           "--identify", "--json", "--trace", "info"});
+  EXPECT_EQ(all.connection.model, "KT-11A");
+  EXPECT_TRUE(all.connection.modelGiven);
+  EXPECT_EQ(all.connection.timeoutMs, 250u);
+  EXPECT_EQ(all.connection.repeat, 5);
+  EXPECT_TRUE(all.connection.identify && all.json && all.trace);
+}
+
+TEST(CliArgs, SerialPortForms) {
+  const std::vector<std::tuple<std::string, int, std::string>> good = {
+      {"COM 3", 3, ""}, {"COM3", 3, ""}, {"3", 3, ""}, {"com 12", 12, ""}, {"COM 003", 3, ""},
+      {"/dev/ttyUSB0", 0, "/dev/ttyUSB0"}, {"/dev/pts/7", 0, "/dev/pts/7"}, {"./ttyV0", 0, "./ttyV0"},
+  };
+  for (const auto& [text, number, path] : good) {
+    SCOPED_TRACE(text);
+    int n = -1;
+    std::string p = "x";
+    parseSerialPort(text, n, p);
+    EXPECT_EQ(n, number);
+    EXPECT_EQ(p, path);
+  }
+  for (const std::string bad : {"", "0", "COM", "COM 0", "COMX", "3a", "-1", "ttyS0", "COM 3 4"}) {
+    SCOPED_TRACE(bad);
+    int n = 0;
+    std::string p;
+    EXPECT_THROW(parseSerialPort(bad, n, p), UsageError);
+  }
+}
+
+TEST(CliArgs, TcpTargetForms) {
+  const std::vector<std::tuple<std::string, std::string, uint16_t>> good = {
+      {"192.168.1.50", "192.168.1.50", 4999}, {"localhost:5000", "localhost", 5000},
+      {"[::1]:6000", "::1", 6000},            {"[::1]", "::1", 4999},
+      {"fe80::1", "fe80::1", 4999},           {"h:65535", "h", 65535},
+  };
+  for (const auto& [text, host, port] : good) {
+    SCOPED_TRACE(text);
+    std::string h;
+    uint16_t p = 0;
+    parseTcpTarget(text, h, p);
+    EXPECT_EQ(h, host);
+    EXPECT_EQ(p, port);
+  }
+  for (const std::string bad : {"", "h:", ":5000", "h:0", "h:65536", "h:x", "[::1", "[::1]x"}) {
+    SCOPED_TRACE(bad);
+    std::string h;
+    uint16_t p = 0;
+    EXPECT_THROW(parseTcpTarget(bad, h, p), UsageError);
+  }
+}
+
+TEST(CliArgs, ArgumentsAfterTheCommand) {
+  // A negative number and a text starting with "-" are arguments, not options.
+  const Invocation neg = parseCommandLine({"--sim", "param", "set", "TimeZone", "-5"});
+  EXPECT_EQ(neg.command, CommandKind::ParamSet);
+  EXPECT_EQ(neg.paramName, "TimeZone");
+  EXPECT_EQ(neg.paramIndex, "");
+  EXPECT_EQ(neg.paramValue, "-5");
+
+  const Invocation dash = parseCommandLine({"--sim", "param", "set", "Header", "0", "-- SALE --"});
+  EXPECT_EQ(dash.paramIndex, "0");
+  EXPECT_EQ(dash.paramValue, "-- SALE --");
+
+  // kestrel's own options may follow the command; after "--" nothing is an option.
+  const Invocation late = parseCommandLine({"cmd", "90", "#[tab]", "--json", "--sim"});
+  EXPECT_EQ(late.command, CommandKind::Cmd);
+  EXPECT_EQ(late.number, 90);
+  EXPECT_EQ(late.data, "#[tab]");
+  EXPECT_TRUE(late.json);
+  const Invocation literal = parseCommandLine({"--sim", "cmd", "42", "--", "--json"});
+  EXPECT_EQ(literal.data, "--json");
+  EXPECT_FALSE(literal.json);
+
+  const Invocation get = parseCommandLine({"--sim", "param", "get", "Header", "9"});
+  EXPECT_EQ(get.command, CommandKind::ParamGet);
+  EXPECT_EQ(get.paramIndex, "9");
+
+  // Everything after "sim" belongs to the simulator, --help included.
+  const Invocation sim = parseCommandLine({"sim", "--tcp", "0", "--json", "--help"});
+  EXPECT_EQ(sim.command, CommandKind::Sim);
+  EXPECT_FALSE(sim.help);
+  EXPECT_FALSE(sim.json);
+  EXPECT_EQ(sim.simArgs, (std::vector<std::string>{"--tcp", "0", "--json", "--help"}));
+}
+
+TEST(CliArgs, ParameterTexts) {
+  EXPECT_EQ(paramReadInput("Header", "0"), "Header\t0\t\t");
+  EXPECT_EQ(paramReadInput("TimeZone", ""), "TimeZone\t\t\t");
+  EXPECT_EQ(paramWriteInput("Header", "1", "SHOP"), "Header\t1\tSHOP\t");
+  EXPECT_EQ(paramWriteInput("AutoPowerOff", "", "5"), "AutoPowerOff\t\t5\t");
+}
+
+TEST(CliArgs, UsageErrorsExitWithTwoAndAHint) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--sim"},
+      {"info"},
+      {"--sim", "--tcp", "h", "info"},
+      {"--tcp", "h", "--serial", "3", "info"},
+      {"--sim", "bogus"},
+      {"--bogus", "--sim", "info"},
+      {"--tcp"},
+      {"--tcp", "h:70000", "info"},
+      {"--serial", "COMX", "info"},
+      {"--serial", "3", "--baud", "fast", "info"},
+      {"--serial", "3", "--baud", "0", "info"},
+      {"--tcp", "h", "--baud", "9600", "info"},
+      {"--tcp", "h", "--model", "KT-11A", "info"},
+      {"--sim", "--repeat", "0", "info"},
+      {"--sim", "--timeout-ms", "-3", "info"},
+      {"--tcp", "a", "--tcp", "b", "info"},
+      {"--sim", "info", "extra"},
+      {"--sim", "status", "x"},
+      {"--sim", "cmd"},
+      {"--sim", "cmd", "x90"},
+      {"--sim", "cmd", "65536"},
+      {"--sim", "cmd", "90", "a", "b"},
+      {"--sim", "param"},
+      {"--sim", "param", "put", "X"},
+      {"--sim", "param", "get"},
+      {"--sim", "param", "get", "Header", "first"},
+      {"--sim", "param", "set", "Header"},
+      {"--sim", "param", "set", "Header", "x", "SHOP"},
+      {"--sim", "param", "set", "Header", "0", "A\tB"},
+      {"--sim", "param", "set", "", "1"},
+      {"--sim", "ports"},
+      {"--serial", "3", "sim"},
+  };
+  for (const std::vector<std::string>& args : cases) {
+    std::string line;
+    for (const auto& a : args) line += "[" + a + "]";
+    SCOPED_TRACE(line);
+    const clitest::CliRun r = runCli(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    // One line of reason, then the hint.
+    ASSERT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+    EXPECT_EQ(r.err.rfind("kestrel: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+  }
+}
+
+TEST(CliArgs, HelpPrintsTheContract) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"--sim", "status", "--help"}}) {
+    const clitest::CliRun r = runCli(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.err.empty());
+    for (const char* part : {"kestrel [CONNECTION] [OPTIONS] COMMAND [ARGS]", "--tcp HOST[:PORT]", "--timeout-ms N",
+                             "param set NAME [INDEX] VALUE", "sim [kestrel-sim options]"})
+      EXPECT_NE(r.out.find(part), std::string::npos) << part;
+  }
+}
+
+}  // namespace
+}  // namespace kestrel::cli
