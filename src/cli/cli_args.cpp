@@ -12,20 +12,20 @@ namespace kestrel::cli {
 
 namespace {
 
-struct OptionSpec {
+struct KnownOption {
   const char* name;
   bool takesValue;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr KnownOption kOptions[] = {
     {"--tcp", true},     {"--serial", true},   {"--baud", true},  {"--sim", false},  {"--model", true},
     {"--timeout-ms", true}, {"--repeat", true}, {"--identify", false}, {"--json", false}, {"--trace", false},
     {"--help", false},   {"-h", false},
 };
 
-const OptionSpec* findOption(const std::string& word) {
+const KnownOption* findOption(const std::string& word) {
   const std::string name = word.substr(0, word.find('='));
-  for (const OptionSpec& o : kOptions)
+  for (const KnownOption& o : kOptions)
     if (name == o.name) return &o;
   return nullptr;
 }
@@ -126,7 +126,7 @@ Invocation parseCommandLine(const std::vector<std::string>& args) {
       literal = true;
       continue;
     }
-    if (const OptionSpec* o = findOption(w)) {
+    if (const KnownOption* o = findOption(w)) {
       optionWords.push_back(w);
       if (o->takesValue && w.find('=') == std::string::npos && i + 1 < args.size()) optionWords.push_back(args[++i]);
       continue;

@@ -25,10 +25,10 @@ struct SimServer {
   std::unique_ptr<sim::Simulator> sim;
 };
 
-inline sim::SimulatorOptions withFault(const std::string& spec) {
+inline sim::SimulatorOptions withFault(const std::string& fault) {
   sim::SimulatorOptions o;
   std::string error;
-  if (!sim::parseFault(spec, o.faults, error)) throw std::runtime_error(error);
+  if (!sim::parseFault(fault, o.faults, error)) throw std::runtime_error(error);
   return o;
 }
 
