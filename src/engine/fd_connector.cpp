@@ -65,8 +65,9 @@ int TFDConnector::missingComponent(bool showMessages) const {
 }
 
 void TFDConnector::traceHex(const uint8_t* bytes, uint32_t count, TDataDirection direction) const {
+  if (!fSniffer->Active) return;  // checked first: it is off for almost every byte
   const TFDMisc* m = misc();
-  if (!fSniffer->Active || !m) return;
+  if (!m) return;
   std::string& target =
       direction == toDevice ? fSniffer->values.cHEX.toDeviceValue : fSniffer->values.cHEX.fromDeviceValue;
   for (uint32_t i = 0; i < count; ++i) m->putByteToHEX(bytes[i], target);
@@ -101,15 +102,6 @@ uint32_t TFDConnector::takeInput(uint8_t* target, uint32_t count) {
   std::memcpy(target, fInput.data() + fInPos, n);
   fInPos += n;
   return n;
-}
-
-bool TFDConnector::deliverBuffered(uint8_t& b, uint32_t& bytesCount) {
-  b = fInput[fInPos++];
-  bytesCount = 1;
-  traceHex(&b, 1, fromDevice);
-  // Only a change of the code costs a message lookup; the usual byte finds 0 already.
-  if (lastCode() != 0) setCode(0);
-  return true;
 }
 
 int64_t TFDConnector::nowMs() {

@@ -408,12 +408,17 @@ void TFiscalDevice::buildRequest(uint16_t command, const std::string& data, TSni
   if (active) fAnsiTextInput.assign(data, 0, n);
 }
 
-bool TFiscalDevice::readOneByte(uint8_t& b, TFDConnector* conn, TSniffer* trace, bool active) {
-  // Most bytes already wait in the transport's buffer: no clock and no system call.
+// Most bytes already wait in the transport's buffer: no clock and no system call, and
+// a body small enough to be inlined into the answer loop.
+inline bool TFiscalDevice::readOneByte(uint8_t& b, TFDConnector* conn, TSniffer* trace, bool active) {
   if (conn && conn->takeBufferedByte(b)) {
     traceAnswerByte(b, trace, active);
     return true;
   }
+  return waitForByte(b, conn, trace, active);
+}
+
+bool TFiscalDevice::waitForByte(uint8_t& b, TFDConnector* conn, TSniffer* trace, bool active) {
   const uint32_t start = tickMs();
   fHardExitByTime = false;
   for (;;) {

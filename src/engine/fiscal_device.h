@@ -112,6 +112,7 @@ class TFiscalDevice : public TComponent {
   void buildRequest(uint16_t command, const std::string& data, TSniffer* trace, bool active);
   bool readAnswer(uint16_t command, TFDConnector* conn, TSniffer* trace, bool active);
   bool readOneByte(uint8_t& b, TFDConnector* conn, TSniffer* trace, bool active);
+  bool waitForByte(uint8_t& b, TFDConnector* conn, TSniffer* trace, bool active);
   void onByteReadFailed(TFDConnector* conn);
   void traceAnswerByte(uint8_t b, TSniffer* trace, bool active);
   void traceSentRows(TSniffer* s, int attempt, uint16_t command);

@@ -237,7 +237,17 @@ TErrContainer::~TErrContainer() = default;
 void TErrContainer::set_LastErrorCode(int code) {
   // The message depends on the code and the language only; the engine writes the same
   // code many times per command, so look it up only when it changes.
-  if (code != fLastErrorCode || fLastErrorMessage.empty()) fLastErrorMessage = get_ErrorText(code, fLanguage);
+  if (code != fLastErrorCode || fLastErrorMessage.empty()) {
+    // A command moves between two codes (the general failure and 0) several times:
+    // the message of the code before is kept, so going back costs no lookup either.
+    if (code == fPreviousCode && !fPreviousMessage.empty()) {
+      fLastErrorMessage.swap(fPreviousMessage);
+    } else {
+      fPreviousMessage.swap(fLastErrorMessage);
+      fLastErrorMessage = get_ErrorText(code, fLanguage);
+    }
+    fPreviousCode = fLastErrorCode;
+  }
   fLastErrorCode = code;
   if (code != 0 && fLogFile->LogErrors) log_LastError();
 }
@@ -245,6 +255,7 @@ void TErrContainer::set_LastErrorCode(int code) {
 void TErrContainer::set_Language(TErrorLanguages value) {
   fLanguage = value;
   fLastErrorMessage = get_ErrorText(fLastErrorCode, value);
+  fPreviousMessage.clear();
   fLogFile->CodePage =
       (value == TErrorLanguages::Romanian || value == TErrorLanguages::Poland) ? 1250 : 1251;
 }

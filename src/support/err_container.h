@@ -144,6 +144,8 @@ class TErrContainer : public TComponent {
   std::unique_ptr<TLogFile> fLogFile;
   int fLastErrorCode = 0;
   std::string fLastErrorMessage;
+  int fPreviousCode = 0;         // the code before the last change
+  std::string fPreviousMessage;  // its message ("" when not known)
   TErrorLanguages fLanguage = TErrorLanguages::English;
 };
 

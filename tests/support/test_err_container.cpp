@@ -176,6 +176,17 @@ TEST_F(ErrContainerTest, LastErrorCodeAndLanguage) {
   c.set_Language(TErrorLanguages::English);
   EXPECT_EQ(c.LastErrorMessage(), "Timeout expired.");
   EXPECT_EQ(c.LogFile()->CodePage, 1251);
+
+  // Going back to the code before gives its text in the language now in force.
+  ASSERT_NE(get_ErrorText(-3, TErrorLanguages::Romanian), "Open error");
+  c.set_Language(TErrorLanguages::Romanian);
+  c.set_LastErrorCode(-3);
+  c.set_LastErrorCode(-6);
+  c.set_Language(TErrorLanguages::English);
+  c.set_LastErrorCode(-3);
+  EXPECT_EQ(c.LastErrorMessage(), "Open error");
+  c.set_LastErrorCode(-6);
+  EXPECT_EQ(c.LastErrorMessage(), "Timeout expired.");
 }
 
 TEST_F(ErrContainerTest, LogErrorsWritesEveryNonZeroCodeOnly) {
