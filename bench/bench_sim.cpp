@@ -40,7 +40,7 @@ class Device {
     std::string answer;
     fModel.execute(83, "17.00\t0.00\t100.00\t100.00\t100.00\t", answer);
     fModel.execute(107, "P\t1\t1\t0\t1\t0\t3.30\t\t0\t3870000000001\t\t\t\tMilk 1l\t", answer);
-    fModel.execute(140, "P\t1\t4200000000001\tTrgovina d.o.o.\t\tKralja Tvrtka 12\tMostar\t", answer);
+    fModel.execute(140, "P\t1\tTrgovina d.o.o.\t4200000000001\t\tKralja Tvrtka 12\tMostar\t", answer);
   }
   // One request frame in, one answer frame out.
   size_t serve(const std::string& request) {

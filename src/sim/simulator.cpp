@@ -247,8 +247,11 @@ bool Simulator::writeBytes(Session& s, const char* data, size_t len) {
   size_t done = 0;
   bool flushed = false;
   while (done < len && s.fd >= 0 && !fStop) {
-    if (byteNs > 0) std::this_thread::sleep_until(start + std::chrono::nanoseconds(byteNs * static_cast<int64_t>(done)));
     const size_t n = std::min(chunk, len - done);
+    // A chunk goes out when its last byte would have arrived over the line, so the
+    // answer is never complete sooner than the line could carry it.
+    if (byteNs > 0)
+      std::this_thread::sleep_until(start + std::chrono::nanoseconds(byteNs * static_cast<int64_t>(done + n)));
     const ssize_t w = s.tcp ? ::send(s.fd, data + done, n, MSG_NOSIGNAL) : ::write(s.fd, data + done, n);
     if (w > 0) {
       done += static_cast<size_t>(w);

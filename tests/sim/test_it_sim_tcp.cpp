@@ -200,10 +200,13 @@ TEST(SimTcp, BaudPacesTheAnswerLikeASerialLine) {
   Running r(o);
   auto c = r.client();
   const auto start = std::chrono::steady_clock::now();
-  const Answer a = c->call(90, "#\t");  // 63-byte answer: at least 0.25 s on the line
+  const Answer a = c->call(90, "#\t");
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   ASSERT_TRUE(a.valid);
-  EXPECT_GE(ms.count(), 200);
+  // The whole answer frame (data plus 25 bytes around it) cannot arrive sooner than
+  // its last byte would over the line.
+  const size_t frameBytes = a.data.size() + 25;
+  EXPECT_GE(ms.count(), static_cast<long>(frameBytes * 1000 / 240)) << frameBytes << " bytes";
 }
 
 TEST(SimTcp, StateFileKeepsTheDeviceBetweenRunsAndLogRecordsExchanges) {
