@@ -199,14 +199,19 @@ std::string codePageToUtf8(const std::string& bytes, unsigned codePage) {
   const CodePageTables* tables = tablesFor(codePage);
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 2);
-  for (char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x80)
-      out += c;
-    else if (tables)
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80) {
+      // A run of ASCII bytes is copied as it is, in one append.
+      size_t end = i + 1;
+      while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80) ++end;
+      out.append(bytes, i, end - i);
+      i = end - 1;
+    } else if (tables) {
       appendUtf8(out, tables->toUnicode[b - 0x80]);
-    else
+    } else {
       out += '?';
+    }
   }
   return out;
 }

@@ -326,9 +326,9 @@ std::string TFDMisc::byteToHex(uint8_t B) const {
 
 void TFDMisc::putByteToHEX(uint8_t targetByte, std::string& targetString) const {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  targetString += kDigits[targetByte >> 4];
-  targetString += kDigits[targetByte & 0x0F];
-  targetString += ' ';
+  // One append: the engine calls this for every byte of every request.
+  const char hex[3] = {kDigits[targetByte >> 4], kDigits[targetByte & 0x0F], ' '};
+  targetString.append(hex, 3);
 }
 
 int TFDMisc::hexDigit(char c) const {

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# Builds the release preset, runs every bench program with JSON output and prints one
+# table with the figures the project sets goals for. Results stay in
+# build/release/bench-results/. Extra Google Benchmark options can be given in
+# KESTREL_BENCH_ARGS (for example --benchmark_min_time=2).
+# With valgrind installed, the engine's user-space instructions per command are counted
+# as well (deterministic, unlike the times on a shared machine).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cmake --preset release >/dev/null
+cmake --build --preset release --target benches
+
+results=build/release/bench-results
+rm -rf "$results"
+mkdir -p "$results"
+for b in build/release/bench/bench_*; do
+  [ -x "$b" ] || continue
+  name=$(basename "$b")
+  echo "=== $name"
+  # shellcheck disable=SC2086
+  "$b" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    --benchmark_out="$results/$name.json" --benchmark_out_format=json ${KESTREL_BENCH_ARGS:-} >/dev/null
+done
+
+instructions=""
+if command -v valgrind >/dev/null && command -v callgrind_annotate >/dev/null; then
+  echo "=== instructions per command (callgrind)"
+  valgrind --tool=callgrind --callgrind-out-file="$results/engine.callgrind" \
+    --toggle-collect='kestrel::TFiscalDevice::customCommand*' build/release/bench/bench_engine_sim \
+    --benchmark_filter='BM_EngineCpu/two_cores:0' --benchmark_min_time=0.1 >/dev/null 2>&1 &&
+    instructions="$results/engine.callgrind"
+fi
+
+python3 - "$results" "$instructions" <<'PY'
+import json, os, re, subprocess, sys
+
+results, callgrind = sys.argv[1], sys.argv[2]
+runs = {}
+for f in sorted(os.listdir(results)):
+    if not f.endswith(".json"):
+        continue
+    data = json.load(open(os.path.join(results, f)))
+    for b in data["benchmarks"]:
+        if b.get("error_occurred"):
+            print(f"!! {b['name']}: {b.get('error_message')}")
+            continue
+        # The median of the repetitions (or the only run without repetitions).
+        if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
+            continue
+        scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[b.get("time_unit", "ns")]
+        runs[b["run_name"]] = dict(b, real=b["real_time"] * scale, cpu=b["cpu_time"] * scale)
+
+def get(name):
+    r = runs.get(name)
+    if r is None:
+        raise SystemExit(f"no result for {name}")
+    return r
+
+rows = []
+def row(what, value, goal, ok=None):
+    rows.append((what, value, goal, "" if ok is None else ("met" if ok else "MISSED")))
+
+for placement, where in (("0", "one core"), ("1", "two cores")):
+    e, p = get(f"BM_EngineCommand/two_cores:{placement}/real_time"), get(f"BM_PlainSocketCommand/two_cores:{placement}/real_time")
+    r = e["real"] / p["real"]
+    row(f"engine/plain, scripted peer, {where} ({e['real']*1e6:.1f} / {p['real']*1e6:.1f} us)", f"{r:.2f}", "<= 1.5", r <= 1.5)
+for placement, where in (("0", "one core"), ("1", "two cores")):
+    e, p = get(f"BM_EngineOnSimTcp/two_cores:{placement}/real_time"), get(f"BM_PlainOnSimTcp/two_cores:{placement}/real_time")
+    r = e["real"] / p["real"]
+    row(f"engine/plain, simulator over TCP, {where} ({e['real']*1e6:.1f} / {p['real']*1e6:.1f} us)", f"{r:.2f}", "<= 1.25", r <= 1.25)
+
+pty = get("BM_EngineOnSimPty/min_time:2.000/real_time")
+baud, req, ans = pty["baud"], pty["req_bytes"], pty["ans_bytes"]
+line = ans * 10 / baud  # the pty carries the request at once; only the answer is paced
+util = line / pty["real"]
+row(f"pty at {baud:.0f} baud: {1/pty['real']:.1f} commands/s, line allows {1/line:.1f} "
+    f"({ans:.0f}-byte answer, 10 bits a byte)", f"{util:.3f}", ">= 0.95", util >= 0.95)
+
+ec, pc = get("BM_EngineCpu/two_cores:0/real_time"), get("BM_PlainCpu/two_cores:0/real_time")
+row(f"engine thread CPU per command, {req:.0f}-byte request, {ans:.0f}-byte answer", f"{ec['cpu']*1e6:.2f} us", "")
+row("  plain-socket thread CPU per command, same exchange", f"{pc['cpu']*1e6:.2f} us", "")
+row("  engine's own work (difference)", f"{(ec['cpu']-pc['cpu'])*1e6:.2f} us", "")
+text = get("BM_EngineTextWork")
+row("  of it conversion both ways and field splitting", f"{text['cpu']*1e6:.2f} us", "")
+if callgrind:
+    total, calls, names, cur = 0, 0, {}, None
+    for l in open(callgrind):
+        m = re.match(r"(c?fn)=\((\d+)\)(?: (.*))?", l.rstrip("\n"))
+        if m:
+            kind, idx, name = m.groups()
+            if name:
+                names[idx] = name
+            if kind == "cfn":
+                cur = names.get(idx, "")
+            continue
+        if l.startswith("calls=") and cur and "TFiscalDevice::customCommand" in cur:
+            calls += int(l.split("=")[1].split()[0])
+        if l.startswith(("summary:", "totals:")):
+            total = int(l.split()[1])
+    if calls:
+        row("  engine user-space instructions per command (callgrind)", f"{total/calls:.0f}", "")
+
+mix = get("BM_SimTypicalMix")
+worst = max((r for n, r in runs.items() if n.startswith("BM_SimCommand/")), key=lambda r: r["cpu"])
+row(f"simulator CPU per typical command (mix; slowest: {worst.get('label', '')} {worst['cpu']*1e6:.2f} us)",
+    f"{mix['cpu']*1e6:.2f} us", "far below 1 ms", mix["cpu"] < 1e-4 and worst["cpu"] < 1e-4)
+
+w = max(len(r[0]) for r in rows)
+print()
+print(f"{'measure':<{w}}  {'value':>10}  {'goal':<14} verdict")
+for what, value, goal, verdict in rows:
+    print(f"{what:<{w}}  {value:>10}  {goal:<14} {verdict}")
+PY
