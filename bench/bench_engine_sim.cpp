@@ -9,7 +9,8 @@
 //
 // BM_EngineOnSimTcp / BM_PlainOnSimTcp: wall time per command over loopback TCP
 // against the in-process simulator, through customCommand and through plain socket
-// calls (send the same frame, recv until the answer frame is complete) in the same run.
+// calls (send the same frame, recv until the answer frame is complete) in the same run,
+// with both ends on one core and on two cores (see Placement in bench_common.h).
 //
 // BM_EngineCpu / BM_PlainCpu: the same exchange against a scripted peer that answers
 // at once (no device model on the other side). The CPU column is what Google
@@ -20,8 +21,12 @@
 // engine's own work: frame building, answer reading byte by byte and checking,
 // status bits, conversion, field splitting, and the extra calls it chooses to make
 // (the connection check and the input purge before each send). The kernel cost of the
-// exchange itself cancels out. BM_EngineTextWork times the transport-free part alone
-// (conversion both ways and field splitting of the same texts).
+// exchange itself cancels out. Read the one-core figures: on two cores the thread's
+// CPU also holds the cost of waking a thread on the other core, which says more about
+// the virtual machine than about either client. BM_EngineTextWork times the
+// transport-free part alone (conversion both ways and field splitting of the same
+// texts). scripts/bench.sh adds an exact count with valgrind where it is installed:
+// the user-space instructions the engine executes per customCommand, no kernel in it.
 //
 // BM_EngineOnSimPty: over a pseudo-terminal with the simulator pacing its writes like
 // a 115200-baud 8N1 line. The counters give the frame sizes and the baud rate, so the
