@@ -3,7 +3,9 @@
 //
 // First input byte: bit 0 selects protocol_Type1 (else Type2); bit 1 sends a plain
 // command 90 (the delimiter widening, field 0 not checked) instead of a command 255
-// read; bit 2 switches the trace on. The rest is what the device sends.
+// read; bit 2 switches the trace on; bit 3 sets the engine up with the KT-33A profile
+// as the application does (Type2 and the model's status bits checked as errors).
+// The rest is what the device sends.
 //
 // Each run ends when the engine has read everything and finds the connection closed;
 // the per-byte limit is 0, so the engine gives up at that moment instead of waiting for
@@ -23,6 +25,7 @@
 #include <string>
 #include <thread>
 
+#include "catalogue/fba_kt_33a.h"
 #include "engine/fiscal_device.h"
 #include "engine/frame_codec.h"
 #include "engine/tcpip_connector.h"
@@ -119,8 +122,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fd.set_errContainer(err);
   fd.set_Misc(misc);
   fd.messageBox = [](const std::string&) {};
-  fd.dd()->LowLevel().set_ProtocolType((mode & 1) ? protocol_Type1 : protocol_Type2);
-  fd.dd()->CodePage = 1250;
+  TFBA_KT_33A profile;
+  if (mode & 8) {
+    profile.set_fCore(&fd);
+  } else {
+    fd.dd()->LowLevel().set_ProtocolType((mode & 1) ? protocol_Type1 : protocol_Type2);
+    fd.dd()->CodePage = 1250;
+  }
   fd.add_DefaultDelimiters();
   fd.firstCommand = false;
   fd.repeatCount = 1;

@@ -48,7 +48,8 @@ def write(target, name, content):
         f.write(content if isinstance(content, bytes) else content.encode("utf-8"))
 
 
-# Engine: mode byte (bit 0 Type1, bit 1 plain command 90, bit 2 trace), then the device's bytes.
+# Engine: mode byte (bit 0 Type1, bit 1 plain command 90, bit 2 trace, bit 3 KT-33A profile),
+# then the device's bytes.
 ok255 = answer("0\tKESTREL TEST DEVICE\t")
 write("fuzz_engine_answer", "type2_read", b"\x00" + ok255)
 write("fuzz_engine_answer", "type2_read_traced", b"\x04" + ok255)
@@ -61,6 +62,8 @@ write("fuzz_engine_answer", "noise_then_answer", b"\x00" + b"\x7fnoise\x00\xff" 
 write("fuzz_engine_answer", "bad_checksum", b"\x00" + ok255[:-2] + bytes([ok255[-2] ^ 1, ETX]))
 write("fuzz_engine_answer", "cut_short", b"\x00" + ok255[:20])
 write("fuzz_engine_answer", "error_status", b"\x00" + answer("0\t", status=bytes([0x81] + [0x80] * 7)))
+write("fuzz_engine_answer", "profile_read", b"\x08" + ok255)
+write("fuzz_engine_answer", "profile_error_status", b"\x08" + answer("0\t", status=bytes([0x80, 0x80, 0x85] + [0x80] * 5)))
 write("fuzz_engine_answer", "field0_not_a_number", b"\x00" + answer("zero\tx\t"))
 write("fuzz_engine_answer", "empty_answer", b"\x00" + answer(""))
 write("fuzz_engine_answer", "nothing", b"\x00")
