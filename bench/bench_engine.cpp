@@ -1,5 +1,6 @@
 // The engine's cost over loopback TCP against a minimal device that answers every
-// request at once, next to the same exchange done with plain socket calls.
+// request at once, next to the same exchange done with plain socket calls: as two
+// benchmarks, and taking turns in one.
 #include "bench_common.h"
 
 using namespace kestrel;
@@ -36,6 +37,26 @@ void BM_PlainSocketCommand(benchmark::State& state) {
   runPlainExchanges(state, p->port(), 255, kRequestData);
 }
 BENCHMARK(BM_PlainSocketCommand)->Apply(placements);
+
+// The same two, taking turns command by command: the ratio scripts/bench.sh reports.
+void BM_EngineVsPlainInTurns(benchmark::State& state) {
+  static std::unique_ptr<PeerPair<ScriptedPeer>> slots[2];
+  auto* peers = peerFor(state, slots, [] {
+    return std::make_unique<PeerPair<ScriptedPeer>>(PeerPair<ScriptedPeer>{
+        std::make_unique<ScriptedPeer>(kAnswerData), std::make_unique<ScriptedPeer>(kAnswerData)});
+  });
+  BenchThreadPin pin;
+  BenchEngine e;
+  e.plainType2();
+  PlainClient c(peers->forPlain->port());
+  if (!e.connectTcp(peers->forEngine->port()) || !c.ok()) {
+    state.SkipWithError("cannot connect");
+    return;
+  }
+  runInTurns(state, e.fd, c, 255, kRequestData);
+  e.fd.TCPIP()->closeConnection();
+}
+BENCHMARK(BM_EngineVsPlainInTurns)->Apply(placements);
 
 }  // namespace
 

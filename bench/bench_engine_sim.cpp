@@ -143,6 +143,30 @@ void BM_PlainOnSimTcp(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainOnSimTcp)->Apply(placements);
 
+// The same two taking turns, each against its own simulator (one client at a time):
+// the ratio scripts/bench.sh reports.
+void BM_EngineVsPlainOnSimInTurns(benchmark::State& state) {
+  static std::unique_ptr<PeerPair<sim::Simulator>> slots[2];
+  auto* sims = peerFor(state, slots, [] {
+    return std::make_unique<PeerPair<sim::Simulator>>(PeerPair<sim::Simulator>{startSimulator(false), startSimulator(false)});
+  });
+  BenchThreadPin pin;
+  if (!sims->forEngine || !sims->forPlain) {
+    state.SkipWithError("simulator did not start");
+    return;
+  }
+  ProfiledEngine e;
+  PlainClient c(sims->forPlain->port());
+  if (!e.connectTcp(sims->forEngine->port()) || !c.ok() || !e.warmUp(state)) {
+    if (!state.error_occurred()) state.SkipWithError("cannot connect");
+    return;
+  }
+  runInTurns(state, e.fd, c, kCommand, kRequest);
+  e.fd.TCPIP()->closeConnection();
+  setFrameCounters(state);
+}
+BENCHMARK(BM_EngineVsPlainOnSimInTurns)->Apply(placements);
+
 // ---- the engine's own CPU per command ----
 
 // The simulator's answer to the same read, so the engine has the same work.

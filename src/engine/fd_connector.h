@@ -57,6 +57,15 @@ class TFDConnector {
     uint32_t count = 0;
     return deliverBuffered(b, count);
   }
+  // Takes up to `count` such bytes at once, with the trace and code of as many readByte
+  // calls; 0 when none is waiting.
+  uint32_t takeBufferedBytes(uint8_t* target, uint32_t count) {
+    const uint32_t n = hasInput() ? takeInput(target, count) : 0;
+    if (n == 0) return 0;
+    if (fSniffer->Active) traceHex(target, n, fromDevice);
+    if (lastCode() != 0) setCode(0);
+    return n;
+  }
 
  protected:
   TErrContainer* errContainer() const;

@@ -542,9 +542,22 @@ bool TFiscalDevice::readAnswer(uint16_t command, TFDConnector* conn, TSniffer* t
 
   fCursor = sbcData;
   uint8_t* a = fAnswer->data();
-  for (uint32_t i = 0; i < n; ++i) {
+  for (uint32_t i = 0; i < n;) {
+    // Data bytes the transport already holds are taken in one piece: the same bytes,
+    // trace and checksum as one at a time, without a call per byte.
+    if (const uint32_t got = conn ? conn->takeBufferedBytes(a + fAnswer_Position, n - i) : 0) {
+      for (uint32_t k = 0; k < got; ++k) {
+        const uint8_t c = a[fAnswer_Position + k];
+        fCalculated_BCC = static_cast<uint16_t>(fCalculated_BCC + c);
+        traceAnswerByte(c, trace, active);
+      }
+      fAnswer_Position += got;
+      i += got;
+      continue;
+    }
     if (!next(true)) return false;
     a[fAnswer_Position++] = b;
+    ++i;
   }
 
   fCursor = sbcFooter;
