@@ -127,6 +127,16 @@ std::vector<Request> DevicePeer::requests() const {
   return fRequests;
 }
 
+void DevicePeer::runOn(int fd, bool type2, const Script& script) {
+  PeerLink link(fd, type2);
+  link.onRequest = [this](const Request& r) {
+    std::lock_guard<std::mutex> g(fMutex);
+    fRequests.push_back(r);
+  };
+  script(link);
+  link.close();
+}
+
 std::unique_ptr<DevicePeer> DevicePeer::tcp(bool type2, Script script, int connections) {
   std::unique_ptr<DevicePeer> p(new DevicePeer);
   p->fListen = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -147,13 +157,7 @@ std::unique_ptr<DevicePeer> DevicePeer::tcp(bool type2, Script script, int conne
       if (c < 0) return;
       int on = 1;
       setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-      PeerLink link(c, type2);
-      link.onRequest = [self](const Request& r) {
-        std::lock_guard<std::mutex> g(self->fMutex);
-        self->fRequests.push_back(r);
-      };
-      script(link);
-      link.close();
+      self->runOn(c, type2, script);
     }
   });
   return p;
@@ -172,15 +176,7 @@ std::unique_ptr<DevicePeer> DevicePeer::pty(bool type2, Script script) {
   // Keep the slave open so the master does not see a hang-up between engine opens.
   p->fSlaveKeep = slave;
   DevicePeer* self = p.get();
-  p->fThread = std::thread([self, type2, script, master] {
-    PeerLink link(master, type2);
-    link.onRequest = [self](const Request& r) {
-      std::lock_guard<std::mutex> g(self->fMutex);
-      self->fRequests.push_back(r);
-    };
-    script(link);
-    link.close();
-  });
+  p->fThread = std::thread([self, type2, script, master] { self->runOn(master, type2, script); });
   return p;
 }
 

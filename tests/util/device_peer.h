@@ -73,7 +73,8 @@ class DevicePeer {
 
  private:
   DevicePeer() = default;
-  void start(bool type2, Script script);
+  // Runs the script on one connection (a socket or the pty master), recording requests.
+  void runOn(int fd, bool type2, const Script& script);
   int fListen = -1;
   int fMaster = -1;
   int fSlaveKeep = -1;
