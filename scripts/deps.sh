@@ -7,7 +7,7 @@ pkgs=(
   libcli11-dev libfmt-dev libsimpleini-dev
   qt6-base-dev
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth fonts-dejavu-core
 )
 missing=()
 for p in "${pkgs[@]}"; do
