@@ -12,12 +12,12 @@
 
 namespace {
 
-std::vector<std::string> splitDelimiters(std::string_view spec) {
+std::vector<std::string> splitDelimiters(std::string_view text) {
   std::vector<std::string> out;
   size_t start = 0;
   for (;;) {
-    const size_t end = spec.find('\x01', start);
-    out.emplace_back(spec.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    const size_t end = text.find('\x01', start);
+    out.emplace_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
     if (end == std::string_view::npos) return out;
     start = end + 1;
   }

@@ -131,10 +131,10 @@ bool FaultOptions::any() const {
          workMs || !statusBits.empty();
 }
 
-bool parseFault(std::string_view spec, FaultOptions& faults, std::string& error) {
-  const size_t colon = spec.find(':');
-  const std::string_view kind = spec.substr(0, colon);
-  const std::string_view arg = colon == std::string_view::npos ? std::string_view{} : spec.substr(colon + 1);
+bool parseFault(std::string_view text, FaultOptions& faults, std::string& error) {
+  const size_t colon = text.find(':');
+  const std::string_view kind = text.substr(0, colon);
+  const std::string_view arg = colon == std::string_view::npos ? std::string_view{} : text.substr(colon + 1);
   auto count = [&](int& target) {
     if (arg.empty()) {
       target = 1;
@@ -142,7 +142,7 @@ bool parseFault(std::string_view spec, FaultOptions& faults, std::string& error)
     }
     const auto v = parseInt(arg);
     if (!v || *v < 1 || *v > 1000000) {
-      error = "bad count in fault '" + std::string(spec) + "'";
+      error = "bad count in fault '" + std::string(text) + "'";
       return false;
     }
     target = static_cast<int>(*v);
@@ -175,7 +175,7 @@ bool parseFault(std::string_view spec, FaultOptions& faults, std::string& error)
     faults.statusBits.emplace_back(static_cast<int>(*byte), static_cast<int>(*bit));
     return true;
   }
-  error = "unknown fault '" + std::string(spec) +
+  error = "unknown fault '" + std::string(text) +
           "' (nak, checksum, seq, drop, garbage, cut, silence, status, slow)";
   return false;
 }

@@ -64,8 +64,8 @@ struct FaultOptions {
   bool any() const;
 };
 
-// One --fault SPEC: nak[:N], checksum[:N], seq[:N], drop[:N], garbage[:N], cut[:N],
-// silence[:N], status:BYTE.BIT, slow:MS. Returns false with a message on a bad spec.
-bool parseFault(std::string_view spec, FaultOptions& faults, std::string& error);
+// One --fault FAULT: nak[:N], checksum[:N], seq[:N], drop[:N], garbage[:N], cut[:N],
+// silence[:N], status:BYTE.BIT, slow:MS. Returns false with a message on a bad fault text.
+bool parseFault(std::string_view text, FaultOptions& faults, std::string& error);
 
 }  // namespace kestrel::sim

@@ -23,7 +23,7 @@ constexpr const char* USAGE =
     "  --baud N              pace written bytes like an N-baud 8N1 serial line\n"
     "  --model NAME          KT-11A, KT-22A, KT-33A (default), KT-44B, KT-55B, KT-66B, KT-77B,\n"
     "                        or any other name (an unsupported model)\n"
-    "  --fault SPEC          inject faults, may be repeated:\n"
+    "  --fault FAULT          inject faults, may be repeated:\n"
     "                          nak[:N]       NAK instead of every N-th frame\n"
     "                          checksum[:N]  corrupt the checksum of every N-th answer\n"
     "                          seq[:N]       wrong sequence number in every N-th answer\n"
@@ -74,12 +74,12 @@ int runSimulatorMain(int argc, char** argv) {
     } else if (a == "--tcp") {
       const char* v = value("[HOST:]PORT");
       if (!v) return 2;
-      std::string_view spec = v;
-      if (const size_t colon = spec.rfind(':'); colon != std::string_view::npos) {
-        opt.host = std::string(spec.substr(0, colon));
-        spec = spec.substr(colon + 1);
+      std::string_view text = v;
+      if (const size_t colon = text.rfind(':'); colon != std::string_view::npos) {
+        opt.host = std::string(text.substr(0, colon));
+        text = text.substr(colon + 1);
       }
-      if (!parseNumber(spec, 0, 65535, n)) {
+      if (!parseNumber(text, 0, 65535, n)) {
         std::fprintf(stderr, "kestrel-sim: bad port '%s'\n", v);
         return 2;
       }

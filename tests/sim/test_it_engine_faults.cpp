@@ -9,7 +9,7 @@ using namespace kestrel::simtest;
 namespace {
 
 struct FaultCase {
-  const char* spec;
+  const char* text;
   int repeatCount;
   bool result;
   int code;
@@ -22,7 +22,7 @@ TEST_P(EngineFaults, CashInUnderFault) {
   const FaultCase& c = GetParam();
   sim::SimulatorOptions o;
   std::string error;
-  ASSERT_TRUE(sim::parseFault(c.spec, o.faults, error)) << error;
+  ASSERT_TRUE(sim::parseFault(c.text, o.faults, error)) << error;
   // Fault counters run per connection: without the diagnostic read and the first
   // command 74, frame 1 is the command under test.
   EngineOnSim e(o, false, false);
@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"silence:1", 2, false, -6, 0}, FaultCase{"slow:700", 1, true, 0, 1},
         FaultCase{"status:4.4", 2, false, 0, 1}, FaultCase{"status:2.1", 1, true, 0, 1}),
     [](const auto& info) {
-      std::string n = info.param.spec;
+      std::string n = info.param.text;
       for (char& ch : n)
         if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
       return n + "_x" + std::to_string(info.param.repeatCount);

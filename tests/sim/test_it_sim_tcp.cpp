@@ -120,7 +120,7 @@ TEST(SimTcp, RepeatedFrameIsAnsweredAgainWithoutExecutingTwice) {
 
 TEST(SimTcp, FaultsAsTheClientSeesThem) {
   struct Case {
-    const char* spec;
+    const char* text;
     std::function<void(RawClient&, Simulator&)> check;
   };
   const Case cases[] = {
@@ -183,11 +183,11 @@ TEST(SimTcp, FaultsAsTheClientSeesThem) {
        }},
   };
   for (const Case& k : cases) {
-    SCOPED_TRACE(k.spec);
+    SCOPED_TRACE(k.text);
     SimulatorOptions o = quickOptions();
     o.synIntervalMs = 50;
     std::string error;
-    ASSERT_TRUE(parseFault(k.spec, o.faults, error)) << error;
+    ASSERT_TRUE(parseFault(k.text, o.faults, error)) << error;
     Running r(o);
     auto c = r.client();
     k.check(*c, r.sim);
