@@ -554,3 +554,25 @@ TEST(EngineText, CodePageConversionBothWays) {
   peer->join();
   EXPECT_EQ(peer->requests()[1].data, "\x8A\xF0?\t");
 }
+
+TEST(EngineCommand, TwoThreadsTakeTurnsOnOneEngine) {
+  auto peer = DevicePeer::tcp(true, DevicePeer::answerAll([](const Request& r) { return "0\t" + r.data; }));
+  Engine e;
+  e.connectTcp(peer->port());
+  std::atomic<int> ok{0};
+  auto worker = [&](char tag) {
+    for (int i = 0; i < 20; ++i) {
+      std::string out;
+      const std::string in = std::string(1, tag) + std::to_string(i) + "\t";
+      // Each caller must get the answer to its own request.
+      if (e.fd.customCommand(255, in, out) && out == "0\t" + in) ++ok;
+    }
+  };
+  std::thread a(worker, 'a'), b(worker, 'b');
+  a.join();
+  b.join();
+  EXPECT_EQ(ok.load(), 40);
+  e.fd.TCPIP()->closeConnection();
+  peer->join();
+  EXPECT_EQ(peer->requests().size(), 41u);
+}
