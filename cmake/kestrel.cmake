@@ -1,6 +1,8 @@
-# One static library per source folder; every .cpp in the folder belongs to it.
+# One static library per source folder; every .cpp in the folder and its subfolders
+# belongs to it, except the programs under main/.
 function(kestrel_library name dir)
-  file(GLOB _srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  file(GLOB_RECURSE _srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  list(FILTER _srcs EXCLUDE REGEX "${dir}/main/")
   add_library(${name} STATIC ${_srcs})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARGN})

@@ -20,8 +20,8 @@
 #include <sstream>
 
 #include "app/logic/page_table.h"
-#include "app/ui/dm.h"
-#include "app/ui/main_fbh.h"
+#include "app/ui/core/dm.h"
+#include "app/ui/shell/main_fbh.h"
 #include "engine/rs232_connector.h"
 #include "engine/tcpip_connector.h"
 #include "sim/simulator.h"
@@ -346,7 +346,7 @@ TEST(GuiConnect, SerialOverPseudoTerminalConnectsAndDisconnectKeepsTheCaption) {
   win.clickConnect();
   EXPECT_TRUE(win.dialogs.shown.empty()) << win.shownTexts()[0];
   expectConnectedState(win, "Kestrel FBH - [KT-44B]");
-  EXPECT_EQ(win.w.ecrModel, 3);
+  EXPECT_EQ(win.w.ecrModel(), 3);
   EXPECT_EQ(win.w.MaxProgrammableKeys(), 8);
   EXPECT_EQ(win.w.testOperatorPassword, "1");
   EXPECT_EQ(win.dm.fd.CommunicationType(), ct_RS232);
@@ -368,7 +368,7 @@ TEST(GuiConnect, ModelNotInTheTableStaysConnectedWithIndexMinusOne) {
   ASSERT_EQ(win.dialogs.shown.size(), 1u);
   EXPECT_EQ(win.dialogs.shown[0].text, "Unsuported model!");
   EXPECT_TRUE(win.w.Connected());
-  EXPECT_EQ(win.w.ecrModel, -1);
+  EXPECT_EQ(win.w.ecrModel(), -1);
   EXPECT_EQ(win.w.windowTitle().toStdString(), "Kestrel FBH");
   EXPECT_EQ(win.w.MaxProgrammableKeys(), 0);
   // Index -1 is treated like a register: the Clients page is shown, not the blank one.
@@ -402,7 +402,7 @@ class GuiConnected : public ::testing::Test {
 
 TEST_F(GuiConnected, TcpConnectionRecognisesTheModel) {
   EXPECT_EQ(win->dm.fd.CommunicationType(), ct_TCPIP);
-  EXPECT_EQ(win->w.ecrModel, 2);
+  EXPECT_EQ(win->w.ecrModel(), 2);
   EXPECT_EQ(win->w.testOperatorPassword, "0000");
   EXPECT_EQ(win->w.windowTitle().toStdString(), "Kestrel FBH - [KT-33A]");
   EXPECT_TRUE(win->find<QTreeWidget>("tvPages")->isEnabled());

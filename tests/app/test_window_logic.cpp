@@ -87,16 +87,20 @@ TEST(PageTable, PrinterGroupGetsTheBlankPageForRegisterOnlyPages) {
 }
 
 TEST(CommandVerdict, SilentCodesAndShowErr) {
-  EXPECT_TRUE(commandVerdict(0, true).ok);
+  EXPECT_TRUE(commandVerdict(0, true, true).ok);
   for (bool showErr : {true, false}) {
     for (int silent : {-111004, -106000}) {
-      const TVerdict v = commandVerdict(silent, showErr);
+      const TVerdict v = commandVerdict(silent, true, showErr);
       EXPECT_FALSE(v.ok);
       EXPECT_EQ(v.show, TVerdictShow::Nothing);
     }
-    const TVerdict v = commandVerdict(-23, showErr);
+    const TVerdict v = commandVerdict(-23, true, showErr);
     EXPECT_FALSE(v.ok);
     EXPECT_EQ(v.show, showErr ? TVerdictShow::Alert : TVerdictShow::StatusBar);
+    // The engine said no yet left code 0: still a failure, and it is shown.
+    const TVerdict noCode = commandVerdict(0, false, showErr);
+    EXPECT_FALSE(noCode.ok);
+    EXPECT_EQ(noCode.show, showErr ? TVerdictShow::Alert : TVerdictShow::StatusBar);
   }
   EXPECT_EQ(exceptionText("btnConnectClick", "boom"), "Exception in method \"btnConnectClick\": boom");
 }

@@ -138,8 +138,8 @@ std::string pageToShow(const std::string& page, int ecrModel) {
   return page;
 }
 
-TVerdict commandVerdict(int code, bool showErr) {
-  if (code == 0) return {true, TVerdictShow::Nothing};
+TVerdict commandVerdict(int code, bool commandOk, bool showErr) {
+  if (code == 0 && commandOk) return {true, TVerdictShow::Nothing};
   // These end the item and client list reads: a normal way out, not an error to show.
   if (code == CODE_PLU_NOT_FOUND || code == CODE_FIRM_NOT_FOUND) return {false, TVerdictShow::Nothing};
   return {false, showErr ? TVerdictShow::Alert : TVerdictShow::StatusBar};

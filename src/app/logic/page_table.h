@@ -78,7 +78,11 @@ struct TVerdict {
 };
 inline constexpr int CODE_PLU_NOT_FOUND = -111004;
 inline constexpr int CODE_FIRM_NOT_FOUND = -106000;
-TVerdict commandVerdict(int code, bool showErr);
+// A command counts as done only when the engine said so and left code 0: a failure
+// without a code is still a failure.
+TVerdict commandVerdict(int code, bool commandOk, bool showErr);
+// What the verdict shows for a failure that left no code.
+inline constexpr const char* FAILED_WITHOUT_CODE_MESSAGE = "The command failed: the device gave no valid answer.";
 
 // "Exception in method "name": message".
 std::string exceptionText(const std::string& method, const std::string& message);

@@ -8,8 +8,8 @@
 #include <iostream>
 #include <string>
 
-#include "app/ui/dm.h"
-#include "app/ui/main_fbh.h"
+#include "app/ui/core/dm.h"
+#include "app/ui/shell/main_fbh.h"
 #include "sim/simulator.h"
 
 int main(int argc, char** argv) {

@@ -1,4 +1,4 @@
-#include "app/ui/qt_dialogs.h"
+#include "app/ui/core/qt_dialogs.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

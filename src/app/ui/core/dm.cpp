@@ -1,4 +1,4 @@
-#include "app/ui/dm.h"
+#include "app/ui/core/dm.h"
 
 namespace kestrel {
 

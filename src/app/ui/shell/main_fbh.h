@@ -1,22 +1,20 @@
 #pragma once
-// The main window: the page tree on the left, the active page on the right, a
-// two-panel status bar; the shared operations every page uses (control enabling,
-// command verdict, page refresh) and the connection, settings and custom command pages.
+// The main window: the page tree on the left, the page stack on the right, a two-panel
+// status bar, and the operations every page shares (control enabling, command verdict,
+// page refresh, connection state, the operation pattern). The pages live in their own
+// classes (app/ui/pages).
 #include <QMainWindow>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 
+#include "app/logic/device_ops.h"
+#include "app/logic/page_host.h"
 #include "app/logic/settings_file.h"
-#include "app/ui/qt_dialogs.h"
+#include "app/ui/core/qt_dialogs.h"
 
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
 class QLabel;
-class QLineEdit;
-class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -24,9 +22,10 @@ class QTreeWidgetItem;
 namespace kestrel {
 
 class Tdm;
-class TComPortsBox;
+class TPage;
+struct TModelRow;
 
-class TfmMainFBH : public QMainWindow {
+class TfmMainFBH : public QMainWindow, public PageHost {
   Q_OBJECT
 
  public:
@@ -36,6 +35,7 @@ class TfmMainFBH : public QMainWindow {
   ~TfmMainFBH() override;
 
   Tdm& dm() { return fDm; }
+  TDeviceOps& ops() { return fOps; }
   FileChooser& files() { return *fFiles; }
 
   // --- window state ---
@@ -43,19 +43,19 @@ class TfmMainFBH : public QMainWindow {
   void SetConnected(bool Value);
   int MaxProgrammableKeys() const { return FMaxProgrammableKeys; }
   int MaxProgrammablePLU() const { return fMaxProgrammablePLU; }
-  bool ShowErr() const { return FShowErr; }
-  void set_ShowErr(bool value) { FShowErr = value; }
+  bool ShowErr() const { return fOps.ShowErr(); }
+  void set_ShowErr(bool value) { fOps.set_ShowErr(value); }
   bool DeleteItemsAFterZrep() const { return FDeleteItemsAFterZrep; }
+  void set_DeleteItemsAFterZrep(bool value) { FDeleteItemsAFterZrep = value; }
   std::string msg_DataSavedToEcr;
   std::string msgAreUsure;
   int PopActionItems = 0;
-  int ecrModel = 0;
+  int ecrModel() const { return fOps.ecrModel; }
   std::string APPDATA_FOLDER;
   std::string LOG_FOLDER;
   bool Working = false;
   bool Stop_read = false;
   bool Stop_read_klen = false;
-  bool loadingSettings = false;
   // The test operator password of the recognised model (the Test receipts page's two
   // "Operator password:" fields take it).
   std::string testOperatorPassword;
@@ -63,7 +63,7 @@ class TfmMainFBH : public QMainWindow {
 
   // --- shared operations ---
   void OpraviControlite(bool Value);
-  bool StatusUpdate();
+  bool StatusUpdate() { return fOps.StatusUpdate(); }
   void data_Refresh();
   void set_BitBtns(bool Value);
   void set_ModelControls();
@@ -71,30 +71,39 @@ class TfmMainFBH : public QMainWindow {
   void set_errorBitsToFalse();
   void ArticlesControls();
   void ClientsControls();
+  // The model recognised by the identification (null: a model not in the table).
+  void set_Model(const TModelRow* row);
+  // The operation pattern of every page (see TPage::runOperation).
+  void runOperation(const char* name, const std::function<void()>& f);
+  // Runs `f`; an exception becomes the alert "Exception in method "name": ...".
+  void guarded(const char* name, const std::function<void()>& f);
+  // A page operation runs now (its controls are off; input is held off).
+  bool operationRunning() const { return fOperationDepth > 0; }
+
   // Shows a page by objectName and selects its tree node (the first one that opens it).
   void showPage(const std::string& page);
   std::string activePage() const;
-  // Registers the read a page runs when shown (data_Refresh).
+  // Selects node `flatIndex` of the tree (counted from 0 in flat order) without
+  // running the page change.
+  void selectTreeNode(int flatIndex);
+  TPage* page(const std::string& objectName) const;
+  // Replaces the read a page runs when shown (tests).
   void set_PageRead(const std::string& page, std::function<void()> read) { fReads[page] = std::move(read); }
   // Text of status bar panel 1.
   QString statusMessage() const;
   void set_StatusMessage(const QString& text);
 
-  // --- connection (Connect page) ---
-  void btnConnectClick();
-  void chbxTCPClick();
-  bool connectFP();
-  bool connectFPcmd90();
-  void destroyFP();
+  // --- the Connect and Settings pages, as other code reaches them ---
   // Fills the Connect page for TCP/IP at address and port (the embedded simulator).
   void presetTCP(const std::string& address, uint16_t port);
-
-  // --- settings ---
   void loadSettings();
-  void saveSettings();
 
-  // --- custom command ---
-  void bbtnExecuteClick();
+  // --- PageHost ---
+  void set_StatusText(const std::string& text) override;
+  std::string openFileName(const std::string& title, const std::string& filter) override;
+  std::string saveFileName(const std::string& title, const std::string& filter,
+                           const std::string& suggestedName) override;
+  void processMessages() override;
 
   // Start-up step of the first showing; runs once (also when called before show()).
   void FormShow();
@@ -106,64 +115,30 @@ class TfmMainFBH : public QMainWindow {
  private:
   void FormCreate();
   void buildUi();
-  QWidget* buildConnectPage();
-  QWidget* buildStatusPage();
-  QWidget* buildCustomPage();
-  QWidget* buildSettingsPage();
-  QWidget* buildTitlePage(const char* page, const char* title);
   void onTreeItem(QTreeWidgetItem* item);
-  void showStatusBits();
   void getFolders();
   void applyFormats();
   void alertException(const char* method, const std::string& message);
-  // Every handler ends here: an exception becomes the alert text of the method.
-  template <class F>
-  void guarded(const char* method, F&& f);
-  void chbxSettingDelItemsZClick();
-  void edDelFromPLUChange();
-  void edDelToPLUChange();
-  void edDelServPassChange();
 
   Tdm& fDm;
   std::unique_ptr<QtDialogs> fQtDialogs;
   std::unique_ptr<QtFileChooser> fQtFiles;
   FileChooser* fFiles = nullptr;
+  TDeviceOps fOps;
   std::unique_ptr<TSettingsFile> fIniSettingFile;
-  std::unique_ptr<TComPortsBox> fComPorts;
   std::map<std::string, std::function<void()>> fReads;
+  std::map<std::string, TPage*> fPageByName;
   bool FConnected = false;
   int FMaxProgrammableKeys = 0;
   int fMaxProgrammablePLU = 100000;
-  bool FShowErr = true;
   bool FDeleteItemsAFterZrep = false;
   bool fShown = false;
+  int fOperationDepth = 0;
 
   QTreeWidget* fTree = nullptr;
   QStackedWidget* fPages = nullptr;
   QLabel* fPanel0 = nullptr;
   QLabel* fPanel1 = nullptr;
-  // Connect page
-  QComboBox* cbxCOM = nullptr;
-  QComboBox* cbxSPEED = nullptr;
-  QCheckBox* chbxTCP = nullptr;
-  QLineEdit* edIPaddr = nullptr;
-  QLineEdit* edPort = nullptr;
-  QPushButton* btnConnect = nullptr;
-  // Status page
-  QGroupBox* fByteBoxes[8] = {};
-  QCheckBox* fBits[8][8] = {};
-  // Custom command page
-  QLineEdit* ed_CMD = nullptr;
-  QLineEdit* ed_INP_STR = nullptr;
-  QLineEdit* ed_HEXINPUT = nullptr;
-  QLineEdit* ed_OUTPUT = nullptr;
-  QLineEdit* ed_HEXOUTPUT = nullptr;
-  QPushButton* bbtnExecute = nullptr;
-  // Settings page
-  QCheckBox* chbxSettingDelItemsZ = nullptr;
-  QLineEdit* edDelFromPLU = nullptr;
-  QLineEdit* edDelToPLU = nullptr;
-  QLineEdit* edDelServPass = nullptr;
 };
 
 }  // namespace kestrel

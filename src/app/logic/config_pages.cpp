@@ -1,0 +1,39 @@
+#include "app/logic/config_pages.h"
+
+#include <stdexcept>
+
+#include "app/logic/pages/vat.h"
+
+namespace kestrel {
+
+const std::vector<TConfigPage>& configPages() {
+  static const std::vector<TConfigPage> pages = {
+      vatConfigPage(),
+  };
+  return pages;
+}
+
+const TConfigPage* findConfigPage(const std::string& name) {
+  for (const auto& p : configPages())
+    if (p.name == name) return &p;
+  return nullptr;
+}
+
+TKeyValues showParamTable(const TParamTable& table, const TPageValues& values, int ecrModel) {
+  TKeyValues kv;
+  for (const auto& key : table.readOrder)
+    for (const TParamBinding* b : table.find(key, ecrModel)) {
+      auto it = values.find(b->widget);
+      kv.emplace_back(b->key(), it == values.end() ? std::string() : displayValueOf(*b, it->second));
+    }
+  return kv;
+}
+
+void setParamTable(const TParamTable& table, TPageValues& values, const std::string& key, const std::string& value,
+                   int ecrModel) {
+  const auto found = table.find(key, ecrModel);
+  if (found.empty()) throw std::invalid_argument(table.page + " has no value '" + key + "' for this model");
+  for (const TParamBinding* b : found) values[b->widget] = widgetValueFromDisplay(*b, value);
+}
+
+}  // namespace kestrel

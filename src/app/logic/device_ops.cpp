@@ -1,0 +1,71 @@
+#include "app/logic/device_ops.h"
+
+#include <stdexcept>
+
+#include "app/logic/page_table.h"
+#include "engine/fiscal_device.h"
+#include "support/err_container.h"
+#include "support/fd_misc.h"
+
+namespace kestrel {
+
+std::string paramReadText(const std::string& name, const std::string& index) { return name + "\t" + index + "\t\t"; }
+
+std::string paramWriteText(const std::string& name, const std::string& index, const std::string& value) {
+  return name + "\t" + index + "\t" + value + "\t";
+}
+
+bool TDeviceOps::StatusUpdate() {
+  host().set_StatusText(std::string());
+  const TVerdict v = commandVerdict(err.LastErrorCode(), fLastOk, fShowErr);
+  if (v.ok) return true;
+  std::string text = err.LastErrorMessage();
+  if (err.LastErrorCode() == 0) text = FAILED_WITHOUT_CODE_MESSAGE;
+  try {
+    if (v.show == TVerdictShow::Alert) misc.show_MyAlert(text);
+    else if (v.show == TVerdictShow::StatusBar) host().set_StatusText(text);
+  } catch (const std::exception& e) {
+    // The verdict stands even when the alert cannot be shown; keep the text visible.
+    host().set_StatusText(text + " (" + e.what() + ")");
+  }
+  return false;
+}
+
+bool TDeviceOps::commandUnjudged(uint16_t commandValue, const std::string& inputText) {
+  std::string answer;
+  fLastOk = fd.customCommand(commandValue, inputText, answer);
+  return fLastOk && err.LastErrorCode() == 0;
+}
+
+bool TDeviceOps::command(uint16_t commandValue, const std::string& inputText) {
+  commandUnjudged(commandValue, inputText);
+  return StatusUpdate();
+}
+
+int TDeviceOps::fieldCount() const { return static_cast<int>(fd.answerFieldsList.size()); }
+
+const std::string& TDeviceOps::field(int n) const {
+  if (n < 0 || n >= fieldCount())
+    throw std::runtime_error("The answer has no field " + std::to_string(n) + ".");
+  return fd.answerFieldsList[static_cast<size_t>(n)];
+}
+
+bool TDeviceOps::readParam(const std::string& name, const std::string& index, std::string& value) {
+  if (!command(255, paramReadText(name, index))) return false;
+  value = field(1);
+  return true;
+}
+
+bool TDeviceOps::writeParam(const std::string& name, const std::string& index, const std::string& value) {
+  return command(255, paramWriteText(name, index, value));
+}
+
+void TDeviceOps::inform(const std::string& text) { misc.myInformation(text, TITLE_KESTREL, inf_OkBtn); }
+
+void TDeviceOps::informSaved() { inform(MSG_DATA_SAVED); }
+
+bool TDeviceOps::ask(const std::string& text, const std::string& title, bool noIsDefault) {
+  return misc.myQuestion(text, title, noIsDefault ? qstn_YesNo_SBtn : qstn_YesNo_FBtn) == mrYes;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,37 @@
+#pragma once
+// What a page's device operation needs from its surroundings. The window implements it
+// with widgets, the command-line tool with the terminal, tests with a script. Dialogs
+// (questions, information, alerts) go through the helper component's Dialogs.
+#include <string>
+
+namespace kestrel {
+
+class PageHost {
+ public:
+  virtual ~PageHost() = default;
+  // Status bar panel 1 (the command verdict writes errors here while ShowErr is off).
+  virtual void set_StatusText(const std::string& text) = 0;
+  // A file to read or to write; empty when the user cancelled. `filter` is "txt|*.txt".
+  virtual std::string openFileName(const std::string& title, const std::string& filter) = 0;
+  virtual std::string saveFileName(const std::string& title, const std::string& filter,
+                                   const std::string& suggestedName) = 0;
+  // Progress of a long operation: shown with its range, moved, hidden again.
+  virtual void progressShow(int minimum, int maximum) { (void)minimum, (void)maximum; }
+  virtual void progressSet(int position) { (void)position; }
+  virtual void progressHide() {}
+  // Lets pending window events run between two commands of a long loop.
+  virtual void processMessages() {}
+  // The user asked a running loop to stop.
+  virtual bool stopRequested() { return false; }
+};
+
+// A host that shows nothing and chooses no files: for operations run without a window.
+class NullPageHost : public PageHost {
+ public:
+  void set_StatusText(const std::string& text) override { statusText = text; }
+  std::string openFileName(const std::string&, const std::string&) override { return {}; }
+  std::string saveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+  std::string statusText;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,174 @@
+#include "app/logic/param_bindings.h"
+
+#include <charconv>
+#include <stdexcept>
+
+#include "app/logic/device_ops.h"
+
+namespace kestrel {
+
+const std::vector<std::string> SPEED_CHOICES = {"1200",  "2400",  "4800",  "9600",  "14400",
+                                                "19200", "38400", "56000", "57600", "115200"};
+
+const std::vector<std::string>& numberChoices(int from, int to) {
+  static std::map<std::pair<int, int>, std::vector<std::string>> cache;
+  auto& v = cache[{from, to}];
+  if (v.empty())
+    for (int i = from; i <= to; ++i) v.push_back(std::to_string(i));
+  return v;
+}
+
+bool appliesTo(TModelRule rule, int ecrModel) {
+  const bool reg = ecrModel == 0 || ecrModel == 3 || ecrModel == 5 || ecrModel == 6;
+  const bool printer = ecrModel == 1 || ecrModel == 2 || ecrModel == 4;
+  switch (rule) {
+    case TModelRule::Any: return true;
+    case TModelRule::RegisterGroup: return reg;
+    case TModelRule::NotRegisterGroup: return !reg;
+    case TModelRule::PrinterGroup: return printer;
+  }
+  return false;
+}
+
+std::vector<const TParamBinding*> TParamTable::find(const std::string& key, int ecrModel) const {
+  std::vector<const TParamBinding*> r;
+  for (const auto& b : bindings)
+    if (b.key() == key && appliesTo(b.models, ecrModel)) r.push_back(&b);
+  return r;
+}
+
+const TParamBinding* TParamTable::byWidget(const std::string& widget) const {
+  for (const auto& b : bindings)
+    if (b.widget == widget) return &b;
+  return nullptr;
+}
+
+int parseIntValue(const std::string& text) {
+  const char* b = text.data();
+  const char* e = b + text.size();
+  if (b != e && *b == '+') ++b;
+  int v = 0;
+  auto [p, ec] = std::from_chars(b, e, v);
+  if (b == e || ec != std::errc() || p != e) throw std::invalid_argument("'" + text + "' is not a valid integer value");
+  return v;
+}
+
+namespace {
+
+const std::vector<std::string>& choicesOf(const TParamBinding& b) {
+  static const std::vector<std::string> none;
+  return b.choices ? *b.choices : none;
+}
+
+std::string entryEqualTo(const TParamBinding& b, const std::string& text) {
+  const auto& c = choicesOf(b);
+  for (size_t i = 0; i < c.size(); ++i)
+    if (c[i] == text) return std::to_string(i);
+  return "-1";
+}
+
+std::string entryIndex(const TParamBinding& b, int index) {
+  return index >= 0 && index < static_cast<int>(choicesOf(b).size()) ? std::to_string(index) : "-1";
+}
+
+std::string chosenText(const TParamBinding& b, const std::string& widgetValue) {
+  int i = -1;
+  try {
+    i = parseIntValue(widgetValue);
+  } catch (const std::invalid_argument&) {
+    i = -1;
+  }
+  const auto& c = choicesOf(b);
+  return i >= 0 && i < static_cast<int>(c.size()) ? c[static_cast<size_t>(i)] : std::string();
+}
+
+}  // namespace
+
+std::string widgetValueOf(const TParamBinding& b, const std::string& v) {
+  switch (b.enc) {
+    case TParamEnc::Check: return v == "1" ? "1" : "0";
+    case TParamEnc::CheckInverted: return parseIntValue(v) == 0 ? "1" : "0";
+    case TParamEnc::CheckMinutes: return parseIntValue(v) > 0 ? "1" : "0";
+    case TParamEnc::EntryIndex:
+    case TParamEnc::EntryByNumber: return entryIndex(b, parseIntValue(v));
+    case TParamEnc::EntryText: return entryEqualTo(b, v);
+    case TParamEnc::TimeZone: {
+      const int n = parseIntValue(v);
+      return entryEqualTo(b, n > 0 ? "+" + std::to_string(n) : std::to_string(n));
+    }
+    case TParamEnc::Text:
+    case TParamEnc::TextBlank:
+    case TParamEnc::TextZero:
+    case TParamEnc::ReadOnly: return v;
+  }
+  return v;
+}
+
+std::string deviceValueOf(const TParamBinding& b, const std::string& w) {
+  switch (b.enc) {
+    case TParamEnc::Check: return w == "1" ? "1" : "0";
+    case TParamEnc::CheckInverted: return w == "1" ? "0" : "1";
+    case TParamEnc::CheckMinutes: return w == "1" ? "60" : "0";
+    case TParamEnc::EntryIndex: return w.empty() ? "-1" : w;
+    case TParamEnc::EntryText:
+    case TParamEnc::EntryByNumber:
+    case TParamEnc::TimeZone: return chosenText(b, w);
+    case TParamEnc::TextBlank: return w.empty() ? " " : w;
+    case TParamEnc::TextZero: return w.empty() ? "0" : w;
+    case TParamEnc::Text:
+    case TParamEnc::ReadOnly: return w;
+  }
+  return w;
+}
+
+bool readParams(TDeviceOps& ops, const TParamTable& table, const std::vector<std::string>& order, TPageValues& values) {
+  for (const auto& key : order)
+    for (const TParamBinding* b : table.find(key, ops.ecrModel)) {
+      std::string v;
+      if (!ops.readParam(b->name, b->index, v)) return false;
+      values[b->widget] = widgetValueOf(*b, v);
+    }
+  return true;
+}
+
+bool saveParams(TDeviceOps& ops, const TParamTable& table, const std::vector<std::string>& order,
+                const TPageValues& values) {
+  for (const auto& key : order)
+    for (const TParamBinding* b : table.find(key, ops.ecrModel)) {
+      if (b->enc == TParamEnc::ReadOnly) continue;
+      auto it = values.find(b->widget);
+      if (it == values.end()) throw std::logic_error("no value for " + b->widget);
+      const std::string text = paramWriteText(b->name, b->index, deviceValueOf(*b, it->second));
+      if (!b->judged) {
+        ops.commandUnjudged(255, text);
+        continue;
+      }
+      if (!ops.command(255, text)) return false;
+    }
+  return true;
+}
+
+std::string displayValueOf(const TParamBinding& b, const std::string& w) {
+  if (b.isChoice()) return chosenText(b, w);
+  if (b.isCheck()) return w == "1" ? "1" : "0";
+  return w;
+}
+
+std::string widgetValueFromDisplay(const TParamBinding& b, const std::string& text) {
+  if (b.enc == TParamEnc::ReadOnly) throw std::invalid_argument(b.key() + " is read-only");
+  if (b.isCheck()) {
+    if (text == "1" || text == "true" || text == "yes" || text == "on") return "1";
+    if (text == "0" || text == "false" || text == "no" || text == "off") return "0";
+    throw std::invalid_argument(b.key() + ": '" + text + "' is not 1 or 0");
+  }
+  if (b.isChoice()) {
+    const std::string i = entryEqualTo(b, text);
+    if (i != "-1") return i;
+    std::string list;
+    for (const auto& c : choicesOf(b)) list += (list.empty() ? "" : ", ") + c;
+    throw std::invalid_argument(b.key() + ": '" + text + "' is not one of: " + list);
+  }
+  return text;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,107 @@
+#pragma once
+// Named device parameters as data. A page that is a list of named parameters is a
+// table of bindings (parameter name, index, the widget's objectName, the encoding, the
+// models it applies to) with its own read order and save order; one read loop and one
+// save loop run every such table and stop at the first refused parameter.
+//
+// Widget values are plain texts keyed by objectName, so the loops need no toolkit:
+// a check box is "1" or "0", a choice list its entry index ("-1" for none), a text
+// field its text.
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+class TDeviceOps;
+
+enum class TParamEnc {
+  Check,          // "1" / "0"; checked exactly when the value is the text "1"
+  CheckInverted,  // "0" when checked, "1" when not; checked when the value, as an integer, is 0
+  CheckMinutes,   // "60" when checked, "0" when not; checked when the value, as an integer, is above 0
+  EntryIndex,     // the entry index both ways
+  EntryText,      // the chosen entry's text; on read the entry equal to the value (none when none is)
+  EntryByNumber,  // the chosen entry's text; on read the value, as an integer, is the entry index
+  TimeZone,       // the chosen text ("+1", "0", "-4"); on read a value above 0 is looked up with "+"
+  Text,           // the text both ways
+  TextBlank,      // the text; an empty field is written as a single blank
+  TextZero,       // the text; an empty field is written as "0"
+  ReadOnly,       // read, never written
+};
+
+// Which models a binding applies to.
+enum class TModelRule {
+  Any,
+  RegisterGroup,     // model indexes 0, 3, 5 and 6
+  NotRegisterGroup,  // every other index, -1 included
+  PrinterGroup,      // model indexes 1, 2 and 4
+};
+bool appliesTo(TModelRule rule, int ecrModel);
+
+struct TParamBinding {
+  std::string name;
+  std::string index;   // "" for a parameter with one value
+  std::string widget;  // objectName of the widget
+  TParamEnc enc = TParamEnc::Text;
+  TModelRule models = TModelRule::Any;
+  const std::vector<std::string>* choices = nullptr;  // the entries of a choice list
+  bool judged = true;  // false: written, but the device's answer is not judged
+
+  // "Name" or "Name.index": how orders and the command-line tool name it.
+  std::string key() const { return index.empty() ? name : name + "." + index; }
+  bool isChoice() const {
+    return enc == TParamEnc::EntryIndex || enc == TParamEnc::EntryText || enc == TParamEnc::EntryByNumber ||
+           enc == TParamEnc::TimeZone;
+  }
+  bool isCheck() const {
+    return enc == TParamEnc::Check || enc == TParamEnc::CheckInverted || enc == TParamEnc::CheckMinutes;
+  }
+};
+
+// Widget values by objectName.
+using TPageValues = std::map<std::string, std::string>;
+
+struct TParamTable {
+  std::string page;  // the command-line name of the page ("parameters")
+  std::vector<TParamBinding> bindings;
+  std::vector<std::string> readOrder;  // keys
+  std::vector<std::string> saveOrder;
+
+  // Bindings of `key` that apply to the model (usually one).
+  std::vector<const TParamBinding*> find(const std::string& key, int ecrModel) const;
+  const TParamBinding* byWidget(const std::string& widget) const;
+};
+
+// The device's value of a binding as its widget shows it. Throws for a value that is no
+// integer where one is needed.
+std::string widgetValueOf(const TParamBinding& b, const std::string& deviceValue);
+// The value written to the device for a widget value.
+std::string deviceValueOf(const TParamBinding& b, const std::string& widgetValue);
+
+// Reads the parameters of `order` (keys of the table) that apply to the model, putting
+// each widget's value into `values` as it goes; false at the first refused parameter
+// (the values read before it stay). Throws for a value of the wrong form.
+bool readParams(TDeviceOps& ops, const TParamTable& table, const std::vector<std::string>& order, TPageValues& values);
+// Writes the parameters of `order` from `values`; false at the first refused parameter.
+// A widget missing from `values` is an error (throws): nothing is written for it.
+bool saveParams(TDeviceOps& ops, const TParamTable& table, const std::vector<std::string>& order,
+                const TPageValues& values);
+inline bool readParams(TDeviceOps& ops, const TParamTable& t, TPageValues& v) { return readParams(ops, t, t.readOrder, v); }
+inline bool saveParams(TDeviceOps& ops, const TParamTable& t, const TPageValues& v) {
+  return saveParams(ops, t, t.saveOrder, v);
+}
+
+// How the command-line tool shows and takes a widget value: a choice list by its
+// entry's text, a check box as "1"/"0", a text as it is.
+std::string displayValueOf(const TParamBinding& b, const std::string& widgetValue);
+// Throws std::invalid_argument with a clear reason for a value the widget cannot hold.
+std::string widgetValueFromDisplay(const TParamBinding& b, const std::string& text);
+
+// Strict whole number ("-3", "+2", "60"); throws std::invalid_argument naming the text.
+int parseIntValue(const std::string& text);
+
+// Choice lists shared by pages.
+const std::vector<std::string>& numberChoices(int from, int to);  // "from" .. "to"
+extern const std::vector<std::string> SPEED_CHOICES;              // "1200" .. "115200"
+
+}  // namespace kestrel

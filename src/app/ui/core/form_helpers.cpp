@@ -1,0 +1,91 @@
+#include "app/ui/core/form_helpers.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <charconv>
+#include <stdexcept>
+
+namespace kestrel {
+
+long long toInteger(const std::string& text, long long minValue, long long maxValue) {
+  long long v = 0;
+  const char* b = text.data();
+  const char* e = b + text.size();
+  auto [p, ec] = std::from_chars(b, e, v);
+  if (text.empty() || ec != std::errc() || p != e) throw std::runtime_error("'" + text + "' is not a valid integer value");
+  if (v < minValue || v > maxValue)
+    throw std::runtime_error("'" + text + "' is out of range (" + std::to_string(minValue) + " to " +
+                             std::to_string(maxValue) + ")");
+  return v;
+}
+
+QLineEdit* textEdit(const char* name, int maxLength, QWidget* parent) {
+  auto* e = new QLineEdit(parent);
+  e->setObjectName(name);
+  if (maxLength > 0) e->setMaxLength(maxLength);
+  return e;
+}
+
+QLineEdit* digitsEdit(const char* name, int maxLength, QWidget* parent) {
+  auto* e = textEdit(name, maxLength, parent);
+  e->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), e));
+  return e;
+}
+
+QLineEdit* outputEdit(const char* name, QWidget* parent) {
+  auto* e = textEdit(name, 0, parent);
+  e->setReadOnly(true);
+  return e;
+}
+
+QComboBox* choiceBox(const char* name, const std::vector<std::string>& entries, int defaultIndex, QWidget* parent) {
+  auto* c = new QComboBox(parent);
+  c->setObjectName(name);
+  for (const auto& e : entries) c->addItem(qs(e));
+  c->setCurrentIndex(defaultIndex);
+  c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  return c;
+}
+
+QCheckBox* checkBox(const char* name, const QString& caption, QWidget* parent) {
+  auto* c = new QCheckBox(caption, parent);
+  c->setObjectName(name);
+  return c;
+}
+
+QPushButton* pushButton(const char* name, const QString& caption, QWidget* parent) {
+  auto* b = new QPushButton(caption, parent);
+  b->setObjectName(name);
+  b->setMinimumWidth(110);
+  return b;
+}
+
+QFormLayout* formLayout(QWidget* parent) {
+  auto* form = new QFormLayout(parent);
+  form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+  form->setHorizontalSpacing(12);
+  form->setVerticalSpacing(6);
+  return form;
+}
+
+QFormLayout* formBox(QWidget* parent, const char* name, const QString& title, QGroupBox** box) {
+  auto* g = new QGroupBox(title, parent);
+  g->setObjectName(name);
+  if (box) *box = g;
+  return formLayout(g);
+}
+
+QHBoxLayout* buttonRow(const std::vector<QPushButton*>& buttons) {
+  auto* h = new QHBoxLayout;
+  h->addStretch(1);
+  for (auto* b : buttons) h->addWidget(b);
+  return h;
+}
+
+}  // namespace kestrel

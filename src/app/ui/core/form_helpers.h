@@ -1,0 +1,51 @@
+#pragma once
+// Small pieces every page builds with: text conversion, the page frame with its
+// heading, titled form groups with right-aligned labels, digits-only fields, buttons
+// row, and the read-only status-bit box.
+#include <QCheckBox>
+#include <QString>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QFormLayout;
+class QGroupBox;
+class QHBoxLayout;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace kestrel {
+
+inline QString qs(const std::string& s) { return QString::fromStdString(s); }
+inline std::string ss(const QString& s) { return s.toStdString(); }
+
+// A whole decimal number in [minValue, maxValue]; anything else throws the way a
+// conversion of the platform does.
+long long toInteger(const std::string& text, long long minValue, long long maxValue);
+
+QLineEdit* digitsEdit(const char* name, int maxLength, QWidget* parent);
+QLineEdit* textEdit(const char* name, int maxLength, QWidget* parent);
+QLineEdit* outputEdit(const char* name, QWidget* parent);
+QComboBox* choiceBox(const char* name, const std::vector<std::string>& entries, int defaultIndex, QWidget* parent);
+QCheckBox* checkBox(const char* name, const QString& caption, QWidget* parent);
+QPushButton* pushButton(const char* name, const QString& caption, QWidget* parent);
+QFormLayout* formLayout(QWidget* parent);
+// A titled group box named `name` holding a form layout.
+QFormLayout* formBox(QWidget* parent, const char* name, const QString& title, QGroupBox** box = nullptr);
+// A row of buttons aligned to the right.
+QHBoxLayout* buttonRow(const std::vector<QPushButton*>& buttons);
+
+// A status bit: shows the device's state and takes no input, yet stays readable (a
+// disabled box would grey its caption out).
+class TStatusBitBox : public QCheckBox {
+ public:
+  using QCheckBox::QCheckBox;
+
+ protected:
+  bool hitButton(const QPoint&) const override { return false; }
+  void nextCheckState() override {}
+};
+
+}  // namespace kestrel

@@ -1,0 +1,212 @@
+#include "app/ui/pages/connect_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <stdexcept>
+
+#include "app/logic/model_table.h"
+#include "app/logic/page_table.h"
+#include "app/ui/core/dm.h"
+#include "app/ui/core/form_helpers.h"
+#include "app/ui/shell/main_fbh.h"
+#include "engine/rs232_connector.h"
+#include "engine/tcpip_connector.h"
+#include "support/com_ports.h"
+
+namespace kestrel {
+
+// The port box as the helper component fills it.
+class TComPortsBox : public ComPortsCombo {
+ public:
+  explicit TComPortsBox(QComboBox* box) : fBox(box) {}
+  void set_Items(const std::vector<std::string>& items) override {
+    fBox->clear();
+    for (const auto& i : items) fBox->addItem(qs(i));
+  }
+
+ private:
+  QComboBox* fBox;
+};
+
+TConnectPage::TConnectPage(TfmMainFBH& main) : TPage(main, PAGE_CONNECT, "Connect/Disconnect") {
+  QGroupBox* box = nullptr;
+  QFormLayout* form = formBox(this, "grpConnection", "Connection", &box);
+  box->setMinimumWidth(360);
+  auto* row = new QHBoxLayout;
+  row->addWidget(box);
+  row->addStretch(1);
+  content()->addLayout(row);
+
+  cbxCOM = new QComboBox(box);
+  cbxCOM->setObjectName("cbxCOM");
+  // A pseudo-terminal or another device path can be typed in.
+  cbxCOM->setEditable(true);
+  cbxCOM->setInsertPolicy(QComboBox::NoInsert);
+  cbxCOM->setMinimumWidth(200);
+  for (int i = 1; i <= 20; ++i) cbxCOM->addItem(QString("COM %1").arg(i));
+  cbxCOM->setCurrentIndex(1);
+  cbxSPEED = choiceBox("cbxSPEED", {"1200", "2400", "4800", "9600", "14400", "19200", "38400", "56000", "57600", "115200"},
+                       9, box);
+  chbxTCP = checkBox("chbxTCP", "TCP/IP", box);
+  edIPaddr = textEdit("edIPaddr", 15, box);
+  edIPaddr->setEnabled(false);
+  edPort = textEdit("edPort", 15, box);
+  edPort->setText("4999");
+  edPort->setEnabled(false);
+  btnConnect = pushButton("btnConnect", "Connect", box);
+
+  form->addRow("COM port:", cbxCOM);
+  form->addRow("Speed:", cbxSPEED);
+  form->addRow(QString(), chbxTCP);
+  form->addRow("IP:", edIPaddr);
+  form->addRow("Port:", edPort);
+  form->addRow(buttonRow({btnConnect}));
+
+  fComPorts = std::make_unique<TComPortsBox>(cbxCOM);
+  connect(chbxTCP, &QCheckBox::clicked, this, [this] { chbxTCPClick(); });
+  connect(btnConnect, &QPushButton::clicked, this, [this] { btnConnectClick(); });
+}
+
+TConnectPage::~TConnectPage() = default;
+
+void TConnectPage::modelChanged(int) {
+  // The first call (the window's first showing) fills the port list.
+  if (fPortsFilled) return;
+  fPortsFilled = true;
+  dm().misc.set_comPortsCombo(fComPorts.get());
+  dm().misc.fill_ComPortsCombo();
+  if (cbxCOM->count() > 1) cbxCOM->setCurrentIndex(1);
+}
+
+void TConnectPage::chbxTCPClick() {
+  const bool tcp = chbxTCP->isChecked();
+  edIPaddr->setEnabled(tcp);
+  edPort->setEnabled(tcp);
+  cbxCOM->setEnabled(!tcp);
+  cbxSPEED->setEnabled(!tcp);
+}
+
+void TConnectPage::presetTCP(const std::string& address, uint16_t port) {
+  chbxTCP->setChecked(true);
+  chbxTCPClick();
+  edIPaddr->setText(qs(address));
+  edPort->setText(QString::number(port));
+}
+
+void TConnectPage::btnConnectClick() {
+  btnConnect->setEnabled(false);
+  main().guarded("btnConnectClick", [this] {
+    if (main().Connected()) {
+      destroyFP();
+      main().SetConnected(false);
+      return;
+    }
+    main().set_StatusMessage(" Connecting ... ");
+    const bool ok = connectFP();
+    main().SetConnected(ok);
+    if (ok) {
+      main().showPage(PAGE_CLICHE);
+      main().selectTreeNode(1);  // "Date, header & footer", not its parent
+      main().set_StatusMessage("Connected.");
+      main().ArticlesControls();
+      main().loadSettings();
+    } else {
+      destroyFP();
+      main().SetConnected(false);
+    }
+  });
+  btnConnect->setEnabled(true);
+}
+
+bool TConnectPage::connectFP() {
+  TFiscalDevice& fd = dm().fd;
+  TFDConnector* opened = nullptr;
+  std::string detail;
+  try {
+    fd.dd()->i90().getAfterConnect = true;
+    int code = 0;
+    if (chbxTCP->isChecked()) {
+      fd.set_CommunicationType(ct_TCPIP);
+      fd.TCPIP()->set_Address(ss(edIPaddr->text()));
+      fd.TCPIP()->set_port(static_cast<uint16_t>(toInteger(ss(edPort->text()), 0, 65535)));
+      opened = fd.TCPIP();
+      try {
+        code = fd.TCPIP()->openConnection();
+      } catch (...) {
+        detail = fd.TCPIP()->lastOpenError();
+        throw;
+      }
+      detail = fd.TCPIP()->lastOpenError();
+    } else {
+      fd.set_CommunicationType(ct_RS232);
+      const std::string entry = ss(cbxCOM->currentText().trimmed());
+      TRS232Connector& serial = *fd.RS232();
+      // "COM 12" is port 12; a typed device path (a pseudo-terminal, /dev/ttyUSB0) is
+      // opened as it is.
+      const int number = dm().misc.comPortsUsage().calculate_FromText(entry);
+      if (number >= 0) {
+        serial.portName.clear();
+        serial.port = number;
+      } else {
+        std::string device = dm().misc.comPortsUsage().deviceOf(entry);
+        if (device.empty())
+          throw std::runtime_error("'" + entry.substr(std::min<size_t>(4, entry.size())) + "' is not a valid integer value");
+        serial.portName = device;
+      }
+      serial.baudRate = static_cast<int32_t>(toInteger(ss(cbxSPEED->currentText()), 1, INT32_MAX));
+      opened = &serial;
+      try {
+        code = serial.openConnection();
+      } catch (...) {
+        detail = serial.lastOpenError();
+        throw;
+      }
+      detail = serial.lastOpenError();
+    }
+    dm().errContainer.set_LastErrorCode(code);
+    if (dm().errContainer.LastErrorCode() != 0) {
+      std::string text = dm().errContainer.LastErrorMessage();
+      if (!detail.empty()) text += "\n" + detail;
+      dm().misc.show_MyAlert(text);
+      return false;
+    }
+    if (!opened->Active()) return false;
+    return connectFPcmd90();
+  } catch (const std::exception& e) {
+    std::string text = e.what();
+    if (!detail.empty()) text += "\n" + detail;
+    dm().misc.myAlert(text, TITLE_KESTREL, inf_OkBtn);
+    return false;
+  }
+}
+
+bool TConnectPage::connectFPcmd90() {
+  bool result = false;
+  main().guarded("connectFPcmd90", [&] {
+    if (!ops().command(90, "\t")) return;
+    result = true;
+    const TModelRow* row = findModel(dm().fd.dd()->i90().shNNNNNN);
+    main().set_Model(row);
+    if (!row) dm().misc.show_MyAlert(UNSUPPORTED_MODEL_MESSAGE);
+  });
+  return result;
+}
+
+void TConnectPage::destroyFP() {
+  // The window goes to its disconnected state whatever the transport says; a failure
+  // to close is only reported.
+  try {
+    if (dm().fd.CommunicationType() == ct_TCPIP) dm().fd.TCPIP()->closeConnection();
+    else dm().fd.RS232()->closeConnection();
+  } catch (const std::exception& e) {
+    main().set_StatusText(std::string("Closing the connection: ") + e.what());
+  }
+  main().SetConnected(false);
+}
+
+}  // namespace kestrel

@@ -1,0 +1,44 @@
+#pragma once
+// Connect/Disconnect: opens and closes the one connection to a device, over a serial
+// port or TCP/IP, identifies the model (command 90) and adapts the window to it.
+#include <memory>
+
+#include "app/ui/pages/page.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace kestrel {
+
+class TComPortsBox;
+
+class TConnectPage : public TPage {
+  Q_OBJECT
+
+ public:
+  explicit TConnectPage(TfmMainFBH& main);
+  ~TConnectPage() override;
+
+  void btnConnectClick();
+  void chbxTCPClick();
+  bool connectFP();
+  bool connectFPcmd90();
+  void destroyFP();
+  // Fills the page for TCP/IP at address and port (the embedded simulator).
+  void presetTCP(const std::string& address, uint16_t port);
+  void modelChanged(int ecrModel) override;
+
+ private:
+  std::unique_ptr<TComPortsBox> fComPorts;
+  bool fPortsFilled = false;
+  QComboBox* cbxCOM = nullptr;
+  QComboBox* cbxSPEED = nullptr;
+  QCheckBox* chbxTCP = nullptr;
+  QLineEdit* edIPaddr = nullptr;
+  QLineEdit* edPort = nullptr;
+  QPushButton* btnConnect = nullptr;
+};
+
+}  // namespace kestrel

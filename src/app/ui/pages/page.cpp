@@ -1,0 +1,58 @@
+#include "app/ui/pages/page.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/ui/core/widget_values.h"
+#include "app/ui/shell/main_fbh.h"
+
+namespace kestrel {
+
+TPage::TPage(TfmMainFBH& main, const char* objectName, const QString& title) : fMain(main) {
+  setObjectName(objectName);
+  auto* v = new QVBoxLayout(this);
+  v->setContentsMargins(16, 12, 16, 12);
+  v->setSpacing(10);
+  auto* heading = new QLabel(title, this);
+  heading->setObjectName(QString(objectName) + "_title");
+  QFont f = heading->font();
+  f.setBold(true);
+  f.setPointSizeF(f.pointSizeF() * 1.3);
+  heading->setFont(f);
+  v->addWidget(heading);
+  fContent = new QVBoxLayout;
+  fContent->setSpacing(10);
+  v->addLayout(fContent);
+  v->addStretch(1);
+}
+
+TDeviceOps& TPage::ops() const { return fMain.ops(); }
+Tdm& TPage::dm() const { return fMain.dm(); }
+
+void TPage::runOperation(const char* name, const std::function<void()>& f) { fMain.runOperation(name, f); }
+
+void TPage::guarded(const char* name, const std::function<void()>& f) { fMain.guarded(name, f); }
+
+void TPage::onClick(QPushButton* button, const char* name, std::function<void()> f) {
+  connect(button, &QPushButton::clicked, this, [this, name, f = std::move(f)] { runOperation(name, f); });
+}
+
+void TPage::apply(const TPageValues& values) { applyValues(this, values); }
+
+bool TPage::readAndApply(const std::function<bool(TPageValues&)>& read) {
+  TPageValues v;
+  bool ok = false;
+  try {
+    ok = read(v);
+  } catch (...) {
+    apply(v);
+    throw;
+  }
+  apply(v);
+  return ok;
+}
+
+TPageValues TPage::collect(const TParamTable& table) { return collectValues(this, table); }
+
+}  // namespace kestrel

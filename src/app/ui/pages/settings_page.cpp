@@ -1,0 +1,108 @@
+#include "app/ui/pages/settings_page.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+
+#include "app/logic/page_table.h"
+#include "app/logic/settings_file.h"
+#include "app/ui/core/form_helpers.h"
+#include "app/ui/shell/main_fbh.h"
+
+namespace kestrel {
+
+TSettingsPage::TSettingsPage(TfmMainFBH& main) : TPage(main, PAGE_SETTINGS, "Settings") {
+  QGroupBox* box = nullptr;
+  QFormLayout* form = formBox(this, "grpKestrelSettings", "Kestrel settings", &box);
+  box->setMinimumWidth(360);
+  auto* row = new QHBoxLayout;
+  row->addWidget(box);
+  row->addStretch(1);
+  content()->addLayout(row);
+  chbxSettingDelItemsZ = checkBox("chbxSettingDelItemsZ", "Delete items after Z report", box);
+  edDelFromPLU = digitsEdit("edDelFromPLU", 5, box);
+  edDelFromPLU->setText("1");
+  edDelToPLU = digitsEdit("edDelToPLU", 5, box);
+  edDelToPLU->setText("99999");
+  edDelServPass = digitsEdit("edDelServPass", 8, box);
+  edDelServPass->setEchoMode(QLineEdit::Password);
+  for (auto* e : {edDelFromPLU, edDelToPLU, edDelServPass}) {
+    e->setEnabled(false);
+    e->setMinimumWidth(120);
+  }
+  form->addRow(chbxSettingDelItemsZ);
+  form->addRow("From PLU:", edDelFromPLU);
+  form->addRow("To PLU:", edDelToPLU);
+  form->addRow("Service password:", edDelServPass);
+  connect(chbxSettingDelItemsZ, &QCheckBox::clicked, this, [this] { chbxSettingDelItemsZClick(); });
+  connect(edDelFromPLU, &QLineEdit::textChanged, this, [this] { edDelFromPLUChange(); });
+  connect(edDelToPLU, &QLineEdit::textChanged, this, [this] { edDelToPLUChange(); });
+  connect(edDelServPass, &QLineEdit::textChanged, this, [this] { edDelServPassChange(); });
+}
+
+void TSettingsPage::loadSettings() {
+  loadingSettings = true;
+  try {
+    if (TSettingsFile* file = main().FIniSettingFile()) {
+      const TFBHSettings s = file->load();
+      main().set_DeleteItemsAFterZrep(s.DelItemsOnZ);
+      edDelFromPLU->setText(qs(s.delete_FromPLU));
+      edDelToPLU->setText(qs(s.delete_ToPLU));
+      edDelServPass->setText(qs(s.delete_ServicePass));
+      for (auto* e : {edDelFromPLU, edDelToPLU, edDelServPass}) e->setEnabled(s.DelItemsOnZ);
+      chbxSettingDelItemsZ->setChecked(s.DelItemsOnZ);
+    }
+  } catch (const std::exception& e) {
+    // The page keeps what was filled so far; the technician learns why.
+    main().set_StatusText(std::string("Settings file: ") + e.what());
+  }
+  loadingSettings = false;
+}
+
+void TSettingsPage::saveSettings() {
+  TSettingsFile* file = main().FIniSettingFile();
+  if (!file) return;
+  TFBHSettings s;
+  s.DelItemsOnZ = chbxSettingDelItemsZ->isChecked();
+  s.delete_FromPLU = ss(edDelFromPLU->text());
+  s.delete_ToPLU = ss(edDelToPLU->text());
+  s.delete_ServicePass = ss(edDelServPass->text());
+  if (!file->save(s)) main().set_StatusText("The settings could not be saved to " + file->path());
+}
+
+void TSettingsPage::chbxSettingDelItemsZClick() {
+  if (loadingSettings) return;
+  const bool on = chbxSettingDelItemsZ->isChecked();
+  main().set_DeleteItemsAFterZrep(on);
+  for (auto* e : {edDelFromPLU, edDelToPLU, edDelServPass}) e->setEnabled(on);
+  saveSettings();
+}
+
+void TSettingsPage::edDelFromPLUChange() {
+  if (loadingSettings) return;
+  const QString fixed = qs(checkedPLUText(ss(edDelFromPLU->text()), "1"));
+  if (fixed != edDelFromPLU->text()) {
+    edDelFromPLU->setText(fixed);  // runs this handler again, which saves
+    return;
+  }
+  saveSettings();
+}
+
+void TSettingsPage::edDelToPLUChange() {
+  if (loadingSettings) return;
+  const QString fixed = qs(checkedPLUText(ss(edDelToPLU->text()), "99999"));
+  if (fixed != edDelToPLU->text()) {
+    edDelToPLU->setText(fixed);
+    return;
+  }
+  saveSettings();
+}
+
+void TSettingsPage::edDelServPassChange() {
+  if (loadingSettings) return;
+  saveSettings();
+}
+
+}  // namespace kestrel

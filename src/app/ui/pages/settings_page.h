@@ -1,0 +1,32 @@
+#pragma once
+// Settings: the tool's own settings (items deleted after a Z report), written through
+// to the settings file at every change.
+#include "app/ui/pages/page.h"
+
+class QCheckBox;
+class QLineEdit;
+
+namespace kestrel {
+
+class TSettingsPage : public TPage {
+  Q_OBJECT
+
+ public:
+  explicit TSettingsPage(TfmMainFBH& main);
+  void loadSettings();
+  void saveSettings();
+  bool loadingSettings = false;
+
+ private:
+  void chbxSettingDelItemsZClick();
+  void edDelFromPLUChange();
+  void edDelToPLUChange();
+  void edDelServPassChange();
+
+  QCheckBox* chbxSettingDelItemsZ = nullptr;
+  QLineEdit* edDelFromPLU = nullptr;
+  QLineEdit* edDelToPLU = nullptr;
+  QLineEdit* edDelServPass = nullptr;
+};
+
+}  // namespace kestrel

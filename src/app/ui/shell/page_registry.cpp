@@ -1,0 +1,33 @@
+#include "app/ui/shell/page_registry.h"
+
+#include <functional>
+#include <map>
+
+#include "app/ui/pages/connect_page.h"
+#include "app/ui/pages/custom_page.h"
+#include "app/ui/pages/settings_page.h"
+#include "app/ui/pages/status_page.h"
+#include "app/ui/pages/vat_page.h"
+
+namespace kestrel {
+
+namespace {
+template <class T>
+TPage* make(TfmMainFBH& main) {
+  return new T(main);
+}
+}  // namespace
+
+TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
+  static const std::map<std::string, TPage* (*)(TfmMainFBH&)> factories = {
+      {"jvpg_Connect", make<TConnectPage>},
+      {"jvpg_Sub__Root_07_Settings", make<TSettingsPage>},
+      {"jvpg_Sub__Root_05_Status", make<TStatusPage>},
+      {"jvpg_Sub__Root_06_Custom", make<TCustomPage>},
+      {"jvpg_Sub_02_Vats", make<TVatPage>},
+  };
+  auto it = factories.find(objectName);
+  return it == factories.end() ? nullptr : it->second(main);
+}
+
+}  // namespace kestrel
