@@ -7,6 +7,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
+#include "cli/cli_pages.h"
 #include "cli/device_session.h"
 #include "sim/simulator.h"
 
@@ -46,6 +47,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
       printOpenFailure(inv, session, out);
       return 1;
     }
+    if (inv.command == CommandKind::Page) return runPageCommand(inv, session, out, err);
     return runDeviceCommand(inv, session, out, err);
   } catch (const std::exception& e) {
     err << "kestrel: " << e.what() << '\n';

@@ -1,4 +1,5 @@
 #include "cli/cli_args.h"
+#include "cli/cli_pages.h"
 
 #include <CLI/CLI.hpp>
 
@@ -237,6 +238,11 @@ Invocation parseCommandLine(const std::vector<std::string>& args) {
     if (!inv.paramIndex.empty() && !allDigits(inv.paramIndex))
       throw UsageError("param: INDEX '" + inv.paramIndex + "' is not a number counted from 0");
     noTab(inv.paramValue, "param: VALUE");
+  } else if (const PageCommand* page = findPageCommand(command)) {
+    page->check(rest);
+    inv.command = CommandKind::Page;
+    inv.pageCommand = command;
+    inv.pageArgs = rest;
   } else {
     throw UsageError("unknown command '" + command + "'");
   }
@@ -275,6 +281,10 @@ COMMANDS:
   status                            command 74, then the 8 status bytes with every set bit and its description
   param get NAME [INDEX]            command 255 read; prints field 1
   param set NAME [INDEX] VALUE      command 255 write
+  config get [PAGE...]              the setup pages' values as PAGE.NAME=VALUE lines; pages:
+                                    datetime, header, footer, vat, parameters, receipt, communication
+  config set PAGE.NAME=VALUE...     changes the named values of one page with that page's save;
+                                    its other values are read first and written back as they are
   ports                             the serial ports present
   sim [kestrel-sim options]         runs the simulator in the foreground
 
@@ -290,6 +300,8 @@ Examples:
   kestrel --serial "COM 3" --baud 9600 cmd 90 "[tab]"
   kestrel --serial /dev/ttyUSB0 param set Header 0 "MY SHOP"
   kestrel --tcp 127.0.0.1:5000 param get TimeZone
+  kestrel --sim config get vat
+  kestrel --sim config set vat.A=17.00 vat.E=disabled
 )";
 }
 

@@ -35,7 +35,7 @@ struct ConnectionOptions {
   bool identify = false;
 };
 
-enum class CommandKind { None, Info, Cmd, Status, ParamGet, ParamSet, Ports, Sim };
+enum class CommandKind { None, Info, Cmd, Status, ParamGet, ParamSet, Ports, Sim, Page };
 
 struct Invocation {
   ConnectionOptions connection;
@@ -48,6 +48,9 @@ struct Invocation {
   std::string data;  // as typed; special symbols are resolved when sending
   // param
   std::string paramName, paramIndex, paramValue;
+  // a page command (config, date, header, logo): its name and the words after it
+  std::string pageCommand;
+  std::vector<std::string> pageArgs;
   // sim: the arguments after "sim", untouched
   std::vector<std::string> simArgs;
 

@@ -19,6 +19,7 @@ bool TDeviceOps::StatusUpdate() {
   host().set_StatusText(std::string());
   const TVerdict v = commandVerdict(err.LastErrorCode(), fLastOk, fShowErr);
   if (v.ok) return true;
+  ++failedVerdicts;
   std::string text = err.LastErrorMessage();
   if (err.LastErrorCode() == 0) text = FAILED_WITHOUT_CODE_MESSAGE;
   try {

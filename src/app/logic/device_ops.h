@@ -43,6 +43,9 @@ class TDeviceOps {
   bool command(uint16_t commandValue, const std::string& inputText);
   // Sends the command without judging it (a result the operation ignores).
   bool commandUnjudged(uint16_t commandValue, const std::string& inputText);
+  // Verdicts that found a failure since this object was made (the command-line tool's
+  // exit status counts them).
+  int failedVerdicts = 0;
   // Whether the last command's engine call succeeded.
   bool lastCommandOk() const { return fLastOk; }
 

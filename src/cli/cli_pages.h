@@ -1,0 +1,73 @@
+#pragma once
+// The window's page operations on the command line: `config get|set` over every setup
+// page, and the page commands with files or clocks of their own (date, header, logo).
+// Each runs the same app/logic operation as the window's page.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "app/logic/device_ops.h"
+#include "app/logic/page_host.h"
+
+namespace kestrel::cli {
+
+class DeviceSession;
+struct Invocation;
+
+// The terminal as the operations' host: status texts and progress on stderr (a
+// progress line only on a terminal), files named on the command line.
+class CliPageHost : public PageHost {
+ public:
+  explicit CliPageHost(std::ostream& err);
+  void set_StatusText(const std::string& text) override;
+  std::string openFileName(const std::string& title, const std::string& filter) override;
+  std::string saveFileName(const std::string& title, const std::string& filter,
+                           const std::string& suggestedName) override;
+  void progressShow(int minimum, int maximum) override;
+  void progressSet(int position) override;
+  void progressHide() override;
+
+  std::string file;  // the file the command names; every file choice gets it
+
+ private:
+  std::ostream& fErr;
+  bool fTerminal;
+  int fMin = 0, fMax = 0, fLastPercent = -1;
+};
+
+// What a page command gets: the session, the operations on it, the host and the output.
+struct PageCommandContext {
+  DeviceSession& session;
+  TDeviceOps& ops;
+  CliPageHost& host;
+  std::ostream& out;
+  std::ostream& err;
+  bool json;
+  std::vector<std::string> args;  // the words after the command's name
+};
+
+struct PageCommand {
+  const char* name;   // first word on the command line
+  const char* usage;  // "config get [PAGE...] | config set PAGE.NAME=VALUE..."
+  // Checks the arguments before anything is opened; throws UsageError.
+  void (*check)(const std::vector<std::string>& args);
+  // Runs on an open session; returns the exit status (0: every command succeeded).
+  int (*run)(PageCommandContext& ctx);
+};
+
+const std::vector<PageCommand>& pageCommands();
+const PageCommand* findPageCommand(const std::string& name);
+
+// Identifies the model (command 90) so that model-dependent pages read the right
+// parameters; false with the reason on stderr.
+bool identifyModel(PageCommandContext& ctx);
+// The exit status of an operation: 0 only when it succeeded and no command failed.
+int operationStatus(PageCommandContext& ctx, bool succeeded);
+
+int runPageCommand(const Invocation& inv, DeviceSession& session, std::ostream& out, std::ostream& err);
+
+// config
+void checkConfigArgs(const std::vector<std::string>& args);
+int runConfig(PageCommandContext& ctx);
+
+}  // namespace kestrel::cli
