@@ -26,89 +26,12 @@
 #include "engine/tcpip_connector.h"
 #include "sim/simulator.h"
 #include "util/device_peer.h"
+#include "app/gui_fixture.h"
 
 namespace kestrel {
 namespace {
 
-namespace fs = std::filesystem;
-
-// The settings file goes to a folder of this test run, never the user's own.
-class GuiEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    char tmpl[] = "/tmp/kestrel_gui_XXXXXX";
-    folder = mkdtemp(tmpl);
-    setenv("APPDATA", folder.c_str(), 1);
-    setenv("XDG_DOCUMENTS_DIR", (folder + "/docs").c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    app = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override {
-    app.reset();
-    std::error_code ec;
-    fs::remove_all(folder, ec);
-  }
-  static inline std::string folder;
-
- private:
-  int argc = 1;
-  char arg0[8] = "gui";
-  char* argv[2] = {arg0, nullptr};
-  std::unique_ptr<QApplication> app;
-};
-const auto* const gEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
-
-std::string settingsPath() { return GuiEnvironment::folder + "/Kestrel/FBH/KESTREL_FBH.INI"; }
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// One window with its data module and scripted dialogs.
-struct Window {
-  Window() {
-    w.show();
-    QApplication::processEvents();
-  }
-  template <class T>
-  T* find(const char* name) {
-    T* widget = w.findChild<T*>(name);
-    if (!widget) ADD_FAILURE() << "no widget " << name;
-    return widget;
-  }
-  void usePort(const std::string& entry) {
-    find<QComboBox>("cbxCOM")->setEditText(QString::fromStdString(entry));
-  }
-  void clickConnect() { find<QPushButton>("btnConnect")->click(); }
-  std::vector<std::string> shownTexts() const {
-    std::vector<std::string> t;
-    for (const auto& d : dialogs.shown) t.push_back(d.text);
-    return t;
-  }
-
-  ScriptedDialogs dialogs;
-  ScriptedFileChooser files;
-  Tdm dm;
-  TfmMainFBH w{dm, &dialogs, &files};
-};
-
-std::unique_ptr<sim::Simulator> startSimulator(bool pty, const std::string& model = "") {
-  sim::SimulatorOptions o;
-  o.port = 0;
-  o.tcp = !pty;
-  o.pty = pty;
-  if (!model.empty()) {
-    o.model = model;
-    o.modelGiven = true;
-  }
-  auto s = std::make_unique<sim::Simulator>(o);
-  std::string error;
-  if (!s->start(error)) ADD_FAILURE() << "simulator: " << error;
-  return s;
-}
+using namespace guitest;
 
 void expectConnectedState(Window& win, const char* caption) {
   EXPECT_TRUE(win.w.Connected());

@@ -33,6 +33,7 @@ bool TDeviceOps::StatusUpdate() {
 }
 
 bool TDeviceOps::commandUnjudged(uint16_t commandValue, const std::string& inputText) {
+  if (onCommand) onCommand(commandValue, inputText);
   std::string answer;
   fLastOk = fd.customCommand(commandValue, inputText, answer);
   return fLastOk && err.LastErrorCode() == 0;

@@ -3,6 +3,7 @@
 // the answer's fields, the named device parameters of command 255, the saved message.
 // The window and the command-line tool each own one, so both judge a device alike.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ class TDeviceOps {
   bool command(uint16_t commandValue, const std::string& inputText);
   // Sends the command without judging it (a result the operation ignores).
   bool commandUnjudged(uint16_t commandValue, const std::string& inputText);
+  // Sees every command before it is sent (tests and traces).
+  std::function<void(uint16_t command, const std::string& input)> onCommand;
   // Verdicts that found a failure since this object was made (the command-line tool's
   // exit status counts them).
   int failedVerdicts = 0;

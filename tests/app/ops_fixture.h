@@ -1,0 +1,98 @@
+#pragma once
+// A page's device operations against the simulator in-process: the engine configured as
+// the window configures it, TDeviceOps over it with scripted dialogs and a recording
+// host, and every command sent (number and input text) in order.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/logic/device_ops.h"
+#include "app/logic/model_table.h"
+#include "engine/tcpip_connector.h"
+#include "sim/support_engine.h"
+#include "support/dialogs.h"
+
+namespace kestrel::apptest {
+
+// Records what the operations ask of their surroundings.
+class RecordingHost : public PageHost {
+ public:
+  void set_StatusText(const std::string& text) override {
+    statusText = text;
+    if (!text.empty()) statusHistory.push_back(text);
+  }
+  std::string openFileName(const std::string&, const std::string& filter) override { return next(filter); }
+  std::string saveFileName(const std::string&, const std::string& filter, const std::string&) override {
+    return next(filter);
+  }
+  void progressShow(int minimum, int maximum) override {
+    progressMin = minimum;
+    progressMax = maximum;
+    progressVisible = true;
+  }
+  void progressSet(int position) override { progress.push_back(position); }
+  void progressHide() override { progressVisible = false; }
+  void processMessages() override { ++messagesRun; }
+  bool stopRequested() override { return stop; }
+
+  std::deque<std::string> files;  // answers of the file choices; empty: cancelled
+  std::vector<std::string> filters;
+  std::string statusText;
+  std::vector<std::string> statusHistory;
+  std::vector<int> progress;
+  int progressMin = 0, progressMax = 0, messagesRun = 0;
+  bool progressVisible = false, stop = false;
+
+ private:
+  std::string next(const std::string& filter) {
+    filters.push_back(filter);
+    if (files.empty()) return {};
+    std::string f = files.front();
+    files.pop_front();
+    return f;
+  }
+};
+
+struct SentCommand {
+  int command;
+  std::string input;
+};
+
+struct OpsOnSim : simtest::EngineOnSim {
+  explicit OpsOnSim(const std::string& model = "KT-33A", sim::SimulatorOptions o = {})
+      : simtest::EngineOnSim(withModel(o, model)) {
+    misc.set_Dialogs(&dialogs);
+    ops.ecrModel = modelIndexOf(model);
+    ops.onCommand = [this](uint16_t c, const std::string& in) { sent.push_back({c, in}); };
+  }
+  ~OpsOnSim() { misc.set_Dialogs(nullptr); }
+
+  // Every command sent through `ops` since the last clear (not the engine's own 74/90).
+  std::vector<SentCommand> sent;
+  void clearSent() { sent.clear(); }
+  std::vector<std::string> inputsOf(int command) const {
+    std::vector<std::string> r;
+    for (const auto& s : sent)
+      if (s.command == command) r.push_back(s.input);
+    return r;
+  }
+  std::string param(const std::string& name, int index = 0) {
+    return device([&](sim::DeviceModel& d) { return d.param(name, index); });
+  }
+
+  ScriptedDialogs dialogs;
+  RecordingHost host;
+  TDeviceOps ops{fd, misc, err, host};
+
+ private:
+  static sim::SimulatorOptions withModel(sim::SimulatorOptions o, const std::string& model) {
+    o.model = model;
+    o.modelGiven = true;
+    return o;
+  }
+};
+
+}  // namespace kestrel::apptest
