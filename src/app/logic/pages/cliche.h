@@ -60,7 +60,7 @@ bool readDeviceDateTime(TDeviceOps& ops, LocalDateTime& clock);
 // bbtnSetDateECRClick: command 61 with the date-time, " DST" when the device's
 // automatic summer time is on and the moment falls into summer time.
 bool saveDeviceDateTime(TDeviceOps& ops, const LocalDateTime& dt);
-// bbtnPrintDiag1Click: command 71 with "0" TAB.
+// The diagnostic printout of both "Print diagnostic" buttons: command 71 with "0" TAB.
 bool printDiagnostic(TDeviceOps& ops);
 
 // The file: header lines, then footer lines, CR LF each, code page 1250.

@@ -87,7 +87,7 @@ TClichePage::TClichePage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_01_Clishe", "
   onClick(bbtnSetDateECR, "bbtnSetDateECRClick", [this] { bbtnSetDateECRClick(); });
   onClick(bbtnExportCliche, "bbtnExportClicheClick", [this] { bbtnExportClicheClick(); });
   onClick(bbtnImportCliche, "bbtnImportClicheClick", [this] { bbtnImportClicheClick(); });
-  onClick(bbtnPrintDiag1, "bbtnPrintDiag1Click", [this] { bbtnPrintDiag1Click(); });
+  onClick(bbtnPrintDiag1, "bbtnPrintDiag2Click", [this] { bbtnPrintDiag2Click(); });
 }
 
 TClichePage::~TClichePage() {
@@ -165,6 +165,6 @@ void TClichePage::bbtnExportClicheClick() { exportCliche(ops(), tables()); }
 
 void TClichePage::bbtnImportClicheClick() { importCliche(ops(), tables()); }
 
-void TClichePage::bbtnPrintDiag1Click() { printDiagnostic(ops()); }
+void TClichePage::bbtnPrintDiag2Click() { printDiagnostic(ops()); }
 
 }  // namespace kestrel

@@ -30,7 +30,8 @@ class TClichePage : public TPage {
   void bbtnSetDateECRClick();
   void bbtnExportClicheClick();
   void bbtnImportClicheClick();
-  void bbtnPrintDiag1Click();
+  // The handler both "Print diagnostic" buttons share (this page's and Fiscalization's).
+  void bbtnPrintDiag2Click();
 
  protected:
   void showEvent(QShowEvent* event) override;
