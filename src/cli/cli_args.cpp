@@ -285,6 +285,13 @@ COMMANDS:
                                     datetime, header, footer, vat, parameters, receipt, communication
   config set PAGE.NAME=VALUE...     changes the named values of one page with that page's save;
                                     its other values are read first and written back as they are
+  date get                          the device's date and time (command 62)
+  date set --now                    sets the device's clock (command 61) to this computer's time, or to
+  date set "DD-MM-YY HH:MM:SS"      the time given; " DST" is added when the device's automatic summer
+                                    time is on and the moment falls into summer time
+  header export FILE                the 10 header and 10 footer lines into a text file (CR LF, Windows-1250)
+  header import FILE                such a file (UTF-8 or UTF-16 with a byte-order mark, else Windows-1250)
+                                    written to the device: lines 1-10 header, 11-20 footer, missing ones empty
   ports                             the serial ports present
   sim [kestrel-sim options]         runs the simulator in the foreground
 
@@ -302,6 +309,8 @@ Examples:
   kestrel --tcp 127.0.0.1:5000 param get TimeZone
   kestrel --sim config get vat
   kestrel --sim config set vat.A=17.00 vat.E=disabled
+  kestrel --tcp 192.168.1.50 date set --now
+  kestrel --tcp 192.168.1.50 header export shop.txt
 )";
 }
 

@@ -46,6 +46,8 @@ void CliPageHost::progressHide() {
 const std::vector<PageCommand>& pageCommands() {
   static const std::vector<PageCommand> commands = {
       {"config", "config get [PAGE...] | config set PAGE.NAME=VALUE...", checkConfigArgs, runConfig},
+      {"date", "date get | date set --now | date set \"DD-MM-YY HH:MM:SS\"", checkDateArgs, runDate},
+      {"header", "header export FILE | header import FILE", checkHeaderArgs, runHeader},
   };
   return commands;
 }

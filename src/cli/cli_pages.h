@@ -70,4 +70,10 @@ int runPageCommand(const Invocation& inv, DeviceSession& session, std::ostream& 
 void checkConfigArgs(const std::vector<std::string>& args);
 int runConfig(PageCommandContext& ctx);
 
+// date, header (cli_clock_header.cpp)
+void checkDateArgs(const std::vector<std::string>& args);
+int runDate(PageCommandContext& ctx);
+void checkHeaderArgs(const std::vector<std::string>& args);
+int runHeader(PageCommandContext& ctx);
+
 }  // namespace kestrel::cli

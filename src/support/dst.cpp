@@ -30,12 +30,14 @@ bool zoneHasSummerTime(std::time_t t) {
 
 }  // namespace
 
-bool isSummerTimeByRule(const LocalDateTime& dt) {
+bool isSummerTimeBetween(const LocalDateTime& dt, int startHour, int endHour) {
   if (!dt.isValid()) return false;
-  const LocalDateTime start = lastSundayOf(dt.year, 3, 3);
-  const LocalDateTime end = lastSundayOf(dt.year, 10, 4);
+  const LocalDateTime start = lastSundayOf(dt.year, 3, startHour);
+  const LocalDateTime end = lastSundayOf(dt.year, 10, endHour);
   return start <= dt && dt < end;
 }
+
+bool isSummerTimeByRule(const LocalDateTime& dt) { return isSummerTimeBetween(dt, 3, 4); }
 
 TDSTPeriod dstPeriodAt(std::time_t t) {
   std::tm tm{};

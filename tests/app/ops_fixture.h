@@ -80,15 +80,11 @@ struct OpsOnSim : simtest::EngineOnSim {
     return r;
   }
   std::string param(const std::string& name, int index = 0) {
-    // Asked as a command of its own, straight to the device model: what it stores.
     return device([&](sim::DeviceModel& d) {
-      std::string answer;
-      d.execute(255, name + "\t" + std::to_string(index) + "\t\t", answer);
-      const auto tab = answer.find('\t');
-      const std::string code = answer.substr(0, tab);
-      if (code != "0") return "<refused " + code + ">";
-      const std::string rest = tab == std::string::npos ? std::string() : answer.substr(tab + 1);
-      return rest.substr(0, rest.find('\t'));
+      const auto& params = d.state().params;
+      const auto it = params.find(name);
+      return it == params.end() || index < 0 || index >= static_cast<int>(it->second.size()) ? std::string()
+                                                                                            : it->second[index];
     });
   }
 

@@ -2,12 +2,14 @@
 
 #include <stdexcept>
 
+#include "app/logic/pages/cliche.h"
 #include "app/logic/pages/vat.h"
 
 namespace kestrel {
 
 const std::vector<TConfigPage>& configPages() {
   static const std::vector<TConfigPage> pages = {
+      datetimeConfigPage(), headerConfigPage(), footerConfigPage(),
       vatConfigPage(),
   };
   return pages;

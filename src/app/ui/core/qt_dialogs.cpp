@@ -1,6 +1,7 @@
 #include "app/ui/core/qt_dialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -29,16 +30,42 @@ DialogResult QtDialogs::show(const DialogRequest& request) {
   return mrOk;
 }
 
+namespace {
+
+// The pages name their files the original way, "txt|*.txt" (description|pattern pairs);
+// Qt wants "txt (*.txt)" entries joined by ";;". A filter in Qt's form stays as it is.
+QString qtFilter(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split('|');
+  if (parts.size() < 2) return QString::fromStdString(filter);
+  QStringList entries;
+  for (int i = 0; i + 1 < parts.size(); i += 2)
+    entries << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
+  return entries.join(";;");
+}
+
+// The extension of the filter's first pattern ("*.txt" -> "txt"), which a chosen name
+// without one gets, as the original dialogs' default extension did.
+QString defaultSuffix(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split('|');
+  if (parts.size() < 2 || !parts[1].startsWith("*.")) return {};
+  const QString suffix = parts[1].mid(2).section(';', 0, 0);
+  return suffix.contains('*') ? QString() : suffix;
+}
+
+}  // namespace
+
 std::string QtFileChooser::openFile(const std::string& title, const std::string& filter) {
-  return QFileDialog::getOpenFileName(fParent, QString::fromStdString(title), QString(), QString::fromStdString(filter))
+  return QFileDialog::getOpenFileName(fParent, QString::fromStdString(title), QString(), qtFilter(filter))
       .toStdString();
 }
 
 std::string QtFileChooser::saveFile(const std::string& title, const std::string& filter,
                                     const std::string& suggestedName) {
-  return QFileDialog::getSaveFileName(fParent, QString::fromStdString(title), QString::fromStdString(suggestedName),
-                                      QString::fromStdString(filter))
-      .toStdString();
+  QString name = QFileDialog::getSaveFileName(fParent, QString::fromStdString(title),
+                                              QString::fromStdString(suggestedName), qtFilter(filter));
+  const QString suffix = defaultSuffix(filter);
+  if (!name.isEmpty() && !suffix.isEmpty() && QFileInfo(name).suffix().isEmpty()) name += "." + suffix;
+  return name.toStdString();
 }
 
 std::string ScriptedFileChooser::next(const std::string& title) {

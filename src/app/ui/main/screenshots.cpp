@@ -1,5 +1,6 @@
-// Renders the Connect page, the Device status page and the Custom command page of the
-// window, connected to an in-process simulator, into PNG files: kestrel-fbh-screenshots OUTPUT_FOLDER.
+// Renders the Connect page, the Date, header & footer page (as read at connection), the
+// Device status page and the Custom command page of the window, connected to an
+// in-process simulator, into PNG files: kestrel-fbh-screenshots OUTPUT_FOLDER.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
       for (const auto& d : dialogs.shown) std::cerr << d.text << "\n";
       rc = 1;
     }
+    save("cliche_page.png");  // the page every connection shows first, after its read
     window.showPage("jvpg_Sub__Root_05_Status");
     save("status_page.png");
     window.showPage("jvpg_Sub__Root_06_Custom");

@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 
+#include "app/ui/pages/cliche_page.h"
 #include "app/ui/pages/connect_page.h"
 #include "app/ui/pages/custom_page.h"
 #include "app/ui/pages/settings_page.h"
@@ -24,6 +25,7 @@ TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
       {"jvpg_Sub__Root_07_Settings", make<TSettingsPage>},
       {"jvpg_Sub__Root_05_Status", make<TStatusPage>},
       {"jvpg_Sub__Root_06_Custom", make<TCustomPage>},
+      {"jvpg_Sub_01_Clishe", make<TClichePage>},
       {"jvpg_Sub_02_Vats", make<TVatPage>},
   };
   auto it = factories.find(objectName);

@@ -1,0 +1,90 @@
+#include "app/logic/text_file.h"
+
+#include <filesystem>
+
+#include "support/code_pages.h"
+#include "support/files.h"
+#include "support/utf8.h"
+
+namespace kestrel {
+
+namespace {
+
+std::string validUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    char32_t cp = 0;
+    if (!decodeUtf8(bytes, pos, cp)) cp = 0xFFFD;
+    appendUtf8(out, cp);
+  }
+  return out;
+}
+
+std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  std::string out;
+  const auto unit = [&](size_t i) {
+    const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+    return static_cast<char32_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
+  };
+  size_t i = 0;
+  for (; i + 1 < bytes.size(); i += 2) {
+    char32_t u = unit(i);
+    if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+      const char32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+        continue;
+      }
+    }
+    appendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+  }
+  if (i < bytes.size()) appendUtf8(out, 0xFFFD);  // half a code unit at the end
+  return out;
+}
+
+bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+}  // namespace
+
+std::string decodeTextBytes(const std::string& bytes, unsigned codePage) {
+  const std::string_view b(bytes);
+  if (startsWith(b, "\xEF\xBB\xBF")) return validUtf8(b.substr(3));
+  if (startsWith(b, "\xFF\xFE")) return utf16ToUtf8(b.substr(2), false);
+  if (startsWith(b, "\xFE\xFF")) return utf16ToUtf8(b.substr(2), true);
+  return codePageToUtf8(bytes, codePage);
+}
+
+std::vector<std::string> splitTextLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\r' && c != '\n') {
+      line += c;
+      continue;
+    }
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    lines.push_back(std::move(line));
+    line.clear();
+  }
+  if (!line.empty()) lines.push_back(std::move(line));
+  return lines;
+}
+
+std::vector<std::string> readTextLines(const std::string& path, unsigned codePage) {
+  // A folder opens as a stream that reads nothing; it would pass for an empty file.
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) throw EFileError("Cannot read file \"" + path + "\": Is a directory");
+  return splitTextLines(decodeTextBytes(readWholeFile(path), codePage));
+}
+
+void writeTextLines(const std::string& path, const std::vector<std::string>& lines, unsigned codePage) {
+  std::string bytes;
+  for (const auto& line : lines) bytes += utf8ToCodePage(line, codePage) + "\r\n";
+  writeFileAtomically(path, bytes);
+}
+
+}  // namespace kestrel

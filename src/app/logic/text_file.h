@@ -1,0 +1,28 @@
+#pragma once
+// Plain text files of the pages: lines ended by CR LF, written in an 8-bit code page
+// without a byte-order mark; read in UTF-8 or UTF-16 when a mark says so, otherwise in
+// the same code page. Text is UTF-8 inside the program.
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+// The 8-bit code page of these files. The platform has no system code page; the
+// device's own keeps files written here readable by the device's other tools.
+inline constexpr unsigned TEXT_FILE_CODE_PAGE = 1250;
+
+// The file's bytes as UTF-8: a mark (EF BB BF, FF FE, FE FF) selects UTF-8, UTF-16 LE
+// or UTF-16 BE and is dropped; otherwise the bytes are in `codePage`. Invalid sequences
+// become U+FFFD.
+std::string decodeTextBytes(const std::string& bytes, unsigned codePage);
+// Lines split at CR LF, LF or CR; a break at the very end ends the last line.
+std::vector<std::string> splitTextLines(const std::string& text);
+
+// The file's lines. Throws EFileError when it cannot be read.
+std::vector<std::string> readTextLines(const std::string& path, unsigned codePage = TEXT_FILE_CODE_PAGE);
+// Each line followed by CR LF, converted to `codePage` (characters it lacks become "?"),
+// written through a temporary file and a rename. Throws EFileError.
+void writeTextLines(const std::string& path, const std::vector<std::string>& lines,
+                    unsigned codePage = TEXT_FILE_CODE_PAGE);
+
+}  // namespace kestrel

@@ -1,0 +1,100 @@
+// kestrel date get|set and kestrel header export|import: the "Date, header & footer"
+// page's operations on the command line.
+#include <ostream>
+
+#include "app/logic/mem_table.h"
+#include "app/logic/page_table.h"
+#include "app/logic/pages/cliche.h"
+#include "cli/cli_args.h"
+#include "cli/cli_pages.h"
+#include "cli/json_out.h"
+
+namespace kestrel::cli {
+
+namespace {
+
+constexpr const char* DATE_USAGE = "usage: date get | date set --now | date set \"DD-MM-YY HH:MM:SS\"";
+constexpr const char* HEADER_USAGE = "usage: header export FILE | header import FILE";
+
+// The moment `date set` names; throws UsageError for a text of another form.
+LocalDateTime momentToSet(const std::string& arg) {
+  if (arg == "--now") {
+    LocalDateTime now = LocalDateTime::now();
+    now.millisecond = 0;
+    return now;
+  }
+  try {
+    const LocalDateTime dt = deviceDateTimeOf(arg);
+    deviceDateTimeText(dt);
+    return dt;
+  } catch (const std::exception& e) {
+    throw UsageError(std::string("date set: ") + e.what());
+  }
+}
+
+// The header and footer tables of one run.
+struct Lines {
+  Lines() {
+    prepareLinesTable(header);
+    prepareLinesTable(footer);
+  }
+  TMemTable header{"fdmt_Header"};
+  TMemTable footer{"fdmt_Footer"};
+  TClicheTables tables() { return {header, footer}; }
+};
+
+}  // namespace
+
+void checkDateArgs(const std::vector<std::string>& args) {
+  if (args.size() == 1 && args[0] == "get") return;
+  if (args.size() == 2 && args[0] == "set") {
+    momentToSet(args[1]);
+    return;
+  }
+  throw UsageError(DATE_USAGE);
+}
+
+int runDate(PageCommandContext& ctx) {
+  if (ctx.args[0] == "set") return operationStatus(ctx, saveDeviceDateTime(ctx.ops, momentToSet(ctx.args[1])));
+  LocalDateTime dt;
+  if (!readDeviceDateTime(ctx.ops, dt)) return operationStatus(ctx, false);
+  const std::string device = ctx.ops.field(1);
+  const bool dst = device.find("DST") != std::string::npos;
+  if (ctx.json) {
+    ctx.out << JsonObject()
+                   .add("date", formatDate(dt))
+                   .add("time", formatTime(dt))
+                   .add("dst", dst)
+                   .add("device", device)
+                   .text()
+            << '\n';
+  } else {
+    ctx.out << formatDate(dt) << ' ' << formatTime(dt) << (dst ? " DST" : "") << '\n';
+  }
+  return operationStatus(ctx, true);
+}
+
+void checkHeaderArgs(const std::vector<std::string>& args) {
+  if (args.size() != 2 || (args[0] != "export" && args[0] != "import") || args[1].empty())
+    throw UsageError(HEADER_USAGE);
+}
+
+int runHeader(PageCommandContext& ctx) {
+  Lines lines;
+  ctx.host.file = ctx.args[1];
+  if (ctx.args[0] == "import") {
+    // A file that cannot be read ends here: nothing is written to the device.
+    importClicheFile(ctx.args[1], lines.tables());
+    return operationStatus(ctx, saveCliche(ctx.ops, lines.tables()));
+  }
+  bool all = readClicheLines(ctx.ops, "Header", lines.header);
+  all = readClicheLines(ctx.ops, "Footer", lines.footer) && all;
+  if (!all) {
+    // A file with lines missing would pass for the device's header and footer.
+    ctx.err << "kestrel: header: not every line could be read; " << ctx.args[1] << " was not written\n";
+    return operationStatus(ctx, false);
+  }
+  return operationStatus(ctx, exportCliche(ctx.ops, lines.tables()));
+}
+
+}  // namespace kestrel::cli
