@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "app/logic/pages/params.h"
+#include "app/logic/pages/receipt_format.h"
 #include "app/logic/pages/vat.h"
 
 namespace kestrel {
@@ -9,6 +11,8 @@ namespace kestrel {
 const std::vector<TConfigPage>& configPages() {
   static const std::vector<TConfigPage> pages = {
       vatConfigPage(),
+      paramsConfigPage(),
+      receiptFormatConfigPage(),
   };
   return pages;
 }
