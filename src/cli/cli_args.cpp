@@ -285,6 +285,9 @@ COMMANDS:
                                     datetime, header, footer, vat, parameters, receipt, communication
   config set PAGE.NAME=VALUE...     changes the named values of one page with that page's save;
                                     its other values are read first and written back as they are
+  logo FILE.bmp                     uploads the file as the receipt logo (command 202), checked block
+                                    by block against the device's checksum; nothing is sent for a
+                                    file larger than the device's logo memory
   ports                             the serial ports present
   sim [kestrel-sim options]         runs the simulator in the foreground
 
@@ -302,6 +305,7 @@ Examples:
   kestrel --tcp 127.0.0.1:5000 param get TimeZone
   kestrel --sim config get vat
   kestrel --sim config set vat.A=17.00 vat.E=disabled
+  kestrel --tcp 192.168.1.50 logo shop.bmp
 )";
 }
 

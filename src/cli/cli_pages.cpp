@@ -46,6 +46,7 @@ void CliPageHost::progressHide() {
 const std::vector<PageCommand>& pageCommands() {
   static const std::vector<PageCommand> commands = {
       {"config", "config get [PAGE...] | config set PAGE.NAME=VALUE...", checkConfigArgs, runConfig},
+      {"logo", "logo FILE.bmp", checkLogoArgs, runLogo},
   };
   return commands;
 }
@@ -58,7 +59,11 @@ const PageCommand* findPageCommand(const std::string& name) {
 
 bool identifyModel(PageCommandContext& ctx) {
   if (!ctx.ops.command(90, "\t")) return false;
-  ctx.ops.ecrModel = modelIndexOf(ctx.session.engine().dd()->i90().shNNNNNN);
+  // Without --identify no diagnostic read has filled the model name; this answer names
+  // the device in field 1.
+  std::string name = ctx.session.engine().dd()->i90().shNNNNNN;
+  if (name.empty() && ctx.ops.fieldCount() > 1) name = ctx.ops.field(1);
+  ctx.ops.ecrModel = modelIndexOf(name);
   return true;
 }
 

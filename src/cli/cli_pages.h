@@ -70,4 +70,8 @@ int runPageCommand(const Invocation& inv, DeviceSession& session, std::ostream& 
 void checkConfigArgs(const std::vector<std::string>& args);
 int runConfig(PageCommandContext& ctx);
 
+// logo FILE.bmp
+void checkLogoArgs(const std::vector<std::string>& args);
+int runLogo(PageCommandContext& ctx);
+
 }  // namespace kestrel::cli
