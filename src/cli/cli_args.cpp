@@ -292,6 +292,9 @@ COMMANDS:
   header export FILE                the 10 header and 10 footer lines into a text file (CR LF, Windows-1250)
   header import FILE                such a file (UTF-8 or UTF-16 with a byte-order mark, else Windows-1250)
                                     written to the device: lines 1-10 header, 11-20 footer, missing ones empty
+  logo FILE.bmp                     uploads the file as the receipt logo (command 202), checked block
+                                    by block against the device's checksum; nothing is sent for a
+                                    file larger than the device's logo memory
   ports                             the serial ports present
   sim [kestrel-sim options]         runs the simulator in the foreground
 
@@ -311,6 +314,7 @@ Examples:
   kestrel --sim config set vat.A=17.00 vat.E=disabled
   kestrel --tcp 192.168.1.50 date set --now
   kestrel --tcp 192.168.1.50 header export shop.txt
+  kestrel --tcp 192.168.1.50 logo shop.bmp
 )";
 }
 

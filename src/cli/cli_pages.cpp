@@ -48,6 +48,7 @@ const std::vector<PageCommand>& pageCommands() {
       {"config", "config get [PAGE...] | config set PAGE.NAME=VALUE...", checkConfigArgs, runConfig},
       {"date", "date get | date set --now | date set \"DD-MM-YY HH:MM:SS\"", checkDateArgs, runDate},
       {"header", "header export FILE | header import FILE", checkHeaderArgs, runHeader},
+      {"logo", "logo FILE.bmp", checkLogoArgs, runLogo},
   };
   return commands;
 }
@@ -60,7 +61,11 @@ const PageCommand* findPageCommand(const std::string& name) {
 
 bool identifyModel(PageCommandContext& ctx) {
   if (!ctx.ops.command(90, "\t")) return false;
-  ctx.ops.ecrModel = modelIndexOf(ctx.session.engine().dd()->i90().shNNNNNN);
+  // Without --identify no diagnostic read has filled the model name; this answer names
+  // the device in field 1.
+  std::string name = ctx.session.engine().dd()->i90().shNNNNNN;
+  if (name.empty() && ctx.ops.fieldCount() > 1) name = ctx.ops.field(1);
+  ctx.ops.ecrModel = modelIndexOf(name);
   return true;
 }
 

@@ -75,5 +75,8 @@ void checkDateArgs(const std::vector<std::string>& args);
 int runDate(PageCommandContext& ctx);
 void checkHeaderArgs(const std::vector<std::string>& args);
 int runHeader(PageCommandContext& ctx);
+// logo FILE.bmp
+void checkLogoArgs(const std::vector<std::string>& args);
+int runLogo(PageCommandContext& ctx);
 
 }  // namespace kestrel::cli

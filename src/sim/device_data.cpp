@@ -12,7 +12,6 @@ namespace kestrel::sim {
 
 namespace {
 
-constexpr size_t MAX_LOGO = 65536;
 constexpr size_t FILE_PART = 96;  // bytes per Base64 part of command 129
 
 bool noBarcode(std::string_view b) { return b.empty() || b == "0"; }

@@ -38,6 +38,7 @@ inline constexpr int VAT_GROUPS = 5;
 inline constexpr int PAYMENTS = 4;
 inline constexpr int VAT_DISABLED = 10000;  // rate in hundredths of a percent
 inline constexpr int FM_CAPACITY = 3650;    // Z reports the fiscal memory holds
+inline constexpr size_t MAX_LOGO = 65536;   // bytes of the logo memory (command 202)
 // Combined by exclusive or with the CRC-32 of the date to form the file unlock code of command 129.
 inline constexpr uint32_t FILE_UNLOCK_MASK = 0x5A3C96E1u;
 

@@ -1,11 +1,13 @@
 #pragma once
 // Small self-contained helpers of the simulated device: fixed-point numbers,
-// the device's date-time texts and Base64. The device works on raw
+// the device's date-time texts. The device works on raw
 // bytes of its code page, so everything here is byte-oriented.
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "support/base64.h"
 
 namespace kestrel::sim {
 
@@ -42,8 +44,9 @@ bool isSummerTime(DeviceTime t);
 // The host's clock as naive local time.
 DeviceTime hostLocalNow();
 
-std::string base64Encode(std::string_view data);
-std::optional<std::string> base64Decode(std::string_view text);
+// Base64 is the system's own.
+using kestrel::base64Decode;
+using kestrel::base64Encode;
 
 // Escapes bytes below 20h, backslash and bytes from 7Fh as \t, \n, \r, \\ or \xNN, so
 // that any byte string fits on one line of a text file.

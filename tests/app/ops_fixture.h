@@ -79,12 +79,19 @@ struct OpsOnSim : simtest::EngineOnSim {
       if (s.command == command) r.push_back(s.input);
     return r;
   }
+  // The parameter names of the command 255 inputs, in the order sent.
+  std::vector<std::string> paramNamesSent() const {
+    std::vector<std::string> names;
+    for (const auto& in : inputsOf(255)) names.push_back(in.substr(0, in.find('\t')));
+    return names;
+  }
   std::string param(const std::string& name, int index = 0) {
     return device([&](sim::DeviceModel& d) {
       const auto& params = d.state().params;
       const auto it = params.find(name);
-      return it == params.end() || index < 0 || index >= static_cast<int>(it->second.size()) ? std::string()
-                                                                                            : it->second[index];
+      return it == params.end() || index < 0 || index >= static_cast<int>(it->second.size())
+                 ? std::string()
+                 : it->second[static_cast<size_t>(index)];
     });
   }
 
@@ -99,5 +106,11 @@ struct OpsOnSim : simtest::EngineOnSim {
     return o;
   }
 };
+
+// `order` without `names` (a save or read order for a model that skips some).
+inline std::vector<std::string> without(std::vector<std::string> order, const std::vector<std::string>& names) {
+  for (const auto& n : names) std::erase(order, n);
+  return order;
+}
 
 }  // namespace kestrel::apptest

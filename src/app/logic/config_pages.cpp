@@ -3,6 +3,8 @@
 #include <stdexcept>
 
 #include "app/logic/pages/cliche.h"
+#include "app/logic/pages/params.h"
+#include "app/logic/pages/receipt_format.h"
 #include "app/logic/pages/vat.h"
 
 namespace kestrel {
@@ -11,6 +13,8 @@ const std::vector<TConfigPage>& configPages() {
   static const std::vector<TConfigPage> pages = {
       datetimeConfigPage(), headerConfigPage(), footerConfigPage(),
       vatConfigPage(),
+      paramsConfigPage(),
+      receiptFormatConfigPage(),
   };
   return pages;
 }

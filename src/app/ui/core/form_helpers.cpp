@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QVBoxLayout>
 #include <charconv>
 #include <stdexcept>
 
@@ -86,6 +87,18 @@ QHBoxLayout* buttonRow(const std::vector<QPushButton*>& buttons) {
   h->addStretch(1);
   for (auto* b : buttons) h->addWidget(b);
   return h;
+}
+
+QHBoxLayout* twoColumns(QWidget* left, QWidget* right, const std::vector<QPushButton*>& buttons) {
+  auto* column = new QVBoxLayout;
+  column->addWidget(right);
+  column->addStretch(1);
+  column->addLayout(buttonRow(buttons));
+  auto* row = new QHBoxLayout;
+  row->addWidget(left);
+  row->addLayout(column);
+  row->addStretch(1);
+  return row;
 }
 
 }  // namespace kestrel

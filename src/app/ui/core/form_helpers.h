@@ -36,6 +36,9 @@ QFormLayout* formLayout(QWidget* parent);
 QFormLayout* formBox(QWidget* parent, const char* name, const QString& title, QGroupBox** box = nullptr);
 // A row of buttons aligned to the right.
 QHBoxLayout* buttonRow(const std::vector<QPushButton*>& buttons);
+// A page of two columns: the group `left`, and `right` with the page's buttons at the
+// foot of its column.
+QHBoxLayout* twoColumns(QWidget* left, QWidget* right, const std::vector<QPushButton*>& buttons);
 
 // A status bit: shows the device's state and takes no input, yet stays readable (a
 // disabled box would grey its caption out).

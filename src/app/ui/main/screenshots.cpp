@@ -1,6 +1,5 @@
-// Renders the Connect page, the Date, header & footer page (as read at connection), the
-// Device status page and the Custom command page of the window, connected to an
-// in-process simulator, into PNG files: kestrel-fbh-screenshots OUTPUT_FOLDER.
+// Renders the pages of the window, connected to an in-process simulator, into PNG files:
+// kestrel-fbh-screenshots OUTPUT_FOLDER.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -67,6 +66,13 @@ int main(int argc, char** argv) {
     dialogs.answer(kestrel::mrYes);
     window.findChild<QPushButton*>("bbtnExecute")->click();
     save("custom_command_page.png");
+    // Setup pages as a read leaves them (showing a page reads it).
+    window.showPage("jvpg_Sub_02_Vats");
+    save("vat_page.png");
+    window.showPage("jvpg_Sub_03_Params");
+    save("parameters_page.png");
+    window.showPage("jvpg_Sub_04_ReceiptFormat");
+    save("receipt_format_page.png");
   }
   sim.stop();
   return rc;

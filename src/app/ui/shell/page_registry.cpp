@@ -6,6 +6,8 @@
 #include "app/ui/pages/cliche_page.h"
 #include "app/ui/pages/connect_page.h"
 #include "app/ui/pages/custom_page.h"
+#include "app/ui/pages/params_page.h"
+#include "app/ui/pages/receipt_format_page.h"
 #include "app/ui/pages/settings_page.h"
 #include "app/ui/pages/status_page.h"
 #include "app/ui/pages/vat_page.h"
@@ -27,6 +29,8 @@ TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
       {"jvpg_Sub__Root_06_Custom", make<TCustomPage>},
       {"jvpg_Sub_01_Clishe", make<TClichePage>},
       {"jvpg_Sub_02_Vats", make<TVatPage>},
+      {"jvpg_Sub_03_Params", make<TParamsPage>},
+      {"jvpg_Sub_04_ReceiptFormat", make<TReceiptFormatPage>},
   };
   auto it = factories.find(objectName);
   return it == factories.end() ? nullptr : it->second(main);

@@ -1,0 +1,131 @@
+#include "app/ui/pages/receipt_format_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScopeGuard>
+
+#include "app/logic/device_ops.h"
+#include "app/logic/page_table.h"
+#include "app/logic/pages/receipt_format.h"
+#include "app/ui/core/form_helpers.h"
+#include "app/ui/shell/main_fbh.h"
+
+namespace kestrel {
+
+namespace {
+
+constexpr int CHOICE_WIDTH = 110;
+
+// The window as the logo upload's host, with the page's own progress bar.
+class TLogoHost : public PageHost {
+ public:
+  TLogoHost(PageHost& window, QProgressBar* bar) : fWindow(window), fBar(bar) {}
+  void set_StatusText(const std::string& text) override { fWindow.set_StatusText(text); }
+  std::string openFileName(const std::string& title, const std::string& filter) override {
+    return fWindow.openFileName(title, filter);
+  }
+  std::string saveFileName(const std::string& title, const std::string& filter,
+                           const std::string& suggestedName) override {
+    return fWindow.saveFileName(title, filter, suggestedName);
+  }
+  void progressShow(int minimum, int maximum) override {
+    fBar->setRange(minimum, maximum);
+    fBar->setValue(minimum);
+    fBar->show();
+    fBar->repaint();
+  }
+  void progressSet(int position) override { fBar->setValue(position); }
+  void progressHide() override { fBar->hide(); }
+  void processMessages() override { fWindow.processMessages(); }
+  bool stopRequested() override { return fWindow.stopRequested(); }
+
+ private:
+  PageHost& fWindow;
+  QProgressBar* fBar;
+};
+
+}  // namespace
+
+TReceiptFormatPage::TReceiptFormatPage(TfmMainFBH& main)
+    : TPage(main, "jvpg_Sub_04_ReceiptFormat", "Receipt format") {
+  QGroupBox* box = nullptr;
+  fForm = formBox(this, "grpReceiptFormat", "Receipt format", &box);
+  fForm->addRow(checkBox("chbxPrintDuplicate", "Print duplicate", box));
+  fForm->addRow(checkBox("chbxPrintBarcode", "Pring barcode", box));
+  fForm->addRow(checkBox("chbxPrintLogo", "Print logo", box));
+  fForm->addRow(checkBox("chbxLogoPrint_footer", "Print logo after footer", box));
+  auto choice = [box](const char* name, const std::vector<std::string>& entries, int defaultIndex) {
+    auto* c = choiceBox(name, entries, defaultIndex, box);
+    c->setMinimumWidth(CHOICE_WIDTH);
+    return c;
+  };
+  fForm->addRow("Print contrast:", choice("cbxPrintContrast", numberChoices(0, 20), 1));
+  fForm->addRow("Barcode height:", choice("cbxBarcoreHeight", numberChoices(1, 10), 0));
+  fForm->addRow("Lines before header:", choice("cbx_HeaderMinLines", numberChoices(0, 9), 0));
+  fForm->addRow("Lines after footer:", choice("cbxFooterEmptyLines", numberChoices(0, 9), 0));
+  fForm->addRow("Line spacing:", choice("cbxLineSpacing", numberChoices(0, 5), 0));
+  fForm->addRow("Font type:", choice("cbxFontType", FONT_TYPE_CHOICES, 0));
+  auto* paperLabel = new QLabel("Paper cutting type:", box);
+  paperLabel->setObjectName("lblPaperCuttingType");
+  fForm->addRow(paperLabel, choice("cbxPaperCuttingType", PAPER_CUTTING_CHOICES, 0));
+  fForm->addRow(checkBox("chbxAutoPaperCut", "Automatic paper cutting", box));
+  fForm->addRow("Print size:", choice("cbx_PrintColumns_X", PRINT_COLUMNS_CHOICES, 0));
+
+  QGroupBox* logoBox = nullptr;
+  QFormLayout* logo = formBox(this, "grpLogo", "Logo", &logoBox);
+  auto* btn_CenterLogo = pushButton("btn_CenterLogo", "Center logo", logoBox);
+  auto* bbtnLogo = pushButton("bbtnLogo", "Load logo from file...", logoBox);
+  pbLogo = new QProgressBar(logoBox);
+  pbLogo->setObjectName("pbLogo");
+  pbLogo->setMinimumWidth(220);
+  pbLogo->hide();
+  logo->addRow(btn_CenterLogo);
+  logo->addRow(bbtnLogo);
+  logo->addRow(pbLogo);
+
+  auto* btnReadFormat = pushButton("btnReadFormat", "Read", this);
+  auto* bbtnSetBonFormat = pushButton("bbtnSetBonFormat", "Save", this);
+  content()->addLayout(twoColumns(box, logoBox, {btnReadFormat, bbtnSetBonFormat}));
+
+  onClick(btnReadFormat, "readBONFormat", [this] { readBONFormat(); });
+  onClick(bbtnSetBonFormat, "bbtnSetBonFormatClick", [this] { bbtnSetBonFormatClick(); });
+  onClick(btn_CenterLogo, "btn_CenterLogoClick", [this] { btn_CenterLogoClick(); });
+  onClick(bbtnLogo, "bbtnLogoClick", [this] { bbtnLogoClick(); });
+}
+
+void TReceiptFormatPage::read() { runOperation("readBONFormat", [this] { readBONFormat(); }); }
+
+void TReceiptFormatPage::modelChanged(int ecrModel) {
+  const bool printer = isPrinterGroup(ecrModel);
+  for (const char* name : {"cbxPaperCuttingType", "chbxAutoPaperCut"})
+    fForm->setRowVisible(findChild<QWidget*>(name), printer);
+}
+
+void TReceiptFormatPage::readBONFormat() {
+  readAndApply([this](TPageValues& v) { return kestrel::readBONFormat(ops(), v); });
+}
+
+void TReceiptFormatPage::bbtnSetBonFormatClick() { saveBONFormat(ops(), collect(receiptFormatTable())); }
+
+void TReceiptFormatPage::btn_CenterLogoClick() {
+  TPageValues v;
+  if (centerLogo(ops(), v)) apply(v);
+}
+
+void TReceiptFormatPage::bbtnLogoClick() {
+  PageHost& window = ops().host();
+  TLogoHost host(window, pbLogo);
+  ops().set_Host(host);
+  const auto restore = qScopeGuard([&] {
+    ops().set_Host(window);
+    pbLogo->hide();
+  });
+  uploadLogoFromFile(ops());
+}
+
+}  // namespace kestrel

@@ -1,0 +1,18 @@
+// kestrel logo FILE.bmp: the Receipt format page's logo upload, the file named on the
+// command line, the progress on the terminal.
+#include "app/logic/pages/receipt_format.h"
+#include "cli/cli_args.h"
+#include "cli/cli_pages.h"
+
+namespace kestrel::cli {
+
+void checkLogoArgs(const std::vector<std::string>& args) {
+  if (args.size() != 1 || args[0].empty()) throw UsageError("usage: logo FILE.bmp");
+}
+
+int runLogo(PageCommandContext& ctx) {
+  ctx.host.file = ctx.args[0];
+  return operationStatus(ctx, uploadLogoFromFile(ctx.ops));
+}
+
+}  // namespace kestrel::cli

@@ -1,0 +1,126 @@
+// `kestrel logo` and the Parameters and Receipt format pages of `kestrel config`:
+// over --sim, over TCP to a simulator the test can look into, and the program itself
+// with its stderr on a pseudo-terminal, where the upload shows its progress line.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support_cli.h"
+#include "support_sim_server.h"
+
+extern char** environ;
+
+namespace kestrel::cli {
+namespace {
+
+using clitest::runCli;
+namespace fs = std::filesystem;
+
+struct TempFile {
+  explicit TempFile(const std::string& content) {
+    static int n = 0;
+    path = (fs::temp_directory_path() / ("kestrel_cli_logo_" + std::to_string(::getpid()) + "_" +
+                                         std::to_string(n++) + ".bmp"))
+               .string();
+    std::ofstream(path, std::ios::binary) << content;
+  }
+  ~TempFile() { fs::remove(path); }
+  std::string path;
+};
+
+TEST(CliLogo, UploadsOverSimAndExitsZeroOnlyOnSuccess) {
+  TempFile logo(std::string(200, '\x33'));
+  const clitest::CliRun ok = runCli({"--sim", "logo", logo.path});
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  EXPECT_EQ(ok.out, "");
+  EXPECT_NE(ok.err.find("The data was saved in the device."), std::string::npos) << ok.err;
+
+  TempFile tooLarge(std::string(65537, '\x33'));
+  const clitest::CliRun large = runCli({"--sim", "logo", tooLarge.path});
+  EXPECT_EQ(large.status, 1);
+  EXPECT_NE(large.err.find("Nothing was sent."), std::string::npos) << large.err;
+  EXPECT_EQ(large.err.find("saved"), std::string::npos) << large.err;
+
+  EXPECT_EQ(runCli({"--sim", "logo", logo.path + ".missing"}).status, 1);
+  EXPECT_EQ(runCli({"--sim", "logo"}).status, 2);
+  EXPECT_EQ(runCli({"--sim", "logo", "a.bmp", "b.bmp"}).status, 2);
+}
+
+TEST(CliLogo, TheDeviceHoldsTheFileAndTheConfigPagesRoundTrip) {
+  clitest::SimServer server;
+  TempFile logo(std::string(109, '\x07'));
+  ASSERT_EQ(runCli({"--tcp", server.tcp(), "logo", logo.path}).status, 0);
+  EXPECT_EQ(server.sim->withDevice([](sim::DeviceModel& d) { return d.state().logo; }), std::string(109, '\x07'));
+
+  const clitest::CliRun set = runCli({"--tcp", server.tcp(), "config", "set", "parameters.TimeZone=+2",
+                                      "parameters.DateFromNAPServDisable=1"});
+  EXPECT_EQ(set.status, 0) << set.err;
+  const clitest::CliRun receipt = runCli({"--tcp", server.tcp(), "config", "set",
+                                          "receipt.PrintColumns=48 symbols - 79mm paper", "receipt.PaperCuttingType=Full"});
+  ASSERT_EQ(receipt.status, 0) << receipt.err;
+  const clitest::CliRun get = runCli({"--tcp", server.tcp(), "config", "get", "parameters", "receipt"});
+  EXPECT_EQ(get.status, 0) << get.err;
+  for (const char* line : {"parameters.TimeZone=+2\n", "parameters.DateFromNAPServDisable=1\n",
+                           "parameters.TimeServerAddress=pool.ntp.org\n", "receipt.PrintColumns=48 symbols - 79mm paper\n",
+                           "receipt.PaperCuttingType=Full\n"})
+    EXPECT_NE(get.out.find(line), std::string::npos) << line << get.out;
+  EXPECT_EQ(get.out.find("FlushAtEndOnly"), std::string::npos);  // a printer has none
+  const clitest::CliRun ecr = runCli({"--sim", "--model", "KT-11A", "config", "get", "parameters", "receipt"});
+  EXPECT_NE(ecr.out.find("parameters.FlushAtEndOnly=0\n"), std::string::npos) << ecr.out;
+  EXPECT_NE(ecr.out.find("receipt.PrintColumns=42 symbols - 57mm paper\n"), std::string::npos) << ecr.out;
+  EXPECT_EQ(ecr.out.find("PaperCuttingType"), std::string::npos) << ecr.out;
+
+  // The device refuses 99 minutes: exit 1, and the page stays as it was.
+  EXPECT_EQ(runCli({"--tcp", server.tcp(), "config", "set", "parameters.AutoPowerOff=99"}).status, 1);
+  EXPECT_EQ(server.sim->withDevice([](sim::DeviceModel& d) { return d.state().params.at("AutoPowerOff").at(0); }),
+            "0");
+}
+
+// The program with its stderr on a pseudo-terminal; returns what it wrote there.
+std::string runOnTerminal(std::vector<std::string> args, int& status) {
+  int master = -1, slave = -1;
+  if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&fa, slave, 2);
+  posix_spawn_file_actions_addclose(&fa, master);
+  args.insert(args.begin(), KESTREL_BIN);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, KESTREL_BIN, &fa, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&fa);
+  ::close(slave);
+  if (rc != 0) throw std::runtime_error("spawn failed");
+  std::string text;
+  char buf[512];
+  ssize_t n;
+  // The master reads until the last holder of the terminal (the program) has gone.
+  while ((n = ::read(master, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
+  ::close(master);
+  int wstatus = 0;
+  ::waitpid(pid, &wstatus, 0);
+  status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  return text;
+}
+
+TEST(CliLogo, ProgressLineOnATerminal) {
+  TempFile logo(std::string(300, '\x11'));
+  int status = -1;
+  const std::string shown = runOnTerminal({"--sim", "logo", logo.path}, status);
+  EXPECT_EQ(status, 0) << shown;
+  EXPECT_NE(shown.find("\r54 / 300 ("), std::string::npos) << shown;
+  EXPECT_NE(shown.find("\r300 / 300 (100 %)"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("The data was saved in the device."), std::string::npos) << shown;
+}
+
+}  // namespace
+}  // namespace kestrel::cli
