@@ -57,8 +57,11 @@ const PageCommand* findPageCommand(const std::string& name) {
 }
 
 bool identifyModel(PageCommandContext& ctx) {
+  TI90& i90 = ctx.session.engine().dd()->i90();
+  // The model name comes from the diagnostic read, which only --identify runs on open.
+  if (i90.shNNNNNN.empty()) i90.getFromDevice();
   if (!ctx.ops.command(90, "\t")) return false;
-  ctx.ops.ecrModel = modelIndexOf(ctx.session.engine().dd()->i90().shNNNNNN);
+  ctx.ops.ecrModel = modelIndexOf(i90.shNNNNNN);
   return true;
 }
 

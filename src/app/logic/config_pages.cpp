@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "app/logic/pages/communication.h"
 #include "app/logic/pages/vat.h"
 
 namespace kestrel {
@@ -9,6 +10,7 @@ namespace kestrel {
 const std::vector<TConfigPage>& configPages() {
   static const std::vector<TConfigPage> pages = {
       vatConfigPage(),
+      communicationConfigPage(),
   };
   return pages;
 }

@@ -1,5 +1,6 @@
-// Renders the Connect page, the Device status page and the Custom command page of the
-// window, connected to an in-process simulator, into PNG files: kestrel-fbh-screenshots OUTPUT_FOLDER.
+// Renders the Connect page, the Device status page, the Custom command page and the
+// Communication page (printer and register) of the window, connected to an in-process
+// simulator, into PNG files: kestrel-fbh-screenshots OUTPUT_FOLDER.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -65,7 +66,33 @@ int main(int argc, char** argv) {
     dialogs.answer(kestrel::mrYes);
     window.findChild<QPushButton*>("bbtnExecute")->click();
     save("custom_command_page.png");
+    window.showPage("jvpg_Sub_24_Communication");
+    save("communication_page_printer.png");
   }
   sim.stop();
+
+  // A register shows the larger PC group of the Communication page.
+  kestrel::sim::SimulatorOptions registerOptions;
+  registerOptions.port = 0;
+  registerOptions.model = "KT-11A";
+  registerOptions.modelGiven = true;
+  kestrel::sim::Simulator registerSim(registerOptions);
+  if (registerSim.start(error)) {
+    kestrel::Tdm dm;
+    kestrel::TfmMainFBH window(dm, &dialogs);
+    window.resize(1024, 768);
+    window.show();
+    window.presetTCP("127.0.0.1", registerSim.port());
+    window.findChild<QPushButton*>("btnConnect")->click();
+    window.showPage("jvpg_Sub_24_Communication");
+    QApplication::processEvents();
+    const QString file = out + "/communication_page_register.png";
+    if (!window.grab().save(file)) rc = 1;
+    else std::cout << file.toStdString() << "\n";
+    registerSim.stop();
+  } else {
+    std::cerr << "simulator: " << error << "\n";
+    rc = 1;
+  }
   return rc;
 }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 
+#include "app/ui/pages/communication_page.h"
 #include "app/ui/pages/connect_page.h"
 #include "app/ui/pages/custom_page.h"
 #include "app/ui/pages/settings_page.h"
@@ -25,6 +26,7 @@ TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
       {"jvpg_Sub__Root_05_Status", make<TStatusPage>},
       {"jvpg_Sub__Root_06_Custom", make<TCustomPage>},
       {"jvpg_Sub_02_Vats", make<TVatPage>},
+      {"jvpg_Sub_24_Communication", make<TCommunicationPage>},
   };
   auto it = factories.find(objectName);
   return it == factories.end() ? nullptr : it->second(main);
