@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Renders the Connect, Device status and Custom command pages of the window (offscreen, on the
+# Renders the Connect, Device status, Custom command and Communication pages of the window (offscreen, on the
 # built-in simulated device) into docs/screenshots/*.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
