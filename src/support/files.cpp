@@ -37,7 +37,8 @@ void writeAll(int fd, const std::string& data, const std::string& path) {
 
 // Writes `head` and then `tail` to a temporary file next to `path` and renames it over
 // `path`; a failure removes the temporary file and leaves `path` as it was.
-void replaceFile(const std::string& path, const std::string& head, const std::string& tail) {
+void replaceFile(const std::string& path, const std::string& head, const std::string& tail,
+                 bool ownerOnly = false) {
   std::string temp = path + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) fail("Cannot create file", path, errno);
@@ -46,8 +47,9 @@ void replaceFile(const std::string& path, const std::string& head, const std::st
     writeAll(fd, tail, path);
     // Keep the old file's permissions, or the usual ones for a new file.
     struct stat st {};
-    const mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    ::fchmod(fd, mode);
+    mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    if (ownerOnly) mode &= 0700;
+    if (::fchmod(fd, mode) != 0 && ownerOnly) fail("Cannot write file", path, errno);
     if (::fsync(fd) != 0) fail("Cannot write file", path, errno);
     if (::close(fd) != 0) {
       const int err = errno;
@@ -77,6 +79,10 @@ std::string readWholeFile(const std::string& path) {
 }
 
 void writeFileAtomically(const std::string& path, const std::string& content) { replaceFile(path, content, {}); }
+
+void writePrivateFileAtomically(const std::string& path, const std::string& content) {
+  replaceFile(path, content, {}, true);
+}
 
 void appendFileAtomically(const std::string& path, const std::string& text) {
   std::error_code ec;

@@ -5,6 +5,7 @@
 #include "app/logic/pages/cliche.h"
 #include "app/logic/pages/params.h"
 #include "app/logic/pages/receipt_format.h"
+#include "app/logic/pages/communication.h"
 #include "app/logic/pages/vat.h"
 
 namespace kestrel {
@@ -15,6 +16,7 @@ const std::vector<TConfigPage>& configPages() {
       vatConfigPage(),
       paramsConfigPage(),
       receiptFormatConfigPage(),
+      communicationConfigPage(),
   };
   return pages;
 }

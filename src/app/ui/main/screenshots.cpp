@@ -73,7 +73,33 @@ int main(int argc, char** argv) {
     save("parameters_page.png");
     window.showPage("jvpg_Sub_04_ReceiptFormat");
     save("receipt_format_page.png");
+    window.showPage("jvpg_Sub_24_Communication");
+    save("communication_page_printer.png");
   }
   sim.stop();
+
+  // A register shows the larger PC group of the Communication page.
+  kestrel::sim::SimulatorOptions registerOptions;
+  registerOptions.port = 0;
+  registerOptions.model = "KT-11A";
+  registerOptions.modelGiven = true;
+  kestrel::sim::Simulator registerSim(registerOptions);
+  if (registerSim.start(error)) {
+    kestrel::Tdm dm;
+    kestrel::TfmMainFBH window(dm, &dialogs);
+    window.resize(1024, 768);
+    window.show();
+    window.presetTCP("127.0.0.1", registerSim.port());
+    window.findChild<QPushButton*>("btnConnect")->click();
+    window.showPage("jvpg_Sub_24_Communication");
+    QApplication::processEvents();
+    const QString file = out + "/communication_page_register.png";
+    if (!window.grab().save(file)) rc = 1;
+    else std::cout << file.toStdString() << "\n";
+    registerSim.stop();
+  } else {
+    std::cerr << "simulator: " << error << "\n";
+    rc = 1;
+  }
   return rc;
 }

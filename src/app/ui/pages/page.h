@@ -46,8 +46,9 @@ class TPage : public QWidget {
   // Connects `button` to runOperation(name, f).
   void onClick(QPushButton* button, const char* name, std::function<void()> f);
 
-  // Moves values to and from this page's widgets.
-  void apply(const TPageValues& values);
+  // Moves values to and from this page's widgets. A page with values that are not one
+  // widget each (lines of a list) places them itself.
+  virtual void apply(const TPageValues& values);
   TPageValues collect(const TParamTable& table);
   // Runs a read that fills values as it goes and shows what it filled, also when it
   // stops at a refused command or throws. Returns the read's result.

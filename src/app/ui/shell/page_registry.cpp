@@ -4,6 +4,7 @@
 #include <map>
 
 #include "app/ui/pages/cliche_page.h"
+#include "app/ui/pages/communication_page.h"
 #include "app/ui/pages/connect_page.h"
 #include "app/ui/pages/custom_page.h"
 #include "app/ui/pages/params_page.h"
@@ -31,6 +32,7 @@ TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
       {"jvpg_Sub_02_Vats", make<TVatPage>},
       {"jvpg_Sub_03_Params", make<TParamsPage>},
       {"jvpg_Sub_04_ReceiptFormat", make<TReceiptFormatPage>},
+      {"jvpg_Sub_24_Communication", make<TCommunicationPage>},
   };
   auto it = factories.find(objectName);
   return it == factories.end() ? nullptr : it->second(main);
