@@ -14,6 +14,9 @@ class EFileError : public std::runtime_error {
 
 // Writes `content` as the whole file. Throws EFileError on failure.
 void writeFileAtomically(const std::string& path, const std::string& content);
+// The same with the file's permissions set to `mode` (0600 for a file that holds a
+// password), whatever the old file had; the file never exists with other permissions.
+void writeFileAtomically(const std::string& path, const std::string& content, int mode);
 // Appends `text` to the file (creating it) by writing old content plus text to a
 // temporary file and renaming it. Throws EFileError on failure.
 void appendFileAtomically(const std::string& path, const std::string& text);

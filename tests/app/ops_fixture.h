@@ -80,7 +80,12 @@ struct OpsOnSim : simtest::EngineOnSim {
     return r;
   }
   std::string param(const std::string& name, int index = 0) {
-    return device([&](sim::DeviceModel& d) { return d.param(name, index); });
+    return device([&](sim::DeviceModel& d) {
+      const auto& params = d.state().params;
+      const auto it = params.find(name);
+      if (it == params.end() || index < 0 || index >= static_cast<int>(it->second.size())) return std::string();
+      return it->second[static_cast<size_t>(index)];
+    });
   }
 
   ScriptedDialogs dialogs;

@@ -1,5 +1,6 @@
 // Renders the Connect page, the Device status page and the Custom command page of the
-// window, connected to an in-process simulator, into PNG files: kestrel-fbh-screenshots OUTPUT_FOLDER.
+// window, connected to an in-process simulator, and the status page on a small screen,
+// into PNG files: kestrel-fbh-screenshots OUTPUT_FOLDER.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -65,6 +66,11 @@ int main(int argc, char** argv) {
     dialogs.answer(kestrel::mrYes);
     window.findChild<QPushButton*>("bbtnExecute")->click();
     save("custom_command_page.png");
+    // A 1366x768 laptop less its panel and the title bar: the long page scrolls.
+    window.setMinimumSize(800, 560);
+    window.resize(1366, 680);
+    window.showPage("jvpg_Sub__Root_05_Status");
+    save("small_screen_status_page.png");
   }
   sim.stop();
   return rc;
