@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Renders the Connect, Device status and Custom command pages of the window (offscreen, on the
-# built-in simulated device) into docs/screenshots/*.png.
+# built-in simulated device), and the status page on a small screen, into docs/screenshots/*.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh

@@ -480,8 +480,8 @@ QWidget* steppedByWheel(QWidget* w) {
 
 bool TfmMainFBH::wheelToKeys(QWidget* watched, int delta) {
   QWidget* target = steppedByWheel(watched);
-  if (!target) return false;
-  if (!target->isEnabled()) return true;
+  // A disabled box takes no input; the wheel goes on to the page around it.
+  if (!target || !target->isEnabled()) return false;
   if (target != fWheelTarget) {
     fWheelTarget = target;
     fWheelRest = 0;
