@@ -1,6 +1,5 @@
 #include "support/com_ports.h"
 
-#include <optional>
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -54,6 +53,12 @@ std::string usbProduct(const fs::path& ttyDir) {
   return {};
 }
 
+// An entry's text up to its description in parentheses: what is opened or parsed.
+std::string entryKey(const std::string& entry) {
+  const std::string t = trim(entry);
+  return trim(t.substr(0, t.find(" (")));
+}
+
 std::optional<int> parseNumber(const std::string& text) {
   const std::string t = trim(text);
   if (t.empty()) return std::nullopt;
@@ -65,7 +70,8 @@ std::optional<int> parseNumber(const std::string& text) {
 
 }  // namespace
 
-TComPortsUsage::TComPortsUsage(std::string sysClassTty) : fSysClassTty(std::move(sysClassTty)) {}
+TComPortsUsage::TComPortsUsage(std::string sysClassTty, std::string serialById)
+    : fSysClassTty(std::move(sysClassTty)), fSerialById(std::move(serialById)) {}
 
 bool TComPortsUsage::fill_List(std::vector<std::string>* targetItems) const {
   if (!targetItems) return false;
@@ -78,11 +84,19 @@ bool TComPortsUsage::fill_List(std::vector<std::string>* targetItems) const {
       if (name.rfind("ttyS", 0) == 0) {
         const auto n = parseNumber(name.substr(4));
         if (!n || !uartPresent(entry.path())) continue;
-        targetItems->push_back(fmt::format("COM {:03}", *n + 1));
+        targetItems->push_back(fmt::format("COM {:03} (/dev/{})", *n + 1, name));
       } else {
         const std::string product = usbProduct(entry.path());
-        targetItems->push_back("/dev/" + name + (product.empty() ? "" : " - " + product));
+        targetItems->push_back("/dev/" + name + (product.empty() ? "" : " (" + product + ")"));
       }
+    }
+    // The names udev keeps for USB adapters stay the same whichever ttyUSB number the
+    // adapter gets after a replug.
+    for (const auto& entry : fs::directory_iterator(fSerialById, ec)) {
+      const fs::path target = fs::read_symlink(entry.path(), ec);
+      std::string item = entry.path().string();
+      if (!ec && !target.filename().empty()) item += " (/dev/" + target.filename().string() + ")";
+      targetItems->push_back(item);
     }
     std::sort(targetItems->begin(), targetItems->end());
   } catch (...) {
@@ -92,18 +106,19 @@ bool TComPortsUsage::fill_List(std::vector<std::string>* targetItems) const {
 }
 
 int TComPortsUsage::calculate_FromText(const std::string& sourceText) const {
-  if (trim(sourceText).rfind("/", 0) == 0) return -1;
-  std::string number = sourceText;
-  if (auto p = sourceText.find("COM "); p != std::string::npos)
-    number = sourceText.substr(p + 4);
-  else if (auto q = sourceText.find("COM"); q != std::string::npos)
-    number = sourceText.substr(q + 3);
+  const std::string key = entryKey(sourceText);
+  if (key.rfind("/", 0) == 0) return -1;
+  std::string number = key;
+  if (auto p = key.find("COM "); p != std::string::npos)
+    number = key.substr(p + 4);
+  else if (auto q = key.find("COM"); q != std::string::npos)
+    number = key.substr(q + 3);
   return parseNumber(number).value_or(-1);
 }
 
 std::string TComPortsUsage::deviceOf(const std::string& entry) const {
-  const std::string t = trim(entry);
-  if (t.rfind("/", 0) == 0) return t.substr(0, t.find(' '));
+  const std::string t = entryKey(entry);
+  if (t.rfind("/", 0) == 0) return t;
   const int n = calculate_FromText(t);
   return n >= 1 ? "/dev/ttyS" + std::to_string(n - 1) : std::string();
 }

@@ -16,17 +16,22 @@ class ComPortsCombo : public TComponent {
 
 class TComPortsUsage {
  public:
-  // `sysClassTty` is the folder of tty devices; tests point it at a fake tree.
-  explicit TComPortsUsage(std::string sysClassTty = "/sys/class/tty");
+  // `sysClassTty` is the folder of tty devices and `serialById` the folder of the
+  // stable device names; tests point them at a fake tree.
+  explicit TComPortsUsage(std::string sysClassTty = "/sys/class/tty",
+                          std::string serialById = "/dev/serial/by-id");
 
-  // The ports present, sorted as text: a UART /dev/ttyS<n> as "COM " and n+1 padded to
-  // three digits (the port number that maps back to it), every other serial device
-  // (ttyUSB, ttyACM, ...) as its path, with " - " and the USB product name when known.
-  // False when the list ends up empty or is missing.
+  // The ports present, sorted as text. Each entry is what is opened, then, in
+  // parentheses, what helps to recognise it: a UART /dev/ttyS<n> as "COM " and n+1
+  // padded to three digits (the port number that maps back to it) with its device
+  // ("COM 001 (/dev/ttyS0)"), every other serial device (ttyUSB, ttyACM, ...) as its path
+  // with the USB product name when known ("/dev/ttyUSB0 (FT232R USB UART)"), and each
+  // stable name of /dev/serial/by-id with the device it points to now. False when the
+  // list ends up empty or is missing.
   bool fill_List(std::vector<std::string>* targetItems) const;
 
-  // The port number of an entry ("COM 003" 3, "COM7" 7, "12" 12); -1 for a blank text,
-  // a text that is not a number, and a device path entry.
+  // The port number of an entry ("COM 003" 3, "COM7" 7, "12" 12, "COM 001 (/dev/ttyS0)"
+  // 1); -1 for a blank text, a text that is not a number, and a device path entry.
   int calculate_FromText(const std::string& sourceText) const;
 
   // The device to open for an entry: "/dev/ttyS<n-1>" for a port number n, the path
@@ -35,6 +40,7 @@ class TComPortsUsage {
 
  private:
   std::string fSysClassTty;
+  std::string fSerialById;
 };
 
 }  // namespace kestrel

@@ -102,8 +102,9 @@ class TFDMisc : public TComponent {
   ComPortsCombo* comPortsCombo() const { return fComPortsCombo; }
   void set_comPortsCombo(ComPortsCombo* value);
   TComPortsUsage& comPortsUsage() { return *fComPortsUsage; }
-  // Points the serial-port list at another sysfs tty folder (tests).
-  void set_ComPortsSysfsRoot(const std::string& sysClassTty);
+  // Points the serial-port list at another sysfs tty folder and folder of stable
+  // device names (tests).
+  void set_ComPortsSysfsRoot(const std::string& sysClassTty, const std::string& serialById = "/dev/serial/by-id");
 
   // --- dialogs ---
   int myQuestion(const std::string& messageText, const std::string& messageCaption,

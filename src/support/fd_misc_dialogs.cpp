@@ -18,8 +18,8 @@ void TFDMisc::Notification(TComponent* component) {
   if (component == fComPortsCombo) fComPortsCombo = nullptr;
 }
 
-void TFDMisc::set_ComPortsSysfsRoot(const std::string& sysClassTty) {
-  fComPortsUsage = std::make_unique<TComPortsUsage>(sysClassTty);
+void TFDMisc::set_ComPortsSysfsRoot(const std::string& sysClassTty, const std::string& serialById) {
+  fComPortsUsage = std::make_unique<TComPortsUsage>(sysClassTty, serialById);
 }
 
 int TFDMisc::myQuestion(const std::string& messageText, const std::string& messageCaption,

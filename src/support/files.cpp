@@ -36,9 +36,9 @@ void writeAll(int fd, const std::string& data, const std::string& path) {
 }
 
 // Writes `head` and then `tail` to a temporary file next to `path` and renames it over
-// `path`; a failure removes the temporary file and leaves `path` as it was.
-void replaceFile(const std::string& path, const std::string& head, const std::string& tail,
-                 bool ownerOnly = false) {
+// `path`; a failure removes the temporary file and leaves `path` as it was. `mode` < 0
+// keeps the old file's permissions.
+void replaceFile(const std::string& path, const std::string& head, const std::string& tail, int mode = -1) {
   std::string temp = path + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) fail("Cannot create file", path, errno);
@@ -47,9 +47,9 @@ void replaceFile(const std::string& path, const std::string& head, const std::st
     writeAll(fd, tail, path);
     // Keep the old file's permissions, or the usual ones for a new file.
     struct stat st {};
-    mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    if (ownerOnly) mode &= 0700;
-    if (::fchmod(fd, mode) != 0 && ownerOnly) fail("Cannot write file", path, errno);
+    const mode_t keep = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    if (::fchmod(fd, mode >= 0 ? static_cast<mode_t>(mode) : keep) != 0 && mode >= 0)
+      fail("Cannot set the permissions of file", path, errno);
     if (::fsync(fd) != 0) fail("Cannot write file", path, errno);
     if (::close(fd) != 0) {
       const int err = errno;
@@ -80,8 +80,8 @@ std::string readWholeFile(const std::string& path) {
 
 void writeFileAtomically(const std::string& path, const std::string& content) { replaceFile(path, content, {}); }
 
-void writePrivateFileAtomically(const std::string& path, const std::string& content) {
-  replaceFile(path, content, {}, true);
+void writeFileAtomically(const std::string& path, const std::string& content, int mode) {
+  replaceFile(path, content, {}, mode);
 }
 
 void appendFileAtomically(const std::string& path, const std::string& text) {

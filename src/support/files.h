@@ -14,9 +14,13 @@ class EFileError : public std::runtime_error {
 
 // Writes `content` as the whole file. Throws EFileError on failure.
 void writeFileAtomically(const std::string& path, const std::string& content);
-// The same for a file that holds passwords: a new file is readable by its owner only
-// (0600), an existing one loses its group and other permissions.
-void writePrivateFileAtomically(const std::string& path, const std::string& content);
+// The same with the file's permissions set to `mode` (0600 for a file that holds a
+// password), whatever the old file had; the file never exists with other permissions.
+void writeFileAtomically(const std::string& path, const std::string& content, int mode);
+// A file that holds passwords: readable by its owner only (0600).
+inline void writePrivateFileAtomically(const std::string& path, const std::string& content) {
+  writeFileAtomically(path, content, 0600);
+}
 // Appends `text` to the file (creating it) by writing old content plus text to a
 // temporary file and renaming it. Throws EFileError on failure.
 void appendFileAtomically(const std::string& path, const std::string& text);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -71,7 +72,10 @@ struct Window {
     if (!widget) ADD_FAILURE() << "no widget " << name;
     return widget;
   }
+  // A serial port entry (also when the window came up with a remembered TCP/IP
+  // connection).
   void usePort(const std::string& entry) {
+    if (auto* tcp = find<QCheckBox>("chbxTCP"); tcp->isChecked()) tcp->click();
     find<QComboBox>("cbxCOM")->setEditText(QString::fromStdString(entry));
   }
   void clickConnect() { find<QPushButton>("btnConnect")->click(); }

@@ -89,9 +89,8 @@ struct OpsOnSim : simtest::EngineOnSim {
     return device([&](sim::DeviceModel& d) {
       const auto& params = d.state().params;
       const auto it = params.find(name);
-      return it == params.end() || index < 0 || index >= static_cast<int>(it->second.size())
-                 ? std::string()
-                 : it->second[static_cast<size_t>(index)];
+      if (it == params.end() || index < 0 || index >= static_cast<int>(it->second.size())) return std::string();
+      return it->second[static_cast<size_t>(index)];
     });
   }
 

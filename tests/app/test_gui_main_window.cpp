@@ -8,7 +8,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -18,10 +25,14 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <sys/stat.h>
 
+#include "app/logic/model_table.h"
 #include "app/logic/page_table.h"
 #include "app/ui/core/dm.h"
+#include "app/ui/pages/page.h"
 #include "app/ui/shell/main_fbh.h"
+#include "app/ui/shell/window_geometry.h"
 #include "engine/rs232_connector.h"
 #include "engine/tcpip_connector.h"
 #include "sim/simulator.h"
@@ -56,8 +67,6 @@ void expectDisconnectedState(Window& win) {
 TEST(GuiStartUp, WindowStartsDisconnectedOnTheConnectPageWithTheTreeOfThePages) {
   Window win;
   EXPECT_EQ(win.w.windowTitle().toStdString(), "Kestrel FBH");
-  EXPECT_GE(win.w.minimumSize().width(), 1024);
-  EXPECT_GE(win.w.minimumSize().height(), 768);
   EXPECT_EQ(win.w.activePage(), PAGE_CONNECT);
   expectDisconnectedState(win);
   EXPECT_EQ(win.find<QLabel>("sbPanel0")->text().toStdString(), "Status: ");
@@ -120,7 +129,14 @@ TEST(GuiStartUp, StatusPageCaptionsBoldForEndUserErrorsAndNonErrorBitsSwitchedOf
   EXPECT_TRUE(ll.get_sBytesCheckingFor(0, 0, ccEndUser));  // syntax error stays an error
 }
 
-TEST(GuiStartUp, WheelBecomesUpAndDownKeysForTheFocusedWidget) {
+// Turns the wheel over `w` by `delta` (120 a notch; positive away from the user).
+void wheel(QWidget* w, int delta) {
+  QWheelEvent e(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(w, &e);
+}
+
+TEST(GuiStartUp, WheelStepsChoiceListsAndNumberFieldsAndLeavesListsToScroll) {
   Window win;
   QApplication::setActiveWindow(&win.w);
   auto* com = win.find<QComboBox>("cbxCOM");
@@ -129,19 +145,85 @@ TEST(GuiStartUp, WheelBecomesUpAndDownKeysForTheFocusedWidget) {
   com->setCurrentIndex(1);
   speed->setCurrentIndex(3);
   com->setFocus();
-  // Turned over the speed box, the wheel still moves the focused port box, one entry
-  // per notch, as the arrow keys would.
-  auto wheel = [&](int delta) {
-    QWheelEvent e(QPointF(5, 5), speed->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                  Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(speed, &e);
-  };
-  wheel(-120);  // towards the user: Down
+  // The box under the wheel steps, one entry per notch as the arrow keys would,
+  // whichever widget has the focus.
+  wheel(speed, -120);  // towards the user: Down
+  EXPECT_EQ(speed->currentIndex(), 4);
+  EXPECT_EQ(com->currentIndex(), 1);
+  wheel(speed, 120);
+  wheel(speed, 120);
+  EXPECT_EQ(speed->currentIndex(), 2);
+  // Over the typing field of the editable port box, and in touchpad fractions.
+  wheel(com->lineEdit(), -60);
+  EXPECT_EQ(com->currentIndex(), 1);
+  wheel(com->lineEdit(), -60);
   EXPECT_EQ(com->currentIndex(), 2);
-  wheel(120);
-  wheel(120);
-  EXPECT_EQ(com->currentIndex(), 0);
-  EXPECT_EQ(speed->currentIndex(), 3);
+
+  QWidget* page = win.w.page(PAGE_CONNECT);
+  auto* number = new QSpinBox(page);
+  number->setRange(0, 10);
+  number->setValue(5);
+  number->show();
+  wheel(number, 120);
+  EXPECT_EQ(number->value(), 6);
+
+  // A list scrolls by itself and keeps its selection.
+  auto* list = new QListWidget(page);
+  for (int i = 0; i < 100; ++i) list->addItem(QString::number(i));
+  list->setCurrentRow(0);
+  list->setGeometry(0, 0, 120, 120);
+  list->show();
+  QApplication::processEvents();
+  wheel(list->viewport(), -120);
+  EXPECT_GT(list->verticalScrollBar()->value(), 0);
+  EXPECT_EQ(list->currentRow(), 0);
+  EXPECT_EQ(speed->currentIndex(), 2);
+  delete list;
+  delete number;
+}
+
+TEST(GuiStartUp, MinimumSizeShrinksToASmallScreenAndThePageAreaScrolls) {
+  struct Case {
+    QRect available;
+    QSize frame;
+    QSize minimum;
+  } cases[] = {
+      {QRect(0, 0, 1920, 1050), QSize(0, 30), QSize(1024, 768)},
+      {QRect(0, 32, 1366, 736), QSize(0, 30), QSize(1024, 706)},  // 1366x768 less its panel
+      {QRect(0, 0, 1024, 600), QSize(4, 28), QSize(1020, 572)},
+      {QRect(0, 0, 100, 50), QSize(0, 30), QSize(480, 360)},      // a broken report
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.available.height());
+    EXPECT_EQ(minimumWindowSize(c.available, c.frame), c.minimum);
+  }
+  // Placed on the screen: nothing saved is the design size centred; a saved place keeps
+  // its size and position when it fits, else it is shrunk and moved onto the screen.
+  const QRect laptop(0, 32, 1366, 736);
+  const QSize frame(0, 30), minimum(1024, 706);
+  EXPECT_EQ(placedWindowGeometry(QRect(), QRect(0, 0, 1920, 1050), QSize(1024, 768), frame),
+            QRect(448, 141, 1024, 768));
+  EXPECT_EQ(placedWindowGeometry(QRect(200, 100, 1100, 800), QRect(0, 0, 1920, 1050), QSize(1024, 768), frame),
+            QRect(200, 100, 1100, 800));
+  EXPECT_EQ(placedWindowGeometry(QRect(3000, -50, 1300, 900), laptop, minimum, frame), QRect(66, 62, 1300, 706));
+
+  // The real window: never bigger than its screen; a page taller than the window
+  // scrolls.
+  Window win;
+  const QRect available = win.w.screen()->availableGeometry();
+  EXPECT_LE(win.w.minimumSize().width(), available.width());
+  EXPECT_LE(win.w.minimumSize().height(), available.height());
+  auto* scroll = win.find<QScrollArea>("sbxPages");
+  EXPECT_TRUE(scroll->widgetResizable());
+  EXPECT_EQ(scroll->widget(), win.find<QStackedWidget>("pcPages"));
+  win.w.resize(win.w.minimumSize());
+  win.w.showPage(PAGE_STATUS);
+  QApplication::processEvents();
+  ASSERT_GT(win.w.page(PAGE_STATUS)->minimumSizeHint().height(), scroll->viewport()->height());
+  EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
+  win.w.showPage(PAGE_CONNECT);
+  QApplication::processEvents();
+  EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0);  // a short page does not scroll
 }
 
 // ---------------------------------------------------------------- command verdict
@@ -191,6 +273,10 @@ TEST(GuiConnect, PortThatCannotBeOpenedAlertsAndStaysDisconnected) {
   ASSERT_EQ(win.dialogs.shown.size(), 1u);
   EXPECT_NE(win.dialogs.shown[0].text.find("/dev/kestrel-no-such-port"), std::string::npos) << win.dialogs.shown[0].text;
   EXPECT_EQ(win.w.windowTitle().toStdString(), "Kestrel FBH");
+  // " Connecting ... " gives way to the failure, in one line.
+  const std::string status = win.w.statusMessage().toStdString();
+  EXPECT_NE(status.find("/dev/kestrel-no-such-port"), std::string::npos) << status;
+  EXPECT_EQ(status.find('\n'), std::string::npos) << status;
 }
 
 TEST(GuiConnect, BadTcpPortOrEmptyComEntryIsAConversionAlertTitledKestrel) {
@@ -243,6 +329,7 @@ TEST(GuiConnect, DeviceThatRefusesTheIdentificationCommandIsClosedAgain) {
   expectDisconnectedState(win);
   ASSERT_EQ(win.dialogs.shown.size(), 1u) << win.shownTexts()[0];
   EXPECT_EQ(win.dialogs.shown[0].text, win.dm.errContainer.get_ErrorMessageByCode(-104002));
+  EXPECT_EQ(win.w.statusMessage().toStdString(), win.dialogs.shown[0].text);
   EXPECT_EQ(count90, 3);
   EXPECT_FALSE(win.dm.fd.RS232()->Active());
 }
@@ -262,7 +349,7 @@ TEST(GuiConnect, DeviceThatRefusesTheDiagnosticReadShowsTheTransportError) {
 
 // ---------------------------------------------------------------- pty connections
 
-TEST(GuiConnect, SerialOverPseudoTerminalConnectsAndDisconnectKeepsTheCaption) {
+TEST(GuiConnect, SerialOverPseudoTerminalConnectsAndDisconnectResetsCaptionAndStatus) {
   auto sim = startSimulator(true, "KT-44B");
   Window win;
   win.usePort(sim->ptyPath());
@@ -276,16 +363,21 @@ TEST(GuiConnect, SerialOverPseudoTerminalConnectsAndDisconnectKeepsTheCaption) {
   EXPECT_EQ(win.dm.fd.RS232()->portName, sim->ptyPath());
   EXPECT_TRUE(win.find<QPushButton>("bbtnExecute")->isEnabled());
 
+  win.w.set_StatusMessage("Command executed.");
   win.clickConnect();  // "Disconnect"
   expectDisconnectedState(win);
   EXPECT_FALSE(win.dm.fd.RS232()->Active());
-  EXPECT_EQ(win.w.windowTitle().toStdString(), "Kestrel FBH - [KT-44B]");
+  // The caption names a model only while connected to it; the last command's message
+  // goes with the connection.
+  EXPECT_EQ(win.w.windowTitle().toStdString(), "Kestrel FBH");
+  EXPECT_EQ(win.w.statusMessage().toStdString(), "Disconnected.");
   EXPECT_EQ(win.w.activePage(), PAGE_CLICHE);  // the page stays, the tree is disabled
 }
 
 TEST(GuiConnect, ModelNotInTheTableStaysConnectedWithIndexMinusOne) {
   auto sim = startSimulator(true, "KT-99Z");
   Window win;
+  win.w.set_Model(&MODEL_TABLE[3]);  // the caption of an earlier connection
   win.usePort(sim->ptyPath());
   win.clickConnect();
   ASSERT_EQ(win.dialogs.shown.size(), 1u);
@@ -293,7 +385,7 @@ TEST(GuiConnect, ModelNotInTheTableStaysConnectedWithIndexMinusOne) {
   EXPECT_TRUE(win.w.Connected());
   EXPECT_EQ(win.w.ecrModel(), -1);
   EXPECT_EQ(win.w.windowTitle().toStdString(), "Kestrel FBH");
-  EXPECT_EQ(win.w.MaxProgrammableKeys(), 0);
+  EXPECT_EQ(win.w.MaxProgrammableKeys(), 8);  // the key count stays as it was
   // Index -1 is treated like a register: the Clients page is shown, not the blank one.
   win.w.showPage("jvpg_Sub_27_Clients");
   EXPECT_EQ(win.w.activePage(), "jvpg_Sub_27_Clients");
@@ -389,12 +481,16 @@ TEST_F(GuiConnected, CustomCommand90WithTabMarkerSendsOneTab) {
   EXPECT_EQ(q.buttons, DialogButtons::YesNo);
   EXPECT_EQ(q.defaultButton, mrNo);
   // The data part of the sent frame is the single TAB.
-  const std::string hexIn = win->find<QLineEdit>("ed_HEXINPUT")->text().toStdString();
+  const std::string hexIn = win->find<QPlainTextEdit>("ed_HEXINPUT")->toPlainText().toStdString();
   EXPECT_NE(hexIn.find(" 09 05 "), std::string::npos) << hexIn;
   EXPECT_EQ(win->dm.fd.ansiTextInput().find('\t'), win->dm.fd.ansiTextInput().rfind('\t'));
   const std::string output = win->find<QLineEdit>("ed_OUTPUT")->text().toStdString();
   EXPECT_EQ(output.rfind("0\tKT-33A\t", 0), 0u) << output;
-  EXPECT_FALSE(win->find<QLineEdit>("ed_HEXOUTPUT")->text().isEmpty());
+  // The whole answer packet is there: from the header's 01 to the terminator 03.
+  const std::string hexOut = win->find<QPlainTextEdit>("ed_HEXOUTPUT")->toPlainText().toStdString();
+  EXPECT_EQ(hexOut.rfind("01 ", 0), 0u) << hexOut;
+  EXPECT_EQ(hexOut.substr(hexOut.size() - 3), " 03") << hexOut;
+  EXPECT_TRUE(win->find<QPlainTextEdit>("ed_HEXOUTPUT")->isReadOnly());
   EXPECT_EQ(win->w.statusMessage().toStdString(), "Command executed.");
   EXPECT_TRUE(win->w.ShowErr());
   EXPECT_FALSE(win->dm.fd.TCPIP()->Sniffer()->Active);
@@ -425,6 +521,58 @@ TEST_F(GuiConnected, CustomCommandRefusedOrEmptySendsNothingAndErrorsGoToTheStat
   EXPECT_EQ(win->w.statusMessage().toStdString(), win->dm.errContainer.LastErrorMessage());
   EXPECT_NE(win->dm.errContainer.LastErrorCode(), 0);
   EXPECT_TRUE(win->w.ShowErr());
+}
+
+TEST_F(GuiConnected, CustomCommandEnterSendsUpDownRecallAndAFailureShowsNoOldAnswer) {
+  win->w.showPage(PAGE_CUSTOM);
+  auto* cmd = win->find<QLineEdit>("ed_CMD");
+  auto* data = win->find<QLineEdit>("ed_INP_STR");
+  auto* output = win->find<QLineEdit>("ed_OUTPUT");
+  auto* hexOut = win->find<QPlainTextEdit>("ed_HEXOUTPUT");
+  auto* hexIn = win->find<QPlainTextEdit>("ed_HEXINPUT");
+  // Enter in either field asks and sends, as "Execute" does.
+  cmd->setText("90");
+  data->setText("[tab]");
+  win->dialogs.answer(mrYes);
+  QTest::keyClick(cmd, Qt::Key_Return);
+  ASSERT_EQ(win->dialogs.shown.size(), 1u);
+  EXPECT_EQ(win->dialogs.shown[0].title, "Custom command");
+  EXPECT_EQ(output->text().left(2).toStdString(), "0\t");
+  const uint64_t before = sim->framesServed();
+  win->dialogs.answer(mrNo);
+  QTest::keyClick(data, Qt::Key_Enter);
+  EXPECT_EQ(win->dialogs.shown.size(), 2u);
+  EXPECT_EQ(sim->framesServed(), before);
+
+  // A command the device refuses, then one that never reaches it: the outputs never
+  // show an earlier answer.
+  cmd->setText("199");
+  data->setText("");
+  win->dialogs.answer(mrYes);
+  QTest::keyClick(cmd, Qt::Key_Return);
+  EXPECT_FALSE(output->text().startsWith("0\tKT-33A"));
+  cmd->setText("70000");  // not a command number
+  win->dialogs.answer(mrYes);
+  QTest::keyClick(cmd, Qt::Key_Return);
+  EXPECT_TRUE(output->text().isEmpty());
+  EXPECT_TRUE(hexOut->toPlainText().isEmpty());
+  EXPECT_TRUE(hexIn->toPlainText().isEmpty());
+  EXPECT_EQ(win->w.statusMessage().toStdString(), "");
+
+  // Up and Down walk the commands of this session; past the newest the typing returns.
+  cmd->setText("5");
+  data->setText("draft");
+  QTest::keyClick(data, Qt::Key_Up);
+  EXPECT_EQ(cmd->text().toStdString(), "70000");
+  QTest::keyClick(cmd, Qt::Key_Up);
+  EXPECT_EQ(cmd->text().toStdString(), "199");
+  EXPECT_EQ(data->text().toStdString(), "");
+  QTest::keyClick(cmd, Qt::Key_Up);
+  EXPECT_EQ(cmd->text().toStdString(), "90");
+  EXPECT_EQ(data->text().toStdString(), "[tab]");
+  for (int i = 0; i < 3; ++i) QTest::keyClick(cmd, Qt::Key_Down);
+  EXPECT_EQ(cmd->text().toStdString(), "5");
+  EXPECT_EQ(data->text().toStdString(), "draft");
 }
 
 TEST_F(GuiConnected, SettingsAreWrittenThroughAndReadBack) {
@@ -481,6 +629,115 @@ TEST(GuiSettings, FileWithoutSettingsSectionGivesTheDefaults) {
   // Loading wrote nothing: the other section is untouched and no section was added.
   EXPECT_EQ(readFile(settingsPath()), "[OTHER]\nDelItemsOnZ=1\ndelete_FromPLU=5\n");
   fs::remove(settingsPath());
+}
+
+// ---------------------------------------------------------------- remembered session
+
+TEST(GuiSession, LastConnectionComesBackInANewWindowFromAFileOnlyItsOwnerReads) {
+  fs::remove(settingsPath());
+  auto pty = startSimulator(true, "KT-44B");
+  // An entry as the port box lists it: what is opened, then a description.
+  const std::string entry = pty->ptyPath() + " (simulator)";
+  {
+    Window win;
+    win.usePort(entry);
+    win.find<QComboBox>("cbxSPEED")->setCurrentText("9600");
+    win.clickConnect();
+    ASSERT_TRUE(win.w.Connected()) << (win.dialogs.shown.empty() ? "" : win.dialogs.shown[0].text);
+    EXPECT_EQ(win.dm.fd.RS232()->portName, pty->ptyPath());
+  }
+  {
+    Window win;
+    EXPECT_FALSE(win.find<QCheckBox>("chbxTCP")->isChecked());
+    EXPECT_EQ(win.find<QComboBox>("cbxCOM")->currentText().toStdString(), entry);
+    EXPECT_EQ(win.find<QComboBox>("cbxSPEED")->currentText().toStdString(), "9600");
+  }
+  auto tcp = startSimulator(false);
+  {
+    Window win;
+    connectTo(win, *tcp);
+  }
+  Window win;
+  EXPECT_TRUE(win.find<QCheckBox>("chbxTCP")->isChecked());
+  EXPECT_TRUE(win.find<QLineEdit>("edIPaddr")->isEnabled());
+  EXPECT_FALSE(win.find<QComboBox>("cbxCOM")->isEnabled());
+  EXPECT_EQ(win.find<QLineEdit>("edIPaddr")->text().toStdString(), "127.0.0.1");
+  EXPECT_EQ(win.find<QLineEdit>("edPort")->text().toStdString(), std::to_string(tcp->port()));
+
+  struct stat st {};
+  ASSERT_EQ(::stat(settingsPath().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  // The embedded simulator's address wins over the remembered one.
+  Tdm dm;
+  ScriptedDialogs dialogs;
+  TfmMainFBH preset(dm, &dialogs);
+  preset.presetTCP("127.0.0.1", 1);
+  preset.show();
+  EXPECT_EQ(preset.findChild<QLineEdit*>("edPort")->text().toStdString(), "1");
+}
+
+TEST(GuiSession, WindowPlaceIsSavedOnCloseAndComesBack) {
+  fs::remove(settingsPath());
+  QRect closedAt;
+  {
+    Window win;
+    closedAt = win.w.geometry();
+    win.w.close();
+  }
+  const auto saved = TSettingsFile(settingsPath()).loadWindow();
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(QRect(saved->left, saved->top, saved->width, saved->height), closedAt);
+  EXPECT_FALSE(saved->maximized);
+
+  TSettingsFile(settingsPath()).saveWindow({saved->left, saved->top, saved->width, saved->height, true});
+  Window win;
+  EXPECT_TRUE(win.w.windowState() & Qt::WindowMaximized);
+}
+
+TEST(GuiSession, ASettingsFileThatCannotBeWrittenIsReportedInTheStatusBar) {
+  fs::remove(settingsPath());
+  fs::create_directories(settingsPath());  // a folder where the file belongs
+  Window win;
+  win.find<QCheckBox>("chbxSettingDelItemsZ")->click();
+  const std::string status = win.w.statusMessage().toStdString();
+  EXPECT_EQ(status.rfind("The settings could not be saved to " + settingsPath() + ": ", 0), 0u) << status;
+  fs::remove_all(settingsPath());
+}
+
+// ---------------------------------------------------------------- look
+
+TEST(GuiLook, AlertsCarryTheIconOfTheirKindTitlesStayWholeAndHintsAreReadable) {
+  struct Case {
+    DialogButtons buttons;
+    DialogIcon icon;
+    QMessageBox::Icon shown;
+  } cases[] = {
+      {DialogButtons::Ok, DialogIcon::None, QMessageBox::Critical},  // an alert: an error
+      {DialogButtons::Ok, DialogIcon::Information, QMessageBox::Information},
+      {DialogButtons::YesNo, DialogIcon::Question, QMessageBox::Question},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.shown));
+    DialogRequest r;
+    r.title = "Custom command - a title longer than its text";
+    r.text = "Are you sure?";
+    r.buttons = c.buttons;
+    r.icon = c.icon;
+    QMessageBox box;
+    QtDialogs::prepare(box, r);
+    EXPECT_EQ(box.icon(), c.shown);
+    box.show();
+    QApplication::processEvents();
+    EXPECT_GE(box.width(), QtDialogs::titleWidth(box.windowTitle()));
+    box.close();
+  }
+
+  Window win;
+  for (const char* name : {"lbHint1", "lbHint2"}) {
+    auto* hint = win.find<QLabel>(name);
+    hint->ensurePolished();
+    EXPECT_EQ(hint->palette().color(hint->foregroundRole()), win.w.palette().color(QPalette::WindowText)) << name;
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "app/logic/page_table.h"
 #include "app/logic/settings_file.h"
@@ -183,6 +184,44 @@ TEST_F(SettingsFileTest, AnyNonZeroIntegerIsTrue) {
     write(std::string("[SETTINGS]\nDelItemsOnZ=") + text + "\n");
     EXPECT_EQ(file.load().DelItemsOnZ, expected) << text;
   }
+}
+
+TEST_F(SettingsFileTest, ConnectionAndWindowInSectionsOfTheirOwnOwnerOnly) {
+  const std::string settings = "[SETTINGS]\nDelItemsOnZ=1\ndelete_FromPLU=10\ndelete_ToPLU=20\ndelete_ServicePass=1234\n";
+  write(settings);
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+  TSettingsFile file(path);
+  EXPECT_FALSE(file.loadConnection());
+  EXPECT_FALSE(file.loadWindow());
+
+  TConnectionSettings c;
+  c.tcp = true;
+  c.comPort = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0 (/dev/ttyUSB0)";
+  c.speed = "9600";
+  c.address = "192.0.2.7";
+  c.port = "4999";
+  ASSERT_TRUE(file.saveConnection(c));
+  ASSERT_TRUE(file.saveWindow({-20, 35, 1100, 700, true}));
+  const auto back = file.loadConnection();
+  ASSERT_TRUE(back);
+  EXPECT_TRUE(back->tcp);
+  EXPECT_EQ(back->comPort, c.comPort);
+  EXPECT_EQ(back->speed, "9600");
+  EXPECT_EQ(back->address, "192.0.2.7");
+  EXPECT_EQ(back->port, "4999");
+  const auto place = file.loadWindow();
+  ASSERT_TRUE(place);
+  EXPECT_EQ(std::make_tuple(place->left, place->top, place->width, place->height, place->maximized),
+            std::make_tuple(-20, 35, 1100, 700, true));
+  // The section of the four settings stays as it was, byte for byte.
+  EXPECT_EQ(read().rfind(settings, 0), 0u) << read();
+  // The file holds the service password: its owner alone reads it, also when an older
+  // file was readable by all.
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+  // A window section without a size is no place.
+  write("[WINDOW]\nLeft=5\nWidth=x\n");
+  EXPECT_FALSE(file.loadWindow());
 }
 
 TEST(SettingsRules, PluTextOutsideTheRangeTakesTheFallback) {

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -21,6 +22,7 @@ class FakeSysfs : public testing::Test {
     fs::create_directories(root / "class/tty");
     fs::create_directories(root / "bus/platform/drivers/serial8250");
     fs::create_directories(root / "bus/pnp/drivers/serial");
+    fs::create_directories(root / "dev/serial/by-id");
   }
   void TearDown() override { fs::remove_all(root); }
 
@@ -49,6 +51,13 @@ class FakeSysfs : public testing::Test {
     fs::create_directory_symlink(iface, tty(name) / "device");
   }
 
+  // A stable name in /dev/serial/by-id, pointing at the device as udev links it.
+  void addById(const std::string& name, const std::string& device) {
+    fs::create_symlink("../../" + device, byId() / name);
+  }
+  fs::path byId() const { return root / "dev/serial/by-id"; }
+  TComPortsUsage usage() const { return TComPortsUsage((root / "class/tty").string(), byId().string()); }
+
   fs::path root;
 };
 
@@ -61,22 +70,27 @@ TEST_F(FakeSysfs, ListsPresentUartsAndUsbPorts) {
   addUsb("ttyACM1", "");
   fs::create_directories(tty("tty0"));   // a virtual terminal: no device
   fs::create_directories(tty("ptmx"));
+  addById("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "ttyUSB0");
 
-  TComPortsUsage usage((root / "class/tty").string());
   std::vector<std::string> list{"old"};
-  EXPECT_TRUE(usage.fill_List(&list));
-  EXPECT_EQ(list, (std::vector<std::string>{"/dev/ttyACM1", "/dev/ttyUSB0 - FT232R USB UART", "COM 001",
-                                            "COM 003", "COM 012"}));
-  EXPECT_FALSE(usage.fill_List(nullptr));
+  EXPECT_TRUE(usage().fill_List(&list));
+  const std::string stable = (byId() / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0").string();
+  std::vector<std::string> expected{"COM 001 (/dev/ttyS0)", "COM 003 (/dev/ttyS2)", "COM 012 (/dev/ttyS11)",
+                                    "/dev/ttyACM1", "/dev/ttyUSB0 (FT232R USB UART)", stable + " (/dev/ttyUSB0)"};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(list, expected);
+  EXPECT_FALSE(usage().fill_List(nullptr));
+
+  // The stable name is opened itself, so a replugged adapter is found again.
+  EXPECT_EQ(usage().deviceOf(stable + " (/dev/ttyUSB0)"), stable);
 }
 
 TEST_F(FakeSysfs, NoPortsGivesFalse) {
   addUart("ttyS0", "0", "serial8250");
-  TComPortsUsage usage((root / "class/tty").string());
   std::vector<std::string> list;
-  EXPECT_FALSE(usage.fill_List(&list));
+  EXPECT_FALSE(usage().fill_List(&list));
   EXPECT_TRUE(list.empty());
-  EXPECT_FALSE(TComPortsUsage((root / "missing").string()).fill_List(&list));
+  EXPECT_FALSE(TComPortsUsage((root / "missing").string(), (root / "missing").string()).fill_List(&list));
 }
 
 TEST(ComPorts, NumbersAndDevicesOfEntries) {
@@ -88,12 +102,15 @@ TEST(ComPorts, NumbersAndDevicesOfEntries) {
   };
   const Case cases[] = {
       {"COM 003", 3, "/dev/ttyS2"},
+      {"COM 3", 3, "/dev/ttyS2"},
       {"COM7", 7, "/dev/ttyS6"},
       {"12", 12, "/dev/ttyS11"},
+      {"COM 010 (/dev/ttyS9)", 10, "/dev/ttyS9"},
       {"  ", -1, ""},
       {"COM x", -1, ""},
-      {"/dev/ttyUSB0 - USB COM 5 adapter", -1, "/dev/ttyUSB0"},
+      {"/dev/ttyUSB0 (USB COM 5 adapter)", -1, "/dev/ttyUSB0"},
       {"/dev/pts/4", -1, "/dev/pts/4"},
+      {" /dev/pts/4 (typed) ", -1, "/dev/pts/4"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(usage.calculate_FromText(c.entry), c.number) << c.entry;
@@ -110,17 +127,17 @@ class FakeCombo : public ComPortsCombo {
 TEST_F(FakeSysfs, FillsTheComboAndForgetsItWhenDestroyed) {
   addUart("ttyS0", "4", "serial8250");
   TFDMisc misc;
-  misc.set_ComPortsSysfsRoot((root / "class/tty").string());
+  misc.set_ComPortsSysfsRoot((root / "class/tty").string(), byId().string());
   EXPECT_FALSE(misc.fill_ComPortsCombo());  // no box assigned
   {
     FakeCombo combo;
     misc.set_comPortsCombo(&combo);
     EXPECT_TRUE(misc.fill_ComPortsCombo());
-    EXPECT_EQ(combo.items, std::vector<std::string>{"COM 001"});
+    EXPECT_EQ(combo.items, std::vector<std::string>{"COM 001 (/dev/ttyS0)"});
 
-    misc.set_ComPortsSysfsRoot((root / "missing").string());
+    misc.set_ComPortsSysfsRoot((root / "missing").string(), (root / "missing").string());
     EXPECT_FALSE(misc.fill_ComPortsCombo());
-    EXPECT_EQ(combo.items, std::vector<std::string>{"COM 001"});  // left as it was
+    EXPECT_EQ(combo.items, std::vector<std::string>{"COM 001 (/dev/ttyS0)"});  // left as it was
   }
   EXPECT_EQ(misc.comPortsCombo(), nullptr);
   EXPECT_FALSE(misc.fill_ComPortsCombo());

@@ -16,6 +16,9 @@ struct TModelRow {
   bool printer;  // printer group (1, 2, 4); the others are cash registers
 };
 
+// The window caption while no model is connected.
+inline constexpr const char* WINDOW_CAPTION = "Kestrel FBH";
+
 // Factory default operator passwords: four digits on the printers, one on the registers.
 inline constexpr const char* PRINTER_DEFAULT_OPERATOR_PASSWORD = "0000";
 inline constexpr const char* REGISTER_DEFAULT_OPERATOR_PASSWORD = "1";

@@ -7,6 +7,7 @@
 #include <SimpleIni.h>
 
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 
@@ -36,15 +37,24 @@ bool readInteger(const std::string& text, long long& value) {
   return ec == std::errc() && p == e;
 }
 
-bool loadIni(CSimpleIniA& ini, const std::string& path) {
+// A missing file is an empty one; `error` tells why an existing file cannot be read.
+bool loadIni(CSimpleIniA& ini, const std::string& path, std::string* error = nullptr) {
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) return true;
   try {
     const std::string content = readWholeFile(path);
-    return ini.LoadData(content) >= 0;
-  } catch (const EFileError&) {
-    return false;
+    if (ini.LoadData(content) >= 0) return true;
+    if (error) *error = "\"" + path + "\" cannot be read as an INI file";
+  } catch (const EFileError& e) {
+    if (error) *error = e.what();
   }
+  return false;
+}
+
+int intValue(const CSimpleIniA& ini, const char* section, const char* key, int fallback) {
+  long long v = 0;
+  return readInteger(ini.GetValue(section, key, ""), v) && v >= INT32_MIN && v <= INT32_MAX ? static_cast<int>(v)
+                                                                                            : fallback;
 }
 
 }  // namespace
@@ -62,22 +72,76 @@ TFBHSettings TSettingsFile::load() const {
 }
 
 bool TSettingsFile::save(const TFBHSettings& settings) const {
+  return write(SETTINGS_SECTION, {{"DelItemsOnZ", settings.DelItemsOnZ ? "1" : "0"},
+                                  {"delete_FromPLU", settings.delete_FromPLU},
+                                  {"delete_ToPLU", settings.delete_ToPLU},
+                                  {"delete_ServicePass", settings.delete_ServicePass}});
+}
+
+std::optional<TConnectionSettings> TSettingsFile::loadConnection() const {
+  CSimpleIniA ini(true);
+  if (!loadIni(ini, fPath) || ini.GetSectionSize(CONNECTION_SECTION) < 0) return std::nullopt;
+  TConnectionSettings c;
+  c.tcp = intValue(ini, CONNECTION_SECTION, "TCP", 0) != 0;
+  c.comPort = ini.GetValue(CONNECTION_SECTION, "ComPort", "");
+  c.speed = ini.GetValue(CONNECTION_SECTION, "Speed", "");
+  c.address = ini.GetValue(CONNECTION_SECTION, "Address", "");
+  c.port = ini.GetValue(CONNECTION_SECTION, "Port", "");
+  return c;
+}
+
+bool TSettingsFile::saveConnection(const TConnectionSettings& c) const {
+  return write(CONNECTION_SECTION, {{"TCP", c.tcp ? "1" : "0"},
+                                    {"ComPort", c.comPort},
+                                    {"Speed", c.speed},
+                                    {"Address", c.address},
+                                    {"Port", c.port}});
+}
+
+std::optional<TWindowPlacement> TSettingsFile::loadWindow() const {
+  CSimpleIniA ini(true);
+  if (!loadIni(ini, fPath)) return std::nullopt;
+  TWindowPlacement p;
+  p.width = intValue(ini, WINDOW_SECTION, "Width", 0);
+  p.height = intValue(ini, WINDOW_SECTION, "Height", 0);
+  if (p.width <= 0 || p.height <= 0) return std::nullopt;
+  p.left = intValue(ini, WINDOW_SECTION, "Left", 0);
+  p.top = intValue(ini, WINDOW_SECTION, "Top", 0);
+  p.maximized = intValue(ini, WINDOW_SECTION, "Maximized", 0) != 0;
+  return p;
+}
+
+bool TSettingsFile::saveWindow(const TWindowPlacement& p) const {
+  return write(WINDOW_SECTION, {{"Left", std::to_string(p.left)},
+                                {"Top", std::to_string(p.top)},
+                                {"Width", std::to_string(p.width)},
+                                {"Height", std::to_string(p.height)},
+                                {"Maximized", p.maximized ? "1" : "0"}});
+}
+
+bool TSettingsFile::write(const char* section, const std::vector<std::pair<const char*, std::string>>& keys) const {
+  fLastError.clear();
   try {
     CSimpleIniA ini(true);
     ini.SetSpaces(false);
-    if (!loadIni(ini, fPath)) return false;
-    ini.SetValue(SETTINGS_SECTION, "DelItemsOnZ", settings.DelItemsOnZ ? "1" : "0");
-    ini.SetValue(SETTINGS_SECTION, "delete_FromPLU", settings.delete_FromPLU.c_str());
-    ini.SetValue(SETTINGS_SECTION, "delete_ToPLU", settings.delete_ToPLU.c_str());
-    ini.SetValue(SETTINGS_SECTION, "delete_ServicePass", settings.delete_ServicePass.c_str());
+    // A file that exists but cannot be read is left alone rather than replaced by one
+    // that lost its other sections.
+    if (!loadIni(ini, fPath, &fLastError)) return false;
+    for (const auto& [key, value] : keys) ini.SetValue(section, key, value.c_str());
     std::string content;
-    if (ini.Save(content) < 0) return false;
+    if (ini.Save(content) < 0) {
+      fLastError = "the settings cannot be formatted";
+      return false;
+    }
     std::filesystem::create_directories(std::filesystem::path(fPath).parent_path());
-    writeFileAtomically(fPath, content);
+    writeFileAtomically(fPath, content, 0600);
     return true;
+  } catch (const std::exception& e) {
+    fLastError = e.what();
   } catch (...) {
-    return false;
+    fLastError = "unknown error";
   }
+  return false;
 }
 
 std::string toolFolderIn(const std::string& base) {

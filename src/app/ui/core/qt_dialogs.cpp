@@ -1,19 +1,32 @@
 #include "app/ui/core/qt_dialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace kestrel {
 
-DialogResult QtDialogs::show(const DialogRequest& request) {
-  QMessageBox box(fParent);
+int QtDialogs::titleWidth(const QString& title) {
+  // Title bars mostly use a bold, somewhat larger face than the dialog's text, and
+  // carry the window icon and three buttons beside the title.
+  QFont font = QApplication::font();
+  font.setBold(true);
+  font.setPointSizeF(font.pointSizeF() * 1.15);
+  return QFontMetrics(font).horizontalAdvance(title) + 160;
+}
+
+void QtDialogs::prepare(QMessageBox& box, const DialogRequest& request) {
   // The platform's standard information box carries the program's name as its title.
   box.setWindowTitle(request.standardInformation ? QStringLiteral("Kestrel FBH") : QString::fromStdString(request.title));
   box.setText(QString::fromStdString(request.text));
   switch (request.icon) {
-    case DialogIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case DialogIcon::None:
+      box.setIcon(request.buttons == DialogButtons::Ok ? QMessageBox::Critical : QMessageBox::NoIcon);
+      break;
     case DialogIcon::Information: box.setIcon(QMessageBox::Information); break;
     case DialogIcon::Question: box.setIcon(QMessageBox::Question); break;
   }
@@ -25,6 +38,16 @@ DialogResult QtDialogs::show(const DialogRequest& request) {
     box.setStandardButtons(QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
   }
+  // A message box sizes itself to its text; a short text under a long title would
+  // leave the title cut. An empty row as wide as the title keeps it whole.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(titleWidth(box.windowTitle()), 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+DialogResult QtDialogs::show(const DialogRequest& request) {
+  QMessageBox box(fParent);
+  prepare(box, request);
   const int r = box.exec();
   if (request.buttons == DialogButtons::YesNo) return r == QMessageBox::Yes ? mrYes : mrNo;
   return mrOk;

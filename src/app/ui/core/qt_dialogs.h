@@ -1,12 +1,14 @@
 #pragma once
 // The dialogs of the helper component as Qt message boxes, and the file choice
 // behind a small interface so that tests can choose files.
+#include <QString>
 #include <deque>
 #include <string>
 #include <vector>
 
 #include "support/dialogs.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace kestrel {
@@ -16,6 +18,12 @@ class QtDialogs : public Dialogs {
   explicit QtDialogs(QWidget* parent = nullptr) : fParent(parent) {}
   void set_Parent(QWidget* parent) { fParent = parent; }
   DialogResult show(const DialogRequest& request) override;
+  // Sets up `box` for `request`: title, text, buttons, and the icon of its kind (an
+  // alert, the OK box without an icon of its own, is an error: the critical icon); the
+  // box is wide enough for its whole title.
+  static void prepare(QMessageBox& box, const DialogRequest& request);
+  // The width a box needs so that the window manager does not cut `title`.
+  static int titleWidth(const QString& title);
 
  private:
   QWidget* fParent;

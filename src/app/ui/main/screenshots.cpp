@@ -75,6 +75,11 @@ int main(int argc, char** argv) {
     save("receipt_format_page.png");
     window.showPage("jvpg_Sub_24_Communication");
     save("communication_page_printer.png");
+    // A 1366x768 laptop less its panel and the title bar: the long page scrolls.
+    window.setMinimumSize(800, 560);
+    window.resize(1366, 680);
+    window.showPage("jvpg_Sub__Root_05_Status");
+    save("small_screen_status_page.png");
   }
   sim.stop();
 

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QAbstractItemView>
 #include <QPushButton>
 #include <stdexcept>
 
@@ -27,6 +28,8 @@ class TComPortsBox : public ComPortsCombo {
   void set_Items(const std::vector<std::string>& items) override {
     fBox->clear();
     for (const auto& i : items) fBox->addItem(qs(i));
+    // The stable names are long: the open list shows them whole.
+    fBox->view()->setMinimumWidth(fBox->view()->sizeHintForColumn(0) + 24);
   }
 
  private:
@@ -36,7 +39,7 @@ class TComPortsBox : public ComPortsCombo {
 TConnectPage::TConnectPage(TfmMainFBH& main) : TPage(main, PAGE_CONNECT, "Connect/Disconnect") {
   QGroupBox* box = nullptr;
   QFormLayout* form = formBox(this, "grpConnection", "Connection", &box);
-  box->setMinimumWidth(360);
+  box->setMinimumWidth(480);
   auto* row = new QHBoxLayout;
   row->addWidget(box);
   row->addStretch(1);
@@ -47,7 +50,9 @@ TConnectPage::TConnectPage(TfmMainFBH& main) : TPage(main, PAGE_CONNECT, "Connec
   // A pseudo-terminal or another device path can be typed in.
   cbxCOM->setEditable(true);
   cbxCOM->setInsertPolicy(QComboBox::NoInsert);
-  cbxCOM->setMinimumWidth(200);
+  // Room for an entry with its device or product name.
+  cbxCOM->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  cbxCOM->setMinimumContentsLength(34);
   for (int i = 1; i <= 20; ++i) cbxCOM->addItem(QString("COM %1").arg(i));
   cbxCOM->setCurrentIndex(1);
   cbxSPEED = choiceBox("cbxSPEED", {"1200", "2400", "4800", "9600", "14400", "19200", "38400", "56000", "57600", "115200"},
@@ -92,10 +97,42 @@ void TConnectPage::chbxTCPClick() {
 }
 
 void TConnectPage::presetTCP(const std::string& address, uint16_t port) {
+  fPreset = true;
   chbxTCP->setChecked(true);
   chbxTCPClick();
   edIPaddr->setText(qs(address));
   edPort->setText(QString::number(port));
+}
+
+void TConnectPage::restoreConnection(const TConnectionSettings& c) {
+  if (fPreset) return;
+  chbxTCP->setChecked(c.tcp);
+  chbxTCPClick();
+  // A port listed now is selected; another one (a typed path, an adapter not plugged
+  // in) stands as typed.
+  const QString entry = qs(c.comPort);
+  if (const int i = cbxCOM->findText(entry); i >= 0) cbxCOM->setCurrentIndex(i);
+  else if (!entry.isEmpty()) cbxCOM->setEditText(entry);
+  cbxCOM->lineEdit()->setCursorPosition(0);
+  if (const int i = cbxSPEED->findText(qs(c.speed)); i >= 0) cbxSPEED->setCurrentIndex(i);
+  edIPaddr->setText(qs(c.address));
+  if (!c.port.empty()) edPort->setText(qs(c.port));
+}
+
+TConnectionSettings TConnectPage::connectionShown() const {
+  TConnectionSettings c;
+  c.tcp = chbxTCP->isChecked();
+  c.comPort = ss(cbxCOM->currentText().trimmed());
+  c.speed = ss(cbxSPEED->currentText());
+  c.address = ss(edIPaddr->text().trimmed());
+  c.port = ss(edPort->text().trimmed());
+  return c;
+}
+
+void TConnectPage::alertFailure(const std::string& text, bool titled) {
+  fFailure = ss(qs(text).replace('\n', " - "));
+  if (titled) dm().misc.myAlert(text, TITLE_KESTREL, inf_OkBtn);
+  else dm().misc.show_MyAlert(text);
 }
 
 void TConnectPage::btnConnectClick() {
@@ -104,9 +141,12 @@ void TConnectPage::btnConnectClick() {
     if (main().Connected()) {
       destroyFP();
       main().SetConnected(false);
+      // The last command's message belonged to the connection that is gone.
+      main().set_StatusMessage("Disconnected.");
       return;
     }
     main().set_StatusMessage(" Connecting ... ");
+    fFailure.clear();
     const bool ok = connectFP();
     main().SetConnected(ok);
     if (ok) {
@@ -115,9 +155,15 @@ void TConnectPage::btnConnectClick() {
       main().set_StatusMessage("Connected.");
       main().ArticlesControls();
       main().loadSettings();
+      if (TSettingsFile* file = main().FIniSettingFile())
+        main().checkSettingsSaved(file->saveConnection(connectionShown()));
     } else {
+      // The identification's refusal was shown by the verdict, which cleared the bar.
+      std::string failure = fFailure;
+      if (failure.empty() && dm().errContainer.LastErrorCode() != 0) failure = dm().errContainer.LastErrorMessage();
       destroyFP();
       main().SetConnected(false);
+      main().set_StatusText(failure.empty() ? "Disconnected." : failure);
     }
   });
   btnConnect->setEnabled(true);
@@ -172,7 +218,7 @@ bool TConnectPage::connectFP() {
     if (dm().errContainer.LastErrorCode() != 0) {
       std::string text = dm().errContainer.LastErrorMessage();
       if (!detail.empty()) text += "\n" + detail;
-      dm().misc.show_MyAlert(text);
+      alertFailure(text, false);
       return false;
     }
     if (!opened->Active()) return false;
@@ -180,7 +226,7 @@ bool TConnectPage::connectFP() {
   } catch (const std::exception& e) {
     std::string text = e.what();
     if (!detail.empty()) text += "\n" + detail;
-    dm().misc.myAlert(text, TITLE_KESTREL, inf_OkBtn);
+    alertFailure(text, true);
     return false;
   }
 }

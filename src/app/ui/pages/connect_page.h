@@ -3,6 +3,7 @@
 // port or TCP/IP, identifies the model (command 90) and adapts the window to it.
 #include <memory>
 
+#include "app/logic/settings_file.h"
 #include "app/ui/pages/page.h"
 
 class QCheckBox;
@@ -26,11 +27,22 @@ class TConnectPage : public TPage {
   bool connectFP();
   bool connectFPcmd90();
   void destroyFP();
-  // Fills the page for TCP/IP at address and port (the embedded simulator).
+  // Fills the page for TCP/IP at address and port (the embedded simulator); the
+  // connection remembered in the settings file then no longer replaces it.
   void presetTCP(const std::string& address, uint16_t port);
+  // The remembered connection back on the page (unless a preset came first).
+  void restoreConnection(const TConnectionSettings& connection);
+  // The connection as the page shows it.
+  TConnectionSettings connectionShown() const;
   void modelChanged(int ecrModel) override;
 
  private:
+  // Shows a failed connect's message in an alert and keeps it for the status bar.
+  void alertFailure(const std::string& text, bool titled);
+
+  bool fPreset = false;
+  // Why the last connect failed, in one line.
+  std::string fFailure;
   std::unique_ptr<TComPortsBox> fComPorts;
   bool fPortsFilled = false;
   QComboBox* cbxCOM = nullptr;

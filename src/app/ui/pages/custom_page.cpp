@@ -1,9 +1,13 @@
 #include "app/ui/pages/custom_page.h"
 
+#include <QFontDatabase>
 #include <QFormLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 
 #include "app/logic/page_table.h"
 #include "app/ui/core/dm.h"
@@ -13,6 +17,25 @@
 #include "engine/tcpip_connector.h"
 
 namespace kestrel {
+
+namespace {
+
+// A packet in hex: all of it in view, wrapped at the blanks between the bytes.
+QPlainTextEdit* hexView(const char* name, QWidget* parent) {
+  auto* e = new QPlainTextEdit(parent);
+  e->setObjectName(name);
+  e->setReadOnly(true);
+  e->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  e->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  e->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  e->setTabChangesFocus(true);
+  const int line = e->fontMetrics().lineSpacing();
+  e->setMinimumHeight(3 * line + 12);
+  e->setMaximumHeight(6 * line + 12);
+  return e;
+}
+
+}  // namespace
 
 TCustomPage::TCustomPage(TfmMainFBH& main) : TPage(main, PAGE_CUSTOM, "Custom command") {
   QFormLayout* form = formLayout(nullptr);
@@ -25,10 +48,9 @@ TCustomPage::TCustomPage(TfmMainFBH& main) : TPage(main, PAGE_CUSTOM, "Custom co
   hint1->setObjectName("lbHint1");
   auto* hint2 = new QLabel("can be passed with [\\t] and [\\lf] or [tab], [lf]", this);
   hint2->setObjectName("lbHint2");
-  for (auto* l : {hint1, hint2}) l->setStyleSheet("color: palette(mid);");
-  ed_HEXINPUT = outputEdit("ed_HEXINPUT", this);
+  ed_HEXINPUT = hexView("ed_HEXINPUT", this);
   ed_OUTPUT = outputEdit("ed_OUTPUT", this);
-  ed_HEXOUTPUT = outputEdit("ed_HEXOUTPUT", this);
+  ed_HEXOUTPUT = hexView("ed_HEXOUTPUT", this);
   bbtnExecute = pushButton("bbtnExecute", "Execute", this);
 
   form->addRow("Command:", ed_CMD);
@@ -40,16 +62,18 @@ TCustomPage::TCustomPage(TfmMainFBH& main) : TPage(main, PAGE_CUSTOM, "Custom co
   form->addRow("Output (HEX):", ed_HEXOUTPUT);
   form->addRow(buttonRow({bbtnExecute}));
   connect(bbtnExecute, &QPushButton::clicked, this, [this] { bbtnExecuteClick(); });
+  // Enter sends, as the button does (with its question).
+  for (QLineEdit* e : {ed_CMD, ed_INP_STR}) {
+    connect(e, &QLineEdit::returnPressed, this, [this] { bbtnExecuteClick(); });
+    e->installEventFilter(this);
+  }
 
-  // Long packets show from their start; the rest scrolls into view.
-  auto show = [](QLineEdit* e, const std::string& text) {
-    e->setText(qs(text));
-    e->setCursorPosition(0);
-  };
-  dm().sendCommandView = [this, show](const TCommunicationEventArgs& a) { show(ed_HEXINPUT, Tdm::packetText(a)); };
-  dm().receiveAnswerView = [this, show](const TCommunicationEventArgs& a) {
-    show(ed_OUTPUT, a.textValue);
-    show(ed_HEXOUTPUT, Tdm::packetText(a));
+  dm().sendCommandView = [this](const TCommunicationEventArgs& a) { ed_HEXINPUT->setPlainText(qs(Tdm::packetText(a))); };
+  dm().receiveAnswerView = [this](const TCommunicationEventArgs& a) {
+    // Long answers show from their start; the rest scrolls into view.
+    ed_OUTPUT->setText(qs(a.textValue));
+    ed_OUTPUT->setCursorPosition(0);
+    ed_HEXOUTPUT->setPlainText(qs(Tdm::packetText(a)));
   };
 }
 
@@ -58,22 +82,68 @@ TCustomPage::~TCustomPage() {
   dm().receiveAnswerView = nullptr;
 }
 
+bool TCustomPage::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == ed_CMD || watched == ed_INP_STR) && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Up || key == Qt::Key_Down) {
+      recall(key == Qt::Key_Up);
+      return true;
+    }
+  }
+  return TPage::eventFilter(watched, event);
+}
+
+void TCustomPage::recall(bool older) {
+  if (older ? fRecalled == 0 : fRecalled >= fHistory.size()) return;
+  if (fRecalled == fHistory.size()) fTyping = {ed_CMD->text(), ed_INP_STR->text()};
+  fRecalled = older ? fRecalled - 1 : fRecalled + 1;
+  const Sent& shown = fRecalled < fHistory.size() ? fHistory[fRecalled] : fTyping;
+  ed_CMD->setText(shown.command);
+  ed_INP_STR->setText(shown.data);
+}
+
 void TCustomPage::bbtnExecuteClick() {
+  // Enter and the button both send; neither starts a second command inside the first.
+  if (fExecuting || main().operationRunning()) return;
   if (ed_CMD->text().isEmpty()) return;
-  if (dm().misc.myQuestion(main().msgAreUsure, "Custom command", qstn_YesNo_SBtn) != mrYes) return;
-  TFiscalDevice& fd = dm().fd;
-  TDeviceOps::ShowErrOff quiet(ops());
-  fd.RS232()->Sniffer()->Active = true;
-  fd.TCPIP()->Sniffer()->Active = true;
+  fExecuting = true;
+  auto done = qScopeGuard([this] { fExecuting = false; });
+  auto alert = [this](const std::string& message) {
+    const std::string text = exceptionText("bbtnExecuteClick", message);
+    try {
+      dm().misc.myAlert(text, TITLE_KESTREL, inf_OkBtn);
+    } catch (...) {
+      main().set_StatusText(text);
+    }
+  };
   try {
+    if (dm().misc.myQuestion(main().msgAreUsure, "Custom command", qstn_YesNo_SBtn) != mrYes) return;
+    const Sent sent{ed_CMD->text(), ed_INP_STR->text()};
+    if (fHistory.empty() || fHistory.back().command != sent.command || fHistory.back().data != sent.data)
+      fHistory.push_back(sent);
+    fRecalled = fHistory.size();
+    // What stands in the outputs and the status bar is always this command's, also
+    // when it fails.
+    ed_HEXINPUT->clear();
+    ed_OUTPUT->clear();
+    ed_HEXOUTPUT->clear();
+    main().set_StatusMessage(QString());
+    TFiscalDevice& fd = dm().fd;
+    TDeviceOps::ShowErrOff quiet(ops());
+    fd.RS232()->Sniffer()->Active = true;
+    fd.TCPIP()->Sniffer()->Active = true;
+    auto traceOff = qScopeGuard([&fd] {
+      fd.RS232()->Sniffer()->Active = false;
+      fd.TCPIP()->Sniffer()->Active = false;
+    });
     const auto command = static_cast<uint16_t>(toInteger(ss(ed_CMD->text()), 0, 65535));
     const std::string input = dm().misc.prepare_InputForSpecialSymbols(ss(ed_INP_STR->text()));
     if (ops().command(command, input)) main().set_StatusMessage("Command executed.");
   } catch (const std::exception& e) {
-    dm().misc.myAlert(exceptionText("bbtnExecuteClick", e.what()), TITLE_KESTREL, inf_OkBtn);
+    alert(e.what());
+  } catch (...) {
+    alert("unknown exception");
   }
-  fd.RS232()->Sniffer()->Active = false;
-  fd.TCPIP()->Sniffer()->Active = false;
 }
 
 }  // namespace kestrel

@@ -69,7 +69,7 @@ void TSettingsPage::saveSettings() {
   s.delete_FromPLU = ss(edDelFromPLU->text());
   s.delete_ToPLU = ss(edDelToPLU->text());
   s.delete_ServicePass = ss(edDelServPass->text());
-  if (!file->save(s)) main().set_StatusText("The settings could not be saved to " + file->path());
+  main().checkSettingsSaved(file->save(s));
 }
 
 void TSettingsPage::chbxSettingDelItemsZClick() {

@@ -1,6 +1,8 @@
 #include "app/ui/shell/main_fbh.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -8,11 +10,15 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QWheelEvent>
+#include <QWindow>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 
@@ -25,10 +31,26 @@
 #include "app/ui/pages/settings_page.h"
 #include "app/ui/pages/status_page.h"
 #include "app/ui/shell/page_registry.h"
+#include "app/ui/shell/window_geometry.h"
 #include "engine/rs232_connector.h"
 #include "engine/tcpip_connector.h"
 
 namespace kestrel {
+
+namespace {
+
+// The page stack asks for the room of the page it shows, not of the largest page, so
+// that only a page that does not fit scrolls.
+class TPageStack : public QStackedWidget {
+ public:
+  using QStackedWidget::QStackedWidget;
+  QSize sizeHint() const override { return currentWidget() ? currentWidget()->sizeHint() : QSize(); }
+  QSize minimumSizeHint() const override {
+    return currentWidget() ? currentWidget()->minimumSizeHint() : QSize();
+  }
+};
+
+}  // namespace
 
 TfmMainFBH::TfmMainFBH(Tdm& dm, Dialogs* dialogs, FileChooser* files, QWidget* parent)
     : QMainWindow(parent), fDm(dm), fOps(dm.fd, dm.misc, dm.errContainer, *this) {
@@ -64,8 +86,7 @@ TfmMainFBH::~TfmMainFBH() {
 
 void TfmMainFBH::buildUi() {
   setObjectName("fmMainFBH");
-  setWindowTitle("Kestrel FBH");
-  setMinimumSize(1024, 768);
+  setWindowTitle(WINDOW_CAPTION);
 
   auto* splitter = new QSplitter(this);
   splitter->setObjectName("splMain");
@@ -82,10 +103,17 @@ void TfmMainFBH::buildUi() {
     item->setData(0, Qt::UserRole, QString(n.page));
     if (n.level == 0) parentItem = item;
   }
-  fPages = new QStackedWidget(splitter);
+  // On a screen smaller than the window was laid out for, the page scrolls.
+  fPageScroll = new QScrollArea(splitter);
+  fPageScroll->setObjectName("sbxPages");
+  fPageScroll->setWidgetResizable(true);
+  fPageScroll->setFrameShape(QFrame::NoFrame);
+  fPages = new TPageStack;
   fPages->setObjectName("pcPages");
+  fPageScroll->setWidget(fPages);
+  connect(fPages, &QStackedWidget::currentChanged, fPages, [this] { fPages->updateGeometry(); });
   splitter->addWidget(fTree);
-  splitter->addWidget(fPages);
+  splitter->addWidget(fPageScroll);
   splitter->setStretchFactor(1, 1);
   splitter->setSizes({240, 784});
   setCentralWidget(splitter);
@@ -137,16 +165,64 @@ void TfmMainFBH::FormCreate() {
   FDeleteItemsAFterZrep = false;
   applyFormats();
   SetConnected(false);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect r(QPoint(), QSize(1024, 768));
-    r.moveCenter(screen->availableGeometry().center());
-    setGeometry(r);
+  if (QScreen* s = screen()) {
+    applyScreenLimits(s);
+    setGeometry(placedWindowGeometry(QRect(), s->availableGeometry(), minimumSize(), frameExtent()));
   }
+}
+
+QSize TfmMainFBH::frameExtent() const {
+  const QSize known = frameGeometry().size() - geometry().size();
+  if (isVisible() && (known.width() > 0 || known.height() > 0)) return known;
+  return QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
+}
+
+void TfmMainFBH::applyScreenLimits(QScreen* s) {
+  if (s) setMinimumSize(minimumWindowSize(s->availableGeometry(), frameExtent()));
 }
 
 void TfmMainFBH::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  const bool first = !fShown;
   FormShow();
+  if (first && windowHandle())
+    connect(windowHandle(), &QWindow::screenChanged, this, [this](QScreen* s) { applyScreenLimits(s); });
+}
+
+void TfmMainFBH::closeEvent(QCloseEvent* event) {
+  saveSession();
+  QMainWindow::closeEvent(event);
+}
+
+void TfmMainFBH::restoreSession() {
+  if (!fIniSettingFile) return;
+  if (auto connection = fIniSettingFile->loadConnection())
+    if (auto* p = dynamic_cast<TConnectPage*>(page(PAGE_CONNECT))) p->restoreConnection(*connection);
+  const auto placement = fIniSettingFile->loadWindow();
+  if (!placement) return;
+  const QRect saved(placement->left, placement->top, placement->width, placement->height);
+  // The screen it was on, if that is still there.
+  QScreen* s = QGuiApplication::screenAt(saved.center());
+  if (!s) s = screen();
+  if (!s) return;
+  applyScreenLimits(s);
+  setGeometry(placedWindowGeometry(saved, s->availableGeometry(), minimumSize(), frameExtent()));
+  if (placement->maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TfmMainFBH::saveSession() {
+  if (!fIniSettingFile) return;
+  if (auto* p = dynamic_cast<TConnectPage*>(page(PAGE_CONNECT)))
+    if (!checkSettingsSaved(fIniSettingFile->saveConnection(p->connectionShown()))) return;
+  const QRect g = isMaximized() ? normalGeometry() : geometry();
+  checkSettingsSaved(fIniSettingFile->saveWindow({g.x(), g.y(), g.width(), g.height(), isMaximized()}));
+}
+
+bool TfmMainFBH::checkSettingsSaved(bool saved) {
+  if (!saved && fIniSettingFile)
+    set_StatusText("The settings could not be saved to " + fIniSettingFile->path() + ": " +
+                   fIniSettingFile->lastError());
+  return saved;
 }
 
 void TfmMainFBH::getFolders() {
@@ -171,6 +247,7 @@ void TfmMainFBH::FormShow() {
     prepareLinesTable(fDm.fdmt_Footer);
     FMaxProgrammableKeys = 0;
     fIniSettingFile = std::make_unique<TSettingsFile>(APPDATA_FOLDER + SETTINGS_FILE_NAME);
+    restoreSession();
     fDm.fd.RS232()->exitByTime = true;
     fDm.fd.RS232()->exitByTimeValue = 10000;
     fDm.fd.TCPIP()->exitByTime = true;
@@ -191,6 +268,8 @@ void TfmMainFBH::alertException(const char* method, const std::string& message) 
     fDm.misc.show_MyAlert(exceptionText(method, message));
   } catch (const std::exception& e) {
     set_StatusMessage(qs(exceptionText(method, message) + " (" + e.what() + ")"));
+  } catch (...) {
+    set_StatusMessage(qs(exceptionText(method, message)));
   }
 }
 
@@ -210,14 +289,21 @@ void TfmMainFBH::runOperation(const char* name, const std::function<void()>& f) 
   if (fOperationDepth > 0) return;
   ++fOperationDepth;
   OpraviControlite(false);
+  auto show = [this, name](const std::string& message) {
+    try {
+      fDm.misc.myAlert(exceptionText(name, message), TITLE_KESTREL, inf_OkBtn);
+    } catch (const std::exception& shown) {
+      set_StatusMessage(qs(exceptionText(name, message) + " (" + shown.what() + ")"));
+    } catch (...) {
+      set_StatusMessage(qs(exceptionText(name, message)));
+    }
+  };
   try {
     f();
   } catch (const std::exception& e) {
-    try {
-      fDm.misc.myAlert(exceptionText(name, e.what()), TITLE_KESTREL, inf_OkBtn);
-    } catch (const std::exception& shown) {
-      set_StatusMessage(qs(exceptionText(name, e.what()) + " (" + shown.what() + ")"));
-    }
+    show(e.what());
+  } catch (...) {
+    show("unknown exception");
   }
   --fOperationDepth;
   OpraviControlite(true);
@@ -346,7 +432,11 @@ void TfmMainFBH::ClientsControls() {}
 
 void TfmMainFBH::set_Model(const TModelRow* row) {
   fOps.ecrModel = -1;
-  if (!row) return;
+  if (!row) {
+    // The caption names a model only while connected to it.
+    setWindowTitle(WINDOW_CAPTION);
+    return;
+  }
   fOps.ecrModel = row->index;
   setWindowTitle(row->caption);
   FMaxProgrammableKeys = row->MaxProgrammableKeys;
@@ -366,16 +456,45 @@ bool TfmMainFBH::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
   } else if (event->type() == QEvent::Wheel && watched->isWidgetType()) {
-    auto* w = static_cast<QWheelEvent*>(event);
-    const int dy = w->angleDelta().y();
-    if (dy != 0) {
-      QKeyEvent key(QEvent::KeyPress, dy > 0 ? Qt::Key_Up : Qt::Key_Down, Qt::NoModifier);
-      QObject* target = QApplication::focusWidget() ? static_cast<QObject*>(QApplication::focusWidget()) : watched;
-      QCoreApplication::sendEvent(target, &key);
-    }
-    return true;
+    const int dy = static_cast<QWheelEvent*>(event)->angleDelta().y();
+    if (dy != 0 && wheelToKeys(static_cast<QWidget*>(watched), dy)) return true;
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+namespace {
+
+// The choice list or number field the wheel turns over, if any: `w` itself or the box
+// around its inner editor. Grids, lists, text areas and scroll areas keep their own
+// scrolling, as does everything in another window (a combo box's open list, a file
+// dialog).
+QWidget* steppedByWheel(QWidget* w) {
+  for (; w && !w->isWindow(); w = w->parentWidget()) {
+    if (qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractSpinBox*>(w)) return w;
+    if (qobject_cast<QAbstractScrollArea*>(w)) return nullptr;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool TfmMainFBH::wheelToKeys(QWidget* watched, int delta) {
+  QWidget* target = steppedByWheel(watched);
+  // A disabled box takes no input; the wheel goes on to the page around it.
+  if (!target || !target->isEnabled()) return false;
+  if (target != fWheelTarget) {
+    fWheelTarget = target;
+    fWheelRest = 0;
+  }
+  // One step per notch (120), turned away from the user Up, towards the user Down.
+  fWheelRest += delta;
+  const int steps = fWheelRest / 120;
+  fWheelRest -= steps * 120;
+  for (int i = 0; i < std::abs(steps); ++i) {
+    QKeyEvent key(QEvent::KeyPress, steps > 0 ? Qt::Key_Up : Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &key);
+  }
+  return true;
 }
 
 // ------------------------------------------------------------------ connection state
@@ -384,6 +503,7 @@ void TfmMainFBH::SetConnected(bool Value) {
   auto* btnConnect = fPages->findChild<QPushButton*>("btnConnect");
   try {
     FConnected = Value;
+    if (!Value) setWindowTitle(WINDOW_CAPTION);
     if (btnConnect) btnConnect->setText(Value ? "Disconnect" : "Connect");
     set_BitBtns(Value);
     set_ModelControls();

@@ -15,6 +15,8 @@
 #include "app/ui/core/qt_dialogs.h"
 
 class QLabel;
+class QScreen;
+class QScrollArea;
 class QStackedWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -97,6 +99,10 @@ class TfmMainFBH : public QMainWindow, public PageHost {
   // Fills the Connect page for TCP/IP at address and port (the embedded simulator).
   void presetTCP(const std::string& address, uint16_t port);
   void loadSettings();
+  // Reports a failed save of the settings file in the status bar; returns `saved`.
+  bool checkSettingsSaved(bool saved);
+  // Writes the Connect page's connection and the window's place to the settings file.
+  void saveSession();
 
   // --- PageHost ---
   void set_StatusText(const std::string& text) override;
@@ -110,6 +116,7 @@ class TfmMainFBH : public QMainWindow, public PageHost {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -119,6 +126,12 @@ class TfmMainFBH : public QMainWindow, public PageHost {
   void getFolders();
   void applyFormats();
   void alertException(const char* method, const std::string& message);
+  // What the frame adds to the inner size (a guess until the window is shown).
+  QSize frameExtent() const;
+  void applyScreenLimits(QScreen* screen);
+  void restoreSession();
+  // The wheel over a choice list or a number field steps it as the arrow keys would.
+  bool wheelToKeys(QWidget* watched, int delta);
 
   Tdm& fDm;
   std::unique_ptr<QtDialogs> fQtDialogs;
@@ -134,9 +147,13 @@ class TfmMainFBH : public QMainWindow, public PageHost {
   bool FDeleteItemsAFterZrep = false;
   bool fShown = false;
   int fOperationDepth = 0;
+  // Wheel turns not yet worth a step (touchpads send fractions of a notch).
+  QWidget* fWheelTarget = nullptr;
+  int fWheelRest = 0;
 
   QTreeWidget* fTree = nullptr;
   QStackedWidget* fPages = nullptr;
+  QScrollArea* fPageScroll = nullptr;
   QLabel* fPanel0 = nullptr;
   QLabel* fPanel1 = nullptr;
 };
