@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# Everything CI runs: dependencies, the normal build with all tests, the same under
-# AddressSanitizer + UndefinedBehaviorSanitizer, then each fuzz target for a bounded run.
+# Everything CI runs: dependencies, the normal build with all tests, every target built
+# once more with warnings as errors (build only: its tests are the normal ones), the
+# normal build and tests under AddressSanitizer + UndefinedBehaviorSanitizer, then each
+# fuzz target for a bounded run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 jobs=$(nproc)
 
-for preset in dev asan; do
-  echo "=== $preset: configure, build, test"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$jobs"
-  ctest --preset "$preset" -j "$jobs"
-done
+build() {
+  echo "=== $1: configure, build"
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j "$jobs"
+}
+
+build dev
+ctest --preset dev -j "$jobs"
+build werror
+build asan
+ctest --preset asan -j "$jobs"
 
 if [ -f fuzz/CMakeLists.txt ]; then
   bash scripts/fuzz.sh "${KESTREL_FUZZ_RUNS:-20000}"
