@@ -237,6 +237,12 @@ TErrContainer::~TErrContainer() = default;
 void TErrContainer::set_LastErrorCode(int code) {
   // The message depends on the code and the language only; the engine writes the same
   // code many times per command, so look it up only when it changes.
+  if (!fDetail.empty()) {
+    // A message with a detail is never cached: the plain text of the code is looked up.
+    fDetail.clear();
+    fPreviousMessage.clear();
+    fLastErrorMessage.clear();
+  }
   if (code != fLastErrorCode || fLastErrorMessage.empty()) {
     // A command moves between two codes (the general failure and 0) several times:
     // the message of the code before is kept, so going back costs no lookup either.
@@ -252,9 +258,23 @@ void TErrContainer::set_LastErrorCode(int code) {
   if (code != 0 && fLogFile->LogErrors) log_LastError();
 }
 
+void TErrContainer::set_LastErrorCode(int code, const std::string& detail) {
+  if (detail.empty()) {
+    set_LastErrorCode(code);
+    return;
+  }
+  fPreviousCode = fLastErrorCode;
+  fPreviousMessage.clear();
+  fLastErrorCode = code;
+  fDetail = detail;
+  fLastErrorMessage = get_ErrorText(code, fLanguage) + ": " + detail;
+  if (code != 0 && fLogFile->LogErrors) log_LastError();
+}
+
 void TErrContainer::set_Language(TErrorLanguages value) {
   fLanguage = value;
   fLastErrorMessage = get_ErrorText(fLastErrorCode, value);
+  if (!fDetail.empty()) fLastErrorMessage += ": " + fDetail;
   fPreviousMessage.clear();
   fLogFile->CodePage =
       (value == TErrorLanguages::Romanian || value == TErrorLanguages::Poland) ? 1250 : 1251;
