@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "engine/fiscal_device.h"
 #include "support/err_container.h"
@@ -113,20 +114,41 @@ int64_t TFDConnector::deadlineIn(uint64_t timeoutMs) {
   return timeoutMs >= UINT32_MAX ? -1 : nowMs() + static_cast<int64_t>(timeoutMs);
 }
 
-int TFDConnector::waitFor(int fd, short events, int64_t deadline) {
+bool TFDConnector::waitCancelled() const { return fOwner && fOwner->fCancel.load(); }
+
+int TFDConnector::waitFor(int fd, short events, int64_t deadline, uint32_t limitMs) const {
   for (;;) {
-    int wait = -1;
+    if (fOwner && fOwner->idleWhileWaiting(*this, limitMs)) return kWaitCancelled;
+    int wait = TFiscalDevice::IDLE_INTERVAL_MS;
     if (deadline >= 0) {
       const int64_t left = deadline - nowMs();
       if (left <= 0) return 0;
-      wait = static_cast<int>(std::min<int64_t>(left, INT32_MAX));
+      wait = static_cast<int>(std::min<int64_t>(left, wait));
     }
     pollfd p{fd, events, 0};
     const int rc = ::poll(&p, 1, wait);
     if (rc > 0) return p.revents;
-    if (rc == 0) continue;  // re-check the clock: poll may wake a little early
+    if (rc == 0) continue;  // a slice ended, or poll woke a little early: re-check the clock
     if (errno != EINTR) return -1;
   }
+}
+
+bool TFDConnector::pauseFor(uint32_t ms, uint32_t limitMs) const {
+  const int64_t deadline = deadlineIn(ms);
+  for (;;) {
+    if (fOwner && fOwner->idleWhileWaiting(*this, limitMs)) return false;
+    const int64_t left = deadline - nowMs();
+    if (left <= 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(left, TFiscalDevice::IDLE_INTERVAL_MS)));
+  }
+}
+
+TFDConnector::OpeningScope::OpeningScope(const TFDConnector& c) : fEngine(c.fOwner) {
+  if (fEngine) fEngine->beginOperation();
+}
+
+TFDConnector::OpeningScope::~OpeningScope() {
+  if (fEngine) fEngine->endOperation();
 }
 
 }  // namespace kestrel
