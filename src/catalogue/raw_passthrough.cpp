@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/fiscal_device.h"
+#include "support/caught.h"
 #include "support/err_container.h"
 #include "support/fd_misc.h"
 
@@ -58,6 +59,7 @@ class RawExchange {
     try {
       result = prepare(*conn) && write(*conn) && (!withAnswer || read(*conn));
     } catch (...) {
+      reportCaught("RawExchange.run");
       setCode(codes::GENERAL);
       result = false;
     }
@@ -126,6 +128,7 @@ class RawExchange {
         try {
           conn.clearIOBuffers();
         } catch (...) {
+          reportCaught("RawExchange.read");
         }
         setCode(codes::TIMEOUT);
         return false;
@@ -171,6 +174,7 @@ class RawExchange {
       const int closed = conn.closeConnection();
       setCode(remembered != 0 ? remembered : closed);
     } catch (...) {
+      reportCaught("RawExchange.finish");
       setCode(codes::GENERAL);
     }
   }

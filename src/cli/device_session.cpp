@@ -150,8 +150,10 @@ void DeviceSession::close() {
         fErrors.RaiseMode = raise;
       }
     } catch (const std::exception& e) {
-      // Closing runs on the way out; the command's own outcome is already reported.
+      // Closing runs on the way out (also from the destructor): report, never throw.
       fErr << "kestrel: closing the connection: " << e.what() << '\n';
+    } catch (...) {
+      fErr << "kestrel: closing the connection failed\n";
     }
   }
   if (fSim) {

@@ -8,6 +8,7 @@
 #include "engine/frame_codec.h"
 #include "engine/rs232_connector.h"
 #include "engine/tcpip_connector.h"
+#include "support/caught.h"
 #include "support/err_container.h"
 #include "support/fd_misc.h"
 
@@ -192,6 +193,7 @@ bool TFiscalDevice::add_DefaultDelimiters() {
     addDelimiter(isType2() ? TAB : ",");
     return true;
   } catch (...) {
+    reportCaught("TFiscalDevice.add_DefaultDelimiters");
     return false;
   }
 }
@@ -206,6 +208,7 @@ bool TFiscalDevice::set_PacketFormat(TPacketFormat packetFormat) {
     ll.init_Statuses();
     return true;
   } catch (...) {
+    reportCaught("TFiscalDevice.set_PacketFormat");
     return false;
   }
 }
@@ -260,8 +263,8 @@ bool TFiscalDevice::customCommand(uint16_t CommandValue, const std::string& inpu
   std::string bytes;
   try {
     bytes = toDeviceBytes(inputText);
-  } catch (const std::exception& e) {
-    fInternalError += std::string("TFiscalDevice.customCommand: ") + e.what() + '\n';
+  } catch (...) {
+    reportCaught("TFiscalDevice.customCommand");
     outputText.clear();
     setCode(codes::GENERAL);
     return false;
@@ -325,15 +328,20 @@ bool TFiscalDevice::exchange(uint16_t command, const std::string& bytes, std::st
   } catch (const std::exception& e) {
     fInternalError += e.what();
     fInternalError += '\n';
+    reportCaught("TFiscalDevice.exchange", e);
+    setCode(codes::GENERAL);
     result = false;
   } catch (...) {
     fInternalError += "TFiscalDevice.exchange: unknown exception\n";
+    reportCaught("TFiscalDevice.exchange");
+    setCode(codes::GENERAL);
     result = false;
   }
   try {
     outputText = fromDeviceBytes(fAnsiTextOutput);
   } catch (const std::exception& e) {
     fInternalError += std::string("TFiscalDevice.exchange: ") + e.what() + '\n';
+    reportCaught("TFiscalDevice.exchange", e);
     outputText.clear();
   }
   fTextOutput = outputText;
@@ -481,10 +489,17 @@ bool TFiscalDevice::commandLoop(uint16_t command, const std::string& data) {
       }
     }
   } catch (const std::exception& e) {
+    // Something past the transports' own codes failed: the command fails with -1.
     fInternalError += e.what();
     fInternalError += '\n';
+    reportCaught("TFiscalDevice.commandLoop", e);
+    result = false;
+    setCode(codes::GENERAL);
   } catch (...) {
     fInternalError += "TFiscalDevice.commandLoop: unknown exception\n";
+    reportCaught("TFiscalDevice.commandLoop");
+    result = false;
+    setCode(codes::GENERAL);
   }
 
   // Leave the transport clean; keep the loop's code unless the cleanup itself failed.
@@ -802,6 +817,7 @@ bool TFiscalDevice::check_DeviceForStatusErrors() {
       }
     }
   } catch (...) {
+    reportCaught("TFiscalDevice.check_DeviceForStatusErrors");
     setCode(codes::GENERAL);
   }
   return lastCode() != 0;

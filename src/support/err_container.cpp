@@ -1,3 +1,4 @@
+#include "support/caught.h"
 #include "support/err_container.h"
 
 #include "support/code_pages.h"
@@ -183,6 +184,7 @@ bool TAccessTo::check_AccessToFolder(const std::string& targetFolder) {
     fs::remove(probe, ec);
     return !fs::exists(probe, ec);
   } catch (...) {
+    reportCaught("TAccessTo.check_AccessToFolder");
     return false;
   }
 }
@@ -304,6 +306,7 @@ bool TErrContainer::init_Folders() {
     fFolders->set_Log(fFolders->Log() + folderName + kDelimiter);
     return true;
   } catch (...) {
+    reportCaught("TErrContainer.init_Folders");
     return false;
   }
 }
@@ -314,6 +317,7 @@ bool TErrContainer::init_LogFile() {
     fLogFile->FileName = defaultLogFileName();
     return true;
   } catch (...) {
+    reportCaught("TErrContainer.init_LogFile");
     return false;
   }
 }
@@ -326,6 +330,7 @@ bool TErrContainer::check_FoldersForAccess() {
     fAccessTo->check_AccessTo(fFolders->Log(), ftt_Log);
     return true;
   } catch (...) {
+    reportCaught("TErrContainer.check_FoldersForAccess");
     return false;
   }
 }

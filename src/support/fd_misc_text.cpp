@@ -483,6 +483,7 @@ std::string TFDMisc::prepare_SpecialSymbol(const std::string& targetText) const 
     replaceEscapedControls(out);
     return out;
   } catch (...) {
+    reportCaught("TFDMisc.prepare_SpecialSymbol");
     return {};
   }
 }
@@ -504,6 +505,7 @@ int TFDMisc::fillAnswerList(const std::string& sourceString, const std::vector<s
     }
     return splitFields(sourceString, DelimiterSet(*delimiterList, false), *targetList);
   } catch (...) {
+    reportCaught("TFDMisc.fillAnswerList");
     return -1;
   }
 }
@@ -522,6 +524,7 @@ int TFDMisc::fillAnswerList(const std::string& sourceString, const std::vector<s
     }
     return splitFields(sourceString, DelimiterSet(delimiterArray, true), targetList);
   } catch (...) {
+    reportCaught("TFDMisc.fillAnswerList");
     targetList.clear();
     return -1;
   }

@@ -633,7 +633,9 @@ TEST(EngineWait, IdleHookRunsWhileWaitingAndACancelEndsTheCommand) {
     EXPECT_EQ(e.code(), CODE_CANCELLED);
     EXPECT_EQ(e.err.LastErrorMessage(), "Cancelled by the user.");
     EXPECT_FALSE(e.fd.busy());
-    if (!v.fromThread) EXPECT_EQ(states.size(), 5u) << "the hook ends with the wait";
+    if (!v.fromThread) {
+      EXPECT_EQ(states.size(), 5u) << "the hook ends with the wait";
+    }
     ASSERT_FALSE(states.empty());
     for (const TWaitState& s : states) {
       EXPECT_EQ(s.command, 255);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <vector>
 
+#include "support/caught.h"
 #include "support/fd_misc.h"
 #include "support/utf8.h"
 
@@ -56,10 +58,14 @@ TEST(SpecialSymbols, ResolvesTokensAndEscapes) {
   for (const Case& c : cases) EXPECT_EQ(misc.prepare_InputForSpecialSymbols(c.in), c.out) << c.in;
 }
 
-TEST(SpecialSymbols, EscapeWithoutItsDigitsGivesAnEmptyResult) {
+TEST(SpecialSymbols, EscapeWithoutItsDigitsGivesAnEmptyResultAndSaysWhy) {
+  std::vector<std::string> reported;
+  set_CaughtReporter([&](const std::string& line) { reported.push_back(line); });
   TFDMisc misc;
   EXPECT_EQ(misc.prepare_InputForSpecialSymbols("ok[1B!]"), "");
   EXPECT_EQ(misc.prepare_InputForSpecialSymbols("[1B$41]"), "");
+  set_CaughtReporter(nullptr);
+  EXPECT_EQ(reported, std::vector<std::string>(2, "TFDMisc.prepare_InputForSpecialSymbols: No Hex-Number"));
 }
 
 TEST(SpecialSymbols, TypedInputIsRefusedRatherThanChangedInSilence) {
