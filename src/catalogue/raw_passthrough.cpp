@@ -198,6 +198,11 @@ bool passThrough(TFiscalDevice& engine, const std::string& inputText, Input kind
     return false;
   }
   std::lock_guard<std::recursive_mutex> guard(engine.lock());
+  // As for customCommand: bytes written in the middle of a running command garble it.
+  if (engine.busy()) {
+    err->set_LastErrorCode(CODE_ENGINE_BUSY);
+    return false;
+  }
   RawExchange exchange(engine);
   if (!exchange.toBytes(inputText, kind)) {
     err->set_LastErrorCode(codes::GENERAL);
