@@ -417,11 +417,26 @@ uint32_t TRS232Connector::writeBuffer(const uint8_t* buffer, uint32_t buffLength
   }
   setCode(0);
   traceHex(buffer, written, toDevice);
-  if (::tcdrain(fHandle) != 0 && errno == EIO) loseLine(std::strerror(EIO));
+  drainOutput(deadline, limit > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(limit));
   return written;
 }
 
 bool TRS232Connector::writeByte(uint8_t byteValue) { return writeBuffer(&byteValue, 1) == 1; }
+
+void TRS232Connector::drainOutput(int64_t deadline, uint32_t limitMs) {
+  // tcdrain cannot be cancelled, and the last kilobytes of a long frame take seconds on
+  // a slow line: watch the driver's queue instead, in the idle hook's slices.
+  for (;;) {
+    int pending = 0;
+    if (::ioctl(fHandle, TIOCOUTQ, &pending) != 0) {
+      if (::tcdrain(fHandle) != 0 && errno == EIO) loseLine(std::strerror(EIO));
+      return;
+    }
+    if (pending <= 0) return;
+    if (deadline >= 0 && nowMs() >= deadline) return;
+    if (!pauseFor(5, limitMs)) return;  // cancelled: the engine ends the command
+  }
+}
 
 void TRS232Connector::assign(const TRS232Connector& source) {
   baudRate = source.baudRate;

@@ -105,6 +105,8 @@ class TRS232Connector : public TFDConnector {
   // is closed and the link counts as lost.
   void loseLine(const std::string& cause);
   bool closeHandle();
+  // Waits until the driver has sent what it holds, at most until `deadline`.
+  void drainOutput(int64_t deadline, uint32_t limitMs);
 
   int fHandle = -1;
   bool fDTRState = false;
