@@ -386,8 +386,10 @@ bool TFiscalDevice::commandLoop(uint16_t command, const std::string& data) {
       }
       // Prepare the transport.
       if (!conn) continue;
+      bool prepared = false;
       try {
-        if (!conn->Active()) {
+        bool open = conn->Active();
+        if (!open) {
           if (ocoecModeOn) {
             // The opening may run the diagnostic read, a command of its own.
             ++fOpeningsInCommand;
@@ -396,25 +398,23 @@ bool TFiscalDevice::commandLoop(uint16_t command, const std::string& data) {
               ~Done() { --n; }
             } done{fOpeningsInCommand};
             conn->openConnection();
-          } else if (conn->linkLost()) {
-            fFailure = LinkFailure::Lost;
-            break;
-          } else {
+          } else if (!conn->linkLost()) {
             setCode(codes::NOT_OPEN);
           }
-          if (lastCode() != 0) continue;
+          open = lastCode() == 0 && conn->Active();
         }
-        if (conn->clearIOBuffers() != 0) continue;
+        prepared = open && conn->clearIOBuffers() == 0;
       } catch (const std::exception& e) {
         fInternalError += std::string("TFiscalDevice: preparing the transport: ") + e.what() + '\n';
         setCode(codes::GENERAL);
-        continue;
       }
-      // Clearing may find that the device has closed the connection.
-      if (conn->linkLost()) {
+      // A link that has ended (before, or found so while clearing) is not written to;
+      // with open-on-demand the next attempt opens it again.
+      if (conn->linkLost() && !conn->Active() && !ocoecModeOn) {
         fFailure = LinkFailure::Lost;
         break;
       }
+      if (!prepared) continue;
 
       clear_StatusBits();
       if (active) trace->markOutcome(true);

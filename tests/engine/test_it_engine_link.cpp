@@ -687,7 +687,7 @@ TEST(EngineCommand, DataLongerThanAFrameIsRefusedAndNothingIsSent) {
     SCOPED_TRACE(type2 ? "protocol_Type2" : "protocol_Type1");
     auto peer = DevicePeer::tcp(type2, DevicePeer::answerAll([](const Request&) { return std::string("0\t"); }));
     Engine e(type2);
-    e.connectTcp(peer->port());
+    e.connectTcp(peer->port(), 5000);  // the peer reads the long frame a byte at a time
     const uint32_t max = e.fd.maxDataBytes();
     EXPECT_EQ(max, type2 ? 65493u : 219u);
     EXPECT_FALSE(e.cmd(255, std::string(max + 1, 'A')));
