@@ -10,10 +10,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <stdexcept>
-#include <thread>
 
 #include "support/err_container.h"
 
