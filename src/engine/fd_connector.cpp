@@ -48,6 +48,22 @@ bool TFDConnector::wantsDiagnosticRead() const { return fOwner && fOwner->dd() &
 
 bool TFDConnector::runDiagnosticRead() const { return fOwner && fOwner->dd() && fOwner->dd()->i90().getFromDevice(); }
 
+int TFDConnector::diagnosticFailure(std::string& cause) const {
+  if (waitCancelled()) {
+    cause = target() + ": cancelled by the user";
+    setCode(CODE_CANCELLED);
+    return CODE_CANCELLED;
+  }
+  if (linkLost()) {
+    cause = target() + ": the connection was lost during the diagnostic read";
+    if (TErrContainer* ec = errContainer()) ec->set_LastErrorCode(CODE_CONNECTION_LOST, target());
+    return CODE_CONNECTION_LOST;
+  }
+  cause = target() + ": the device does not answer the diagnostic command";
+  setCode(codes::NOT_OPEN);
+  return codes::NOT_OPEN;
+}
+
 void TFDConnector::showMessage(const std::string& text) const {
   if (fOwner && fOwner->messageBox) fOwner->messageBox(text);
 }

@@ -85,6 +85,10 @@ class TFDConnector {
   // Runs the diagnostic read when the description asks for it after opening.
   bool wantsDiagnosticRead() const;
   bool runDiagnosticRead() const;
+  // After a failed diagnostic read (or a cancelled pause before it): sets the code that
+  // says why (cancelled, connection lost, else -3), puts the cause into `cause` for
+  // lastOpenError and returns the code.
+  int diagnosticFailure(std::string& cause) const;
   // Shows a modal message through the engine's messageBox (nothing without an owner).
   void showMessage(const std::string& text) const;
   // -33017 (no error container; message box) or -33016 (no helper component; code set,

@@ -140,13 +140,13 @@ int TRS232Connector::openConnection() {
       return failOpen(path + ": RTS cannot be lowered (" + std::strerror(errno) + ")");
 
     if (wantsDiagnosticRead()) {
-      // The port stays open: the user may retry the command without reopening.
+      // The port stays open (unless the line was lost): the user may retry the command
+      // without reopening.
       if (!runDiagnosticRead()) {
-        if (waitCancelled()) {
-          fLastOpenError = path + ": cancelled by the user";
-          return failWith(CODE_CANCELLED, "TRS232Connector.openConnection");
-        }
-        return failOpen(path + ": the device does not answer the diagnostic command");
+        const int code = diagnosticFailure(fLastOpenError);
+        fSniffer->logThis("TRS232Connector.openConnection: " + fLastOpenError, true);
+        raiseIfNeeded();
+        return code;
       }
     }
     setCode(0);

@@ -157,18 +157,10 @@ int TTCPIPConnector::openConnection() {
       clearLinkLost();
       if (wantsDiagnosticRead()) {
         // The device needs a moment after accepting before it takes commands.
-        if (!pauseFor(DIAGNOSTIC_PAUSE_MS, DIAGNOSTIC_PAUSE_MS)) {
-          setCode(CODE_CANCELLED);
-          fLastOpenError = target() + ": cancelled by the user";
-        } else if (runDiagnosticRead()) {
+        if (pauseFor(DIAGNOSTIC_PAUSE_MS, DIAGNOSTIC_PAUSE_MS) && runDiagnosticRead())
           setCode(0);
-        } else if (waitCancelled()) {
-          setCode(CODE_CANCELLED);
-          fLastOpenError = target() + ": cancelled by the user";
-        } else {
-          setCode(codes::NOT_OPEN);
-          fLastOpenError = target() + ": the device does not answer the diagnostic command";
-        }
+        else
+          diagnosticFailure(fLastOpenError);
       } else {
         setCode(0);
       }

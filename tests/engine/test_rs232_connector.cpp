@@ -338,5 +338,21 @@ TEST_F(SerialTransport, DiagnosticReadAfterOpenOnASilentDeviceGivesMinusThreeAnd
   EXPECT_EQ(peer->frames().at(0), std::string("\x01\x30\x30\x32\x3A\x20\x30\x30\x34\x3A\x05\x30\x31\x3B\x3F\x03"));
 }
 
+TEST_F(SerialTransport, ALineLostDuringTheDiagnosticReadIsNoOpenError) {
+  // The device hangs up in the middle of its answer to the first command.
+  auto peer = ScriptedPeer::pty({test::expectFrame(), test::sendBytes("\x01\x30\x30"), test::closeConnection()});
+  engine.repeatCount = 2;
+  engine.dd()->LowLevel().set_ProtocolType(protocol_Type2);
+  engine.dd()->i90().getAfterConnect = true;
+  conn().exitByTimeValue = 5000;
+  conn().portName = peer->slavePath();
+  EXPECT_EQ(conn().openConnection(), CODE_CONNECTION_LOST);
+  EXPECT_EQ(ec.LastErrorMessage(), "Connection lost: " + peer->slavePath());
+  EXPECT_NE(conn().lastOpenError().find("lost during the diagnostic read"), std::string::npos) << conn().lastOpenError();
+  EXPECT_FALSE(conn().Active());
+  EXPECT_TRUE(engine.connectionLost());
+  EXPECT_EQ(peer->frames().size(), 1u) << "a lost line is not tried again";
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -147,7 +147,9 @@ TEST_F(TempDir, ProcessesAndShell) {
   const pid_t group = info.pid;
   EXPECT_GT(group, 0);
   EXPECT_EQ(getpgid(group), group) << "own process group";
-  for (int i = 0; i < 200 && !fs::exists(dir / "marker"); ++i) usleep(10000);
+  // The redirection makes the file before echo writes into it: wait for the text.
+  auto marker = [&] { return fs::exists(dir / "marker") ? read(dir / "marker") : std::string(); };
+  for (int i = 0; i < 200 && marker() != "started\n"; ++i) usleep(10000);
   EXPECT_EQ(read(dir / "marker"), "started\n");  // ran in the given folder
   for (int i = 0; i < 200 && runningInGroup(group).size() < 2; ++i) usleep(10000);
   EXPECT_EQ(runningInGroup(group).size(), 2u) << "the shell and its sleep";
