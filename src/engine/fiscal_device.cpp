@@ -605,6 +605,11 @@ bool TFiscalDevice::waitForByte(uint8_t& b, TFDConnector* conn, TSniffer* trace,
     }
     if (got) {
       traceAnswerByte(b, trace, active);
+      // Bytes that keep coming (a long answer, SYN after SYN) let the hook run as well.
+      if (idleWhileWaiting(*conn, conn->exitByTime ? conn->exitByTimeValue : 0)) {
+        setCode(CODE_CANCELLED);
+        return false;
+      }
       return true;
     }
     if (fCancel.load()) {
@@ -624,7 +629,7 @@ bool TFiscalDevice::waitForByte(uint8_t& b, TFDConnector* conn, TSniffer* trace,
     }
     // A closed link answers at once: do not spin while the limit runs.
     if (!conn->Active()) {
-      idleWhileWaiting(*conn, conn->exitByTime ? conn->exitByTimeValue : 0);
+      idleWhileWaiting(*conn, conn->exitByTime ? conn->exitByTimeValue : 0);  // a cancel is seen after the next read
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }

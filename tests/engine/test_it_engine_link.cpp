@@ -595,7 +595,6 @@ TEST(EngineWait, IdleHookRunsWhileWaitingAndACancelEndsTheCommand) {
   for (const Variant& v : {Variant{"tcp, cancel from the hook", false, false}, Variant{"pty, cancel from a thread", true, true}}) {
     SCOPED_TRACE(v.name);
     auto script = [](PeerLink& l) {
-      answerFirst(l);
       Request r;
       l.readRequest(r);  // never answered
       Request retry;
@@ -603,6 +602,7 @@ TEST(EngineWait, IdleHookRunsWhileWaitingAndACancelEndsTheCommand) {
     };
     auto peer = v.overPty ? DevicePeer::pty(true, script) : DevicePeer::tcp(true, script);
     Engine e;
+    e.fd.firstCommand = false;  // every wait is the command's own
     std::string target;
     if (v.overPty) {
       e.fd.set_CommunicationType(ct_RS232);
@@ -644,7 +644,7 @@ TEST(EngineWait, IdleHookRunsWhileWaitingAndACancelEndsTheCommand) {
     }
     if (v.overPty) e.fd.RS232()->closeConnection();
     peer->join();
-    EXPECT_EQ(peer->requests().size(), 2u) << "a cancelled command is not tried again";
+    EXPECT_EQ(peer->requests().size(), 1u) << "a cancelled command is not tried again";
   }
 }
 
