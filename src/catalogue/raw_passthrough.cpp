@@ -110,7 +110,7 @@ class RawExchange {
         uint32_t count = 0;
         got = conn.readByte(b, count) && count == 1;
       } catch (const EConnectorError&) {
-        got = false;
+        got = false;  // a silent read: the transport's code and trace line tell why; the limit decides
       }
       if (got) return true;
       if (conn.exitByTime && tickMs() - start >= conn.exitByTimeValue) return false;
