@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "engine/fiscal_device.h"
+#include "support/caught.h"
 #include "support/err_container.h"
 #include "support/fd_misc.h"
 #include "support/utf8.h"
@@ -202,6 +203,7 @@ bool TCommandsItem::Execute() {
   try {
     result = execute(*e);
   } catch (...) {
+    reportCaught("TCommandsItem.Execute");
     result = false;
   }
   // Whatever happened, the engine gets its usual delimiters back.

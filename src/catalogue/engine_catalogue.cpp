@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "engine/fiscal_device.h"
+#include "support/caught.h"
 #include "support/err_container.h"
 
 namespace kestrel {
@@ -22,6 +23,7 @@ TCommandsItem* findFirst(TFiscalDevice& engine, const std::function<bool(const T
     for (auto& c : catalogue(engine))
       if (match(c)) return &c;
   } catch (...) {
+    reportCaught("findFirst");
   }
   setCode(engine, notFound);
   return nullptr;
@@ -42,6 +44,7 @@ bool execute(TFiscalDevice& engine, const std::function<TCommandsItem*()>& looku
     TCommandsItem* c = lookup();
     return c && c->Execute();
   } catch (...) {
+    reportCaught("execute");
     setCode(engine, codes::GENERAL);
     return false;
   }
@@ -52,6 +55,7 @@ bool guarded(const std::function<bool()>& body) {
   try {
     return body();
   } catch (...) {
+    reportCaught("guarded");
     return false;
   }
 }
@@ -248,6 +252,7 @@ void clear_DDCommands(TFiscalDevice& engine) {
   try {
     catalogue(engine).clearAll();
   } catch (...) {
+    reportCaught("clear_DDCommands");
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include "catalogue/engine_catalogue.h"
 #include "engine/fiscal_device.h"
+#include "support/caught.h"
 
 namespace kestrel {
 
@@ -359,6 +360,7 @@ bool TFBA_KT_33A::init_fCore() {
     return configureStatusTable() && add_DDCommands() && (clear_PCRs(), add_PCRs()) &&
            (oposProperties_Clear(), oposProperties_Add());
   } catch (...) {
+    reportCaught("TFBA_KT_33A.init_fCore");
     return false;
   }
 }

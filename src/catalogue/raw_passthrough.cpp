@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/fiscal_device.h"
+#include "support/caught.h"
 #include "support/err_container.h"
 #include "support/fd_misc.h"
 
@@ -58,6 +59,7 @@ class RawExchange {
     try {
       result = prepare(*conn) && write(*conn) && (!withAnswer || read(*conn));
     } catch (...) {
+      reportCaught("RawExchange.run");
       setCode(codes::GENERAL);
       result = false;
     }
@@ -108,7 +110,7 @@ class RawExchange {
         uint32_t count = 0;
         got = conn.readByte(b, count) && count == 1;
       } catch (const EConnectorError&) {
-        got = false;
+        got = false;  // a silent read: the transport's code and trace line tell why; the limit decides
       }
       if (got) return true;
       if (conn.exitByTime && tickMs() - start >= conn.exitByTimeValue) return false;
@@ -126,6 +128,7 @@ class RawExchange {
         try {
           conn.clearIOBuffers();
         } catch (...) {
+          reportCaught("RawExchange.read");
         }
         setCode(codes::TIMEOUT);
         return false;
@@ -171,6 +174,7 @@ class RawExchange {
       const int closed = conn.closeConnection();
       setCode(remembered != 0 ? remembered : closed);
     } catch (...) {
+      reportCaught("RawExchange.finish");
       setCode(codes::GENERAL);
     }
   }
@@ -194,6 +198,11 @@ bool passThrough(TFiscalDevice& engine, const std::string& inputText, Input kind
     return false;
   }
   std::lock_guard<std::recursive_mutex> guard(engine.lock());
+  // As for customCommand: bytes written in the middle of a running command garble it.
+  if (engine.busy()) {
+    err->set_LastErrorCode(CODE_ENGINE_BUSY);
+    return false;
+  }
   RawExchange exchange(engine);
   if (!exchange.toBytes(inputText, kind)) {
     err->set_LastErrorCode(codes::GENERAL);

@@ -265,8 +265,9 @@ CONNECTION (one of):
   --sim [--model NAME]     a simulated device started in-process (default model KT-33A)
 
 OPTIONS:
-  --timeout-ms N           the engine's per-byte limit (exitByTimeValue) of the transport in use;
-                           the transport's own default when not given
+  --timeout-ms N           the engine's per-byte limit (exitByTimeValue) of the transport in use,
+                           on a serial line also the limit of one read; the transport's own
+                           defaults when not given
   --repeat N               the engine's repeatCount; 2 when not given
   --identify               open as the window does: diagnostic read on open (getAfterConnect),
                            then command 90 with TAB and the model-table check
@@ -277,7 +278,10 @@ OPTIONS:
 COMMANDS:
   info                              the diagnostic information (both command-90 requests)
   cmd NUMBER [DATA]                 one customCommand; DATA in the special-symbol notation
-                                    ("#[tab]", "\t", "[lf]"...), resolved with prepare_InputForSpecialSymbols
+                                    ("#[tab]", "\t", "[lf]", "[\lf]"...), resolved with
+                                    prepare_InputForSpecialSymbols; an incomplete escape
+                                    ("[1B!]"), a token that stands for nothing ("[EUR]") or
+                                    data too long for one frame are refused, nothing is sent
   status                            command 74, then the 8 status bytes with every set bit and its description
   param get NAME [INDEX]            command 255 read; prints field 1
   param set NAME [INDEX] VALUE      command 255 write
@@ -301,8 +305,12 @@ COMMANDS:
 Options may also follow the command. An argument that starts with "-" is taken as it
 is after the command; "--" makes every following word an argument.
 
-Exit status: 0 when the device's (or the engine's) error code is 0 after the command,
-1 otherwise (the message on stderr), 2 for a usage error.
+Characters the device's code page cannot hold are sent as "?"; a warning on stderr
+names them.
+
+Exit status: 0 when the command succeeded (customCommand's result true and the device's
+or the engine's error code 0), 1 otherwise (the message on stderr), 2 for a usage error
+or DATA that cannot be sent.
 
 Examples:
   kestrel --sim info

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cli/json_out.h"
+#include "support/code_pages.h"
 #include "support/com_ports.h"
 
 namespace kestrel::cli {
@@ -48,10 +49,28 @@ std::string padRight(std::string text, size_t width) {
   return text;
 }
 
-// The exit status of a command: the window's verdict is the container's code.
-int verdict(int code, bool json, std::ostream& err, const std::string& message) {
-  if (code == 0) return 0;
-  if (!json) err << "kestrel: error " << code << ": " << message << '\n';
+// The error status bits of the last answer, their descriptions in one line.
+std::string errorBits(const std::vector<StatusBitRow>& bits) {
+  std::string why;
+  for (const StatusBitRow& r : bits)
+    if (r.error) why += (why.empty() ? "" : " ") + r.description;
+  return why;
+}
+
+// The exit status of a command: it succeeded when customCommand did and the code is 0.
+// The device's code 0 beside an error bit of its status is the one failure with code
+// 0: the bits say why.
+int verdict(bool ok, int code, bool json, std::ostream& err, const std::string& message,
+            const std::vector<StatusBitRow>& bits) {
+  if (ok && code == 0) return 0;
+  if (json) return 1;
+  if (code != 0) {
+    err << "kestrel: error " << code << ": " << message << '\n';
+  } else {
+    const std::string why = errorBits(bits);
+    err << "kestrel: error: the command failed"
+        << (why.empty() ? std::string() : "; the device's status shows an error: " + why) << '\n';
+  }
   return 1;
 }
 
@@ -103,7 +122,7 @@ int runInfo(const Invocation& inv, DeviceSession& s, std::ostream& out, std::ost
     err << "kestrel: the diagnostic information is incomplete\n";
     return 1;
   }
-  return verdict(code, inv.json, err, s.errors().LastErrorMessage());
+  return verdict(true, code, inv.json, err, s.errors().LastErrorMessage(), {});
 }
 
 }  // namespace
@@ -184,23 +203,29 @@ std::string outcomeJson(const CommandOutcome& o) {
 int runDeviceCommand(const Invocation& inv, DeviceSession& s, std::ostream& out, std::ostream& err) {
   if (inv.command == CommandKind::Info) return runInfo(inv, s, out, err);
 
-  CommandOutcome o;
+  std::string input;
+  uint16_t command = PARAMETER_COMMAND;
   switch (inv.command) {
     case CommandKind::Cmd:
-      o = runCommand(s, inv.number, s.misc().prepare_InputForSpecialSymbols(inv.data));
+      input = s.prepared();
+      command = inv.number;
       break;
     case CommandKind::Status:
-      o = runCommand(s, STATUS_COMMAND, "");
+      command = STATUS_COMMAND;
       break;
     case CommandKind::ParamGet:
-      o = runCommand(s, PARAMETER_COMMAND, paramReadInput(inv.paramName, inv.paramIndex));
+      input = paramReadInput(inv.paramName, inv.paramIndex);
       break;
     case CommandKind::ParamSet:
-      o = runCommand(s, PARAMETER_COMMAND, paramWriteInput(inv.paramName, inv.paramIndex, inv.paramValue));
+      input = paramWriteInput(inv.paramName, inv.paramIndex, inv.paramValue);
       break;
     default:
       return 2;
   }
+  // The engine sends such characters as "?"; the user learns which ones.
+  if (const std::string warning = codePageWarning(input, s.engine().dd()->CodePage); !warning.empty())
+    err << "kestrel: warning: " << warning << '\n';
+  const CommandOutcome o = runCommand(s, command, input);
 
   if (inv.json) {
     out << outcomeJson(o) << '\n';
@@ -213,25 +238,28 @@ int runDeviceCommand(const Invocation& inv, DeviceSession& s, std::ostream& out,
         if (statusReceived(o)) printStatus(o, out);
         break;
       case CommandKind::ParamGet:
-        if (o.code == 0) out << (o.fields.size() > 1 ? o.fields[1] : std::string()) << '\n';
+        if (o.ok && o.code == 0) out << (o.fields.size() > 1 ? o.fields[1] : std::string()) << '\n';
         break;
       case CommandKind::ParamSet:
-        if (o.code == 0) out << MSG_DATA_SAVED << '\n';
+        if (o.ok && o.code == 0) out << MSG_DATA_SAVED << '\n';
         break;
       default:
         break;
     }
   }
-  // The device's code 0 replaces the engine's status error (-23), so the window counts
-  // such a command as done; say why customCommand still failed.
-  if (!inv.json && !o.ok && o.code == 0) {
-    std::string why;
-    for (const StatusBitRow& r : o.statusBits)
-      if (r.error) why += (why.empty() ? "" : " ") + r.description;
-    err << "kestrel: warning: customCommand failed with code 0"
-        << (why.empty() ? std::string() : "; error status bits: " + why) << '\n';
+  return verdict(o.ok, o.code, inv.json, err, o.message, o.statusBits);
+}
+
+bool prepareCommandData(const Invocation& inv, DeviceSession& s, std::ostream& err) {
+  if (inv.command != CommandKind::Cmd) return true;
+  const TPreparedInput prepared =
+      s.misc().prepareTypedInput(inv.data, s.engine().dd()->CodePage, s.engine().maxDataBytes());
+  if (!prepared.ok()) {
+    err << "kestrel: cmd: " << prepared.error << "; nothing was sent\n";
+    return false;
   }
-  return verdict(o.code, inv.json, err, o.message);
+  s.set_prepared(prepared.text);
+  return true;
 }
 
 void printOpenFailure(const Invocation& inv, DeviceSession& s, std::ostream& out) {

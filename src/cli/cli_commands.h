@@ -39,6 +39,10 @@ std::vector<StatusBitRow> setStatusBits(const TFiscalDevice& engine);
 
 std::string outcomeJson(const CommandOutcome& outcome);
 
+// The DATA of cmd, checked and resolved before anything is sent (the session keeps the
+// result); false, with the reason on `err`, for data that would be cut or lose a token.
+bool prepareCommandData(const Invocation& inv, DeviceSession& session, std::ostream& err);
+
 // Runs a device command of `inv` on an open session and prints its result; returns
 // the exit status.
 int runDeviceCommand(const Invocation& inv, DeviceSession& session, std::ostream& out, std::ostream& err);

@@ -81,7 +81,16 @@ bool DeviceSession::open(const ConnectionOptions& options) {
     tcp.set_port(tcpPort);
     conn = &tcp;
   }
-  if (options.timeoutMs) conn->exitByTimeValue = *options.timeoutMs;
+  if (options.timeoutMs) {
+    conn->exitByTimeValue = *options.timeoutMs;
+    // One serial read waits its own total limit before the engine looks at the clock:
+    // the same limit there, so the line is not waited for longer than asked.
+    if (options.kind == LinkKind::Serial) {
+      TCommTimeouts& t = fEngine.RS232()->commTimeouts;
+      t.ReadTotalTimeoutMultiplier = 0;
+      t.ReadTotalTimeoutConstant = *options.timeoutMs;
+    }
+  }
   fEngine.repeatCount = options.repeat;
   fEngine.dd()->i90().getAfterConnect = options.identify;
   conn->Sniffer()->Active = true;
@@ -115,9 +124,13 @@ bool DeviceSession::open(const ConnectionOptions& options) {
 
   if (options.identify) {
     std::string answer;
-    fEngine.customCommand(DIAGNOSTIC_COMMAND, "\t", answer);
+    const bool ok = fEngine.customCommand(DIAGNOSTIC_COMMAND, "\t", answer);
     if (fErrors.LastErrorCode() != 0) {
       fErr << "kestrel: error " << fErrors.LastErrorCode() << ": " << fErrors.LastErrorMessage() << '\n';
+      return false;
+    }
+    if (!ok) {
+      fErr << "kestrel: error: the identification failed; the device's status shows an error\n";
       return false;
     }
     // The window stays connected with a model it does not know; so does the tool.
@@ -136,7 +149,11 @@ void DeviceSession::close() {
         conn->closeConnection();
         fErrors.RaiseMode = raise;
       }
+    } catch (const std::exception& e) {
+      // Closing runs on the way out (also from the destructor): report, never throw.
+      fErr << "kestrel: closing the connection: " << e.what() << '\n';
     } catch (...) {
+      fErr << "kestrel: closing the connection failed\n";
     }
   }
   if (fSim) {

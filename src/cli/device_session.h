@@ -40,6 +40,9 @@ class DeviceSession {
   TErrContainer& errors() { return fErrors; }
   TFDMisc& misc() { return fMisc; }
   int code() const { return fErrors.LastErrorCode(); }
+  // The command's data after the checks of prepareCommandData.
+  const std::string& prepared() const { return fPrepared; }
+  void set_prepared(std::string value) { fPrepared = std::move(value); }
 
   // Frames since the last clearFrames(), as upper-case hexadecimal bytes separated by
   // single spaces: every frame written (each retry again) and every answer read.
@@ -62,6 +65,7 @@ class DeviceSession {
   TFBA_KT_33A fProfile;
   std::unique_ptr<sim::Simulator> fSim;
   bool fOpened = false;
+  std::string fPrepared;
   std::vector<std::string> fSent, fReceived;
 };
 

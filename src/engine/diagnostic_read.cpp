@@ -1,6 +1,7 @@
 // The diagnostic read: both command-90 requests through the engine.
 #include "engine/device_dependent.h"
 #include "engine/fiscal_device.h"
+#include "support/caught.h"
 #include "support/fd_misc.h"
 
 namespace kestrel {
@@ -87,6 +88,7 @@ bool TI90::getFromDevice() {
       result = readSecond(engine, format);
     }
   } catch (...) {
+    reportCaught("TI90.getFromDevice");
     result = false;
   }
   engine.ocoecModeOn = savedOcoec;

@@ -43,4 +43,13 @@ inline constexpr int TCP_CONNECT = -23001;
 inline constexpr int TCP_DISCONNECT = -23003;
 }  // namespace codes
 
+// Outcomes of a command that got no usable answer, and of the waiting hook. Their texts
+// are in the software error catalogue, so LastErrorMessage() shows them.
+inline constexpr int CODE_CANCELLED = -33100;        // "Cancelled by the user."
+inline constexpr int CODE_CONNECTION_LOST = -33101;  // "Connection lost: <address:port or device path>"
+inline constexpr int CODE_ENGINE_BUSY = -33102;      // a command started while another one runs
+inline constexpr int CODE_FRAME_REFUSED = -33103;    // the device answered NAK to every attempt
+inline constexpr int CODE_NO_VALID_ANSWER = -33104;  // no attempt brought a well-formed answer
+inline constexpr int CODE_DATA_TOO_LONG = -33105;    // the data do not fit in one frame; nothing sent
+
 }  // namespace kestrel

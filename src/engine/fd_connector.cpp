@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "engine/fiscal_device.h"
 #include "support/err_container.h"
@@ -46,6 +47,22 @@ void TFDConnector::traceLastMessage(const std::string& where) const {
 bool TFDConnector::wantsDiagnosticRead() const { return fOwner && fOwner->dd() && fOwner->dd()->i90().getAfterConnect; }
 
 bool TFDConnector::runDiagnosticRead() const { return fOwner && fOwner->dd() && fOwner->dd()->i90().getFromDevice(); }
+
+int TFDConnector::diagnosticFailure(std::string& cause) const {
+  if (waitCancelled()) {
+    cause = target() + ": cancelled by the user";
+    setCode(CODE_CANCELLED);
+    return CODE_CANCELLED;
+  }
+  if (linkLost()) {
+    cause = target() + ": the connection was lost during the diagnostic read";
+    if (TErrContainer* ec = errContainer()) ec->set_LastErrorCode(CODE_CONNECTION_LOST, target());
+    return CODE_CONNECTION_LOST;
+  }
+  cause = target() + ": the device does not answer the diagnostic command";
+  setCode(codes::NOT_OPEN);
+  return codes::NOT_OPEN;
+}
 
 void TFDConnector::showMessage(const std::string& text) const {
   if (fOwner && fOwner->messageBox) fOwner->messageBox(text);
@@ -113,20 +130,41 @@ int64_t TFDConnector::deadlineIn(uint64_t timeoutMs) {
   return timeoutMs >= UINT32_MAX ? -1 : nowMs() + static_cast<int64_t>(timeoutMs);
 }
 
-int TFDConnector::waitFor(int fd, short events, int64_t deadline) {
+bool TFDConnector::waitCancelled() const { return fOwner && fOwner->fCancel.load(); }
+
+int TFDConnector::waitFor(int fd, short events, int64_t deadline, uint32_t limitMs) const {
   for (;;) {
-    int wait = -1;
+    if (fOwner && fOwner->idleWhileWaiting(*this, limitMs)) return kWaitCancelled;
+    int wait = TFiscalDevice::IDLE_INTERVAL_MS;
     if (deadline >= 0) {
       const int64_t left = deadline - nowMs();
       if (left <= 0) return 0;
-      wait = static_cast<int>(std::min<int64_t>(left, INT32_MAX));
+      wait = static_cast<int>(std::min<int64_t>(left, wait));
     }
     pollfd p{fd, events, 0};
     const int rc = ::poll(&p, 1, wait);
     if (rc > 0) return p.revents;
-    if (rc == 0) continue;  // re-check the clock: poll may wake a little early
+    if (rc == 0) continue;  // a slice ended, or poll woke a little early: re-check the clock
     if (errno != EINTR) return -1;
   }
+}
+
+bool TFDConnector::pauseFor(uint32_t ms, uint32_t limitMs) const {
+  const int64_t deadline = deadlineIn(ms);
+  for (;;) {
+    if (fOwner && fOwner->idleWhileWaiting(*this, limitMs)) return false;
+    const int64_t left = deadline - nowMs();
+    if (left <= 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(left, TFiscalDevice::IDLE_INTERVAL_MS)));
+  }
+}
+
+TFDConnector::OpeningScope::OpeningScope(const TFDConnector& c) : fEngine(c.fOwner) {
+  if (fEngine) fEngine->beginOperation();
+}
+
+TFDConnector::OpeningScope::~OpeningScope() {
+  if (fEngine) fEngine->endOperation();
 }
 
 }  // namespace kestrel

@@ -33,6 +33,11 @@ class TFDConnector {
   TFDConnector& operator=(const TFDConnector&) = delete;
 
   virtual bool Active() const = 0;
+  // The port or address for messages and the waiting hook: "127.0.0.1:4999", "/dev/ttyS0".
+  virtual std::string target() const = 0;
+  // True once the transport saw the link end: end of file, a reset, a hang-up or an I/O
+  // error. The descriptor is closed then; the next successful open clears the flag.
+  bool linkLost() const { return fLinkLost; }
   virtual int openConnection() = 0;
   virtual int closeConnection() = 0;
   virtual int clearIOBuffers() = 0;
@@ -80,6 +85,10 @@ class TFDConnector {
   // Runs the diagnostic read when the description asks for it after opening.
   bool wantsDiagnosticRead() const;
   bool runDiagnosticRead() const;
+  // After a failed diagnostic read (or a cancelled pause before it): sets the code that
+  // says why (cancelled, connection lost, else -3), puts the cause into `cause` for
+  // lastOpenError and returns the code.
+  int diagnosticFailure(std::string& cause) const;
   // Shows a modal message through the engine's messageBox (nothing without an owner).
   void showMessage(const std::string& text) const;
   // -33017 (no error container; message box) or -33016 (no helper component; code set,
@@ -115,11 +124,35 @@ class TFDConnector {
   static int64_t nowMs();
   // A deadline `timeoutMs` from now; -1 (no limit) for UINT32_MAX.
   static int64_t deadlineIn(uint64_t timeoutMs);
-  // poll() for `events` until `deadline` (-1: no limit). Returns revents, 0 when the time
-  // ran out, -1 on a poll error.
-  static int waitFor(int fd, short events, int64_t deadline);
+  // What waitFor returns when the user cancelled the wait.
+  static constexpr int kWaitCancelled = -2;
+  // poll() for `events` until `deadline` (-1: no limit), in short slices so that the
+  // engine's idle hook runs meanwhile; `limitMs` is the limit it reports. Returns revents,
+  // 0 when the time ran out, -1 on a poll error, kWaitCancelled after cancelWait.
+  int waitFor(int fd, short events, int64_t deadline, uint32_t limitMs) const;
+  // Sleeps `ms` in the same slices; false when the wait was cancelled.
+  bool pauseFor(uint32_t ms, uint32_t limitMs) const;
+  // True when the user cancelled the engine's wait.
+  bool waitCancelled() const;
+  // The limit a read reports to the idle hook: the engine's per-byte limit.
+  uint32_t readLimitMs() const { return exitByTime ? exitByTimeValue : 0; }
+  // An opening is an engine operation of its own: it may be cancelled and may run the
+  // diagnostic read. Held for the whole openConnection.
+  class OpeningScope {
+   public:
+    explicit OpeningScope(const TFDConnector& c);
+    ~OpeningScope();
+    OpeningScope(const OpeningScope&) = delete;
+    OpeningScope& operator=(const OpeningScope&) = delete;
+
+   private:
+    TFiscalDevice* fEngine;
+  };
+  void markLinkLost() const { fLinkLost = true; }
+  void clearLinkLost() const { fLinkLost = false; }
   std::array<uint8_t, kInputSize> fInput{};
   uint32_t fInPos = 0, fInLen = 0;
+  mutable bool fLinkLost = false;
 
   TFiscalDevice* fOwner;
   std::unique_ptr<TSniffer> fSniffer;

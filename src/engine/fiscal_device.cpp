@@ -8,6 +8,7 @@
 #include "engine/frame_codec.h"
 #include "engine/rs232_connector.h"
 #include "engine/tcpip_connector.h"
+#include "support/caught.h"
 #include "support/err_container.h"
 #include "support/fd_misc.h"
 
@@ -24,6 +25,20 @@ uint32_t tickMs() {
   using namespace std::chrono;
   return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
+
+int64_t monotonicMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Restores a counter on every way out.
+struct CountScope {
+  explicit CountScope(std::atomic<int>& c) : counter(c) { ++counter; }
+  ~CountScope() { --counter; }
+  CountScope(const CountScope&) = delete;
+  CountScope& operator=(const CountScope&) = delete;
+  std::atomic<int>& counter;
+};
 
 // Field 0 as a signed 32-bit integer; the whole field must be the number.
 bool parseInt32(const std::string& s, int& out) {
@@ -108,6 +123,59 @@ void TFiscalDevice::setCode(int code) {
   if (fErrContainer) fErrContainer->set_LastErrorCode(code);
 }
 
+void TFiscalDevice::setCode(int code, const std::string& detail) {
+  if (fErrContainer) fErrContainer->set_LastErrorCode(code, detail);
+}
+
+void TFiscalDevice::setLost(const TFDConnector& conn) { setCode(CODE_CONNECTION_LOST, conn.target()); }
+
+bool TFiscalDevice::connectionLost() const {
+  const TFDConnector* conn = activeConnector();
+  return conn && conn->linkLost();
+}
+
+uint32_t TFiscalDevice::maxDataBytes() const {
+  // The length field must hold the data plus the frame's fixed part.
+  return isType2() ? 0xFFFFu - frame::REQ_LEN_OFFSET_TYPE2 : 0xFFu - frame::REQ_LEN_OFFSET_TYPE1;
+}
+
+void TFiscalDevice::beginOperation() {
+  if (fOperations++ == 0) {
+    fCancel.store(false);
+    fLastIdleMs = monotonicMs();
+  }
+}
+
+void TFiscalDevice::endOperation() { --fOperations; }
+
+bool TFiscalDevice::idleWhileWaiting(const TFDConnector& conn, uint32_t limitMs) {
+  if (OnIdle && !fInIdle.load()) {
+    const int64_t now = monotonicMs();
+    if (now - fLastIdleMs >= IDLE_INTERVAL_MS) {
+      fLastIdleMs = now;
+      const TWaitState state{fRunning.load() > 0 ? fCommand : uint16_t{0}, conn.target(), limitMs};
+      fInIdle.store(true);
+      // The hook is the caller's code: its failure must not end the wait, but it is kept.
+      std::string failure;
+      try {
+        OnIdle(state);
+      } catch (const std::exception& e) {
+        failure = e.what();
+      } catch (...) {
+        failure = "unknown exception";
+      }
+      if (!failure.empty()) {
+        fInternalError += "TFiscalDevice.OnIdle: " + failure + '\n';
+        if (TFDConnector* c = activeConnector()) c->Sniffer()->logThis("TFiscalDevice.OnIdle: " + failure, true);
+      }
+      fInIdle.store(false);
+      // The hook may have taken long: the next slice counts from its end.
+      fLastIdleMs = monotonicMs();
+    }
+  }
+  return fCancel.load();
+}
+
 int TFiscalDevice::lastCode() const { return fErrContainer ? fErrContainer->LastErrorCode() : codes::NO_ERR_CONTAINER; }
 
 bool TFiscalDevice::isType2() const { return fDD->LowLevel().ProtocolType() == protocol_Type2; }
@@ -125,6 +193,7 @@ bool TFiscalDevice::add_DefaultDelimiters() {
     addDelimiter(isType2() ? TAB : ",");
     return true;
   } catch (...) {
+    reportCaught("TFiscalDevice.add_DefaultDelimiters");
     return false;
   }
 }
@@ -139,6 +208,7 @@ bool TFiscalDevice::set_PacketFormat(TPacketFormat packetFormat) {
     ll.init_Statuses();
     return true;
   } catch (...) {
+    reportCaught("TFiscalDevice.set_PacketFormat");
     return false;
   }
 }
@@ -175,6 +245,36 @@ bool TFiscalDevice::customCommand(uint16_t CommandValue, const std::string& inpu
   }
 
   std::lock_guard<std::recursive_mutex> guard(fLock);
+  // The lock lets this thread in again. Only the diagnostic read of an opening that the
+  // running command started may run inside it; a command from OnIdle or another event
+  // would interleave its frame with the running one.
+  if (fInIdle.load() || fRunning.load() > fOpeningsInCommand) {
+    outputText.clear();
+    setCode(CODE_ENGINE_BUSY);
+    return false;
+  }
+  beginOperation();
+  struct OperationEnd {
+    TFiscalDevice* self;
+    ~OperationEnd() { self->endOperation(); }
+  } operationEnd{this};
+  const CountScope running(fRunning);
+
+  std::string bytes;
+  try {
+    bytes = toDeviceBytes(inputText);
+  } catch (...) {
+    reportCaught("TFiscalDevice.customCommand");
+    outputText.clear();
+    setCode(codes::GENERAL);
+    return false;
+  }
+  // A frame cut to fit would carry other data than the caller gave.
+  if (bytes.size() > maxDataBytes()) {
+    outputText.clear();
+    setCode(CODE_DATA_TOO_LONG, std::to_string(bytes.size()) + " bytes, at most " + std::to_string(maxDataBytes()));
+    return false;
+  }
 
   if (firstCommand) {
     if (!exchange(FIRST_COMMAND, std::string(), outputText)) return false;
@@ -198,11 +298,16 @@ bool TFiscalDevice::customCommand(uint16_t CommandValue, const std::string& inpu
     addDelimiter(" ");
   }
 
-  const bool result = exchange(CommandValue, inputText, outputText);
+  const bool result = exchange(CommandValue, bytes, outputText);
 
-  if (lastCode() != codes::TIMEOUT) {
+  const int code = lastCode();
+  if (code != codes::TIMEOUT) {
     const int count = fMisc->fillAnswerList(outputText, &delimitersList, &answerFieldsList);
-    if (isType2()) {
+    // Without an answer the link's own code says what happened; an empty answer text
+    // would only say that field 0 is missing.
+    const bool noAnswer = !result && (code == CODE_CANCELLED || code == CODE_CONNECTION_LOST ||
+                                      code == CODE_FRAME_REFUSED || code == CODE_NO_VALID_ANSWER);
+    if (isType2() && !noAnswer) {
       if (count <= 0) {
         setCode(codes::NO_FIELDS);
       } else if (CommandValue != DIAGNOSTIC_COMMAND || hasTab) {
@@ -214,23 +319,29 @@ bool TFiscalDevice::customCommand(uint16_t CommandValue, const std::string& inpu
   return result;
 }
 
-bool TFiscalDevice::exchange(uint16_t command, const std::string& inputText, std::string& outputText) {
+bool TFiscalDevice::exchange(uint16_t command, const std::string& bytes, std::string& outputText) {
   outputText.clear();
   bool result = false;
   try {
-    const std::string bytes = toDeviceBytes(inputText);
     fAnsiTextInput.clear();
     result = commandLoop(command, bytes);
   } catch (const std::exception& e) {
     fInternalError += e.what();
     fInternalError += '\n';
+    reportCaught("TFiscalDevice.exchange", e);
+    setCode(codes::GENERAL);
     result = false;
   } catch (...) {
+    fInternalError += "TFiscalDevice.exchange: unknown exception\n";
+    reportCaught("TFiscalDevice.exchange");
+    setCode(codes::GENERAL);
     result = false;
   }
   try {
     outputText = fromDeviceBytes(fAnsiTextOutput);
-  } catch (...) {
+  } catch (const std::exception& e) {
+    fInternalError += std::string("TFiscalDevice.exchange: ") + e.what() + '\n';
+    reportCaught("TFiscalDevice.exchange", e);
     outputText.clear();
   }
   fTextOutput = outputText;
@@ -262,25 +373,48 @@ bool TFiscalDevice::commandLoop(uint16_t command, const std::string& data) {
   fAnsiTextOutput.clear();
 
   buildRequest(command, data, trace, active);
+  fCommand = command;
+  fFailure = LinkFailure::None;
+  int sentCount = 0, refusedCount = 0;
 
   bool result = false;
   try {
     for (int attempt = 1; attempt <= repeatCount; ++attempt) {
+      if (fCancel.load()) {
+        fFailure = LinkFailure::Cancelled;
+        break;
+      }
       // Prepare the transport.
       if (!conn) continue;
+      bool prepared = false;
       try {
-        if (!conn->Active()) {
-          if (ocoecModeOn)
+        bool open = conn->Active();
+        if (!open) {
+          if (ocoecModeOn) {
+            // The opening may run the diagnostic read, a command of its own.
+            ++fOpeningsInCommand;
+            struct Done {
+              int& n;
+              ~Done() { --n; }
+            } done{fOpeningsInCommand};
             conn->openConnection();
-          else
+          } else if (!conn->linkLost()) {
             setCode(codes::NOT_OPEN);
-          if (lastCode() != 0) continue;
+          }
+          open = lastCode() == 0 && conn->Active();
         }
-        if (conn->clearIOBuffers() != 0) continue;
-      } catch (...) {
+        prepared = open && conn->clearIOBuffers() == 0;
+      } catch (const std::exception& e) {
+        fInternalError += std::string("TFiscalDevice: preparing the transport: ") + e.what() + '\n';
         setCode(codes::GENERAL);
-        continue;
       }
+      // A link that has ended (before, or found so while clearing) is not written to;
+      // with open-on-demand the next attempt opens it again.
+      if (conn->linkLost() && !conn->Active() && !ocoecModeOn) {
+        fFailure = LinkFailure::Lost;
+        break;
+      }
+      if (!prepared) continue;
 
       clear_StatusBits();
       if (active) trace->markOutcome(true);
@@ -292,14 +426,20 @@ bool TFiscalDevice::commandLoop(uint16_t command, const std::string& data) {
         conn->writeBuffer(fMessage->data(), fMessage_Position);
         setCode(codes::OK);
         sent = true;
-      } catch (...) {
+      } catch (const std::exception& e) {
+        fInternalError += std::string("TFiscalDevice: writing the frame: ") + e.what() + '\n';
         setCode(codes::GENERAL);
       }
       if (active) {
         trace->markOutcome(sent);
         fireCommunication(OnSendCommand, trace, sent, toDevice);
       }
+      if (conn->linkLost()) {
+        fFailure = LinkFailure::Lost;
+        break;
+      }
       if (!sent) continue;
+      ++sentCount;
       result = false;
 
       // Receive.
@@ -317,6 +457,7 @@ bool TFiscalDevice::commandLoop(uint16_t command, const std::string& data) {
         traceReceivedRows(trace, attempt, command, false);
         trace->markOutcome(received);
       }
+      if (!received && fNakReceived) ++refusedCount;
 
       bool ok = false;
       if (isType2()) {
@@ -337,11 +478,28 @@ bool TFiscalDevice::commandLoop(uint16_t command, const std::string& data) {
         break;
       }
       if (active) fireCommunication(OnReceiveAnswer, trace, false, fromDevice);
+      // Neither a cancelled wait nor a link that has ended is tried again.
+      if (lastCode() == CODE_CANCELLED) {
+        fFailure = LinkFailure::Cancelled;
+        break;
+      }
+      if (lastCode() == CODE_CONNECTION_LOST) {
+        fFailure = LinkFailure::Lost;
+        break;
+      }
     }
   } catch (const std::exception& e) {
+    // Something past the transports' own codes failed: the command fails with -1.
     fInternalError += e.what();
     fInternalError += '\n';
+    reportCaught("TFiscalDevice.commandLoop", e);
+    result = false;
+    setCode(codes::GENERAL);
   } catch (...) {
+    fInternalError += "TFiscalDevice.commandLoop: unknown exception\n";
+    reportCaught("TFiscalDevice.commandLoop");
+    result = false;
+    setCode(codes::GENERAL);
   }
 
   // Leave the transport clean; keep the loop's code unless the cleanup itself failed.
@@ -359,8 +517,19 @@ bool TFiscalDevice::commandLoop(uint16_t command, const std::string& data) {
       setCode(codes::OK);
     }
     if (cleanupOk && remembered != 0) setCode(remembered);
-  } catch (...) {
+  } catch (const std::exception& e) {
+    fInternalError += std::string("TFiscalDevice: cleaning up the transport: ") + e.what() + '\n';
     setCode(codes::GENERAL);
+  }
+
+  // A failure never ends with code 0: say what the attempts met.
+  if (!result) {
+    if (fFailure == LinkFailure::Cancelled)
+      setCode(CODE_CANCELLED);
+    else if (fFailure == LinkFailure::Lost)
+      setLost(*conn);
+    else if (lastCode() == 0 && sentCount > 0)
+      setCode(refusedCount == sentCount ? CODE_FRAME_REFUSED : CODE_NO_VALID_ANSWER);
   }
   return result;
 }
@@ -371,7 +540,8 @@ void TFiscalDevice::buildRequest(uint16_t command, const std::string& data, TSni
   fMessage_Position = 0;
   uint8_t* m = fMessage->data();
   const bool type2 = isType2();
-  const uint32_t n = static_cast<uint32_t>(std::min<size_t>(data.size(), type2 ? 65493u : 219u));
+  // customCommand refused longer data.
+  const uint32_t n = static_cast<uint32_t>(std::min<size_t>(data.size(), maxDataBytes()));
 
   m[fMessage_Position++] = SOH;
   if (type2) {
@@ -431,19 +601,37 @@ bool TFiscalDevice::waitForByte(uint8_t& b, TFDConnector* conn, TSniffer* trace,
       uint32_t count = 0;
       got = conn->readByte(b, count) && count == 1;
     } catch (const EConnectorError&) {
-      got = false;
+      got = false;  // the transport's code and trace line tell why; the limit below decides
     }
     if (got) {
       traceAnswerByte(b, trace, active);
+      // Bytes that keep coming (a long answer, SYN after SYN) let the hook run as well.
+      if (idleWhileWaiting(*conn, conn->exitByTime ? conn->exitByTimeValue : 0)) {
+        setCode(CODE_CANCELLED);
+        return false;
+      }
       return true;
     }
+    if (fCancel.load()) {
+      setCode(CODE_CANCELLED);
+      return false;
+    }
+    // The limit first: a device that stays silent past it and then closes the connection
+    // has timed out; the loss is still remembered for the next command.
     const uint32_t elapsed = tickMs() - start;
     if (conn->exitByTime && elapsed >= conn->exitByTimeValue) {
       fHardExitByTime = true;
       return false;
     }
-    // A closed or broken link answers at once: do not spin while the limit runs.
-    if (!conn->Active()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (conn->linkLost()) {
+      setLost(*conn);
+      return false;
+    }
+    // A closed link answers at once: do not spin while the limit runs.
+    if (!conn->Active()) {
+      idleWhileWaiting(*conn, conn->exitByTime ? conn->exitByTimeValue : 0);  // a cancel is seen after the next read
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
   }
 }
 
@@ -460,7 +648,9 @@ void TFiscalDevice::onByteReadFailed(TFDConnector* conn) {
   if (!fHardExitByTime) return;
   try {
     if (conn) conn->clearIOBuffers();
-  } catch (...) {
+  } catch (const std::exception& e) {
+    // The timeout below is what the caller learns; the trace keeps why clearing failed.
+    conn->Sniffer()->logThis(std::string("TFiscalDevice: clearing after a timeout: ") + e.what(), true);
   }
   setCode(codes::TIMEOUT);
 }
@@ -477,6 +667,7 @@ bool TFiscalDevice::readAnswer(uint16_t command, TFDConnector* conn, TSniffer* t
   fAnsiTextOutput.clear();
   fCursor = sbcHeader;
   if (trace) trace->byteCursor = sbcHeader;
+  fNakReceived = false;
 
   const bool type2 = isType2();
   uint8_t b = 0;
@@ -506,6 +697,7 @@ bool TFiscalDevice::readAnswer(uint16_t command, TFDConnector* conn, TSniffer* t
       continue;
     }
     if (b == NAK) {
+      fNakReceived = true;
       if (OnWait) OnWait(*this, NAK);
       return false;
     }
@@ -630,6 +822,7 @@ bool TFiscalDevice::check_DeviceForStatusErrors() {
       }
     }
   } catch (...) {
+    reportCaught("TFiscalDevice.check_DeviceForStatusErrors");
     setCode(codes::GENERAL);
   }
   return lastCode() != 0;

@@ -2,7 +2,14 @@
 // The device engine: owns the link to one fiscal device, frames each command, moves it
 // over the serial or TCP/IP transport, reads and checks the answer, decodes the status
 // bytes and reports every outcome as a code in the error container.
+//
+// One thread uses an engine: the window and the CLI call it from their only thread. The
+// lock keeps two threads from mixing their frames, but the code, the answer fields and
+// the status bits a command leaves are read after it returns, so a caller on another
+// thread must hold lock() across the command and those reads. cancelWait() alone may be
+// called from any thread.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -34,6 +41,13 @@ using TCommunicationEvent = std::function<void(TFiscalDevice& Sender, const TCom
 using TWaitEvent = std::function<void(TFiscalDevice& Sender, uint8_t waitMessage)>;
 using TStatusChangeEvent = std::function<void(TFiscalDevice& Sender)>;
 
+// What the engine waits for while OnIdle runs.
+struct TWaitState {
+  uint16_t command = 0;  // the command being exchanged; 0 while a transport connects on its own
+  std::string target;    // "127.0.0.1:4999" or "/dev/ttyS0"
+  uint32_t limitMs = 0;  // the limit of this wait (per byte, or of the connect); 0: none
+};
+
 class TFiscalDevice : public TComponent {
  public:
   static constexpr uint32_t BUFFER_SIZE = 65536;
@@ -61,6 +75,11 @@ class TFiscalDevice : public TComponent {
   TCommunicationEvent OnReceiveAnswer;
   TWaitEvent OnWait;
   TStatusChangeEvent OnStatusChange;
+  // Called about every IDLE_INTERVAL_MS (never more than 50 ms apart) while the engine
+  // waits for answer bytes and while a transport connects, writes or pauses. It may call
+  // cancelWait(); a command it starts is refused with CODE_ENGINE_BUSY.
+  std::function<void(const TWaitState&)> OnIdle;
+  static constexpr int IDLE_INTERVAL_MS = 20;
 
   // --- public ---
   bool errorInStatuses = false;
@@ -71,7 +90,22 @@ class TFiscalDevice : public TComponent {
   std::vector<std::string> answerFieldsList;
   std::vector<std::string> delimitersList;
 
+  // A command started while another one runs on this thread (from OnIdle or another
+  // event) returns false at once with CODE_ENGINE_BUSY and sends nothing. Data that do not
+  // fit in one frame return false with CODE_DATA_TOO_LONG and send nothing. A failure is
+  // never reported with code 0, except when the device's own code 0 stands beside an
+  // error bit of its status (errorInStatuses).
   bool customCommand(uint16_t CommandValue, const std::string& inputText, std::string& outputText);
+  // Ends the running wait: the command (or connect) ends within 100 ms with
+  // CODE_CANCELLED. Safe from OnIdle and from another thread.
+  void cancelWait() { fCancel.store(true); }
+  // A customCommand is running.
+  bool busy() const { return fRunning.load() > 0; }
+  // The last command failed because the transport saw the link end (end of file, reset,
+  // hang-up, I/O error); cleared by the next successful open of that transport.
+  bool connectionLost() const;
+  // The most data bytes one frame of the protocol in use carries.
+  uint32_t maxDataBytes() const;
   TCommunicationType getCommunicationType() const { return fCommunicationType; }
   bool set_PacketFormat(TPacketFormat packetFormat);
   bool add_DefaultDelimiters();
@@ -107,7 +141,17 @@ class TFiscalDevice : public TComponent {
 
  private:
   friend class TI90;
-  bool exchange(uint16_t command, const std::string& inputText, std::string& outputText);
+  friend class TFDConnector;
+  // Why the attempts of a command ended without an answer.
+  enum class LinkFailure { None, Lost, Cancelled };
+  // Runs OnIdle when IDLE_INTERVAL_MS have passed since it last ran; true once a cancel
+  // is pending. The transports call it while they wait.
+  bool idleWhileWaiting(const TFDConnector& conn, uint32_t limitMs);
+  // Commands and openings: the outermost one starts with no cancel pending.
+  void beginOperation();
+  void endOperation();
+  void setLost(const TFDConnector& conn);
+  bool exchange(uint16_t command, const std::string& bytes, std::string& outputText);
   bool commandLoop(uint16_t command, const std::string& data);
   void buildRequest(uint16_t command, const std::string& data, TSniffer* trace, bool active);
   bool readAnswer(uint16_t command, TFDConnector* conn, TSniffer* trace, bool active);
@@ -119,6 +163,7 @@ class TFiscalDevice : public TComponent {
   void traceReceivedRows(TSniffer* s, int attempt, uint16_t command, bool prepare);
   void fireCommunication(const TCommunicationEvent& handler, TSniffer* s, bool success, TDataDirection dir);
   void setCode(int code);
+  void setCode(int code, const std::string& detail);
   int lastCode() const;
   bool isType2() const;
   void addDelimiter(const std::string& d);
@@ -151,6 +196,16 @@ class TFiscalDevice : public TComponent {
   std::string fInternalError;
   // Where the trace puts the bytes of the frame being read.
   TSnifferByteCursor fCursor = sbcHeader;
+  // The wait and its hook.
+  std::atomic<bool> fCancel{false};
+  std::atomic<int> fRunning{0};  // customCommand calls in progress
+  int fOpeningsInCommand = 0;    // openings a running command started (they may run commands)
+  int fOperations = 0;
+  std::atomic<bool> fInIdle{false};
+  int64_t fLastIdleMs = 0;
+  uint16_t fCommand = 0;
+  bool fNakReceived = false;  // the last answer read ended in NAK
+  LinkFailure fFailure = LinkFailure::None;
 };
 
 }  // namespace kestrel

@@ -10,10 +10,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <stdexcept>
-#include <thread>
 
 #include "support/err_container.h"
 
@@ -109,6 +107,7 @@ int TRS232Connector::openConnection() {
     setCode(0);
     return 0;
   }
+  const OpeningScope opening(*this);
   setCode(codes::NOT_OPEN);
   const std::string path = devicePath();
   try {
@@ -131,6 +130,7 @@ int TRS232Connector::openConnection() {
     }
     fHandle = fd;
     dropInput();
+    clearLinkLost();
 
     if (setDCBInOpenMethod) writeSettings();
     fApplied = commTimeouts;
@@ -140,8 +140,14 @@ int TRS232Connector::openConnection() {
       return failOpen(path + ": RTS cannot be lowered (" + std::strerror(errno) + ")");
 
     if (wantsDiagnosticRead()) {
-      // The port stays open: the user may retry the command without reopening.
-      if (!runDiagnosticRead()) return failOpen(path + ": the device does not answer the diagnostic command");
+      // The port stays open (unless the line was lost): the user may retry the command
+      // without reopening.
+      if (!runDiagnosticRead()) {
+        const int code = diagnosticFailure(fLastOpenError);
+        fSniffer->logThis("TRS232Connector.openConnection: " + fLastOpenError, true);
+        raiseIfNeeded();
+        return code;
+      }
     }
     setCode(0);
     fLastOpenError.clear();
@@ -285,10 +291,19 @@ int TRS232Connector::clearIOBuffers() {
   if (const int missing = missingComponent(true)) return missing;
   if (!Active()) return failWith(codes::NOT_OPEN, "TRS232Connector.clearIOBuffers");
   dropInput();
-  if (::tcflush(fHandle, TCIOFLUSH) != 0)
-    return failWith(codes::IO, std::string("TRS232Connector.clearIOBuffers: ") + std::strerror(errno));
+  if (::tcflush(fHandle, TCIOFLUSH) != 0) {
+    const int err = errno;
+    if (err == EIO) loseLine(std::strerror(err));
+    return failWith(codes::IO, std::string("TRS232Connector.clearIOBuffers: ") + std::strerror(err));
+  }
   setCode(0);
   return 0;
+}
+
+void TRS232Connector::loseLine(const std::string& cause) {
+  closeHandle();
+  markLinkLost();
+  fSniffer->logThis("TRS232Connector: connection lost: " + devicePath() + " (" + cause + ")", true);
 }
 
 uint64_t TRS232Connector::readLimit(uint32_t count) const {
@@ -307,17 +322,19 @@ bool TRS232Connector::fillInput(int64_t deadline) {
       fInLen = static_cast<uint32_t>(n);
       return true;
     }
-    if (n < 0 && errno == EINTR) continue;
+    const int err = n < 0 ? errno : 0;
+    if (err == EINTR) continue;
     // Nothing waits: EAGAIN, or 0 from a terminal set to VMIN 0 (and from a hung-up one).
-    const bool silent = n == 0 || errno == EAGAIN;
-    const int ev = silent ? waitFor(fHandle, POLLIN, deadline) : -1;
-    if (ev == 0) return false;
-    if (ev > 0 && !(ev & (POLLHUP | POLLERR | POLLNVAL))) continue;
-    // Hung up (the other end of a pseudo-terminal closed, a USB adapter pulled out) or
-    // failed: the line counts as silent for the rest of the time, so the engine's byte
-    // loop waits as it would on a quiet line instead of spinning.
-    const int64_t left = deadline < 0 ? 100 : deadline - nowMs();
-    if (left > 0) std::this_thread::sleep_for(std::chrono::milliseconds(left));
+    if (n == 0 || err == EAGAIN) {
+      const int ev = waitFor(fHandle, POLLIN, deadline, readLimitMs());
+      if (ev == 0 || ev == kWaitCancelled) return false;
+      if (ev > 0 && !(ev & (POLLHUP | POLLERR | POLLNVAL))) continue;
+      // Hung up (the other end of a pseudo-terminal closed, a USB adapter pulled out):
+      // no byte will come on this descriptor again.
+      loseLine(ev < 0 ? std::strerror(errno) : "hang-up");
+      return false;
+    }
+    loseLine(std::strerror(err));
     return false;
   }
 }
@@ -378,9 +395,14 @@ uint32_t TRS232Connector::writeBuffer(const uint8_t* buffer, uint32_t buffLength
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) {
       err = errno;
+      if (err == EIO) loseLine(std::strerror(err));
       break;
     }
-    const int ev = waitFor(fHandle, POLLOUT, deadline);
+    const int ev = waitFor(fHandle, POLLOUT, deadline, limit > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(limit));
+    if (ev == kWaitCancelled) {
+      err = ECANCELED;
+      break;
+    }
     if (ev <= 0 || !(ev & POLLOUT)) {
       err = ev == 0 ? ETIMEDOUT : EIO;
       break;
@@ -393,11 +415,26 @@ uint32_t TRS232Connector::writeBuffer(const uint8_t* buffer, uint32_t buffLength
   }
   setCode(0);
   traceHex(buffer, written, toDevice);
-  ::tcdrain(fHandle);
+  drainOutput(deadline, limit > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(limit));
   return written;
 }
 
 bool TRS232Connector::writeByte(uint8_t byteValue) { return writeBuffer(&byteValue, 1) == 1; }
+
+void TRS232Connector::drainOutput(int64_t deadline, uint32_t limitMs) {
+  // tcdrain cannot be cancelled, and the last kilobytes of a long frame take seconds on
+  // a slow line: watch the driver's queue instead, in the idle hook's slices.
+  for (;;) {
+    int pending = 0;
+    if (::ioctl(fHandle, TIOCOUTQ, &pending) != 0) {
+      if (::tcdrain(fHandle) != 0 && errno == EIO) loseLine(std::strerror(EIO));
+      return;
+    }
+    if (pending <= 0) return;
+    if (deadline >= 0 && nowMs() >= deadline) return;
+    if (!pauseFor(5, limitMs)) return;  // cancelled: the engine ends the command
+  }
+}
 
 void TRS232Connector::assign(const TRS232Connector& source) {
   baudRate = source.baudRate;

@@ -55,6 +55,7 @@ class TRS232Connector : public TFDConnector {
 
   // --- state ---
   bool Active() const override { return fHandle >= 0; }
+  std::string target() const override { return devicePath(); }
   int handle() const { return fHandle; }  // -1 while closed
   bool dtr_State() const { return fDTRState; }
   bool rts_State() const { return fRTSState; }
@@ -97,9 +98,15 @@ class TRS232Connector : public TFDConnector {
   // Total limit of a read of `count` bytes (UINT32_MAX: none).
   uint64_t readLimit(uint32_t count) const;
   // Reads what is waiting into the input buffer, waiting until `deadline` (-1: no limit).
-  // False on silence, a hang-up or a failed read.
+  // False on silence, a cancelled wait, a hang-up or a failed read (the last two lose
+  // the link).
   bool fillInput(int64_t deadline);
+  // The other end hung up or the port failed (EIO, a USB adapter pulled out): the port
+  // is closed and the link counts as lost.
+  void loseLine(const std::string& cause);
   bool closeHandle();
+  // Waits until the driver has sent what it holds, at most until `deadline`.
+  void drainOutput(int64_t deadline, uint32_t limitMs);
 
   int fHandle = -1;
   bool fDTRState = false;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "support/caught.h"
 #include "support/files.h"
 
 namespace kestrel {
@@ -45,7 +46,8 @@ bool replaceFileContent(const std::string& path, const std::string& content) {
   try {
     writeFileAtomically(path, content);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    reportCaught("replaceFileContent", e);
     return false;
   }
 }

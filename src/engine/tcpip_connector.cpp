@@ -8,9 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "support/err_container.h"
 
@@ -46,19 +44,36 @@ bool TTCPIPConnector::Active() const {
   if (hasInput()) return true;
   pollfd p{fSocket, static_cast<short>(POLLIN | POLLRDHUP), 0};
   if (::poll(&p, 1, 0) < 0) return false;
-  if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
+  // A connection the peer ended (or reset) while we were idle is lost, not just closed.
+  if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+    markLinkLost();
+    return false;
+  }
   if (p.revents & POLLRDHUP) {
     // The peer has finished sending; the connection is up while its last bytes wait.
     uint8_t b;
-    return ::recv(fSocket, &b, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+    if (::recv(fSocket, &b, 1, MSG_PEEK | MSG_DONTWAIT) > 0) return true;
+    markLinkLost();
+    return false;
   }
   return true;
+}
+
+std::string TTCPIPConnector::target() const {
+  const std::string host = fAddress.find(':') != std::string::npos ? "[" + fAddress + "]" : fAddress;
+  return host + ":" + std::to_string(fPort);
 }
 
 void TTCPIPConnector::closeSocket() {
   if (fSocket >= 0) ::close(fSocket);
   fSocket = -1;
   dropInput();
+}
+
+void TTCPIPConnector::loseConnection() {
+  closeSocket();
+  markLinkLost();
+  fSniffer->logThis("TTCPIPConnector: connection lost: " + target(), true);
 }
 
 bool TTCPIPConnector::connectSocket(std::string& cause) {
@@ -83,8 +98,14 @@ bool TTCPIPConnector::connectSocket(std::string& cause) {
     if (::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
       err = errno;
       if (err == EINPROGRESS) {
-        const int ev = waitFor(fd, POLLOUT, deadline);
+        const int ev = waitFor(fd, POLLOUT, deadline, connectTimeoutMs);
         socklen_t len = sizeof err;
+        if (ev == kWaitCancelled) {
+          ::close(fd);
+          ::freeaddrinfo(list);
+          cause = "cancelled by the user";
+          return false;
+        }
         if (ev == 0) {
           err = ETIMEDOUT;
           cause = "no answer within " + std::to_string(connectTimeoutMs) + " ms";
@@ -114,6 +135,7 @@ int TTCPIPConnector::openConnection() {
     setCode(codes::GENERAL);
     return codes::GENERAL;
   }
+  const OpeningScope opening(*this);
   setCode(codes::TCP_CONNECT);
   try {
     int result = 0;
@@ -122,33 +144,30 @@ int TTCPIPConnector::openConnection() {
       std::string cause;
       if (connectSocket(cause)) {
         result = Active() ? 0 : codes::GENERAL;
-        if (result != 0) fLastOpenError = fAddress + ":" + std::to_string(fPort) + ": the device closed the connection";
+        if (result != 0) fLastOpenError = target() + ": the device closed the connection";
       } else {
-        result = codes::TCP_CONNECT;
-        fLastOpenError = fAddress + ":" + std::to_string(fPort) + ": " + cause;
+        result = waitCancelled() ? CODE_CANCELLED : codes::TCP_CONNECT;
+        fLastOpenError = target() + ": " + cause;
         fSniffer->logThis("TTCPIPConnector.openConnection: " + fLastOpenError, true);
       }
     }
     setCode(result);
     if (result == 0) {
       fLastOpenError.clear();
+      clearLinkLost();
       if (wantsDiagnosticRead()) {
         // The device needs a moment after accepting before it takes commands.
-        std::this_thread::sleep_for(std::chrono::milliseconds(DIAGNOSTIC_PAUSE_MS));
-        if (runDiagnosticRead()) {
+        if (pauseFor(DIAGNOSTIC_PAUSE_MS, DIAGNOSTIC_PAUSE_MS) && runDiagnosticRead())
           setCode(0);
-        } else {
-          setCode(codes::NOT_OPEN);
-          fLastOpenError =
-              fAddress + ":" + std::to_string(fPort) + ": the device does not answer the diagnostic command";
-        }
+        else
+          diagnosticFailure(fLastOpenError);
       } else {
         setCode(0);
       }
     }
   } catch (const std::exception& e) {
     setCode(codes::TCP_CONNECT);
-    fLastOpenError = fAddress + ":" + std::to_string(fPort) + ": " + e.what();
+    fLastOpenError = target() + ": " + e.what();
     fSniffer->logThis(std::string("TTCPIPConnector.openConnection: ") + e.what(), true);
   }
   raiseIfNeeded();
@@ -185,7 +204,7 @@ void TTCPIPConnector::discardInput() {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) closeSocket();  // dropped by the peer
+    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) loseConnection();  // dropped by the peer
     break;
   }
   dropInput();
@@ -217,13 +236,20 @@ bool TTCPIPConnector::sendAll(const uint8_t* buffer, uint32_t length, std::strin
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      const int ev = waitFor(fSocket, POLLOUT, deadlineIn(kWriteStallMs));
+      const int ev = waitFor(fSocket, POLLOUT, deadlineIn(kWriteStallMs), kWriteStallMs);
       if (ev > 0 && (ev & POLLOUT)) continue;
-      cause = ev == 0 ? "the device takes no data" : "the connection broke";
+      if (ev == kWaitCancelled) {
+        cause = "cancelled by the user";
+      } else if (ev == 0) {
+        cause = "the device takes no data";
+      } else {
+        cause = "the connection broke";
+        loseConnection();
+      }
       return false;
     }
     cause = std::strerror(errno);
-    closeSocket();  // EPIPE, ECONNRESET: the peer is gone
+    loseConnection();  // EPIPE, ECONNRESET: the peer is gone
     return false;
   }
   return true;
@@ -278,18 +304,18 @@ bool TTCPIPConnector::fillInput(uint32_t timeoutMs) {
       return true;
     }
     if (n == 0) {
-      closeSocket();  // the peer closed the connection
+      loseConnection();  // the peer closed the connection
       return false;
     }
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) {
-      closeSocket();
+      loseConnection();  // ECONNRESET and the like
       return false;
     }
-    const int ev = waitFor(fSocket, POLLIN, deadline);
-    if (ev == 0) return false;
+    const int ev = waitFor(fSocket, POLLIN, deadline, readLimitMs());
+    if (ev == 0 || ev == kWaitCancelled) return false;
     if (ev < 0) {
-      closeSocket();
+      loseConnection();
       return false;
     }
   }

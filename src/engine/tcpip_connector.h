@@ -30,6 +30,8 @@ class TTCPIPConnector : public TFDConnector {
   // True while the connection is up; a connection the peer has closed (and whose
   // bytes have all been read) counts as down.
   bool Active() const override;
+  // "address:port" ("[address]:port" for an IPv6 address).
+  std::string target() const override;
   // Why the last openConnection failed ("" after a successful one), for the user.
   const std::string& lastOpenError() const { return fLastOpenError; }
 
@@ -55,8 +57,11 @@ class TTCPIPConnector : public TFDConnector {
   // Connects within connectTimeoutMs; on failure fills `cause`.
   bool connectSocket(std::string& cause);
   // Waits up to `timeoutMs` and receives what is waiting into the input buffer.
-  // Returns false on silence or a broken connection (then the socket is closed).
+  // Returns false on silence, a cancelled wait or a broken connection (then the socket
+  // is closed and the link counts as lost).
   bool fillInput(uint32_t timeoutMs);
+  // The peer closed or reset the connection: close the socket, remember the loss.
+  void loseConnection();
   // Sends all bytes; on failure fills `cause` (and closes a broken connection).
   bool sendAll(const uint8_t* buffer, uint32_t length, std::string& cause);
   // The trace line and, with RaiseMode, the exception of a write without connection.

@@ -16,8 +16,6 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 
 #include "engine/frame_codec.h"
 
@@ -78,23 +76,51 @@ Simulator::Simulator(SimulatorOptions options) : fOpt(std::move(options)), fDevi
 
 Simulator::~Simulator() { stop(); }
 
-bool Simulator::loadState() {
+bool Simulator::loadState(std::string& error) {
   if (fOpt.stateFile.empty()) return true;
-  std::ifstream in(fOpt.stateFile, std::ios::binary);
-  if (!in) {
-    if (errno != ENOENT) fStateWarning = fmt::format("cannot read state file {}: {}", fOpt.stateFile, std::strerror(errno));
-    return true;  // a fresh device; the first save creates the file
+  // Non-blocking, so that a FIFO cannot hold the start (signals are blocked by then).
+  const int fd = ::open(fOpt.stateFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return true;  // a fresh device; the first save creates the file
+    // A file that exists but cannot be read must not be replaced by a fresh device.
+    error = fmt::format("cannot read state file {}: {}", fOpt.stateFile, std::strerror(errno));
+    return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  std::string error;
-  if (!fDevice.deserialize(text.str(), error)) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    error = fmt::format("state file {} is not a regular file", fOpt.stateFile);
+    return false;
+  }
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      text.append(buffer, static_cast<size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = fmt::format("cannot read state file {}: {}", fOpt.stateFile, std::strerror(errno));
+      ::close(fd);
+      return false;
+    }
+    break;
+  }
+  ::close(fd);
+  std::string damage;
+  if (!fDevice.deserialize(text, damage)) {
     // Keep the damaged file for inspection instead of overwriting it with a fresh device.
     std::string kept = fOpt.stateFile + ".broken";
     for (int n = 1; ::access(kept.c_str(), F_OK) == 0; ++n) kept = fmt::format("{}.broken.{}", fOpt.stateFile, n);
-    ::rename(fOpt.stateFile.c_str(), kept.c_str());
+    if (::rename(fOpt.stateFile.c_str(), kept.c_str()) != 0) {
+      error = fmt::format("state file {} is damaged ({}) and cannot be kept aside as {}: {}", fOpt.stateFile, damage,
+                          kept, std::strerror(errno));
+      return false;
+    }
     fStateWarning = fmt::format("state file {} is damaged ({}); kept as {}, the device starts from factory defaults",
-                                fOpt.stateFile, error, kept);
+                                fOpt.stateFile, damage, kept);
     fDevice.dirty = true;
     return true;
   }
@@ -105,7 +131,8 @@ bool Simulator::loadState() {
 }
 
 bool Simulator::saveState(std::string* error) {
-  if (fOpt.stateFile.empty()) return true;
+  // A state file that could not be read is never replaced by this device.
+  if (fOpt.stateFile.empty() || !fStateRead) return true;
   std::string text;
   {
     std::lock_guard lock(fDeviceMutex);
@@ -139,7 +166,8 @@ bool Simulator::saveState(std::string* error) {
 bool Simulator::start(std::string& error) {
   if (running()) return true;
   fStop = false;
-  loadState();
+  fStateRead = loadState(error);
+  if (!fStateRead) return false;
   auto failWith = [&](std::string msg) {
     error = std::move(msg);
     closeFd(fListen);

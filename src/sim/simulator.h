@@ -70,7 +70,9 @@ class Simulator {
   void closeSession(Session& s);
   void logExchange(uint16_t cmd, std::string_view input, int code, std::string_view answer);
   void logNote(std::string_view text);
-  bool loadState();
+  // False (and `error`) for a state file that exists but cannot be read or is no
+  // regular file: it is left as it is.
+  bool loadState(std::string& error);
 
   SimulatorOptions fOpt;
   DeviceModel fDevice;
@@ -85,6 +87,7 @@ class Simulator {
   std::string fPtyPath;
   bool fLinkMade = false;
   std::string fStateWarning;
+  bool fStateRead = false;  // the state file was read (or is still to be made)
   std::FILE* fLog = nullptr;
   bool fSaveErrorShown = false;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
+#include <string_view>
 
 #include "support/utf8.h"
 
@@ -167,15 +169,22 @@ bool isCombiningMark(char32_t cp) { return cp >= 0x0300 && cp <= 0x036F; }
 
 bool isSupportedCodePage(unsigned codePage) { return tablesFor(codePage) != nullptr; }
 
-std::string utf8ToCodePage(const std::string& text, unsigned codePage) {
+namespace {
+
+// Text -> bytes; `missing` gets each character (its UTF-8 bytes, or the invalid byte)
+// that becomes '?'.
+template <class Missing>
+std::string encode(const std::string& text, unsigned codePage, Missing&& missing) {
   const CodePageTables* tables = tablesFor(codePage);
   std::string out;
   out.reserve(text.size());
   std::size_t pos = 0;
   while (pos < text.size()) {
+    const std::size_t start = pos;
     char32_t cp;
     if (!decodeUtf8(text, pos, cp)) {
       out += '?';
+      missing(std::string_view(text).substr(start, pos - start));
       continue;
     }
     // A base letter followed by combining marks becomes the precomposed letter when
@@ -190,9 +199,54 @@ std::string utf8ToCodePage(const std::string& text, unsigned codePage) {
       pos = next;
     }
     const int byte = encodeChar(tables, cp);
-    out += byte < 0 ? '?' : static_cast<char>(byte);
+    if (byte < 0) {
+      out += '?';
+      missing(std::string_view(text).substr(start, pos - start));
+    } else {
+      out += static_cast<char>(byte);
+    }
   }
   return out;
+}
+
+// How a character is named to the user: itself, or its code point when it would not
+// show; an invalid byte by its value.
+std::string shownCharacter(std::string_view utf8) {
+  std::size_t pos = 0;
+  char32_t cp;
+  char text[16];
+  if (!decodeUtf8(utf8, pos, cp)) {
+    std::snprintf(text, sizeof text, "byte %02X", static_cast<unsigned>(cp));
+    return text;
+  }
+  if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0) || cp == 0xAD || isCombiningMark(cp)) {
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(cp));
+    return text;
+  }
+  return "\"" + std::string(utf8) + "\"";
+}
+
+}  // namespace
+
+std::string utf8ToCodePage(const std::string& text, unsigned codePage) {
+  return encode(text, codePage, [](std::string_view) {});
+}
+
+std::vector<std::string> charactersOutsideCodePage(const std::string& text, unsigned codePage) {
+  std::vector<std::string> found;
+  encode(text, codePage, [&](std::string_view c) {
+    if (std::find(found.begin(), found.end(), c) == found.end()) found.emplace_back(c);
+  });
+  return found;
+}
+
+std::string codePageWarning(const std::string& text, unsigned codePage) {
+  const std::vector<std::string> missing = charactersOutsideCodePage(text, codePage);
+  if (missing.empty()) return {};
+  std::string names;
+  for (const std::string& c : missing) names += (names.empty() ? "" : ", ") + shownCharacter(c);
+  return "the device's code page " + std::to_string(codePage) + " has no " + names + (missing.size() == 1 ? ": it is" : ": each is") +
+         " sent as \"?\"";
 }
 
 std::string codePageToUtf8(const std::string& bytes, unsigned codePage) {

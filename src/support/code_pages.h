@@ -1,6 +1,7 @@
 #pragma once
 // The device's single-byte Windows code pages (1250, 1251, 1252) as built-in tables.
 #include <string>
+#include <vector>
 
 namespace kestrel {
 
@@ -11,6 +12,14 @@ bool isSupportedCodePage(unsigned codePage);
 // code page's non-ASCII character) becomes '?'. Combining sequences are composed first
 // where the result exists precomposed. Invalid UTF-8 bytes become '?'.
 std::string utf8ToCodePage(const std::string& text, unsigned codePage);
+
+// The characters of `text` that utf8ToCodePage turns into '?', each once, in the order
+// they first appear (a letter with a mark it cannot compose counts as one).
+std::vector<std::string> charactersOutsideCodePage(const std::string& text, unsigned codePage);
+
+// For the user: `the device's code page 1250 has no "Ж", "ћ": each is sent as "?"`;
+// empty when every character fits. Invisible characters are named by code point.
+std::string codePageWarning(const std::string& text, unsigned codePage);
 
 // Bytes in `codePage` -> UTF-8. Bytes the code page leaves undefined map to the C1
 // control of the same value, so every byte round-trips. With a code page that has no

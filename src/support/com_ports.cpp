@@ -1,3 +1,4 @@
+#include "support/caught.h"
 #include "support/com_ports.h"
 
 #include <algorithm>
@@ -100,6 +101,7 @@ bool TComPortsUsage::fill_List(std::vector<std::string>* targetItems) const {
     }
     std::sort(targetItems->begin(), targetItems->end());
   } catch (...) {
+    reportCaught("TComPortsUsage.fill_List");
     targetItems->clear();
   }
   return !targetItems->empty();

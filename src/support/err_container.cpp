@@ -1,3 +1,4 @@
+#include "support/caught.h"
 #include "support/err_container.h"
 
 #include "support/code_pages.h"
@@ -183,6 +184,7 @@ bool TAccessTo::check_AccessToFolder(const std::string& targetFolder) {
     fs::remove(probe, ec);
     return !fs::exists(probe, ec);
   } catch (...) {
+    reportCaught("TAccessTo.check_AccessToFolder");
     return false;
   }
 }
@@ -237,6 +239,12 @@ TErrContainer::~TErrContainer() = default;
 void TErrContainer::set_LastErrorCode(int code) {
   // The message depends on the code and the language only; the engine writes the same
   // code many times per command, so look it up only when it changes.
+  if (!fDetail.empty()) {
+    // A message with a detail is never cached: the plain text of the code is looked up.
+    fDetail.clear();
+    fPreviousMessage.clear();
+    fLastErrorMessage.clear();
+  }
   if (code != fLastErrorCode || fLastErrorMessage.empty()) {
     // A command moves between two codes (the general failure and 0) several times:
     // the message of the code before is kept, so going back costs no lookup either.
@@ -252,9 +260,23 @@ void TErrContainer::set_LastErrorCode(int code) {
   if (code != 0 && fLogFile->LogErrors) log_LastError();
 }
 
+void TErrContainer::set_LastErrorCode(int code, const std::string& detail) {
+  if (detail.empty()) {
+    set_LastErrorCode(code);
+    return;
+  }
+  fPreviousCode = fLastErrorCode;
+  fPreviousMessage.clear();
+  fLastErrorCode = code;
+  fDetail = detail;
+  fLastErrorMessage = get_ErrorText(code, fLanguage) + ": " + detail;
+  if (code != 0 && fLogFile->LogErrors) log_LastError();
+}
+
 void TErrContainer::set_Language(TErrorLanguages value) {
   fLanguage = value;
   fLastErrorMessage = get_ErrorText(fLastErrorCode, value);
+  if (!fDetail.empty()) fLastErrorMessage += ": " + fDetail;
   fPreviousMessage.clear();
   fLogFile->CodePage =
       (value == TErrorLanguages::Romanian || value == TErrorLanguages::Poland) ? 1250 : 1251;
@@ -284,6 +306,7 @@ bool TErrContainer::init_Folders() {
     fFolders->set_Log(fFolders->Log() + folderName + kDelimiter);
     return true;
   } catch (...) {
+    reportCaught("TErrContainer.init_Folders");
     return false;
   }
 }
@@ -294,6 +317,7 @@ bool TErrContainer::init_LogFile() {
     fLogFile->FileName = defaultLogFileName();
     return true;
   } catch (...) {
+    reportCaught("TErrContainer.init_LogFile");
     return false;
   }
 }
@@ -306,6 +330,7 @@ bool TErrContainer::check_FoldersForAccess() {
     fAccessTo->check_AccessTo(fFolders->Log(), ftt_Log);
     return true;
   } catch (...) {
+    reportCaught("TErrContainer.check_FoldersForAccess");
     return false;
   }
 }

@@ -104,6 +104,9 @@ class TErrContainer : public TComponent {
   int LastErrorCode() const { return fLastErrorCode; }
   // Updates LastErrorMessage and, with LogErrors on, logs a non-zero code.
   void set_LastErrorCode(int code);
+  // The same, with `detail` after the code's text ("Connection lost: 127.0.0.1:4999").
+  // The detail stays with the message until the next code is set.
+  void set_LastErrorCode(int code, const std::string& detail);
   const std::string& LastErrorMessage() const { return fLastErrorMessage; }
   TErrorLanguages Language() const { return fLanguage; }
   // Re-translates LastErrorMessage and picks the log file's code page.
@@ -146,6 +149,7 @@ class TErrContainer : public TComponent {
   std::string fLastErrorMessage;
   int fPreviousCode = 0;         // the code before the last change
   std::string fPreviousMessage;  // its message ("" when not known)
+  std::string fDetail;           // the detail of the current message ("" for none)
   TErrorLanguages fLanguage = TErrorLanguages::English;
 };
 

@@ -1619,6 +1619,42 @@ constexpr TErrorEntry kLinkProtocol[] = {
               nullptr}},
 };
 
+// Outcomes of a command that got no usable answer, and of the wait the user ends: -33100
+// to -33105. The engine puts the address or device path after "Connection lost" and the
+// sizes after the text of -33105.
+constexpr TErrorEntry kEngineOutcomes[] = {
+    {-33100, {"Прекъснато от потребителя.",
+              "Cancelled by the user.",
+              "Отменено пользователем.",
+              "Anulat de utilizator.",
+              "Anulowane przez użytkownika."}},
+    {-33101, {"Връзката е прекъсната",
+              "Connection lost",
+              "Соединение потеряно",
+              "Conexiunea s-a pierdut",
+              "Utracono połączenie"}},
+    {-33102, {"Друга команда се изпълнява в момента.",
+              "Another command is running.",
+              "Выполняется другая команда.",
+              "O altă comandă este în curs de execuție.",
+              "Trwa wykonywanie innego polecenia."}},
+    {-33103, {"Устройството отказа командата при всеки опит (NAK).",
+              "The device refused the command at every attempt (NAK).",
+              "Устройство отклонило команду при каждой попытке (NAK).",
+              "Dispozitivul a refuzat comanda la fiecare încercare (NAK).",
+              "Urządzenie odrzuciło polecenie przy każdej próbie (NAK)."}},
+    {-33104, {"Няма валиден отговор от устройството (грешен пореден номер, команда, контролна сума или рамка).",
+              "No valid answer from the device (wrong sequence number, command, checksum or frame).",
+              "Нет корректного ответа от устройства (неверный порядковый номер, команда, контрольная сумма или кадр).",
+              "Niciun răspuns valid de la dispozitiv (număr de secvență, comandă, sumă de control sau cadru greșit).",
+              "Brak poprawnej odpowiedzi urządzenia (błędny numer sekwencji, polecenie, suma kontrolna lub ramka)."}},
+    {-33105, {"Данните са твърде дълги за една рамка, нищо не е изпратено",
+              "The data are too long for one frame, nothing was sent",
+              "Данные слишком длинные для одного кадра, ничего не отправлено",
+              "Datele sunt prea lungi pentru un cadru, nu s-a trimis nimic",
+              "Dane są za długie na jedną ramkę, nic nie wysłano"}},
+};
+
 // Task date updates on a server: -35000 to -35006.
 constexpr TErrorEntry kTaskDates[] = {
     {-35000, {"Обновяване на дата на задача: обща грешка.",
@@ -2522,6 +2558,8 @@ constexpr TErrorFamily kFamilies[] = {
     {-29000, -29014, kAllLanguages, kFileStorage, std::size(kFileStorage), "file storage on a server"},
     {-33000, -33065, kAllLanguages, kLinkProtocol, std::size(kLinkProtocol),
      "device link and protocol of the engine (component wiring, frames, answers)"},
+    {-33100, -33105, kAllLanguages, kEngineOutcomes, std::size(kEngineOutcomes),
+     "commands without a usable answer, and waits ended by the user"},
     {-35000, -35006, kNoPolish, kTaskDates, std::size(kTaskDates), "task date updates on a server"},
     {-38000, -38014, kAllLanguages, kProductionDatabase, std::size(kProductionDatabase),
      "device production database"},

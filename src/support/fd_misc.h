@@ -36,6 +36,14 @@ enum TSeekOrigin { soBeginning = 0, soCurrent = 1, soEnd = 2 };
 inline constexpr int kErrCsvNotInFormat = -10529;  // "The CSV file is not in format ("";"";"";)"
 inline constexpr int kErrCsvHeaderRow = -10530;    // "This is a header row."
 
+// Text a user typed for the device, made ready to send: the special symbols resolved,
+// or why it must not be sent.
+struct TPreparedInput {
+  std::string text;   // what to give customCommand ("" when refused)
+  std::string error;  // "" when the text may be sent
+  bool ok() const { return error.empty(); }
+};
+
 class TFDMisc : public TComponent {
  public:
   TFDMisc();
@@ -73,6 +81,12 @@ class TFDMisc : public TComponent {
 
   // --- special symbols ---
   std::string prepare_InputForSpecialSymbols(const std::string& targetText) const;
+  // For text the user typed: prepare_InputForSpecialSymbols, but an incomplete escape
+  // sequence ("[1B!]"), a token that stands for no character ("[EUR]", "[\\41]") and data
+  // longer than `maxBytes` in `codePage` (TFiscalDevice::maxDataBytes()) are refused with
+  // a message instead of being dropped, cut or sent empty. Characters the code page
+  // lacks are no error: codePageWarning (support/code_pages.h) names them.
+  TPreparedInput prepareTypedInput(const std::string& typed, unsigned codePage, std::size_t maxBytes) const;
   std::string prepare_SpecialSymbol(const std::string& targetText) const;
 
   // --- answer fields ---

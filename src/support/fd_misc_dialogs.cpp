@@ -1,4 +1,5 @@
 // TFDMisc: construction, its properties, the message dialogs and the port list box.
+#include "support/caught.h"
 #include "support/fd_misc.h"
 
 namespace kestrel {
@@ -72,6 +73,7 @@ bool TFDMisc::show_MyQuestion_Def_Yes(const std::string& target_Message) const {
   try {
     return myQuestion(target_Message, myMessagesCaption, qstn_YesNo_FBtn) == mrYes;
   } catch (...) {
+    reportCaught("TFDMisc.show_MyQuestion_Def_Yes");
     return false;
   }
 }
@@ -80,6 +82,7 @@ bool TFDMisc::show_MyQuestion_Def_No(const std::string& target_Message) const {
   try {
     return myQuestion(target_Message, myMessagesCaption, qstn_YesNo_SBtn) == mrYes;
   } catch (...) {
+    reportCaught("TFDMisc.show_MyQuestion_Def_No");
     return false;
   }
 }
@@ -92,6 +95,7 @@ bool TFDMisc::fill_ComPortsCombo() {
     fComPortsCombo->set_Items(ports);
     return true;
   } catch (...) {
+    reportCaught("TFDMisc.fill_ComPortsCombo");
     return false;
   }
 }

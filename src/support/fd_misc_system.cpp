@@ -1,5 +1,6 @@
 // TFDMisc: checksums, identifiers, summer time, date texts, folders, the helper's log,
 // files, processes and version information.
+#include <charconv>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 
 #include <fmt/format.h>
 
+#include "support/caught.h"
 #include "support/crc32.h"
 #include "support/fd_misc.h"
 #include "support/md5.h"
@@ -54,11 +56,10 @@ std::array<int, 4> versionParts(const std::string& text) {
   std::istringstream in(text);
   std::string piece;
   for (std::size_t i = 0; i < parts.size() && std::getline(in, piece, '.'); ++i) {
-    try {
-      parts[i] = std::stoi(piece);
-    } catch (...) {
-      parts[i] = 0;
-    }
+    // A part that is no number counts as 0.
+    int value = 0;
+    const auto [end, err] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
+    parts[i] = err == std::errc() ? value : 0;
   }
   return parts;
 }
@@ -79,6 +80,7 @@ std::string TFDMisc::md5File(const std::string& fileName) const {
   try {
     return md5HexOfStream(in, true);
   } catch (...) {
+    reportCaught("TFDMisc.md5File");
     return {};
   }
 }
@@ -91,6 +93,7 @@ std::string TFDMisc::md5Bytes(std::istream* fs, int64_t Offset, TSeekOrigin Orig
     if (!fs->seekg(Offset, dir)) return {};
     return md5HexOfStream(*fs, true);
   } catch (...) {
+    reportCaught("TFDMisc.md5Bytes");
     return {};
   }
 }
@@ -119,6 +122,7 @@ std::string TFDMisc::crc32_UpperCase(const std::string& fileName) const {
   try {
     return GetCRC32(fileName).substr(1);
   } catch (...) {
+    reportCaught("TFDMisc.crc32_UpperCase");
     return {};
   }
 }
@@ -153,6 +157,7 @@ TDSTPeriod TFDMisc::askWindowsForDST() const {
   try {
     return dstPeriodAt(std::time(nullptr));
   } catch (...) {
+    reportCaught("TFDMisc.askWindowsForDST");
     return tzi_Unknown;
   }
 }
@@ -190,6 +195,7 @@ bool TFDMisc::set_LocalShits(char tDateSeparator, char tTimeSeparator, char tDec
     settings.LongTimeFormat = tLongTimeFormat;
     return true;
   } catch (...) {
+    reportCaught("TFDMisc.set_LocalShits");
     return false;
   }
 }
@@ -245,6 +251,7 @@ bool TFDMisc::set_LogFile() {
     fLogFile = path;
     return fs::exists(path, ec);
   } catch (...) {
+    reportCaught("TFDMisc.set_LogFile");
     return false;
   }
 }
@@ -253,6 +260,7 @@ std::string TFDMisc::get_LogFile() const {
   try {
     return fLogFile.empty() ? std::string() : readWholeFile(fLogFile);
   } catch (...) {
+    reportCaught("TFDMisc.get_LogFile");
     return {};
   }
 }
@@ -277,6 +285,7 @@ bool TFDMisc::copy_AllFromTo(const std::string& sourcePath, const std::string& d
   try {
     return copyAllFromTo(sourcePath, destinationPath, FileMask);
   } catch (...) {
+    reportCaught("TFDMisc.copy_AllFromTo");
     return false;
   }
 }
@@ -286,6 +295,7 @@ bool TFDMisc::delete_FilesFromDir(const std::string& Directory, const std::strin
   try {
     return deleteFilesFromDir(Directory, FileMask, DeleteSubDirs);
   } catch (...) {
+    reportCaught("TFDMisc.delete_FilesFromDir");
     return false;
   }
 }
@@ -295,6 +305,7 @@ bool TFDMisc::startNewProcess(const std::string& targetApplication, const std::s
   try {
     return spawnProcess(targetApplication, splitCommandLine(inputParameters), targetDir, processInfo) == 0;
   } catch (...) {
+    reportCaught("TFDMisc.startNewProcess");
     return false;
   }
 }
@@ -303,6 +314,7 @@ bool TFDMisc::terminateProcess(ProcessInfo& targetProcess) const {
   try {
     return killProcess(targetProcess);
   } catch (...) {
+    reportCaught("TFDMisc.terminateProcess");
     return false;
   }
 }
@@ -321,6 +333,7 @@ bool TFDMisc::myShellExecute(uintptr_t /*targetHandle*/, const std::string& targ
     show_MyAlert(message);
     return false;
   } catch (...) {
+    reportCaught("TFDMisc.myShellExecute");
     return false;
   }
 }
@@ -390,6 +403,7 @@ std::string TFDMisc::get_VersionInfo_ForFile(const std::string& AFileName, int& 
   try {
     md5Sum = md5File(AFileName);
   } catch (...) {
+    reportCaught("TFDMisc.get_VersionInfo_ForFile");
     md5Sum.clear();
   }
   // Files here carry no version block; only this program knows its own version.

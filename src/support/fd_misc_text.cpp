@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "support/caught.h"
 #include "support/code_pages.h"
 #include "support/fd_misc.h"
 #include "support/utf8.h"
@@ -42,8 +43,9 @@ void replaceEscapedControls(std::string& text) {
 }
 
 // The control-character names shared by both notations; empty when `upper` is none.
+// "\LF" is the form the custom command page's hint shows.
 std::string_view controlForName(std::string_view upper) {
-  if (upper == "LF" || upper == "\\N") return "\n";
+  if (upper == "LF" || upper == "\\N" || upper == "\\LF") return "\n";
   if (upper == "TAB" || upper == "HT" || upper == "\\T") return "\t";
   if (upper == "CR" || upper == "\\R") return "\r";
   if (upper == "NEW LINE" || upper == "LINE BREAK") return "\r\n";
@@ -80,9 +82,67 @@ constexpr std::array<EscapeForm, 14> kEscapeForms{{
     {"1BM", 'm', Arg::None},
 }};
 
+bool isHexDigit(char32_t c) { return (c >= U'0' && c <= U'9') || (c >= U'A' && c <= U'F') || (c >= U'a' && c <= U'f'); }
+
+// `count` hexadecimal digits from index `index` of the token.
+bool hexDigitsAt(const std::u32string& chars, std::size_t index, std::size_t count) {
+  if (index + count > chars.size()) return false;
+  for (std::size_t i = index; i < index + count; ++i)
+    if (!isHexDigit(chars[i])) return false;
+  return true;
+}
+
+// Walks the notation: `text` gets the runs between tokens, `token` each bracketed token
+// without its brackets. A "[" that is never closed starts no token: the rest stays as typed.
+template <class Text, class Token>
+void walkNotation(const std::string& typed, Text&& text, Token&& token) {
+  std::size_t pos = 0;
+  while (pos < typed.size()) {
+    const std::size_t open = typed.find('[', pos);
+    if (open == std::string::npos) {
+      text(std::string_view(typed).substr(pos));
+      return;
+    }
+    text(std::string_view(typed).substr(pos, open - pos));
+    const std::size_t close = typed.find(']', open + 1);
+    if (close == std::string::npos) {
+      text(std::string_view(typed).substr(open));
+      return;
+    }
+    token(typed.substr(open + 1, close - open - 1));
+    pos = close + 1;
+  }
+}
+
 class SpecialSymbols {
  public:
   explicit SpecialSymbols(const TFDMisc& misc) : fMisc(misc) {}
+
+  // Why the token would be dropped or garbled without a word; "" when it stands for a
+  // character or is plain text.
+  static std::string problem(const std::string& token) {
+    const std::string upper = asciiUpper(token);
+    if (!controlForName(upper).empty()) return {};
+    const std::string shown = "\"[" + token + "]\"";
+    const std::u32string chars = utf8ToU32(upper);
+    for (const EscapeForm& form : kEscapeForms) {
+      if (upper.find(form.entry) == std::string::npos) continue;
+      const std::size_t digits = form.arg == Arg::None ? 0 : form.arg == Arg::TwoBytes ? 4 : 2;
+      if (hexDigitsAt(chars, 3, digits)) return {};
+      const std::string entry(form.entry);
+      return "incomplete escape sequence " + shown + ": \"" + entry + "\" needs " + std::to_string(digits) +
+             " hexadecimal digits after it, for example \"[" + entry + (digits == 4 ? "0102" : "08") + "]\"";
+    }
+    if (chars.size() == 3) {
+      if (chars[0] == U'\\' && hexDigitsAt(chars, 1, 2)) {
+        const int value = std::stoi(u32ToUtf8(chars.substr(1, 2)), nullptr, 16);
+        if (value >= 0x01 && value <= 0x20) return {};
+      }
+      return shown + " stands for no character: a token of three characters is \"\\\" and a control code from 01 to 20, for example \"[\\0A]\"";
+    }
+    if (chars.empty()) return shown + " stands for no character";
+    return {};
+  }
 
   void appendToken(std::string& out, const std::string& token) const {
     const std::string upper = asciiUpper(token);
@@ -369,28 +429,36 @@ std::string TFDMisc::prepare_InputForSpecialSymbols(const std::string& targetTex
     const SpecialSymbols symbols(*this);
     std::string out;
     out.reserve(targetText.size());
-    std::size_t pos = 0;
-    while (pos < targetText.size()) {
-      const std::size_t open = targetText.find('[', pos);
-      if (open == std::string::npos) {
-        out.append(targetText, pos);
-        break;
-      }
-      out.append(targetText, pos, open - pos);
-      const std::size_t close = targetText.find(']', open + 1);
-      if (close == std::string::npos) {
-        // A "[" that is never closed starts no token: the rest stays as typed.
-        out.append(targetText, open);
-        break;
-      }
-      symbols.appendToken(out, targetText.substr(open + 1, close - open - 1));
-      pos = close + 1;
-    }
+    walkNotation(
+        targetText, [&](std::string_view text) { out += text; },
+        [&](const std::string& token) { symbols.appendToken(out, token); });
     replaceEscapedControls(out);
     return out;
-  } catch (...) {
+  } catch (const std::exception& e) {
+    // The notation's rule: a text that cannot be resolved gives nothing. Typed text is
+    // checked by prepareTypedInput first, which says why.
+    reportCaught("TFDMisc.prepare_InputForSpecialSymbols", e);
     return {};
   }
+}
+
+TPreparedInput TFDMisc::prepareTypedInput(const std::string& typed, unsigned codePage, std::size_t maxBytes) const {
+  TPreparedInput result;
+  walkNotation(
+      typed, [](std::string_view) {},
+      [&](const std::string& token) {
+        if (result.error.empty()) result.error = SpecialSymbols::problem(token);
+      });
+  if (!result.error.empty()) return result;
+  std::string text = prepare_InputForSpecialSymbols(typed);
+  const std::size_t bytes = utf8ToCodePage(text, codePage).size();
+  if (bytes > maxBytes) {
+    result.error = "the data are " + std::to_string(bytes) + " bytes long; one frame carries at most " +
+                   std::to_string(maxBytes);
+    return result;
+  }
+  result.text = std::move(text);
+  return result;
 }
 
 std::string TFDMisc::prepare_SpecialSymbol(const std::string& targetText) const {
@@ -415,6 +483,7 @@ std::string TFDMisc::prepare_SpecialSymbol(const std::string& targetText) const 
     replaceEscapedControls(out);
     return out;
   } catch (...) {
+    reportCaught("TFDMisc.prepare_SpecialSymbol");
     return {};
   }
 }
@@ -436,6 +505,7 @@ int TFDMisc::fillAnswerList(const std::string& sourceString, const std::vector<s
     }
     return splitFields(sourceString, DelimiterSet(*delimiterList, false), *targetList);
   } catch (...) {
+    reportCaught("TFDMisc.fillAnswerList");
     return -1;
   }
 }
@@ -454,6 +524,7 @@ int TFDMisc::fillAnswerList(const std::string& sourceString, const std::vector<s
     }
     return splitFields(sourceString, DelimiterSet(delimiterArray, true), targetList);
   } catch (...) {
+    reportCaught("TFDMisc.fillAnswerList");
     targetList.clear();
     return -1;
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "support/caught.h"
 #include "support/fd_misc.h"
 #include "support/utf8.h"
 
@@ -121,6 +122,7 @@ std::string TFDMisc::get_Value_Before(std::string& source_String, const std::str
   try {
     return valueBefore(source_String, target_Delimiter, delete_BeforeDelimiter);
   } catch (...) {
+    reportCaught("TFDMisc.get_Value_Before");
     return {};
   }
 }
@@ -130,6 +132,7 @@ std::u16string TFDMisc::get_Value_Before(std::u16string& source_String, const st
   try {
     return valueBefore(source_String, target_Delimiter, delete_BeforeDelimiter);
   } catch (...) {
+    reportCaught("TFDMisc.get_Value_Before");
     return {};
   }
 }
@@ -160,6 +163,7 @@ std::string TFDMisc::get_Value_BetweenDelimiters(std::string& source_String, boo
     if (delete_DataAfterDelimiter) source_String.erase(0, pos);
     return result;
   } catch (...) {
+    reportCaught("TFDMisc.get_Value_BetweenDelimiters");
     return {};
   }
 }
@@ -191,6 +195,7 @@ std::string TFDMisc::get_FirstValue_AfterDelimiter(std::string& source_String, b
     if (delete_DataAfterDelimiter) source_String.clear();
     return result;
   } catch (...) {
+    reportCaught("TFDMisc.get_FirstValue_AfterDelimiter");
     return {};
   }
 }
@@ -214,6 +219,7 @@ int TFDMisc::get_Values_AfterDelimiters(const std::string& source_String, bool f
     }
     return 0;
   } catch (...) {
+    reportCaught("TFDMisc.get_Values_AfterDelimiters");
     values->clear();
     return -1;
   }
@@ -240,6 +246,7 @@ bool TFDMisc::remove_SubString(const std::string& subString, std::string& Value)
     }
     return true;
   } catch (...) {
+    reportCaught("TFDMisc.remove_SubString");
     return false;
   }
 }
@@ -288,6 +295,7 @@ bool TFDMisc::set_DotPosition(std::string& target_Value, int target_DigitsCount)
       target_Value.insert(target_Value.size() - digits, ".");
     return true;
   } catch (...) {
+    reportCaught("TFDMisc.set_DotPosition");
     return false;
   }
 }
@@ -350,6 +358,7 @@ std::string TFDMisc::csv_This(const std::string& inputValue) const {
     if (!isBlankText(value)) value.erase(0, value.find_first_not_of(' '));
     return "\"" + value + "\";";
   } catch (...) {
+    reportCaught("TFDMisc.csv_This");
     return inputValue;
   }
 }
@@ -392,6 +401,7 @@ int TFDMisc::fill_CSV_ToList(const std::string& sourceString, bool check_ForHead
     } while (!rest.empty() && rest != ";");
     return 0;
   } catch (...) {
+    reportCaught("TFDMisc.fill_CSV_ToList");
     targetList->clear();
     return -1;
   }

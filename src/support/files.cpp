@@ -1,3 +1,4 @@
+#include "support/caught.h"
 #include "support/files.h"
 
 #include <sys/stat.h>
@@ -114,7 +115,8 @@ bool copyAllFromTo(const std::string& sourcePath, const std::string& destination
     if (fs::equivalent(it->path(), target, ec)) continue;  // already where it belongs
     try {
       copyFileAtomically(it->path().string(), target.string());
-    } catch (const EFileError&) {
+    } catch (const EFileError& e) {
+      reportCaught("copyAllFromTo", e);  // the others are still copied
       ok = false;
     }
   }

@@ -66,11 +66,17 @@ int spawnProcess(const std::string& program, const std::vector<std::string>& arg
 
 bool killProcess(ProcessInfo& info) {
   if (info.pid <= 0) return false;
-  const bool killed = ::kill(info.pid, SIGKILL) == 0;
+  // The program leads its own group (spawnProcess): its children end with it, so none
+  // keeps running, or keeps our pipes open, after it.
+  bool killed = ::kill(-info.pid, SIGKILL) == 0;
+  if (!killed) killed = ::kill(info.pid, SIGKILL) == 0;
   int status = 0;
-  const bool reaped = ::waitpid(info.pid, &status, 0) == info.pid;
+  pid_t reaped;
+  do {
+    reaped = ::waitpid(info.pid, &status, 0);
+  } while (reaped < 0 && errno == EINTR);
   info.pid = 0;
-  return killed && reaped;
+  return killed && reaped > 0;
 }
 
 int waitProcess(ProcessInfo& info, const std::function<void()>& idle) {

@@ -22,7 +22,8 @@ std::vector<std::string> splitCommandLine(const std::string& commandLine);
 int spawnProcess(const std::string& program, const std::vector<std::string>& arguments,
                  const std::string& workingDir, ProcessInfo& info);
 
-// Ends the process (SIGKILL) and reaps it. True when both steps succeeded.
+// Ends the process and every process of its group (SIGKILL) and reaps it. True when
+// both steps succeeded.
 bool killProcess(ProcessInfo& info);
 
 // Waits for the process to end, calling `idle` about every 50 ms while it runs; the

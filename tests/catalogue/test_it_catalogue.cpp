@@ -263,3 +263,25 @@ TEST(RawPassThrough, UnframedExchanges) {
   EXPECT_TRUE(peer->waitDone()) << peer->error();
   EXPECT_EQ(peer->received(), std::string("\x0A\x0B\x00\x03\xC0\xDE\xC8\n" "A\x99", 10));
 }
+
+TEST(RawPassThrough, RefusedWhileACommandRuns) {
+  auto peer = ScriptedPeer::tcp({expectFrame(), silence(400)});
+  ProfiledEngine e;
+  ASSERT_TRUE(e.connect(peer->port(), 200));
+  e.fd.repeatCount = 1;
+  int calls = 0;
+  bool result = true;
+  int code = 0;
+  e.fd.OnIdle = [&](const TWaitState&) {
+    if (calls++ > 0) return;
+    result = ba_KT99_JPN_04(e.fd, "41");
+    code = e.code();
+  };
+  std::string out;
+  EXPECT_FALSE(e.fd.customCommand(74, "", out));  // never answered
+  EXPECT_GT(calls, 0);
+  EXPECT_FALSE(result);
+  EXPECT_EQ(code, CODE_ENGINE_BUSY);
+  EXPECT_TRUE(peer->waitDone()) << peer->error();
+  EXPECT_EQ(peer->received().size(), 16u) << "the command's frame and not a byte more";
+}

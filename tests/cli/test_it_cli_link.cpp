@@ -6,6 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+
+#include "engine/engine_types.h"
 #include "support/err_container.h"
 #include "support_cli.h"
 #include "support_sim_server.h"
@@ -106,17 +109,88 @@ TEST(CliOverTcp, StatusBitsAndTheirVerdict) {
   const clitest::CliRun status = runCli({"--tcp", full.tcp(), "status"});
   EXPECT_EQ(status.status, 0);
   EXPECT_TRUE(contains(status.out, "   2    2  yes    EJ is full.\n")) << status.out;
-  // Any other command fails on it, but the device's code 0 then replaces the engine's
-  // -23: the window's verdict is success, and so is the exit status.
+  // Any other command fails on it; the device's code 0 replaces the engine's -23, so
+  // the result tells the failure and the status bits say why.
   const clitest::CliRun cmd = runCli({"--tcp", full.tcp(), "--json", "cmd", "90", "[tab]"});
-  EXPECT_EQ(cmd.status, 0);
+  EXPECT_EQ(cmd.status, 1);
   const Json c = parseJson(cmd.out);
   EXPECT_FALSE(c["ok"].boolean);
   EXPECT_EQ(c["error_code"].number, 0);
   EXPECT_TRUE(c["status_bits"][0]["error"].boolean);
-  const clitest::CliRun warned = runCli({"--tcp", full.tcp(), "cmd", "90", "[tab]"});
-  EXPECT_EQ(warned.status, 0);
-  EXPECT_EQ(warned.err, "kestrel: warning: customCommand failed with code 0; error status bits: EJ is full.\n");
+  const clitest::CliRun failed = runCli({"--tcp", full.tcp(), "param", "set", "Header", "1", "X"});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_EQ(failed.out, "") << "not reported as saved";
+  EXPECT_EQ(failed.err, "kestrel: error: the command failed; the device's status shows an error: EJ is full.\n");
+}
+
+TEST(CliOverTcp, LinkFailuresExitWithOneAndSayWhatHappened) {
+  struct Case {
+    const char* fault;
+    int code;
+  };
+  // NAK, a wrong sequence number or checksum at every attempt, and an answer cut by a
+  // closed connection: the first command 74 already fails.
+  const std::vector<Case> cases = {
+      {"nak", CODE_FRAME_REFUSED},
+      {"seq", CODE_NO_VALID_ANSWER},
+      {"checksum", CODE_NO_VALID_ANSWER},
+      {"cut", CODE_CONNECTION_LOST},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    SimServer server(withFault(c.fault));
+    const clitest::CliRun r = runCli({"--tcp", server.tcp(), "--timeout-ms", "300", "param", "set", "Header", "0", "X"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    const std::string detail = c.code == CODE_CONNECTION_LOST ? ": " + server.tcp() : "";
+    EXPECT_EQ(r.err, "kestrel: error " + std::to_string(c.code) + ": " + messageOf(c.code) + detail + "\n");
+    const Json j = parseJson(runCli({"--tcp", server.tcp(), "--json", "status"}).out);
+    EXPECT_FALSE(j["ok"].boolean);
+    EXPECT_EQ(j["error_code"].number, c.code);
+  }
+  // The device itself never saw a complete write.
+  SimServer nak(withFault("nak"));
+  runCli({"--tcp", nak.tcp(), "param", "set", "Header", "0", "CHANGED"});
+  EXPECT_EQ(nak.sim->withDevice([](sim::DeviceModel& d) { return d.state().params.at("Header")[0]; }),
+            "KESTREL TEST DEVICE");
+}
+
+TEST(CliOverTcp, TypedDataIsSentAsTypedOrNotAtAll) {
+  SimServer server;
+  // Refused before anything is sent: no frame in the trace, nothing on stdout.
+  const std::string tooLong(65494, 'A');
+  struct Refused {
+    std::string data;
+    std::string reason;
+  };
+  for (const Refused& c : std::vector<Refused>{{"#[tab][1B!]", "incomplete escape sequence \"[1B!]\""},
+                                               {"Price [EUR]", "\"[EUR]\" stands for no character"},
+                                               {tooLong, "65494 bytes long; one frame carries at most 65493"}}) {
+    SCOPED_TRACE(c.reason);
+    const clitest::CliRun r = runCli({"--tcp", server.tcp(), "--trace", "--json", "cmd", "255", c.data});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(contains(r.err, c.reason)) << r.err;
+    EXPECT_TRUE(contains(r.err, "nothing was sent")) << r.err;
+    EXPECT_FALSE(contains(r.err, ">>")) << r.err;
+  }
+  // At the limit the whole text goes, its last TAB included.
+  const std::string longest = std::string(65492, 'A') + "\t";
+  const Json j = parseJson(runCli({"--tcp", server.tcp(), "--json", "cmd", "255", longest}).out);
+  ASSERT_EQ(j["sent"].items.size(), 2u);
+  const std::string frame = j["sent"][1].text;
+  EXPECT_EQ((frame.size() + 1) / 3, 65493u + 16u);
+  EXPECT_EQ(frame.substr(frame.size() - 3 * 7 + 1, 2), "09") << "the TAB before the footer";
+
+  // "[\lf]" is a line feed, as the custom command page's hint says.
+  const Json lf = parseJson(runCli({"--tcp", server.tcp(), "--json", "cmd", "90", "[\\lf]"}).out);
+  EXPECT_EQ(lf["sent"][1].text.substr(30, 2), "0A");
+
+  // A letter code page 1250 lacks is sent as "?", and the warning names it.
+  const clitest::CliRun set = runCli({"--tcp", server.tcp(), "param", "set", "Header", "1", "A\xD0\x96"});
+  EXPECT_EQ(set.status, 0);
+  EXPECT_EQ(set.err, "kestrel: warning: the device's code page 1250 has no \"\xD0\x96\": it is sent as \"?\"\n");
+  EXPECT_EQ(runCli({"--tcp", server.tcp(), "param", "get", "Header", "1"}).out, "A?\n");
 }
 
 TEST(CliOverTcp, RetriesAndTimeLimit) {
@@ -157,6 +231,18 @@ TEST(CliOverPty, CommandsAndIdentification) {
   EXPECT_EQ(parseJson(known.out)["sent"].items.size(), 1u);
   EXPECT_EQ(std::count(known.err.begin(), known.err.end(), '\n'), 10) << known.err;
   EXPECT_FALSE(contains(known.err, "Unsuported model!"));
+}
+
+TEST(CliOverPty, TimeoutShortensTheWaitOnTheLine) {
+  // Silent after the first frame. A serial read waits 3.2 s by itself; --timeout-ms
+  // bounds it too (the bound below is generous, the default would pass it twice over).
+  SimServer server(withFault("silence:2"), true);
+  const auto t0 = std::chrono::steady_clock::now();
+  const clitest::CliRun r = runCli({"--serial", server.pty(), "--timeout-ms", "200", "--repeat", "1", "status"});
+  const auto took = std::chrono::steady_clock::now() - t0;
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "kestrel: error -6: " + messageOf(-6) + "\n");
+  EXPECT_LT(took, std::chrono::milliseconds(2500));
 }
 
 TEST(CliOverPty, UnknownModelIsReportedAndTheCommandRuns) {

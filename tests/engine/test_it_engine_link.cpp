@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
+#include <thread>
 
 #include "engine/fiscal_device.h"
 #include "engine/frame_codec.h"
@@ -12,6 +14,7 @@
 #include "support/err_container.h"
 #include "support/fd_misc.h"
 #include "util/device_peer.h"
+#include "util/engine_parts.h"
 
 using namespace kestrel;
 using namespace kestrel::test;
@@ -166,9 +169,6 @@ struct OutcomeCase {
   bool result;
   int code;
   std::vector<std::string> fields;
-  // A pseudo-terminal whose device side is gone can no longer be purged: the failed
-  // cleanup's code stands, and the empty answer then gives -10524.
-  bool purgeFailsOverPty = false;
 };
 
 const std::vector<OutcomeCase>& outcomeCases() {
@@ -177,7 +177,7 @@ const std::vector<OutcomeCase>& outcomeCases() {
       {"device code", [](PeerLink& l, const Request& r) { l.answer(r, "-111004\tx\t"); }, true, -111004, {"-111004", "x"}},
       {"field 0 not a number", [](PeerLink& l, const Request& r) { l.answer(r, "abc\t"); }, true, codes::FIELD0_NOT_INT, {"abc"}},
       {"empty answer", [](PeerLink& l, const Request& r) { l.answer(r, ""); }, true, codes::NO_FIELDS, {}},
-      {"nak", [](PeerLink& l, const Request&) { l.send(Bytes{0x15}); }, false, codes::NO_FIELDS, {}},
+      {"nak", [](PeerLink& l, const Request&) { l.send(Bytes{0x15}); }, false, CODE_FRAME_REFUSED, {}},
       {"silence", [](PeerLink& l, const Request&) { l.sleepMs(700); }, false, codes::TIMEOUT, {"previous"}},
       {"wrong checksum",
        [](PeerLink& l, const Request& r) {
@@ -185,7 +185,7 @@ const std::vector<OutcomeCase>& outcomeCases() {
          f[f.size() - 2] ^= 1;
          l.send(f);
        },
-       false, codes::NO_FIELDS, {}},
+       false, CODE_NO_VALID_ANSWER, {}},
       {"error status, device says 0",
        [](PeerLink& l, const Request& r) { l.answer(r, "0\t", {0x83, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80}); },
        false, 0, {"0"}},
@@ -218,7 +218,7 @@ const std::vector<OutcomeCase>& outcomeCases() {
          l.send(f);
          l.close();
        },
-       false, codes::TIMEOUT, {"previous"}, true},
+       false, CODE_CONNECTION_LOST, {}},
   };
   return cases;
 }
@@ -247,9 +247,13 @@ void runOutcomeCases(bool overPty) {
     }
     e.fd.answerFieldsList = {"previous"};
     EXPECT_EQ(e.cmd(255, "Header\t1\t\t"), c.result);
-    const bool purgeFailed = overPty && c.purgeFailsOverPty;
-    EXPECT_EQ(e.code(), purgeFailed ? codes::NO_FIELDS : c.code);
-    EXPECT_EQ(e.fd.answerFieldsList, purgeFailed ? std::vector<std::string>{} : c.fields);
+    EXPECT_EQ(e.code(), c.code);
+    EXPECT_EQ(e.fd.answerFieldsList, c.fields);
+    if (c.code == CODE_CONNECTION_LOST) {
+      EXPECT_TRUE(e.fd.connectionLost());
+      const std::string target = overPty ? peer->slavePath() : "127.0.0.1:" + std::to_string(peer->port());
+      EXPECT_EQ(e.err.LastErrorMessage(), "Connection lost: " + target);
+    }
     if (overPty) e.fd.RS232()->closeConnection();
     peer->join();
     EXPECT_EQ(peer->requests().size(), 2u);
@@ -555,7 +559,7 @@ TEST(EngineText, CodePageConversionBothWays) {
   EXPECT_EQ(peer->requests()[1].data, "\x8A\xF0?\t");
 }
 
-TEST(EngineCommand, TwoThreadsTakeTurnsOnOneEngine) {
+TEST(EngineCommand, TwoThreadsHoldingTheLockEachReadTheirOwnAnswer) {
   auto peer = DevicePeer::tcp(true, DevicePeer::answerAll([](const Request& r) { return "0\t" + r.data; }));
   Engine e;
   e.connectTcp(peer->port());
@@ -564,8 +568,12 @@ TEST(EngineCommand, TwoThreadsTakeTurnsOnOneEngine) {
     for (int i = 0; i < 20; ++i) {
       std::string out;
       const std::string in = std::string(1, tag) + std::to_string(i) + "\t";
-      // Each caller must get the answer to its own request.
-      if (e.fd.customCommand(255, in, out) && out == "0\t" + in) ++ok;
+      // The code and the fields are read after the command: only the lock held across
+      // both keeps the other thread's command from replacing them.
+      std::lock_guard<std::recursive_mutex> hold(e.fd.lock());
+      if (e.fd.customCommand(255, in, out) && out == "0\t" + in && e.code() == 0 &&
+          e.fd.answerFieldsList == std::vector<std::string>{"0", in.substr(0, in.size() - 1)})
+        ++ok;
     }
   };
   std::thread a(worker, 'a'), b(worker, 'b');
@@ -575,4 +583,125 @@ TEST(EngineCommand, TwoThreadsTakeTurnsOnOneEngine) {
   e.fd.TCPIP()->closeConnection();
   peer->join();
   EXPECT_EQ(peer->requests().size(), 41u);
+}
+
+// The waiting hook: what it is told, how a cancel ends the wait, and that nothing nests.
+TEST(EngineWait, IdleHookRunsWhileWaitingAndACancelEndsTheCommand) {
+  struct Variant {
+    const char* name;
+    bool overPty;
+    bool fromThread;  // cancelled by another thread instead of from the hook
+  };
+  for (const Variant& v : {Variant{"tcp, cancel from the hook", false, false}, Variant{"pty, cancel from a thread", true, true}}) {
+    SCOPED_TRACE(v.name);
+    auto script = [](PeerLink& l) {
+      Request r;
+      l.readRequest(r);  // never answered
+      Request retry;
+      l.readRequest(retry, 1500);
+    };
+    auto peer = v.overPty ? DevicePeer::pty(true, script) : DevicePeer::tcp(true, script);
+    Engine e;
+    e.fd.firstCommand = false;  // every wait is the command's own
+    std::string target;
+    if (v.overPty) {
+      e.fd.set_CommunicationType(ct_RS232);
+      e.fd.RS232()->portName = target = peer->slavePath();
+      e.fd.RS232()->exitByTimeValue = 10000;
+      ASSERT_EQ(e.fd.RS232()->openConnection(), 0);
+    } else {
+      e.connectTcp(peer->port(), 10000);
+      target = "127.0.0.1:" + std::to_string(peer->port());
+    }
+    std::vector<TWaitState> states;
+    e.fd.OnIdle = [&](const TWaitState& s) {
+      states.push_back(s);
+      if (!v.fromThread && states.size() == 5) e.fd.cancelWait();
+    };
+    std::thread canceller;
+    if (v.fromThread)
+      canceller = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        e.fd.cancelWait();
+      });
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(e.cmd(255, "Header\t1\t\t"));
+    const int64_t took = msSince(t0);
+    if (canceller.joinable()) canceller.join();
+    // The wait's own limit is 10 s; the cancel ends it long before.
+    EXPECT_LT(took, 5000);
+    EXPECT_EQ(e.code(), CODE_CANCELLED);
+    EXPECT_EQ(e.err.LastErrorMessage(), "Cancelled by the user.");
+    EXPECT_FALSE(e.fd.busy());
+    if (!v.fromThread) {
+      EXPECT_EQ(states.size(), 5u) << "the hook ends with the wait";
+    }
+    ASSERT_FALSE(states.empty());
+    for (const TWaitState& s : states) {
+      EXPECT_EQ(s.command, 255);
+      EXPECT_EQ(s.target, target);
+      EXPECT_EQ(s.limitMs, 10000u);
+    }
+    if (v.overPty) e.fd.RS232()->closeConnection();
+    peer->join();
+    EXPECT_EQ(peer->requests().size(), 1u) << "a cancelled command is not tried again";
+  }
+}
+
+TEST(EngineWait, ACommandFromTheIdleHookIsRefusedAndSendsNothing) {
+  auto peer = DevicePeer::tcp(true, [](PeerLink& l) {
+    answerFirst(l);
+    Request r;
+    if (!l.readRequest(r)) return;
+    l.sleepMs(200);
+    l.answer(r, "0\tok\t");
+    l.readRequest(r, 500);  // anything the refused command would have sent
+  });
+  Engine e;
+  e.connectTcp(peer->port(), 2000);
+  int calls = 0;
+  bool busyInside = false, nestedResult = true;
+  int nestedCode = 0;
+  e.fd.OnIdle = [&](const TWaitState&) {
+    if (calls++ > 0) return;
+    busyInside = e.fd.busy();
+    std::string out = "untouched";
+    nestedResult = e.fd.customCommand(74, "", out);
+    nestedCode = e.code();
+  };
+  EXPECT_TRUE(e.cmd(255, "x\t"));
+  EXPECT_GT(calls, 0);
+  EXPECT_TRUE(busyInside);
+  EXPECT_FALSE(nestedResult);
+  EXPECT_EQ(nestedCode, CODE_ENGINE_BUSY);
+  // The running command ends as if nothing had been asked in between.
+  EXPECT_EQ(e.code(), 0);
+  EXPECT_EQ(e.fd.answerFieldsList, (std::vector<std::string>{"0", "ok"}));
+  EXPECT_FALSE(e.fd.busy());
+  peer->join();
+  EXPECT_EQ(peer->requests().size(), 2u);
+}
+
+TEST(EngineCommand, DataLongerThanAFrameIsRefusedAndNothingIsSent) {
+  for (bool type2 : {true, false}) {
+    SCOPED_TRACE(type2 ? "protocol_Type2" : "protocol_Type1");
+    auto peer = DevicePeer::tcp(type2, DevicePeer::answerAll([](const Request&) { return std::string("0\t"); }));
+    Engine e(type2);
+    e.connectTcp(peer->port(), 5000);  // the peer reads the long frame a byte at a time
+    const uint32_t max = e.fd.maxDataBytes();
+    EXPECT_EQ(max, type2 ? 65493u : 219u);
+    EXPECT_FALSE(e.cmd(255, std::string(max + 1, 'A')));
+    EXPECT_EQ(e.code(), CODE_DATA_TOO_LONG);
+    EXPECT_EQ(e.err.LastErrorMessage(), "The data are too long for one frame, nothing was sent: " +
+                                            std::to_string(max + 1) + " bytes, at most " + std::to_string(max));
+    EXPECT_TRUE(e.fd.firstCommand) << "not even the first command went out";
+    // At the limit the whole text goes, its last TAB included.
+    const std::string longest = std::string(max - 1, 'A') + "\t";
+    EXPECT_TRUE(e.cmd(255, longest));
+    e.fd.TCPIP()->closeConnection();
+    peer->join();
+    const auto reqs = peer->requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_EQ(reqs[1].data, longest);
+  }
 }

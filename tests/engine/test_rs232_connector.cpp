@@ -95,16 +95,28 @@ TEST_F(SerialTransport, OpensByPortNameMovesBytesBothWaysAndTracesThem) {
 
 TEST_F(SerialTransport, ReadWaitsAtMostReadTotalTimeoutConstant) {
   auto peer = ScriptedPeer::pty({});
-  conn().init_TimeoutValues(3000, 0, 300, 3000, 3000);
+  // Opened with a limit of 10 s; the one set on the open port is the one that counts.
+  conn().init_TimeoutValues(3000, 0, 10000, 3000, 3000);
   openOn(*peer);
-  const int64_t shortWait = timeSilentRead();
-  EXPECT_GE(shortWait, 250);
-  EXPECT_LT(shortWait, 2000);
+  EXPECT_EQ(conn().set_TimeoutValues(3000, 0, 300, 3000, 3000), 0);
+  EXPECT_LT(timeSilentRead(), 2500);
+  EXPECT_TRUE(conn().Active());  // silence is no loss
+  EXPECT_FALSE(conn().linkLost());
+}
 
-  EXPECT_EQ(conn().set_TimeoutValues(3000, 0, 1200, 3000, 3000), 0);
-  const int64_t longWait = timeSilentRead();
-  EXPECT_GE(longWait, 1100);
-  EXPECT_LT(longWait, 3500);
+TEST_F(SerialTransport, AHangUpLosesTheLineAtOnce) {
+  auto peer = ScriptedPeer::pty({test::silence(100), test::closeConnection()});
+  conn().init_TimeoutValues(3000, 0, 10000, 3000, 3000);
+  openOn(*peer);
+  ASSERT_TRUE(peer->waitDone());
+  uint8_t b;
+  uint32_t n;
+  const auto t0 = Clock::now();
+  EXPECT_FALSE(conn().readByte(b, n));
+  EXPECT_LT(msSince(t0), 5000);  // not the 10 s a silent line would take
+  EXPECT_TRUE(conn().linkLost());
+  EXPECT_FALSE(conn().Active()) << "the dead descriptor is closed";
+  EXPECT_EQ(conn().target(), peer->slavePath());
 }
 
 TEST_F(SerialTransport, ClearIOBuffersDropsWhatWaits) {
@@ -324,6 +336,22 @@ TEST_F(SerialTransport, DiagnosticReadAfterOpenOnASilentDeviceGivesMinusThreeAnd
   EXPECT_NE(conn().lastOpenError().find("diagnostic"), std::string::npos);
   ASSERT_TRUE(peer->waitDone());
   EXPECT_EQ(peer->frames().at(0), std::string("\x01\x30\x30\x32\x3A\x20\x30\x30\x34\x3A\x05\x30\x31\x3B\x3F\x03"));
+}
+
+TEST_F(SerialTransport, ALineLostDuringTheDiagnosticReadIsNoOpenError) {
+  // The device hangs up in the middle of its answer to the first command.
+  auto peer = ScriptedPeer::pty({test::expectFrame(), test::sendBytes("\x01\x30\x30"), test::closeConnection()});
+  engine.repeatCount = 2;
+  engine.dd()->LowLevel().set_ProtocolType(protocol_Type2);
+  engine.dd()->i90().getAfterConnect = true;
+  conn().exitByTimeValue = 5000;
+  conn().portName = peer->slavePath();
+  EXPECT_EQ(conn().openConnection(), CODE_CONNECTION_LOST);
+  EXPECT_EQ(ec.LastErrorMessage(), "Connection lost: " + peer->slavePath());
+  EXPECT_NE(conn().lastOpenError().find("lost during the diagnostic read"), std::string::npos) << conn().lastOpenError();
+  EXPECT_FALSE(conn().Active());
+  EXPECT_TRUE(engine.connectionLost());
+  EXPECT_EQ(peer->frames().size(), 1u) << "a lost line is not tried again";
 }
 
 }  // namespace

@@ -40,10 +40,12 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, EngineFaults,
     ::testing::Values(
         // A rejected answer makes the engine send the same frame again; the device
-        // answers it again without booking the cash twice. No usable answer leaves
-        // no answer field (-10524), a missing one a timeout (-6).
-        FaultCase{"nak:1", 2, false, -10524, 0}, FaultCase{"checksum:1", 1, false, -10524, 1},
-        FaultCase{"checksum:1", 3, false, -10524, 1}, FaultCase{"seq:1", 1, false, -10524, 1},
+        // answers it again without booking the cash twice. NAK at every attempt and no
+        // valid answer have codes of their own, a missing answer is a timeout (-6).
+        FaultCase{"nak:1", 2, false, CODE_FRAME_REFUSED, 0},
+        FaultCase{"checksum:1", 1, false, CODE_NO_VALID_ANSWER, 1},
+        FaultCase{"checksum:1", 3, false, CODE_NO_VALID_ANSWER, 1},
+        FaultCase{"seq:1", 1, false, CODE_NO_VALID_ANSWER, 1},
         FaultCase{"garbage:1", 1, true, 0, 1}, FaultCase{"drop:1", 1, false, -6, 1},
         FaultCase{"silence:1", 2, false, -6, 0}, FaultCase{"slow:700", 1, true, 0, 1},
         FaultCase{"status:4.4", 2, false, 0, 1}, FaultCase{"status:2.1", 1, true, 0, 1}),
@@ -77,7 +79,15 @@ TEST(EngineFaultsRetry, ConnectionCutMidAnswerFailsTheCommand) {
   e.fd.repeatCount = 1;
   e.fd.TCPIP()->exitByTimeValue = 300;
   EXPECT_FALSE(e.cmd(74));
-  EXPECT_NE(e.code(), 0);
+  EXPECT_EQ(e.code(), CODE_CONNECTION_LOST);
+  EXPECT_EQ(e.err.LastErrorMessage(), "Connection lost: " + e.fd.TCPIP()->target());
+  EXPECT_TRUE(e.fd.connectionLost());
+  // The next command is not sent on the lost link and says the same, not "Open error".
+  EXPECT_FALSE(e.cmd(74));
+  EXPECT_EQ(e.code(), CODE_CONNECTION_LOST);
+  // A new connection clears the loss.
+  ASSERT_EQ(e.fd.TCPIP()->openConnection(), 0);
+  EXPECT_FALSE(e.fd.connectionLost());
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The simulator over real loopback TCP with a raw frame client: answers, bad input,
 // one client at a time, repeated frames, faults, line pacing, state file and log.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -251,6 +253,53 @@ TEST(SimTcp, StateFileKeepsTheDeviceBetweenRunsAndLogRecordsExchanges) {
     EXPECT_EQ(c->call(107, "R\t42\t").code(), -111004);
   }
   EXPECT_EQ(readFile(state.string() + ".broken"), "KESTREL-SIM-STATE\t1\nitem\t42\n");
+  fs::remove_all(dir);
+}
+
+// Starts a simulator on `stateFile` and returns start()'s error ("" when it started).
+std::string startError(const fs::path& stateFile) {
+  SimulatorOptions o = quickOptions();
+  o.stateFile = stateFile.string();
+  Simulator sim(o);
+  std::string error;
+  if (sim.start(error)) return "";
+  return error;
+}
+
+TEST(SimTcp, AStateFileThatCannotBeReadIsLeftAloneAndTheStartRefused) {
+  const fs::path dir = tempDir() / "unreadable";
+  fs::create_directories(dir);
+  const fs::path state = dir / "device.state";
+  const std::string content = "KESTREL-SIM-STATE\t1\nsomebody else's device\n";
+  std::ofstream(state, std::ios::trunc) << content;
+  fs::permissions(state, fs::perms::owner_read | fs::perms::owner_write);
+
+  if (::geteuid() == 0) {
+    // Root reads every file: the start is tried by a child that has become nobody.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+      const std::string error = startError(state);
+      ::_exit(error.find("cannot read state file " + state.string()) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "3: could not become nobody, 1: the start was not refused";
+  } else {
+    fs::permissions(state, fs::perms::none);
+    EXPECT_EQ(startError(state).find("cannot read state file " + state.string()), 0u);
+    fs::permissions(state, fs::perms::owner_read | fs::perms::owner_write);
+  }
+  EXPECT_EQ(readFile(state), content) << "not replaced by factory defaults";
+
+  // A FIFO would block the start, a folder cannot be a state: both are refused at once.
+  const fs::path fifo = dir / "fifo.state";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(startError(fifo), "state file " + fifo.string() + " is not a regular file");
+  EXPECT_EQ(startError(dir), "state file " + dir.string() + " is not a regular file");
+  EXPECT_TRUE(fs::is_fifo(fifo));
   fs::remove_all(dir);
 }
 

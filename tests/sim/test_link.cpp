@@ -101,7 +101,7 @@ TEST(Link, LongestRequestIsAccepted) {
   EXPECT_EQ(feedAll(a, frame), FrameAssembler::Result::Frame);
 }
 
-TEST(Link, FaultSpecs) {
+TEST(Link, FaultTexts) {
   FaultOptions f;
   std::string error;
   for (const char* ok : {"nak", "nak:3", "checksum:2", "seq", "drop:5", "garbage", "cut:4", "silence:10", "status:2.2",

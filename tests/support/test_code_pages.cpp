@@ -108,4 +108,16 @@ TEST(CodePages, UnmappableAndInvalidInputBecomesQuestionMarks) {
   EXPECT_FALSE(isSupportedCodePage(65001));
 }
 
+TEST(CodePages, TheCharactersThatBecomeQuestionMarksAreNamed) {
+  // Each once, in the order they appear; what the code page holds is not named.
+  EXPECT_EQ(charactersOutsideCodePage("\u0436a\u0160\u045B\u0436", 1250),
+            (std::vector<std::string>{"\u0436", "\u045B"}));
+  EXPECT_EQ(charactersOutsideCodePage("\u0436", 1251), std::vector<std::string>{});
+  EXPECT_EQ(codePageWarning("\u0160\u0111 ok", 1250), "");
+  EXPECT_EQ(codePageWarning("\u0436", 1250), "the device's code page 1250 has no \"\u0436\": it is sent as \"?\"");
+  // Invisible characters by code point, a byte that is not UTF-8 by its value.
+  EXPECT_EQ(codePageWarning("a\u0080\u0301\xFF\U0001F600", 1250),
+            "the device's code page 1250 has no U+0080, U+0301, byte FF, \"\U0001F600\": each is sent as \"?\"");
+}
+
 }  // namespace

@@ -187,6 +187,21 @@ TEST_F(ErrContainerTest, LastErrorCodeAndLanguage) {
   EXPECT_EQ(c.LastErrorMessage(), "Open error");
   c.set_LastErrorCode(-6);
   EXPECT_EQ(c.LastErrorMessage(), "Timeout expired.");
+
+  // A detail follows the text, survives a change of language and goes with the next code,
+  // even when that code is the same one or the code before.
+  c.set_LastErrorCode(-33101, "127.0.0.1:4999");
+  EXPECT_EQ(c.LastErrorMessage(), "Connection lost: 127.0.0.1:4999");
+  c.set_Language(TErrorLanguages::Poland);
+  EXPECT_EQ(c.LastErrorMessage(), "Utracono połączenie: 127.0.0.1:4999");
+  c.set_Language(TErrorLanguages::English);
+  c.set_LastErrorCode(-33101);
+  EXPECT_EQ(c.LastErrorMessage(), "Connection lost");
+  c.set_LastErrorCode(-6, "/dev/ttyS0");
+  c.set_LastErrorCode(-33101);
+  c.set_LastErrorCode(-6);
+  EXPECT_EQ(c.LastErrorMessage(), "Timeout expired.");
+  EXPECT_EQ(c.get_ErrorMessageByCode(-33100), "Cancelled by the user.");
 }
 
 TEST_F(ErrContainerTest, LogErrorsWritesEveryNonZeroCodeOnly) {

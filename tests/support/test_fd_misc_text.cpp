@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <vector>
 
+#include "support/caught.h"
 #include "support/fd_misc.h"
 #include "support/utf8.h"
 
@@ -36,6 +38,7 @@ TEST(SpecialSymbols, ResolvesTokensAndEscapes) {
       {"[1B!41 more]", ESC + "!A"},  // the rest of the token is ignored
       {"[1B!E9]", ESC + "!\u00E9"},       // a byte from 80h on: the character of that value
       {"[\\0A]", "\n"},
+      {"[\\lf][\\LF]", "\n\n"},  // the form the custom command page's hint shows
       {"[\\20]", " "},
       {"[\\00]", ""},
       {"[\\41]", ""},
@@ -55,10 +58,46 @@ TEST(SpecialSymbols, ResolvesTokensAndEscapes) {
   for (const Case& c : cases) EXPECT_EQ(misc.prepare_InputForSpecialSymbols(c.in), c.out) << c.in;
 }
 
-TEST(SpecialSymbols, EscapeWithoutItsDigitsGivesAnEmptyResult) {
+TEST(SpecialSymbols, EscapeWithoutItsDigitsGivesAnEmptyResultAndSaysWhy) {
+  std::vector<std::string> reported;
+  set_CaughtReporter([&](const std::string& line) { reported.push_back(line); });
   TFDMisc misc;
   EXPECT_EQ(misc.prepare_InputForSpecialSymbols("ok[1B!]"), "");
   EXPECT_EQ(misc.prepare_InputForSpecialSymbols("[1B$41]"), "");
+  set_CaughtReporter(nullptr);
+  EXPECT_EQ(reported, std::vector<std::string>(2, "TFDMisc.prepare_InputForSpecialSymbols: No Hex-Number"));
+}
+
+TEST(SpecialSymbols, TypedInputIsRefusedRatherThanChangedInSilence) {
+  TFDMisc misc;
+  // Sent as the notation resolves them.
+  for (const std::string typed : {"#[tab]", "[1B!08][1B$0102][1BM]", "[\\lf][\\0A]", "a[b", "[abcd]", "\\t"}) {
+    const TPreparedInput p = misc.prepareTypedInput(typed, 1250, 100);
+    EXPECT_TRUE(p.ok()) << typed << ": " << p.error;
+    EXPECT_EQ(p.text, misc.prepare_InputForSpecialSymbols(typed)) << typed;
+  }
+  struct Refused {
+    std::string typed;
+    std::string error;
+  };
+  const Refused refused[] = {
+      {"#[tab][1B!]", "incomplete escape sequence \"[1B!]\": \"1B!\" needs 2 hexadecimal digits after it, for example \"[1B!08]\""},
+      {"[1B$41]", "incomplete escape sequence \"[1B$41]\": \"1B$\" needs 4 hexadecimal digits after it, for example \"[1B$0102]\""},
+      {"[1B!zz]", "incomplete escape sequence \"[1B!zz]\": \"1B!\" needs 2 hexadecimal digits after it, for example \"[1B!08]\""},
+      {"Price [EUR]", "\"[EUR]\" stands for no character: a token of three characters is \"\\\" and a control code from 01 to 20, for example \"[\\0A]\""},
+      {"[\\41]", "\"[\\41]\" stands for no character: a token of three characters is \"\\\" and a control code from 01 to 20, for example \"[\\0A]\""},
+      {"[\\00]x", "\"[\\00]\" stands for no character: a token of three characters is \"\\\" and a control code from 01 to 20, for example \"[\\0A]\""},
+      {"a[]b", "\"[]\" stands for no character"},
+      // The limit counts bytes in the device's code page: "Š" is one byte there.
+      {"123456", "the data are 6 bytes long; one frame carries at most 5"},
+  };
+  for (const Refused& r : refused) {
+    const TPreparedInput p = misc.prepareTypedInput(r.typed, 1250, 5);
+    EXPECT_FALSE(p.ok()) << r.typed;
+    EXPECT_EQ(p.error, r.error);
+    EXPECT_EQ(p.text, "");
+  }
+  EXPECT_TRUE(misc.prepareTypedInput("\xC5\xA0\xC5\xA0\xC5\xA0\xC5\xA0[tab]", 1250, 5).ok());
 }
 
 TEST(SpecialSymbols, SingleSymbolNames) {
