@@ -15,6 +15,7 @@
 #include "app/ui/shell/main_fbh.h"
 #include "engine/rs232_connector.h"
 #include "engine/tcpip_connector.h"
+#include "support/code_pages.h"
 
 namespace kestrel {
 
@@ -137,13 +138,25 @@ void TCustomPage::bbtnExecuteClick() {
       fd.TCPIP()->Sniffer()->Active = false;
     });
     const auto command = static_cast<uint16_t>(toInteger(ss(ed_CMD->text()), 0, 65535));
-    const std::string input = dm().misc.prepare_InputForSpecialSymbols(ss(ed_INP_STR->text()));
-    if (ops().command(command, input)) main().set_StatusMessage("Command executed.");
+    // Typed data is sent as typed or not at all: a broken escape or data too long for
+    // one frame is refused; characters the code page lacks are named.
+    const TPreparedInput input =
+        dm().misc.prepareTypedInput(ss(ed_INP_STR->text()), fd.dd()->CodePage, fd.maxDataBytes());
+    if (!input.ok()) {
+      dm().misc.show_MyAlert(input.error);
+      return;
+    }
+    const std::string warning = codePageWarning(input.text, fd.dd()->CodePage);
+    if (ops().command(command, input.text))
+      main().set_StatusMessage(warning.empty() ? QString("Command executed.") : qs("Command executed; " + warning));
+    else if (!warning.empty() && main().statusMessage().isEmpty())
+      main().set_StatusText(warning);
   } catch (const std::exception& e) {
     alert(e.what());
   } catch (...) {
     alert("unknown exception");
   }
+  main().noticeLostConnection();
 }
 
 }  // namespace kestrel

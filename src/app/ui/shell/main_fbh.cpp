@@ -14,6 +14,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTimer>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QWheelEvent>
@@ -73,6 +74,7 @@ TfmMainFBH::TfmMainFBH(Tdm& dm, Dialogs* dialogs, FileChooser* files, QWidget* p
 
 TfmMainFBH::~TfmMainFBH() {
   qApp->removeEventFilter(this);
+  fDm.fd.OnIdle = nullptr;
   fDm.sendCommandView = nullptr;
   fDm.receiveAnswerView = nullptr;
   fDm.statusView = nullptr;
@@ -133,6 +135,22 @@ void TfmMainFBH::buildUi() {
   fPanel1->setObjectName("sbPanel1");
   bar->addWidget(fPanel0);
   bar->addWidget(fPanel1, 1);
+  fWaitLabel = new QLabel(bar);
+  fWaitLabel->setObjectName("sbWait");
+  fCancelWait = new QPushButton("Cancel", bar);
+  fCancelWait->setObjectName("btnCancelWait");
+  bar->addPermanentWidget(fWaitLabel);
+  bar->addPermanentWidget(fCancelWait);
+  fWaitLabel->hide();
+  fCancelWait->hide();
+  connect(fCancelWait, &QPushButton::clicked, this, [this] { fDm.fd.cancelWait(); });
+  // The idle hook runs at least every 50 ms while a wait lasts; when it stops coming,
+  // the wait is over and its status goes.
+  fWaitHide = new QTimer(this);
+  fWaitHide->setSingleShot(true);
+  fWaitHide->setInterval(200);
+  connect(fWaitHide, &QTimer::timeout, this, [this] { hideWait(); });
+  fDm.fd.OnIdle = [this](const TWaitState& state) { onEngineIdle(state); };
 
   connect(fTree, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* cur, QTreeWidgetItem*) { onTreeItem(cur); });
@@ -190,6 +208,13 @@ void TfmMainFBH::showEvent(QShowEvent* event) {
 }
 
 void TfmMainFBH::closeEvent(QCloseEvent* event) {
+  if (fDm.fd.busy()) {
+    // The command ends within a tenth of a second; the window closes after it.
+    fDm.fd.cancelWait();
+    event->ignore();
+    QTimer::singleShot(100, this, [this] { close(); });
+    return;
+  }
   saveSession();
   QMainWindow::closeEvent(event);
 }
@@ -307,6 +332,76 @@ void TfmMainFBH::runOperation(const char* name, const std::function<void()>& f) 
   }
   --fOperationDepth;
   OpraviControlite(true);
+  noticeLostConnection();
+}
+
+void TfmMainFBH::noticeLostConnection() {
+  if (!FConnected || !fDm.fd.connectionLost()) return;
+  const std::string message = fDm.errContainer.LastErrorMessage();
+  if (auto* p = dynamic_cast<TConnectPage*>(page(PAGE_CONNECT))) p->destroyFP();
+  else SetConnected(false);
+  set_StatusMessage(qs(message));
+}
+
+namespace {
+
+std::string waitText(const TWaitState& s) {
+  std::string text = s.command == 0 ? "Connecting to " + s.target
+                                    : "Waiting for the answer to command " + std::to_string(s.command) + " from " + s.target;
+  if (s.limitMs > 0) {
+    char limit[32];
+    std::snprintf(limit, sizeof limit, " (time limit %.1f s)", s.limitMs / 1000.0);
+    text += limit;
+  }
+  return text + " ...";
+}
+
+}  // namespace
+
+void TfmMainFBH::onEngineIdle(const TWaitState& state) {
+  if (fInIdle) return;  // events run below must not start another round
+  fInIdle = true;
+  const QString text = qs(waitText(state));
+  if (!fWaitShown || fWaitLabel->text() != text) {
+    fWaitLabel->setText(text);
+    fWaitLabel->show();
+    fCancelWait->show();
+    fCancelWait->setEnabled(true);
+    fWaitShown = true;
+  }
+  fWaitHide->start();
+  QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  fInIdle = false;
+}
+
+void TfmMainFBH::hideWait() {
+  if (fDm.fd.busy()) {
+    fWaitHide->start();
+    return;
+  }
+  fWaitShown = false;
+  fWaitLabel->hide();
+  fCancelWait->hide();
+}
+
+// While the engine waits, the keyboard, the mouse and the wheel reach only "Cancel":
+// nothing else may start, and a click is not kept for later either.
+bool TfmMainFBH::isHeldOffInput(QObject* watched, QEvent* event) const {
+  if (!fInIdle) return false;
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+      return watched != fCancelWait;
+    default:
+      return false;
+  }
 }
 
 std::string TfmMainFBH::activePage() const {
@@ -446,6 +541,7 @@ void TfmMainFBH::set_Model(const TModelRow* row) {
 }
 
 bool TfmMainFBH::eventFilter(QObject* watched, QEvent* event) {
+  if (isHeldOffInput(watched, event)) return true;
   if (event->type() == QEvent::KeyPress) {
     auto* k = static_cast<QKeyEvent*>(event);
     // One refresh per key press: the event passes the filter once per widget it

@@ -12,9 +12,12 @@
 #include "app/logic/device_ops.h"
 #include "app/logic/page_host.h"
 #include "app/logic/settings_file.h"
+#include "engine/fiscal_device.h"
 #include "app/ui/core/qt_dialogs.h"
 
 class QLabel;
+class QPushButton;
+class QTimer;
 class QScreen;
 class QScrollArea;
 class QStackedWidget;
@@ -81,6 +84,12 @@ class TfmMainFBH : public QMainWindow, public PageHost {
   void guarded(const char* name, const std::function<void()>& f);
   // A page operation runs now (its controls are off; input is held off).
   bool operationRunning() const { return fOperationDepth > 0; }
+  // The engine waits for the device now: the status bar shows for what, and only its
+  // "Cancel" button takes input.
+  bool waiting() const { return fWaitShown; }
+  // After a command that found the link gone: the window goes to its disconnected
+  // state and says which connection was lost.
+  void noticeLostConnection();
 
   // Shows a page by objectName and selects its tree node (the first one that opens it).
   void showPage(const std::string& page);
@@ -156,6 +165,16 @@ class TfmMainFBH : public QMainWindow, public PageHost {
   QScrollArea* fPageScroll = nullptr;
   QLabel* fPanel0 = nullptr;
   QLabel* fPanel1 = nullptr;
+  // The waiting model: the engine's idle hook lets events run; input other than the
+  // Cancel button is held off meanwhile.
+  void onEngineIdle(const TWaitState& state);
+  void hideWait();
+  bool isHeldOffInput(QObject* watched, QEvent* event) const;
+  QLabel* fWaitLabel = nullptr;
+  QPushButton* fCancelWait = nullptr;
+  QTimer* fWaitHide = nullptr;
+  bool fWaitShown = false;
+  bool fInIdle = false;
 };
 
 }  // namespace kestrel

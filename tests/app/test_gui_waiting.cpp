@@ -1,0 +1,122 @@
+// The window while it waits for a device: it keeps painting, says what it waits for,
+// "Cancel" ends the wait, and no other input starts anything meanwhile; a device that
+// goes away is noticed; a command that failed without a device code is never success.
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <atomic>
+
+#include "app/gui_fixture.h"
+#include "app/logic/page_table.h"
+#include "util/device_peer.h"
+
+namespace kestrel {
+namespace {
+
+using namespace guitest;
+
+std::string identification(const test::Request& r) {
+  if (r.cmd == 90 && r.data.rfind("#", 0) == 0) return "0\tFP\tBA\tKT-33A\t01\t1.04\t1.04\t1.04\tAB123456\t2.0\t1.1\t";
+  if (r.cmd == 90) return "0\tKT-33A\t1.04\t15-01-25\t12:00\t5A3C\t00000000\tAB123456\t12345678\t";
+  if (r.cmd == 62) return "0\t01-07-25 10:00:00\t";
+  if (r.cmd == 255) return "0\t\t";
+  return "0\t";
+}
+
+TEST(GuiWaiting, CancelEndsTheWaitOfASilentDeviceAndOtherInputStartsNothing) {
+  // The device answers everything until command 33, then stays silent.
+  std::atomic<bool> silent{false};
+  auto peer = test::DevicePeer::pty(true, [&](test::PeerLink& link) {
+    test::Request r;
+    while (link.readRequest(r, silent ? 500 : 15000)) {
+      if (r.cmd == 33) silent = true;
+      if (!silent) link.answer(r, identification(r));
+    }
+  });
+  Window win;
+  win.usePort(peer->slavePath());
+  win.clickConnect();
+  ASSERT_TRUE(win.w.Connected());
+  win.w.showPage(PAGE_CUSTOM);
+  win.find<QLineEdit>("ed_CMD")->setText("33");
+  win.dialogs.answer(mrYes);
+  const size_t requestsBefore = peer->requests().size();
+
+  auto* cancel = win.w.findChild<QPushButton*>("btnCancelWait");
+  ASSERT_NE(cancel, nullptr);
+  EXPECT_FALSE(cancel->isVisible());
+  bool sawWait = false;
+  std::string waitText;
+  QElapsedTimer sinceCancel;
+  QTimer::singleShot(400, &win.w, [&] {
+    sawWait = win.w.waiting() && cancel->isVisible();
+    waitText = win.find<QLabel>("sbWait")->text().toStdString();
+    // F5 and a click on another page's node: both held off.
+    QTest::keyClick(&win.w, Qt::Key_F5);
+    auto* tree = win.find<QTreeWidget>("tvPages");
+    QTreeWidgetItem* vats = tree->findItems("VATs", Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    if (vats) QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(vats).center());
+    sinceCancel.start();
+    QTest::mouseClick(cancel, Qt::LeftButton);
+  });
+  win.find<QPushButton>("bbtnExecute")->click();  // returns when the wait has ended
+  ASSERT_TRUE(sinceCancel.isValid()) << "the window never let events run during the wait";
+  EXPECT_LT(sinceCancel.elapsed(), 2000) << "the serial limit is 10 s; Cancel must end the wait at once";
+
+  EXPECT_TRUE(sawWait);
+  EXPECT_NE(waitText.find("command 33"), std::string::npos) << waitText;
+  EXPECT_NE(waitText.find(peer->slavePath()), std::string::npos) << waitText;
+  EXPECT_NE(waitText.find("10.0 s"), std::string::npos) << waitText;
+  EXPECT_EQ(win.w.statusMessage().toStdString(), "Cancelled by the user.");
+  EXPECT_EQ(win.w.activePage(), PAGE_CUSTOM);
+  EXPECT_EQ(peer->requests().size(), requestsBefore + 1) << "only command 33 went out";
+  EXPECT_TRUE(win.w.Connected());
+  EXPECT_TRUE(win.find<QPushButton>("bbtnExecute")->isEnabled());
+  QTest::qWait(400);
+  EXPECT_FALSE(win.w.waiting());
+  EXPECT_FALSE(cancel->isVisible());
+}
+
+TEST(GuiWaiting, ADeviceThatGoesAwayIsReportedLostAndTheWindowDisconnects) {
+  auto sim = startSimulator(false);
+  Window win;
+  connectTo(win, *sim);
+  const std::string target = "127.0.0.1:" + std::to_string(sim->port());
+  sim->stop();
+  win.dialogs.shown.clear();
+  win.w.showPage("jvpg_Sub_02_Vats");  // its read meets the closed connection
+  ASSERT_FALSE(win.dialogs.shown.empty());
+  EXPECT_EQ(win.dialogs.shown.front().text, "Connection lost: " + target);
+  EXPECT_FALSE(win.w.Connected());
+  EXPECT_EQ(win.w.statusMessage().toStdString(), "Connection lost: " + target);
+  EXPECT_EQ(win.find<QPushButton>("btnConnect")->text().toStdString(), "Connect");
+}
+
+TEST(GuiWaiting, AConnectionWhoseFramesAreRefusedEveryTimeIsNeverConnected) {
+  // NAK, a wrong sequence number or a wrong checksum on every answer: no device code,
+  // still a failure with its own message.
+  for (const char* fault : {"nak", "seq", "checksum"}) {
+    SCOPED_TRACE(fault);
+    sim::SimulatorOptions o;
+    o.port = 0;
+    std::string error;
+    ASSERT_TRUE(sim::parseFault(fault, o.faults, error)) << error;
+    sim::Simulator s(o);
+    ASSERT_TRUE(s.start(error)) << error;
+    Window win;
+    win.w.presetTCP("127.0.0.1", s.port());
+    win.clickConnect();
+    EXPECT_FALSE(win.w.Connected());
+    ASSERT_FALSE(win.dialogs.shown.empty());
+    EXPECT_NE(win.dialogs.shown.front().text, "No error");
+    EXPECT_NE(win.w.statusMessage().toStdString(), "Connected.");
+    s.stop();
+  }
+}
+
+}  // namespace
+}  // namespace kestrel
