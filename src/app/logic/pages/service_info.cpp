@@ -159,7 +159,8 @@ TDownload downloadFile(TDeviceOps& ops, const std::string& path, std::string& co
   if (!ops.command(129, "1\t")) return TDownload::Failed;
   if (parseIntValue(ops.field(3)) == 0) return TDownload::NotLoaded;
   TDeviceOps::ShowErrOff quiet(ops);
-  while (ops.command(129, "1\t")) {
+  // The end of the file is no error worth a word; any other refusal goes to the status bar.
+  while (ops.commandUnjudged(129, "1\t")) {
     const auto part = base64Decode(ops.field(1));
     if (!part) throw std::runtime_error("The device sent a part of " + path + " that is not Base64.");
     content += *part;
@@ -167,7 +168,9 @@ TDownload downloadFile(TDeviceOps& ops, const std::string& path, std::string& co
       throw std::runtime_error("The device sent more than " + std::to_string(MAX_CERTIFICATE_BYTES) +
                                " bytes for " + path + ".");
   }
-  return ops.err.LastErrorCode() == CODE_NO_MORE_DATA ? TDownload::Done : TDownload::Failed;
+  if (ops.err.LastErrorCode() == CODE_NO_MORE_DATA) return TDownload::Done;
+  ops.StatusUpdate();
+  return TDownload::Failed;
 }
 
 }  // namespace
