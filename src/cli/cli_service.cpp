@@ -141,11 +141,11 @@ int runService(PageCommandContext& ctx) {
     const std::vector<std::string> lines(a.begin() + 2, a.end());
     return withFocus(ctx, saveService(ctx.ops, servicePassword(), lines, serviceDateArg(a[1]), focus), focus);
   }
-  if (a[0] == "on") return operationStatus(ctx, activateServiceMode(ctx.ops, servicePassword()));
-  if (a[0] == "off") {
-    deactivateServiceMode(ctx.ops);
-    return operationStatus(ctx, ctx.ops.lastCommandOk());
+  if (a[0] == "on") {
+    std::string focus;
+    return operationStatus(ctx, activateServiceMode(ctx.ops, servicePassword(), focus));
   }
+  if (a[0] == "off") return operationStatus(ctx, deactivateServiceMode(ctx.ops));
   if (a[0] == "operation")
     return operationStatus(ctx, setServiceOperation(ctx.ops, momentArg(a[1]), momentArg(a[2]), a[3][0]));
   const TCertificateResult r = checkCertificates(ctx.ops);

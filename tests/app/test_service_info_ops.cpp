@@ -83,14 +83,20 @@ TEST(ServiceInfoOps, SaveLeavesServiceModeAfterEveryRefusal) {
 
 TEST(ServiceInfoOps, ServiceModeAndRamReset) {
   apptest::OpsOnSim s;
-  EXPECT_FALSE(activateServiceMode(s.ops, "9999"));
-  ASSERT_TRUE(activateServiceMode(s.ops, PASSWORD));
+  std::string focus;
+  // An empty password would leave service mode: it is asked for, nothing is sent.
+  EXPECT_FALSE(activateServiceMode(s.ops, "", focus));
+  EXPECT_EQ(s.dialogs.shown.back().text, "Enter service password");
+  EXPECT_EQ(focus, SERVICE_PASSWORD_FIELD);
+  EXPECT_TRUE(s.sent.empty());
+  EXPECT_FALSE(activateServiceMode(s.ops, "9999", focus));
+  ASSERT_TRUE(activateServiceMode(s.ops, PASSWORD, focus));
   EXPECT_EQ(s.dialogs.shown.back().text, "Service mode active.");
-  deactivateServiceMode(s.ops);
+  ASSERT_TRUE(deactivateServiceMode(s.ops));
   EXPECT_EQ(s.sent.back().input, "0\t\t");
   EXPECT_EQ(s.dialogs.shown.back().text, "Service mode is not active.");
 
-  std::string focus;
+  focus.clear();
   s.clearSent();
   EXPECT_FALSE(ramReset(s.ops, "", 'D', focus));
   EXPECT_EQ(s.dialogs.shown.back().text, "Enter service password");
@@ -109,10 +115,14 @@ TEST(ServiceInfoOps, ServiceModeAndRamReset) {
   EXPECT_EQ(s.dialogs.shown.size(), shown + 1) << "only the question";
   EXPECT_NE(s.param("Dept_name", 0), "FOOD");
 
-  // The device stays in service mode and closing deactivation still works after a link loss.
+  // The device stays in service mode; a deactivation that does not reach it says so
+  // rather than "Service mode is not active.".
+  EXPECT_TRUE(s.device([](sim::DeviceModel& d) { return d.serviceMode(); }));
   s.fd.TCPIP()->closeConnection();
-  deactivateServiceMode(s.ops);
-  EXPECT_EQ(s.dialogs.shown.back().text, "Service mode is not active.");
+  const size_t before = s.dialogs.shown.size();
+  EXPECT_FALSE(deactivateServiceMode(s.ops));
+  ASSERT_EQ(s.dialogs.shown.size(), before + 1) << "the failure is shown";
+  EXPECT_NE(s.dialogs.shown.back().text, "Service mode is not active.");
 }
 
 TEST(ServiceInfoOps, ServiceOperationSummerTimeIsDecidedPerPickedDateAtMidnight) {

@@ -89,23 +89,32 @@ bool saveService(TDeviceOps& ops, const std::string& password, const std::vector
   return thenAlways(save, [&] { ops.commandUnjudged(253, serviceModeInput(" ")); });
 }
 
-bool activateServiceMode(TDeviceOps& ops, const std::string& password) {
+namespace {
+
+bool passwordGiven(TDeviceOps& ops, const std::string& password, std::string& focus) {
+  if (!password.empty()) return true;
+  ops.inform(MSG_ENTER_SERVICE_PASSWORD);
+  focus = SERVICE_PASSWORD_FIELD;
+  return false;
+}
+
+}  // namespace
+
+bool activateServiceMode(TDeviceOps& ops, const std::string& password, std::string& focus) {
+  if (!passwordGiven(ops, password, focus)) return false;
   if (!ops.command(253, serviceModeInput(password))) return false;
   ops.inform(MSG_SERVICE_ACTIVE);
   return true;
 }
 
-void deactivateServiceMode(TDeviceOps& ops) {
-  ops.commandUnjudged(253, serviceModeInput(""));
+bool deactivateServiceMode(TDeviceOps& ops) {
+  if (!ops.command(253, serviceModeInput(""))) return false;
   ops.inform(MSG_SERVICE_INACTIVE);
+  return true;
 }
 
 bool ramReset(TDeviceOps& ops, const std::string& password, char type, std::string& focus) {
-  if (password.empty()) {
-    ops.inform(MSG_ENTER_SERVICE_PASSWORD);
-    focus = SERVICE_PASSWORD_FIELD;
-    return false;
-  }
+  if (!passwordGiven(ops, password, focus)) return false;
   if (!ops.ask(MSG_ARE_YOU_SURE, "RAM reset", true)) return false;
   if (!ops.command(253, serviceModeInput(password))) return false;
   return ops.commandUnjudged(253, std::string("4\t\t") + type + "\t");

@@ -46,9 +46,13 @@ bool readServiceTab(TDeviceOps& ops, TServiceRead& read);
 bool saveService(TDeviceOps& ops, const std::string& password, const std::vector<std::string>& lines,
                  const LocalDateTime& date, std::string& focus);
 
-bool activateServiceMode(TDeviceOps& ops, const std::string& password);
-// Shows "Service mode is not active." whatever the device answers.
-void deactivateServiceMode(TDeviceOps& ops);
+// An empty password would make the device leave service mode: it is asked for instead
+// (its field named in `focus`), so "Service mode active." is never said of a device
+// that is not.
+bool activateServiceMode(TDeviceOps& ops, const std::string& password, std::string& focus);
+// "Service mode is not active." once the device has left it; a refusal shows its error
+// instead, since the device may still be in service mode.
+bool deactivateServiceMode(TDeviceOps& ops);
 // Password, "Are you sure?" (No the default), service mode, then the reset of `type`
 // (one of RAM_RESET_TYPES). The device stays in service mode.
 bool ramReset(TDeviceOps& ops, const std::string& password, char type, std::string& focus);

@@ -134,7 +134,11 @@ TServiceInfoPage::TServiceInfoPage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_05_
 
   onClick(btnReadService, "readServiceTab", [this] { readServiceTab(); });
   onClick(btnSaveService, "btnSaveServiceClick", [this] { btnSaveServiceClick(); });
-  onClick(btnActivate, "btnActivateServiceModeClick", [this] { activateServiceMode(ops(), password()); });
+  onClick(btnActivate, "btnActivateServiceModeClick", [this] {
+    std::string focus;
+    activateServiceMode(ops(), password(), focus);
+    if (!focus.empty()) focusOn(focus);
+  });
   onClick(btnDeactivate, "btnDeactivateServiceModeClick", [this] { deactivateServiceMode(ops()); });
   onClick(btnRamReset, "btnRamResetClick", [this] { btnRamResetClick(); });
   // The question comes before the controls go off.
