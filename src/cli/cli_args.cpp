@@ -286,7 +286,8 @@ COMMANDS:
   param get NAME [INDEX]            command 255 read; prints field 1
   param set NAME [INDEX] VALUE      command 255 write
   config get [PAGE...]              the setup pages' values as PAGE.NAME=VALUE lines; pages:
-                                    datetime, header, footer, vat, parameters, receipt, communication
+                                    datetime, header, footer, vat, parameters, receipt, communication,
+                                    fiscal (read only)
   config set PAGE.NAME=VALUE...     changes the named values of one page with that page's save;
                                     its other values are read first and written back as they are
   date get                          the device's date and time (command 62)
@@ -299,6 +300,20 @@ COMMANDS:
   logo FILE.bmp                     uploads the file as the receipt logo (command 202), checked block
                                     by block against the device's checksum; nothing is sent for a
                                     file larger than the device's logo memory
+  fiscal serial SERIAL FM --yes     the one-time fiscal steps (commands 91, 98, 96, 72); --yes answers
+  fiscal tax JIB PIB --yes          their questions. fiscalize uses the numbers the device holds
+  fiscal iosa IOSA --yes
+  fiscal fiscalize --yes
+  fiscal receipt-option on|off      "PrintTestReceipt": test, storno and Z report after fiscalization
+  service get                       the service date and the non-empty service text lines
+  service set DD.MM.YYYY [LINE...]  writes the service date and up to 10 lines in service mode
+  service on | service off          enters or leaves service mode (command 253)
+  service operation START END TYPE  records a service operation ("DD-MM-YY HH:MM:SS"; TYPE one of
+                                    NTBPFOKMI); the device must be in service mode
+  service certificates              checks the device's certificates; exit 1 when they are not valid
+  terminal read|reset|new-command-file|force
+                                    the terminal functions (command 144) in service mode
+                                    The service password is taken from KESTREL_SERVICE_PASSWORD.
   ports                             the serial ports present
   sim [kestrel-sim options]         runs the simulator in the foreground
 

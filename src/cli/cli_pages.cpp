@@ -49,6 +49,10 @@ const std::vector<PageCommand>& pageCommands() {
       {"date", "date get | date set --now | date set \"DD-MM-YY HH:MM:SS\"", checkDateArgs, runDate},
       {"header", "header export FILE | header import FILE", checkHeaderArgs, runHeader},
       {"logo", "logo FILE.bmp", checkLogoArgs, runLogo},
+      {"fiscal", "fiscal serial|tax|iosa|fiscalize ... --yes | fiscal receipt-option on|off", checkFiscalArgs, runFiscal},
+      {"service", "service get | set DD.MM.YYYY [LINE...] | on | off | operation START END TYPE | certificates",
+       checkServiceArgs, runService},
+      {"terminal", "terminal read | reset | new-command-file | force", checkTerminalArgs, runTerminal},
   };
   return commands;
 }

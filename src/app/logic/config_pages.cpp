@@ -6,6 +6,7 @@
 #include "app/logic/pages/params.h"
 #include "app/logic/pages/receipt_format.h"
 #include "app/logic/pages/communication.h"
+#include "app/logic/pages/fiscalization.h"
 #include "app/logic/pages/vat.h"
 
 namespace kestrel {
@@ -17,6 +18,7 @@ const std::vector<TConfigPage>& configPages() {
       paramsConfigPage(),
       receiptFormatConfigPage(),
       communicationConfigPage(),
+      fiscalConfigPage(),
   };
   return pages;
 }

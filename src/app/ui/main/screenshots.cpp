@@ -75,6 +75,15 @@ int main(int argc, char** argv) {
     save("receipt_format_page.png");
     window.showPage("jvpg_Sub_24_Communication");
     save("communication_page_printer.png");
+    window.showPage("jvpg_Sub_05_ServiceInfo");
+    save("service_info_page.png");
+    window.showPage("jvpg_Sub_06_Fiscalization");
+    save("fiscalization_page.png");
+    // The terminal page has no read of its own: its data is read with the service password.
+    window.showPage("jvpg_Sub_28_Terminal");
+    window.findChild<QLineEdit*>("edServicePassTerminal")->setText(QString::fromStdString(options.servicePassword));
+    window.findChild<QPushButton*>("btnReadTerminalData")->click();
+    save("terminal_page.png");
     // A 1366x768 laptop less its panel and the title bar: the long page scrolls.
     window.setMinimumSize(800, 560);
     window.resize(1366, 680);

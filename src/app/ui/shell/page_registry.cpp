@@ -7,10 +7,13 @@
 #include "app/ui/pages/communication_page.h"
 #include "app/ui/pages/connect_page.h"
 #include "app/ui/pages/custom_page.h"
+#include "app/ui/pages/fiscalization_page.h"
 #include "app/ui/pages/params_page.h"
 #include "app/ui/pages/receipt_format_page.h"
+#include "app/ui/pages/service_info_page.h"
 #include "app/ui/pages/settings_page.h"
 #include "app/ui/pages/status_page.h"
+#include "app/ui/pages/terminal_page.h"
 #include "app/ui/pages/vat_page.h"
 
 namespace kestrel {
@@ -33,6 +36,9 @@ TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
       {"jvpg_Sub_03_Params", make<TParamsPage>},
       {"jvpg_Sub_04_ReceiptFormat", make<TReceiptFormatPage>},
       {"jvpg_Sub_24_Communication", make<TCommunicationPage>},
+      {"jvpg_Sub_05_ServiceInfo", make<TServiceInfoPage>},
+      {"jvpg_Sub_06_Fiscalization", make<TFiscalizationPage>},
+      {"jvpg_Sub_28_Terminal", make<TTerminalPage>},
   };
   auto it = factories.find(objectName);
   return it == factories.end() ? nullptr : it->second(main);
