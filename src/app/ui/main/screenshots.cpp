@@ -1,6 +1,7 @@
 // Renders the pages of the window, connected to an in-process simulator, into PNG files:
 // kestrel-fbh-screenshots OUTPUT_FOLDER.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
@@ -41,7 +42,10 @@ int main(int argc, char** argv) {
     window.presetTCP("127.0.0.1", sim.port());
     QApplication::processEvents();
     auto save = [&](const char* name) {
-      QApplication::processEvents();
+      // Long enough for the status bar's wait notice to go once the device has answered.
+      QElapsedTimer settle;
+      settle.start();
+      while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);
       const QString file = out + "/" + name;
       if (!window.grab().save(file)) {
         std::cerr << "cannot write " << file.toStdString() << "\n";
@@ -106,7 +110,9 @@ int main(int argc, char** argv) {
     window.presetTCP("127.0.0.1", registerSim.port());
     window.findChild<QPushButton*>("btnConnect")->click();
     window.showPage("jvpg_Sub_24_Communication");
-    QApplication::processEvents();
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);
     const QString file = out + "/communication_page_register.png";
     if (!window.grab().save(file)) rc = 1;
     else std::cout << file.toStdString() << "\n";
