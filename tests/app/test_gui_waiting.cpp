@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindow>
 #include <atomic>
 
 #include "app/gui_fixture.h"
@@ -55,13 +56,16 @@ TEST(GuiWaiting, CancelEndsTheWaitOfASilentDeviceAndOtherInputStartsNothing) {
   QTimer::singleShot(400, &win.w, [&] {
     sawWait = win.w.waiting() && cancel->isVisible();
     waitText = win.find<QLabel>("sbWait")->text().toStdString();
-    // F5 and a click on another page's node: both held off.
-    QTest::keyClick(&win.w, Qt::Key_F5);
+    // Input goes the way the window system sends it, through the top-level window:
+    // F5 and a click on another page's node are held off, the click on Cancel is not.
+    QWindow* window = win.w.windowHandle();
+    QTest::keyClick(window, Qt::Key_F5);
     auto* tree = win.find<QTreeWidget>("tvPages");
     QTreeWidgetItem* vats = tree->findItems("VATs", Qt::MatchExactly | Qt::MatchRecursive).value(0);
-    if (vats) QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(vats).center());
+    if (vats)
+      QTest::mouseClick(window, Qt::LeftButton, {}, tree->viewport()->mapTo(&win.w, tree->visualItemRect(vats).center()));
     sinceCancel.start();
-    QTest::mouseClick(cancel, Qt::LeftButton);
+    QTest::mouseClick(window, Qt::LeftButton, {}, cancel->mapTo(&win.w, cancel->rect().center()));
   });
   win.find<QPushButton>("bbtnExecute")->click();  // returns when the wait has ended
   ASSERT_TRUE(sinceCancel.isValid()) << "the window never let events run during the wait";

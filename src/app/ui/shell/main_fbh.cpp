@@ -387,7 +387,9 @@ void TfmMainFBH::hideWait() {
 // While the engine waits, the keyboard, the mouse and the wheel reach only "Cancel":
 // nothing else may start, and a click is not kept for later either.
 bool TfmMainFBH::isHeldOffInput(QObject* watched, QEvent* event) const {
-  if (!fInIdle) return false;
+  // Judged at the widget: the window system's event reaches the top-level window
+  // first and must pass on, or the Cancel button would never get its click.
+  if (!fInIdle || !watched->isWidgetType()) return false;
   switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
