@@ -300,20 +300,26 @@ COMMANDS:
   logo FILE.bmp                     uploads the file as the receipt logo (command 202), checked block
                                     by block against the device's checksum; nothing is sent for a
                                     file larger than the device's logo memory
-  fiscal serial SERIAL FM --yes     the one-time fiscal steps (commands 91, 98, 96, 72); --yes answers
-  fiscal tax JIB PIB --yes          their questions. fiscalize uses the numbers the device holds
-  fiscal iosa IOSA --yes
-  fiscal fiscalize --yes
-  fiscal receipt-option on|off      "PrintTestReceipt": test, storno and Z report after fiscalization
   service get                       the service date and the non-empty service text lines
   service set DD.MM.YYYY [LINE...]  writes the service date and up to 10 lines in service mode
-  service on | service off          enters or leaves service mode (command 253)
-  service operation START END TYPE  records a service operation ("DD-MM-YY HH:MM:SS"; TYPE one of
-                                    NTBPFOKMI); the device must be in service mode
-  service certificates              checks the device's certificates; exit 1 when they are not valid
-  terminal read|reset|new-command-file|force
+  service mode on|off               enters or leaves service mode (command 253)
+  service ram-reset TYPE            RAM reset of TYPE (one of CPBDSF) in service mode
+  service operation --start DT --end DT --type LETTER
+                                    records a service operation (DT "DD-MM-YY HH:MM:SS"; LETTER one
+                                    of NTBPFOKMI); the device must be in service mode
+  fiscal get                        the serial, FM, JIB, PIB and IOSA numbers and the fiscal state
+  fiscal set-serial SERIAL FM       the one-time fiscal steps (commands 91, 98, 96, 72); fiscalize
+  fiscal set-tax JIB PIB            uses the numbers the device holds
+  fiscal set-iosa IOSA
+  fiscal fiscalize
+  terminal info|reset|new-command-file|force-send
                                     the terminal functions (command 144) in service mode
-                                    The service password is taken from KESTREL_SERVICE_PASSWORD.
+  certificates check                checks the device's certificates; exit 1 when they are not valid
+                                    Steps that cannot be undone (serial and FM, tax numbers,
+                                    fiscalize, RAM reset) ask "Are you sure? [y/N]" on a terminal;
+                                    elsewhere they run only with --yes. The service password is the
+                                    first line of --password-file FILE (readable by its owner only)
+                                    or KESTREL_SERVICE_PASSWORD; never give it on the command line.
   ports                             the serial ports present
   sim [kestrel-sim options]         runs the simulator in the foreground
 

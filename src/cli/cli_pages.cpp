@@ -49,10 +49,12 @@ const std::vector<PageCommand>& pageCommands() {
       {"date", "date get | date set --now | date set \"DD-MM-YY HH:MM:SS\"", checkDateArgs, runDate},
       {"header", "header export FILE | header import FILE", checkHeaderArgs, runHeader},
       {"logo", "logo FILE.bmp", checkLogoArgs, runLogo},
-      {"fiscal", "fiscal serial|tax|iosa|fiscalize ... --yes | fiscal receipt-option on|off", checkFiscalArgs, runFiscal},
-      {"service", "service get | set DD.MM.YYYY [LINE...] | on | off | operation START END TYPE | certificates",
+      {"fiscal", "fiscal get | set-serial SERIAL FM | set-tax JIB PIB | set-iosa IOSA | fiscalize", checkFiscalArgs,
+       runFiscal},
+      {"service", "service get | set DD.MM.YYYY [LINE...] | mode on|off | ram-reset TYPE | operation ...",
        checkServiceArgs, runService},
-      {"terminal", "terminal read | reset | new-command-file | force", checkTerminalArgs, runTerminal},
+      {"terminal", "terminal info | reset | new-command-file | force-send", checkTerminalArgs, runTerminal},
+      {"certificates", "certificates check", checkCertificatesArgs, runCertificates},
   };
   return commands;
 }

@@ -78,12 +78,14 @@ int runHeader(PageCommandContext& ctx);
 // logo FILE.bmp
 void checkLogoArgs(const std::vector<std::string>& args);
 int runLogo(PageCommandContext& ctx);
-// fiscal, service, terminal (cli_service.cpp)
+// fiscal, service, terminal, certificates (cli_service.cpp)
 void checkFiscalArgs(const std::vector<std::string>& args);
 int runFiscal(PageCommandContext& ctx);
 void checkServiceArgs(const std::vector<std::string>& args);
 int runService(PageCommandContext& ctx);
 void checkTerminalArgs(const std::vector<std::string>& args);
 int runTerminal(PageCommandContext& ctx);
+void checkCertificatesArgs(const std::vector<std::string>& args);
+int runCertificates(PageCommandContext& ctx);
 
 }  // namespace kestrel::cli

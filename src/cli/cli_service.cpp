@@ -1,11 +1,20 @@
-// kestrel fiscal, service and terminal: the Fiscalization, Service info and Terminal
-// operations pages on the command line. The service password comes from the
-// environment (KESTREL_SERVICE_PASSWORD), never from the command line.
-#include <algorithm>
-#include <cstdlib>
-#include <ostream>
-#include <utility>
+// kestrel service, fiscal, terminal and certificates: the Service info, Fiscalization
+// and Terminal operations pages on the command line. The service password comes from a
+// private file (--password-file) or the environment (KESTREL_SERVICE_PASSWORD), never
+// from the command line. The steps that cannot be undone ask on a terminal and need
+// --yes elsewhere.
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <ostream>
+
+#include "app/logic/config_pages.h"
+#include "app/logic/device_ops.h"
 #include "app/logic/page_table.h"
 #include "app/logic/pages/cliche.h"
 #include "app/logic/pages/fiscalization.h"
@@ -13,41 +22,122 @@
 #include "app/logic/pages/terminal.h"
 #include "cli/cli_args.h"
 #include "cli/cli_pages.h"
+#include "cli/device_session.h"
 #include "cli/json_out.h"
+#include "support/dialogs.h"
 
 namespace kestrel::cli {
 
 namespace {
 
-constexpr const char* FISCAL_USAGE =
-    "usage: fiscal serial SERIAL FM --yes | fiscal tax JIB PIB --yes | fiscal iosa IOSA --yes | "
-    "fiscal fiscalize --yes | fiscal receipt-option on|off";
-constexpr const char* SERVICE_USAGE =
-    "usage: service get | service set DD.MM.YYYY [LINE...] | service on | service off | "
-    "service operation \"DD-MM-YY HH:MM:SS\" \"DD-MM-YY HH:MM:SS\" TYPE | service certificates";
-constexpr const char* TERMINAL_USAGE = "usage: terminal read | terminal reset | terminal new-command-file | terminal force";
 constexpr const char* PASSWORD_VARIABLE = "KESTREL_SERVICE_PASSWORD";
 
-std::string servicePassword() {
-  const char* p = std::getenv(PASSWORD_VARIABLE);
-  return p ? p : "";
+// What a form takes besides its words.
+enum FormFlags : unsigned {
+  NONE = 0,
+  PASSWORD = 1,      // --password-file FILE (or the environment)
+  IRREVERSIBLE = 2,  // asks on a terminal, --yes elsewhere
+  MOMENTS = 4,       // --start DT --end DT --type LETTER
+};
+
+struct Form {
+  const char* command;
+  const char* word;
+  size_t minArgs, maxArgs;  // the words after `word`
+  unsigned flags;
+  const char* usage;
+};
+
+constexpr Form FORMS[] = {
+    {"service", "get", 0, 0, NONE, "service get"},
+    {"service", "set", 1, 1 + SERVICE_TEXT_LINES, PASSWORD, "service set DD.MM.YYYY [LINE...]"},
+    {"service", "mode", 1, 1, PASSWORD, "service mode on|off"},
+    {"service", "ram-reset", 1, 1, PASSWORD | IRREVERSIBLE, "service ram-reset TYPE"},
+    {"service", "operation", 0, 0, MOMENTS, "service operation --start DT --end DT --type LETTER"},
+    {"fiscal", "get", 0, 0, NONE, "fiscal get"},
+    {"fiscal", "set-serial", 2, 2, IRREVERSIBLE, "fiscal set-serial SERIAL FM"},
+    {"fiscal", "set-tax", 2, 2, IRREVERSIBLE, "fiscal set-tax JIB PIB"},
+    {"fiscal", "set-iosa", 1, 1, NONE, "fiscal set-iosa IOSA"},
+    {"fiscal", "fiscalize", 0, 0, IRREVERSIBLE, "fiscal fiscalize"},
+    {"terminal", "info", 0, 0, PASSWORD, "terminal info"},
+    {"terminal", "reset", 0, 0, PASSWORD, "terminal reset"},
+    {"terminal", "new-command-file", 0, 0, PASSWORD, "terminal new-command-file"},
+    {"terminal", "force-send", 0, 0, PASSWORD, "terminal force-send"},
+    {"certificates", "check", 0, 0, NONE, "certificates check"},
+};
+
+std::string usageOf(const std::string& command) {
+  std::string text = "usage:";
+  for (const Form& f : FORMS)
+    if (command == f.command) text += std::string(text.size() > 6 ? " |" : "") + " " + f.usage;
+  return text;
 }
 
-void needPassword(const std::string& what) {
-  if (servicePassword().empty())
-    throw UsageError(what + ": the service password is taken from the environment variable " +
-                     std::string(PASSWORD_VARIABLE));
+// The command's words split from its own options.
+struct Parsed {
+  const Form* form = nullptr;
+  std::vector<std::string> args;  // after the form's word
+  bool yes = false;
+  std::optional<std::string> passwordFile, start, end, type;
+};
+
+Parsed parse(const std::string& command, const std::vector<std::string>& words) {
+  Parsed p;
+  std::vector<std::string> plain;
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& w = words[i];
+    std::optional<std::string>* valued = w == "--password-file" ? &p.passwordFile
+                                         : w == "--start"       ? &p.start
+                                         : w == "--end"         ? &p.end
+                                         : w == "--type"        ? &p.type
+                                                                : nullptr;
+    if (valued) {
+      if (i + 1 >= words.size()) throw UsageError(command + ": " + w + " needs a value");
+      *valued = words[++i];
+    } else if (w == "--yes") {
+      p.yes = true;
+    } else {
+      plain.push_back(w);
+    }
+  }
+  for (const Form& f : FORMS)
+    if (command == f.command && !plain.empty() && plain[0] == f.word) p.form = &f;
+  if (!p.form || plain.size() - 1 < p.form->minArgs || plain.size() - 1 > p.form->maxArgs)
+    throw UsageError(usageOf(command));
+  p.args.assign(plain.begin() + 1, plain.end());
+  const std::string name = command + " " + p.form->word;
+  const unsigned flags = p.form->flags;
+  if (p.passwordFile && !(flags & PASSWORD)) throw UsageError(name + " takes no password");
+  if (p.yes && !(flags & IRREVERSIBLE)) throw UsageError(name + " takes no --yes");
+  if ((p.start || p.end || p.type) && !(flags & MOMENTS)) throw UsageError(name + " takes no --start, --end or --type");
+  if ((flags & MOMENTS) && !(p.start && p.end && p.type)) throw UsageError(usageOf(command));
+  return p;
 }
 
-bool is(const std::vector<std::string>& args, const char* word, size_t count) {
-  return args.size() == count && args[0] == word;
+// The first line of a file only its owner can read; the environment's password without
+// one. Empty when neither gives one.
+std::string servicePassword(const Parsed& p) {
+  if (!p.passwordFile) {
+    const char* env = std::getenv(PASSWORD_VARIABLE);
+    return env ? env : "";
+  }
+  const std::string& file = *p.passwordFile;
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) throw UsageError("--password-file: cannot read '" + file + "'");
+  if (st.st_mode & (S_IRGRP | S_IROTH)) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    throw UsageError("--password-file: '" + file + "' can be read by others (mode " + mode +
+                     "); make it private first: chmod 600 '" + file + "'");
+  }
+  std::ifstream in(file, std::ios::binary);
+  std::string line;
+  if (!in || !std::getline(in, line)) throw UsageError("--password-file: cannot read '" + file + "'");
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
 }
 
-// Irreversible steps run only when the command line says so: the questions of the
-// window are answered by --yes.
-void needYes(const std::vector<std::string>& args, const char* what) {
-  if (args.back() != "--yes") throw UsageError(std::string("fiscal ") + what + " cannot be undone; add --yes");
-}
+bool stdinIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
 
 LocalDateTime serviceDateArg(const std::string& text) {
   int d = 0, m = 0, y = 0;
@@ -58,121 +148,182 @@ LocalDateTime serviceDateArg(const std::string& text) {
   return dt;
 }
 
-LocalDateTime momentArg(const std::string& text) {
+LocalDateTime momentArg(const std::string& option, const std::string& text) {
   try {
     const LocalDateTime dt = deviceDateTimeOf(text);
     deviceDateTimeText(dt);
     return dt;
   } catch (const std::exception& e) {
-    throw UsageError(std::string("service operation: ") + e.what());
+    throw UsageError("service operation: " + option + ": " + e.what());
   }
 }
 
-int withFocus(PageCommandContext& ctx, bool ok, const std::string& focus) {
+void checkLetter(const std::string& what, const std::string& value, const char* letters) {
+  if (value.size() != 1 || std::string(letters).find(value[0]) == std::string::npos)
+    throw UsageError(what + " is one of " + letters);
+}
+
+// The command's checks before anything is opened: words, values, the password's source
+// and the way an irreversible step is confirmed.
+void checkForm(const std::string& command, const std::vector<std::string>& words) {
+  const Parsed p = parse(command, words);
+  const std::string word = p.form->word;
+  if (command == "service" && word == "set") serviceDateArg(p.args[0]);
+  if (command == "service" && word == "mode" && p.args[0] != "on" && p.args[0] != "off")
+    throw UsageError("usage: service mode on|off");
+  if (word == "ram-reset") checkLetter("service ram-reset: TYPE", p.args[0], RAM_RESET_TYPES);
+  if (p.form->flags & MOMENTS) {
+    momentArg("--start", *p.start);
+    momentArg("--end", *p.end);
+    checkLetter("service operation: --type", *p.type, SERVICE_OP_TYPES);
+  }
+  const bool modeOff = word == "mode" && p.args[0] == "off";
+  if ((p.form->flags & PASSWORD) && !modeOff && servicePassword(p).empty())
+    throw UsageError(command + " " + word + ": no service password; give --password-file FILE or set " +
+                     PASSWORD_VARIABLE);
+  if ((p.form->flags & IRREVERSIBLE) && !p.yes && !stdinIsTerminal())
+    throw UsageError(command + " " + word + " cannot be undone; without a terminal to ask on, add --yes");
+}
+
+// The session's dialogs while a command runs: shown on stderr as ever, the last text kept
+// for the JSON outcome, and the device's own questions answered Yes once the user has
+// confirmed the step.
+class CommandDialogs : public Dialogs {
+ public:
+  CommandDialogs(DeviceSession& session, std::ostream& err) : fSession(session), fShow(err) {
+    fPrevious = session.misc().dialogs();
+    session.misc().set_Dialogs(this);
+  }
+  ~CommandDialogs() override { fSession.misc().set_Dialogs(fPrevious); }
+  CommandDialogs(const CommandDialogs&) = delete;
+  CommandDialogs& operator=(const CommandDialogs&) = delete;
+
+  DialogResult show(const DialogRequest& request) override {
+    last = request.text;
+    if (!confirmed || request.buttons != DialogButtons::YesNo) return fShow.show(request);
+    DialogRequest shown = request;
+    shown.buttons = DialogButtons::Ok;
+    shown.text += " yes";
+    fShow.show(shown);
+    return mrYes;
+  }
+
+  bool confirmed = false;
+  std::string last;
+
+ private:
+  DeviceSession& fSession;
+  Dialogs* fPrevious;
+  StderrDialogs fShow;
+};
+
+// The outcome of a step: exit status, and with --json one object saying how it went.
+int outcome(PageCommandContext& ctx, const CommandDialogs& dialogs, bool ok, const std::string& focus = "") {
   if (!focus.empty()) ctx.err << "kestrel: the value of " << focus << " is not accepted\n";
-  return operationStatus(ctx, ok);
+  const int status = operationStatus(ctx, ok);
+  if (ctx.json) {
+    const int code = ctx.session.errors().LastErrorCode();
+    std::string message = dialogs.last;
+    if (!focus.empty()) message = "the value of " + focus + " is not accepted";
+    else if (status != 0 && code != 0) message = ctx.session.errors().LastErrorMessage();
+    ctx.out << JsonObject().add("ok", status == 0).add("code", code).add("message", message).text() << '\n';
+  }
+  return status;
 }
 
-}  // namespace
-
-void checkFiscalArgs(const std::vector<std::string>& args) {
-  // The step's words with --yes, or without it (then told to add it).
-  static const std::pair<const char*, size_t> steps[] = {{"serial", 4}, {"tax", 4}, {"iosa", 3}, {"fiscalize", 2}};
-  for (const auto& [word, count] : steps)
-    if (is(args, word, count) || is(args, word, count - 1)) return needYes(args, word);
-  if (is(args, "receipt-option", 2) && (args[1] == "on" || args[1] == "off")) return;
-  throw UsageError(FISCAL_USAGE);
+// On a terminal without --yes: "Are you sure? [y/N]", anything but yes cancels.
+bool confirmed(PageCommandContext& ctx, const Parsed& p) {
+  if (p.yes) return true;
+  ctx.err << "Are you sure? [y/N] " << std::flush;
+  std::string answer;
+  if (!std::getline(std::cin, answer)) answer.clear();
+  if (!answer.empty() && answer.back() == '\r') answer.pop_back();
+  if (answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes") return true;
+  ctx.err << "kestrel: cancelled; nothing was sent\n";
+  return false;
 }
 
-int runFiscal(PageCommandContext& ctx) {
-  const auto& a = ctx.args;
-  TPageValues v;
+int printValues(PageCommandContext& ctx, const std::vector<std::pair<std::string, std::string>>& values) {
+  JsonObject o;
+  for (const auto& [key, value] : values) {
+    if (ctx.json) o.add(key, value);
+    else ctx.out << key << '=' << value << '\n';
+  }
+  if (ctx.json) ctx.out << o.text() << '\n';
+  return operationStatus(ctx, true);
+}
+
+int serviceForm(PageCommandContext& ctx, const Parsed& p, CommandDialogs& dialogs) {
+  const std::string word = p.form->word;
   std::string focus;
-  if (a[0] == "serial") {
-    v = {{FISC_SERIAL, a[1]}, {FISC_FM_NUMBER, a[2]}};
-    return withFocus(ctx, saveSerialAndFM(ctx.ops, v, focus), focus);
-  }
-  if (a[0] == "tax") {
-    v = {{FISC_JIB, a[1]}, {FISC_PIB, a[2]}};
-    return withFocus(ctx, saveTaxNumbers(ctx.ops, v, focus), focus);
-  }
-  if (a[0] == "iosa") return operationStatus(ctx, saveIOSA(ctx.ops, {{FISC_IOSA, a[1]}}));
-  if (a[0] == "fiscalize") {
-    // The numbers the device holds are the ones it is fiscalized with.
-    if (!readFiscTab(ctx.ops, v)) return operationStatus(ctx, false);
-    return withFocus(ctx, fiscalize(ctx.ops, v, focus), focus);
-  }
-  return operationStatus(ctx, writeIssueReceipt(ctx.ops, a[1] == "on"));
-}
-
-void checkServiceArgs(const std::vector<std::string>& args) {
-  if (is(args, "get", 1) || is(args, "off", 1) || is(args, "certificates", 1)) return;
-  if (is(args, "on", 1)) return needPassword("service on");
-  if (!args.empty() && args[0] == "set" && args.size() >= 2 && args.size() <= 2 + SERVICE_TEXT_LINES) {
-    serviceDateArg(args[1]);
-    return needPassword("service set");
-  }
-  if (is(args, "operation", 4)) {
-    momentArg(args[1]);
-    momentArg(args[2]);
-    if (args[3].size() != 1 || std::string(SERVICE_OP_TYPES).find(args[3][0]) == std::string::npos)
-      throw UsageError("service operation: TYPE is one of " + std::string(SERVICE_OP_TYPES));
-    return;
-  }
-  throw UsageError(SERVICE_USAGE);
-}
-
-int runService(PageCommandContext& ctx) {
-  const auto& a = ctx.args;
-  if (a[0] == "get") {
+  if (word == "get") {
     TServiceRead r;
-    const bool ok = readServiceTab(ctx.ops, r);
-    if (!ok) return operationStatus(ctx, false);
+    if (!readServiceTab(ctx.ops, r)) return operationStatus(ctx, false);
     if (ctx.json) {
       ctx.out << JsonObject().add("date", formatDate(*r.date)).add("lines", *r.lines).text() << '\n';
-    } else {
-      ctx.out << "date=" << formatDate(*r.date) << '\n';
-      for (size_t i = 0; i < r.lines->size(); ++i) ctx.out << "line" << i + 1 << '=' << (*r.lines)[i] << '\n';
+      return operationStatus(ctx, true);
     }
-    return operationStatus(ctx, true);
+    std::vector<std::pair<std::string, std::string>> values{{"date", formatDate(*r.date)}};
+    for (size_t i = 0; i < r.lines->size(); ++i) values.emplace_back("line" + std::to_string(i + 1), (*r.lines)[i]);
+    return printValues(ctx, values);
   }
-  if (a[0] == "set") {
-    std::string focus;
-    const std::vector<std::string> lines(a.begin() + 2, a.end());
-    return withFocus(ctx, saveService(ctx.ops, servicePassword(), lines, serviceDateArg(a[1]), focus), focus);
+  if (word == "set") {
+    const std::vector<std::string> lines(p.args.begin() + 1, p.args.end());
+    const bool ok = saveService(ctx.ops, servicePassword(p), lines, serviceDateArg(p.args[0]), focus);
+    return outcome(ctx, dialogs, ok, focus);
   }
-  if (a[0] == "on") {
-    std::string focus;
-    return operationStatus(ctx, activateServiceMode(ctx.ops, servicePassword(), focus));
+  if (word == "mode") {
+    if (p.args[0] == "off") return outcome(ctx, dialogs, deactivateServiceMode(ctx.ops));
+    const bool ok = activateServiceMode(ctx.ops, servicePassword(p), focus);
+    return outcome(ctx, dialogs, ok, focus);
   }
-  if (a[0] == "off") return operationStatus(ctx, deactivateServiceMode(ctx.ops));
-  if (a[0] == "operation")
-    return operationStatus(ctx, setServiceOperation(ctx.ops, momentArg(a[1]), momentArg(a[2]), a[3][0]));
-  const TCertificateResult r = checkCertificates(ctx.ops);
-  if (r.label.empty()) return operationStatus(ctx, false);
-  if (ctx.json) ctx.out << JsonObject().add("valid", r.valid).add("message", r.label).text() << '\n';
-  else ctx.out << r.label << '\n';
-  // A check that ran to its end succeeded, also when the device's certificates are not the maker's.
-  return r.valid ? 0 : 1;
+  if (word == "ram-reset") {
+    if (!confirmed(ctx, p)) return outcome(ctx, dialogs, false);
+    dialogs.confirmed = true;
+    return outcome(ctx, dialogs, ramReset(ctx.ops, servicePassword(p), p.args[0][0], focus), focus);
+  }
+  const bool ok = setServiceOperation(ctx.ops, momentArg("--start", *p.start), momentArg("--end", *p.end), (*p.type)[0]);
+  return outcome(ctx, dialogs, ok);
 }
 
-void checkTerminalArgs(const std::vector<std::string>& args) {
-  static const char* const words[] = {"read", "reset", "new-command-file", "force"};
-  if (args.size() != 1 || std::none_of(std::begin(words), std::end(words), [&](const char* w) { return args[0] == w; }))
-    throw UsageError(TERMINAL_USAGE);
-  needPassword("terminal " + args[0]);
-}
-
-int runTerminal(PageCommandContext& ctx) {
-  const std::string& what = ctx.args[0];
+int fiscalForm(PageCommandContext& ctx, const Parsed& p, CommandDialogs& dialogs) {
+  const std::string word = p.form->word;
+  TPageValues v;
   std::string focus;
-  if (what != "read") {
-    const char* function = what == "reset" ? TERMINAL_RESET : what == "force" ? TERMINAL_FORCE_COMMAND
-                                                                               : TERMINAL_NEW_COMMAND_FILE;
-    return withFocus(ctx, terminalFunction(ctx.ops, servicePassword(), function, focus), focus);
+  if (word == "get") {
+    if (!identifyModel(ctx)) return operationStatus(ctx, false);
+    const TConfigPage page = fiscalConfigPage();
+    if (!page.read(ctx.ops, v)) return operationStatus(ctx, false);
+    return printValues(ctx, page.show(v, ctx.ops.ecrModel));
+  }
+  if (word == "set-iosa") return outcome(ctx, dialogs, saveIOSA(ctx.ops, {{FISC_IOSA, p.args[0]}}));
+  if (!confirmed(ctx, p)) return outcome(ctx, dialogs, false);
+  dialogs.confirmed = true;
+  bool ok = false;
+  if (word == "set-serial") {
+    v = {{FISC_SERIAL, p.args[0]}, {FISC_FM_NUMBER, p.args[1]}};
+    ok = saveSerialAndFM(ctx.ops, v, focus);
+  } else if (word == "set-tax") {
+    v = {{FISC_JIB, p.args[0]}, {FISC_PIB, p.args[1]}};
+    ok = saveTaxNumbers(ctx.ops, v, focus);
+  } else {
+    // The numbers the device holds are the ones it is fiscalized with.
+    ok = readFiscTab(ctx.ops, v) && fiscalize(ctx.ops, v, focus);
+  }
+  return outcome(ctx, dialogs, ok, focus);
+}
+
+int terminalForm(PageCommandContext& ctx, const Parsed& p, CommandDialogs& dialogs) {
+  const std::string word = p.form->word;
+  std::string focus;
+  if (word != "info") {
+    const char* function = word == "reset"        ? TERMINAL_RESET
+                           : word == "force-send" ? TERMINAL_FORCE_COMMAND
+                                                  : TERMINAL_NEW_COMMAND_FILE;
+    return outcome(ctx, dialogs, terminalFunction(ctx.ops, servicePassword(p), function, focus), focus);
   }
   TTerminalData d;
-  const bool ok = readTerminalData(ctx.ops, servicePassword(), d, focus);
+  const bool ok = readTerminalData(ctx.ops, servicePassword(p), d, focus);
   std::string file = d.commandFile.value_or("");
   for (size_t at; (at = file.find("\r\n")) != std::string::npos;) file.replace(at, 2, "\n");
   if (ctx.json) {
@@ -181,7 +332,50 @@ int runTerminal(PageCommandContext& ctx) {
     for (const auto& l : d.info) ctx.out << l << '\n';
     if (!file.empty()) ctx.out << "Last downloaded command file:\n" << file << '\n';
   }
-  return withFocus(ctx, ok, focus);
+  if (!focus.empty()) ctx.err << "kestrel: the value of " << focus << " is not accepted\n";
+  return operationStatus(ctx, ok);
+}
+
+int certificatesForm(PageCommandContext& ctx, CommandDialogs& dialogs) {
+  const TCertificateResult r = checkCertificates(ctx.ops);
+  if (r.label.empty()) return outcome(ctx, dialogs, false);
+  if (ctx.json) {
+    ctx.out << JsonObject().add("ok", r.valid).add("code", ctx.session.errors().LastErrorCode())
+                   .add("message", r.label).text()
+            << '\n';
+  } else {
+    ctx.out << r.label << '\n';
+  }
+  // The check ran to its end; the exit status says whether the certificates are the maker's.
+  return r.valid ? 0 : 1;
+}
+
+}  // namespace
+
+void checkServiceArgs(const std::vector<std::string>& args) { checkForm("service", args); }
+void checkFiscalArgs(const std::vector<std::string>& args) { checkForm("fiscal", args); }
+void checkTerminalArgs(const std::vector<std::string>& args) { checkForm("terminal", args); }
+void checkCertificatesArgs(const std::vector<std::string>& args) { checkForm("certificates", args); }
+
+int runService(PageCommandContext& ctx) {
+  CommandDialogs dialogs(ctx.session, ctx.err);
+  return serviceForm(ctx, parse("service", ctx.args), dialogs);
+}
+
+int runFiscal(PageCommandContext& ctx) {
+  CommandDialogs dialogs(ctx.session, ctx.err);
+  return fiscalForm(ctx, parse("fiscal", ctx.args), dialogs);
+}
+
+int runTerminal(PageCommandContext& ctx) {
+  CommandDialogs dialogs(ctx.session, ctx.err);
+  return terminalForm(ctx, parse("terminal", ctx.args), dialogs);
+}
+
+int runCertificates(PageCommandContext& ctx) {
+  CommandDialogs dialogs(ctx.session, ctx.err);
+  parse("certificates", ctx.args);
+  return certificatesForm(ctx, dialogs);
 }
 
 }  // namespace kestrel::cli

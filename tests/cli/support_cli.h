@@ -16,6 +16,12 @@ struct CliRun {
 // kestrel::cli::run with `args` after the program name.
 CliRun runCli(const std::vector<std::string>& args);
 
+// `program` with `args` as a process whose stdin and stderr are one pseudo-terminal
+// (stdout goes to /dev/null); `typed` is typed on it first. Returns what the program
+// wrote on the terminal.
+std::string runOnTerminal(const std::string& program, std::vector<std::string> args, const std::string& typed,
+                          int& status);
+
 // A parsed JSON value; parseJson throws std::runtime_error on anything that is not
 // exactly one valid JSON value (trailing text included).
 struct Json {

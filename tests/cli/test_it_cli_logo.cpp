@@ -1,11 +1,7 @@
 // `kestrel logo` and the Parameters and Receipt format pages of `kestrel config`:
 // over --sim, over TCP to a simulator the test can look into, and the program itself
 // with its stderr on a pseudo-terminal, where the upload shows its progress line.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -13,8 +9,6 @@
 
 #include "support_cli.h"
 #include "support_sim_server.h"
-
-extern char** environ;
 
 namespace kestrel::cli {
 namespace {
@@ -82,40 +76,10 @@ TEST(CliLogo, TheDeviceHoldsTheFileAndTheConfigPagesRoundTrip) {
             "0");
 }
 
-// The program with its stderr on a pseudo-terminal; returns what it wrote there.
-std::string runOnTerminal(std::vector<std::string> args, int& status) {
-  int master = -1, slave = -1;
-  if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_adddup2(&fa, slave, 2);
-  posix_spawn_file_actions_addclose(&fa, master);
-  args.insert(args.begin(), KESTREL_BIN);
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, KESTREL_BIN, &fa, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  ::close(slave);
-  if (rc != 0) throw std::runtime_error("spawn failed");
-  std::string text;
-  char buf[512];
-  ssize_t n;
-  // The master reads until the last holder of the terminal (the program) has gone.
-  while ((n = ::read(master, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
-  ::close(master);
-  int wstatus = 0;
-  ::waitpid(pid, &wstatus, 0);
-  status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  return text;
-}
-
 TEST(CliLogo, ProgressLineOnATerminal) {
   TempFile logo(std::string(300, '\x11'));
   int status = -1;
-  const std::string shown = runOnTerminal({"--sim", "logo", logo.path}, status);
+  const std::string shown = clitest::runOnTerminal(KESTREL_BIN, {"--sim", "logo", logo.path}, "", status);
   EXPECT_EQ(status, 0) << shown;
   EXPECT_NE(shown.find("\r54 / 300 ("), std::string::npos) << shown;
   EXPECT_NE(shown.find("\r300 / 300 (100 %)"), std::string::npos) << shown;
