@@ -232,6 +232,8 @@ int outcome(PageCommandContext& ctx, const CommandDialogs& dialogs, bool ok, con
 }
 
 // On a terminal without --yes: "Are you sure? [y/N]", anything but yes cancels.
+constexpr const char* MSG_CANCELLED = "cancelled; nothing was sent";
+
 bool confirmed(PageCommandContext& ctx, const Parsed& p) {
   if (p.yes) return true;
   ctx.err << "Are you sure? [y/N] " << std::flush;
@@ -239,8 +241,16 @@ bool confirmed(PageCommandContext& ctx, const Parsed& p) {
   if (!std::getline(std::cin, answer)) answer.clear();
   if (!answer.empty() && answer.back() == '\r') answer.pop_back();
   if (answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes") return true;
-  ctx.err << "kestrel: cancelled; nothing was sent\n";
+  ctx.err << "kestrel: " << MSG_CANCELLED << '\n';
   return false;
+}
+
+// Once the user has confirmed, the device's own questions are answered Yes; a refusal is
+// the outcome's message.
+bool confirm(PageCommandContext& ctx, const Parsed& p, CommandDialogs& dialogs) {
+  dialogs.confirmed = confirmed(ctx, p);
+  if (!dialogs.confirmed) dialogs.last = MSG_CANCELLED;
+  return dialogs.confirmed;
 }
 
 int printValues(PageCommandContext& ctx, const std::vector<std::pair<std::string, std::string>>& values) {
@@ -278,8 +288,7 @@ int serviceForm(PageCommandContext& ctx, const Parsed& p, CommandDialogs& dialog
     return outcome(ctx, dialogs, ok, focus);
   }
   if (word == "ram-reset") {
-    if (!confirmed(ctx, p)) return outcome(ctx, dialogs, false);
-    dialogs.confirmed = true;
+    if (!confirm(ctx, p, dialogs)) return outcome(ctx, dialogs, false);
     return outcome(ctx, dialogs, ramReset(ctx.ops, servicePassword(p), p.args[0][0], focus), focus);
   }
   const bool ok = setServiceOperation(ctx.ops, momentArg("--start", *p.start), momentArg("--end", *p.end), (*p.type)[0]);
@@ -297,8 +306,7 @@ int fiscalForm(PageCommandContext& ctx, const Parsed& p, CommandDialogs& dialogs
     return printValues(ctx, page.show(v, ctx.ops.ecrModel));
   }
   if (word == "set-iosa") return outcome(ctx, dialogs, saveIOSA(ctx.ops, {{FISC_IOSA, p.args[0]}}));
-  if (!confirmed(ctx, p)) return outcome(ctx, dialogs, false);
-  dialogs.confirmed = true;
+  if (!confirm(ctx, p, dialogs)) return outcome(ctx, dialogs, false);
   bool ok = false;
   if (word == "set-serial") {
     v = {{FISC_SERIAL, p.args[0]}, {FISC_FM_NUMBER, p.args[1]}};
@@ -340,9 +348,8 @@ int certificatesForm(PageCommandContext& ctx, CommandDialogs& dialogs) {
   const TCertificateResult r = checkCertificates(ctx.ops);
   if (r.label.empty()) return outcome(ctx, dialogs, false);
   if (ctx.json) {
-    ctx.out << JsonObject().add("ok", r.valid).add("code", ctx.session.errors().LastErrorCode())
-                   .add("message", r.label).text()
-            << '\n';
+    // The end of each file is the last code the device gave; the check itself went well.
+    ctx.out << JsonObject().add("ok", r.valid).add("code", 0).add("message", r.label).text() << '\n';
   } else {
     ctx.out << r.label << '\n';
   }
