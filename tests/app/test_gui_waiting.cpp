@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
+#include <QScopeGuard>
 #include <atomic>
 
 #include "app/gui_fixture.h"
@@ -30,14 +31,17 @@ std::string identification(const test::Request& r) {
 
 TEST(GuiWaiting, CancelEndsTheWaitOfASilentDeviceAndOtherInputStartsNothing) {
   // The device answers everything until command 33, then stays silent.
-  std::atomic<bool> silent{false};
+  // It keeps its end open until the test is over, so the wait ends only by Cancel.
+  std::atomic<bool> silent{false}, over{false};
   auto peer = test::DevicePeer::pty(true, [&](test::PeerLink& link) {
     test::Request r;
-    while (link.readRequest(r, silent ? 500 : 15000)) {
+    while (!over) {
+      if (!link.readRequest(r, 1000)) continue;
       if (r.cmd == 33) silent = true;
       if (!silent) link.answer(r, identification(r));
     }
   });
+  auto endPeer = qScopeGuard([&] { over = true; });
   Window win;
   win.usePort(peer->slavePath());
   win.clickConnect();

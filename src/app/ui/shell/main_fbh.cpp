@@ -74,6 +74,10 @@ TfmMainFBH::TfmMainFBH(Tdm& dm, Dialogs* dialogs, FileChooser* files, QWidget* p
 
 TfmMainFBH::~TfmMainFBH() {
   qApp->removeEventFilter(this);
+  // The pages go while the window is still whole: their destructors unhook themselves
+  // from the data module through it.
+  for (auto& [name, p] : fPageByName) delete p;
+  fPageByName.clear();
   fDm.fd.OnIdle = nullptr;
   fDm.sendCommandView = nullptr;
   fDm.receiveAnswerView = nullptr;
