@@ -174,3 +174,27 @@ TEST(ServiceInfoOps, CertificateCodeAndCheck) {
 
 }  // namespace
 }  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+// The simulator's files can never be the maker's, so the decision is shown here.
+TEST(ServiceInfoOps, CertificatesAreValidOnlyWhenBothHashesAreTheMakers) {
+  struct Case {
+    std::string root, server;
+    bool valid;
+  };
+  const Case cases[] = {{ROOT_CERT_MD5, SERVER_CERT_MD5, true},
+                        {ROOT_CERT_MD5, ROOT_CERT_MD5, false},
+                        {SERVER_CERT_MD5, SERVER_CERT_MD5, false},
+                        {"dcab0a8d4b33d69a4c9b58a9c6cef520", SERVER_CERT_MD5, false},
+                        {"", "", false}};
+  for (const auto& c : cases) {
+    const TCertificateResult r = certificateVerdict(c.root, c.server);
+    EXPECT_EQ(r.valid, c.valid) << c.root << " " << c.server;
+    EXPECT_EQ(r.label, c.valid ? MSG_CERT_VALID : MSG_CERT_INVALID);
+  }
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -200,7 +200,12 @@ TCertificateResult checkCertificates(TDeviceOps& ops) {
       case TDownload::Done: md5[i] = md5Hex(content, true); break;
     }
   }
-  result.valid = md5[0] == ROOT_CERT_MD5 && md5[1] == SERVER_CERT_MD5;
+  return certificateVerdict(md5[0], md5[1]);
+}
+
+TCertificateResult certificateVerdict(const std::string& rootMd5, const std::string& serverMd5) {
+  TCertificateResult result;
+  result.valid = rootMd5 == ROOT_CERT_MD5 && serverMd5 == SERVER_CERT_MD5;
   result.label = result.valid ? MSG_CERT_VALID : MSG_CERT_INVALID;
   return result;
 }

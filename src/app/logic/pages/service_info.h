@@ -86,5 +86,8 @@ struct TCertificateResult {
 // btnCheckCertificatesClick: unlocks the files, downloads both certificates and compares
 // their MD5s. Errors after the first part of a file go to the status bar.
 TCertificateResult checkCertificates(TDeviceOps& ops);
+// The decision on the two downloaded files' MD5s (upper-case hex): valid only when both
+// are the maker's.
+TCertificateResult certificateVerdict(const std::string& rootMd5, const std::string& serverMd5);
 
 }  // namespace kestrel
