@@ -3,6 +3,9 @@
 // operation's summer time per picked date, and the certificate check.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+
 #include "app/logic/pages/service_info.h"
 #include "app/ops_fixture.h"
 #include "sim/device_model.h"
@@ -170,6 +173,25 @@ TEST(ServiceInfoOps, CertificateCodeAndCheck) {
   s.clearSent();
   EXPECT_EQ(checkCertificates(s.ops).label, "The certificates are NOT LOADED!!!");
   EXPECT_EQ(s.inputsOf(129).back(), "1\t");
+}
+
+TEST(ServiceInfoOps, ADeviceThatRefusesTheUnlockEndsTheCheckWithItsError) {
+  // The device's date moves on between the date read and the unlock (midnight), so the
+  // code made from the date it reported is refused.
+  sim::SimulatorOptions o;
+  auto nextDay = std::make_shared<std::atomic<bool>>(false);
+  o.hostClock = [nextDay] { return sim::makeTime(2025, 7, nextDay->load() ? 2 : 1, 10, 0, 0); };
+  apptest::OpsOnSim s("KT-33A", o);
+  auto record = s.ops.onCommand;
+  s.ops.onCommand = [nextDay, record](uint16_t c, const std::string& in) {
+    if (c == 129) nextDay->store(true);
+    record(c, in);
+  };
+  const TCertificateResult r = checkCertificates(s.ops);
+  EXPECT_FALSE(r.valid);
+  EXPECT_TRUE(r.label.empty()) << "the label keeps its text";
+  ASSERT_EQ(s.inputsOf(129).size(), 1u) << "nothing is read after a refused unlock";
+  ASSERT_FALSE(s.dialogs.shown.empty());
 }
 
 }  // namespace
