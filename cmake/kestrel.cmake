@@ -56,6 +56,6 @@ function(kestrel_tests module)
       set(_label integration)
     endif()
     set_tests_properties(${module}.${_n} PROPERTIES LABELS "${_label}" TIMEOUT 300
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KESTREL_TEST_SRC=${PROJECT_SOURCE_DIR}")
+      ENVIRONMENT "KESTREL_LOOPBACK_ONLY=1;QT_QPA_PLATFORM=offscreen;KESTREL_TEST_SRC=${PROJECT_SOURCE_DIR}")
   endforeach()
 endfunction()

@@ -1,5 +1,9 @@
 #include "engine/tcpip_connector.h"
 
+#include <arpa/inet.h>
+
+#include <cstdlib>
+
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -76,6 +80,29 @@ void TTCPIPConnector::loseConnection() {
   fSniffer->logThis("TTCPIPConnector: connection lost: " + target(), true);
 }
 
+namespace {
+
+// The test suites set KESTREL_LOOPBACK_ONLY, so no test can reach another machine,
+// whatever address a test or a saved setting names.
+bool loopbackOnly() {
+  const char* v = std::getenv("KESTREL_LOOPBACK_ONLY");
+  return v && *v && std::string(v) != "0";
+}
+
+bool isLoopback(const sockaddr& a) {
+  if (a.sa_family == AF_INET)
+    return (ntohl(reinterpret_cast<const sockaddr_in&>(a).sin_addr.s_addr) >> 24) == 127;
+  if (a.sa_family == AF_INET6) {
+    const in6_addr& v6 = reinterpret_cast<const sockaddr_in6&>(a).sin6_addr;
+    if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
+    // ::ffff:127.x.y.z
+    return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool TTCPIPConnector::connectSocket(std::string& cause) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
@@ -89,6 +116,10 @@ bool TTCPIPConnector::connectSocket(std::string& cause) {
   const int64_t deadline = deadlineIn(connectTimeoutMs);
   cause = "no address to connect to";
   for (addrinfo* ai = list; ai; ai = ai->ai_next) {
+    if (loopbackOnly() && !isLoopback(*ai->ai_addr)) {
+      cause = "not a loopback address, and KESTREL_LOOPBACK_ONLY is set";
+      continue;
+    }
     const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
     if (fd < 0) {
       cause = std::strerror(errno);

@@ -59,7 +59,7 @@ TEST(CommunicationOps, ServerLinesParseAndEdit) {
     std::string line, port, address;
   };
   const Case cases[] = {
-      {"2 - 21/10.0.0.5", "21", "10.0.0.5"},
+      {"2 - 21/127.0.0.5", "21", "127.0.0.5"},
       {"1 - 2121/ftp.example.com/in", "2121", "ftp.example.com/in"},  // the first "/" splits
       {"1 - /host", "", "host"},
       {"1 - 21", "21", ""},  // no "/": no address
@@ -73,12 +73,12 @@ TEST(CommunicationOps, ServerLinesParseAndEdit) {
     EXPECT_EQ(l.port, c.port) << c.line;
     EXPECT_EQ(l.address, c.address) << c.line;
   }
-  EXPECT_EQ(serverLineText(2, "21", "10.0.0.5"), "2 - 21/10.0.0.5");
+  EXPECT_EQ(serverLineText(2, "21", "127.0.0.5"), "2 - 21/127.0.0.5");
 
   // "Save / edit server >": address first, then port, then a line must be selected.
   TPageValues v = {{"lstbxServers", "-1"}, {"edFTPaddress", ""}, {"edFTPport", "21"}};
   EXPECT_EQ(changeServerList(v), TServerEdit::FocusAddress);
-  v["edFTPaddress"] = "10.0.0.5";
+  v["edFTPaddress"] = "127.0.0.5";
   v["edFTPport"] = "";
   EXPECT_EQ(changeServerList(v), TServerEdit::FocusPort);
   v["edFTPport"] = "21";
@@ -86,12 +86,12 @@ TEST(CommunicationOps, ServerLinesParseAndEdit) {
   EXPECT_EQ(v.count(serverLineKey(1)) + v.count(serverLineKey(2)), 0u);
   v["lstbxServers"] = "1";
   EXPECT_EQ(changeServerList(v), TServerEdit::Replaced);
-  EXPECT_EQ(v[serverLineKey(2)], "2 - 21/10.0.0.5");
+  EXPECT_EQ(v[serverLineKey(2)], "2 - 21/127.0.0.5");
 
   // The fields follow the selected line; no selection empties them.
   v["edFTPaddress"] = v["edFTPport"] = "stale";
   fillServerFields(v);
-  EXPECT_EQ(v["edFTPaddress"], "10.0.0.5");
+  EXPECT_EQ(v["edFTPaddress"], "127.0.0.5");
   EXPECT_EQ(v["edFTPport"], "21");
   v["lstbxServers"] = "-1";
   fillServerFields(v);
@@ -144,7 +144,7 @@ TEST(CommunicationOps, SaveEncodingsReachTheDeviceAndReadBackInTheReadOrder) {
   v["edMask"] = "255.255.0.0";
   v["edAPN1"] = "internet";
   v["edAPN2"] = "";  // cleared: must be written, not read
-  v[serverLineKey(2)] = "2 - 21/10.0.0.5";
+  v[serverLineKey(2)] = "2 - 21/127.0.0.5";
   v[serverLineKey(3)] = "3 -";
   v["lstbxServers"] = "1";
   v["edFTPmaxFileLen"] = "";
@@ -155,7 +155,7 @@ TEST(CommunicationOps, SaveEncodingsReachTheDeviceAndReadBackInTheReadOrder) {
   for (const char* text :
        {"FpComBaudRate\t\t3\t", "ComPortBaudRate\t0\t9600\t", "ComPortDevice\t1\t2\t", "DHCPenable\t\t0\t",
         "LANport_fpCommands\t\t0\t", "LAN_IP\t\t \t", "APN\t1\t \t", "DtServerPort\t1\t21\t",
-        "DtServerAddress\t1\t10.0.0.5\t", "DtServerAddress\t2\t \t", "DtServerPort\t2\t0\t", "DtUseServer\t\t1\t",
+        "DtServerAddress\t1\t127.0.0.5\t", "DtServerAddress\t2\t \t", "DtServerPort\t2\t0\t", "DtUseServer\t\t1\t",
         "DtMaxFileLen\t\t0\t"})
     EXPECT_TRUE(sentWrite(s, text)) << text;
   EXPECT_EQ(s.param("APN", 0), "internet");
@@ -181,10 +181,10 @@ TEST(CommunicationOps, SaveEncodingsReachTheDeviceAndReadBackInTheReadOrder) {
   EXPECT_EQ(back["cbxDevType2"], "2");
   EXPECT_EQ(back["edMask"], "255.255.0.0");
   EXPECT_EQ(back["edAPN1"], "internet");
-  EXPECT_EQ(back[serverLineKey(2)], "2 - 21/10.0.0.5");
+  EXPECT_EQ(back[serverLineKey(2)], "2 - 21/127.0.0.5");
   EXPECT_EQ(back[serverLineKey(3)], "3 - 0/");
   EXPECT_EQ(back["lstbxServers"], "1");
-  EXPECT_EQ(back["edFTPaddress"], "10.0.0.5");  // filled from the selected line
+  EXPECT_EQ(back["edFTPaddress"], "127.0.0.5");  // filled from the selected line
   EXPECT_EQ(back["edFTPport"], "21");
   EXPECT_EQ(back["ledBT_Firmware"], "4.2");
 
@@ -199,7 +199,7 @@ TEST(CommunicationOps, OutsideServiceModeTheSaveStopsAtTheAccessPointsInTheStatu
   apptest::OpsOnSim s("KT-33A");
   TPageValues v = readPage(s);
   v["chbxDHCP"] = "0";
-  v["edIP"] = "10.1.1.9";
+  v["edIP"] = "127.1.1.9";
   v["ledMAC"] = "001122334455";  // needs service mode too: refused, not judged
   v["edAPN1"] = "internet";
   s.clearSent();
@@ -214,7 +214,7 @@ TEST(CommunicationOps, OutsideServiceModeTheSaveStopsAtTheAccessPointsInTheStatu
   EXPECT_EQ(s.dialogs.shown.size(), dialogs);  // no alert, no saved message
   EXPECT_TRUE(sentWrite(s, "LanMAC\t\t001122334455\t"));
   EXPECT_EQ(s.param("LanMAC"), "00155D4B5400");
-  EXPECT_EQ(s.param("LAN_IP"), "10.1.1.9");  // written before the refusal: stays
+  EXPECT_EQ(s.param("LAN_IP"), "127.1.1.9");  // written before the refusal: stays
   EXPECT_EQ(s.param("APN"), "");
 
   // ShowErr is on again: the next failing command of any page shows an alert.
@@ -278,7 +278,7 @@ struct IniFolder : ::testing::Test {
 TPageValues accessPointValues() {
   return {{"edAPN1", "internet"}, {"edAPN1user", "u1"},  {"edAPN1pass", " secret "},
           {"edAPN2", "mms"},      {"edAPN2user", ""},    {"edAPN2pass", "p2"},
-          {serverLineKey(1), "1 - 21/ftp.one"},         {serverLineKey(2), "2 - 2121/10.0.0.5"},
+          {serverLineKey(1), "1 - 21/ftp.one"},         {serverLineKey(2), "2 - 2121/127.0.0.5"},
           {serverLineKey(3), "3 - 990/ftp.three/in"},   {"lstbxServers", "2"},
           {"edFTPuser", "fbh"},   {"edFTPpass", "pw"},   {"edFTPcmdFiles", "/cmd"},
           {"edFTPrepFiles", "/rep"}, {"edFTPmaxFileLen", "500"}};
@@ -297,7 +297,7 @@ TEST_F(IniFolder, SaveKeepsForeignContentWritesTheKeyOrderOwnerOnlyAndLoadsBack)
   EXPECT_NE(text.find("[APN]\nApn1=internet\nApn1user=u1\nApn1pass=\" secret \"\nApn2=mms\nApn2user=\nApn2pass=p2\n"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("Note=1\nAddress 1=ftp.one\nPort 1=21\nAddress 2=10.0.0.5\nPort 2=2121\nAddress 3=ftp.three/in\n"
+  EXPECT_NE(text.find("Note=1\nAddress 1=ftp.one\nPort 1=21\nAddress 2=127.0.0.5\nPort 2=2121\nAddress 3=ftp.three/in\n"
                       "Current server=3\nPort 3=990\nUser=fbh\nPassword=pw\nFolder-command files=/cmd\n"
                       "Folder-report files=/rep\n"),
             std::string::npos)
@@ -382,10 +382,10 @@ TEST(CommunicationOps, ConfigPageShowsServerPartsAndRefusesReadOnlyAndOtherModel
   TPageValues v;
   ASSERT_TRUE(p->read(s.ops, v));
   p->set(v, "DtServerPort.1", "2121", 2);
-  p->set(v, "DtServerAddress.1", "10.0.0.5", 2);
+  p->set(v, "DtServerAddress.1", "127.0.0.5", 2);
   p->set(v, "MainInterfaceType", "LAN", 2);
   p->set(v, "APN.0", "internet", 2);
-  EXPECT_EQ(v[serverLineKey(2)], "2 - 2121/10.0.0.5");
+  EXPECT_EQ(v[serverLineKey(2)], "2 - 2121/127.0.0.5");
   const TKeyValues kv = p->show(v, 2);
   std::vector<std::string> keys;
   for (const auto& [k, value] : kv) keys.push_back(k);
@@ -398,7 +398,7 @@ TEST(CommunicationOps, ConfigPageShowsServerPartsAndRefusesReadOnlyAndOtherModel
   };
   EXPECT_EQ(at("MainInterfaceType"), "LAN");
   EXPECT_EQ(at("FpComBaudRate"), "115200");
-  EXPECT_EQ(at("DtServerAddress.1"), "10.0.0.5");
+  EXPECT_EQ(at("DtServerAddress.1"), "127.0.0.5");
   EXPECT_EQ(at("DtServerPort.1"), "2121");
   EXPECT_EQ(at("DtServerPort.0"), "21");
   EXPECT_EQ(at("DtUseServer"), "0");

@@ -74,7 +74,7 @@ TEST(GuiCommunicationPage, ReadDhcpServerEditSaveAndAFreshWindowReadsItBack) {
     EXPECT_TRUE(win.find<QLineEdit>("edLANport")->isEnabled());
     dhcp->click();
     EXPECT_TRUE(ip->isEnabled());
-    ip->setText("10.1.1.9");
+    ip->setText("127.1.1.9");
 
     auto* servers = win.find<QListWidget>("lstbxServers");
     auto* address = win.find<QLineEdit>("edFTPaddress");
@@ -97,10 +97,10 @@ TEST(GuiCommunicationPage, ReadDhcpServerEditSaveAndAFreshWindowReadsItBack) {
     change->click();
     EXPECT_EQ(win.w.focusWidget(), address);  // empty address: the focus goes there
     EXPECT_EQ(servers->item(1)->text().toStdString(), "2 - 21/");
-    address->setText("10.0.0.5");
+    address->setText("127.0.0.5");
     port->setText("2121");
     change->click();
-    EXPECT_EQ(servers->item(1)->text().toStdString(), "2 - 2121/10.0.0.5");
+    EXPECT_EQ(servers->item(1)->text().toStdString(), "2 - 2121/127.0.0.5");
     win.find<QLineEdit>("edAPN1")->setText("internet");
     win.find<QComboBox>("cbxDevType1")->setCurrentIndex(1);
 
@@ -113,13 +113,13 @@ TEST(GuiCommunicationPage, ReadDhcpServerEditSaveAndAFreshWindowReadsItBack) {
   connectTo(fresh, *sim);
   fresh.w.showPage(PAGE);
   auto* servers = fresh.find<QListWidget>("lstbxServers");
-  EXPECT_EQ(servers->item(1)->text().toStdString(), "2 - 2121/10.0.0.5");
+  EXPECT_EQ(servers->item(1)->text().toStdString(), "2 - 2121/127.0.0.5");
   EXPECT_EQ(servers->currentRow(), 1);
-  EXPECT_EQ(text(fresh.find<QLineEdit>("edFTPaddress")), "10.0.0.5");
+  EXPECT_EQ(text(fresh.find<QLineEdit>("edFTPaddress")), "127.0.0.5");
   EXPECT_EQ(text(fresh.find<QLineEdit>("edFTPport")), "2121");
   EXPECT_FALSE(fresh.find<QCheckBox>("chbxDHCP")->isChecked());
   EXPECT_TRUE(fresh.find<QLineEdit>("edIP")->isEnabled());
-  EXPECT_EQ(text(fresh.find<QLineEdit>("edIP")), "10.1.1.9");
+  EXPECT_EQ(text(fresh.find<QLineEdit>("edIP")), "127.1.1.9");
   EXPECT_EQ(text(fresh.find<QLineEdit>("edAPN1")), "internet");
   EXPECT_EQ(fresh.find<QComboBox>("cbxDevType1")->currentIndex(), 1);
 }

@@ -198,7 +198,7 @@ TEST_F(SettingsFileTest, ConnectionAndWindowInSectionsOfTheirOwnOwnerOnly) {
   c.tcp = true;
   c.comPort = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0 (/dev/ttyUSB0)";
   c.speed = "9600";
-  c.address = "192.0.2.7";
+  c.address = "127.0.2.7";
   c.port = "4999";
   ASSERT_TRUE(file.saveConnection(c));
   ASSERT_TRUE(file.saveWindow({-20, 35, 1100, 700, true}));
@@ -207,7 +207,7 @@ TEST_F(SettingsFileTest, ConnectionAndWindowInSectionsOfTheirOwnOwnerOnly) {
   EXPECT_TRUE(back->tcp);
   EXPECT_EQ(back->comPort, c.comPort);
   EXPECT_EQ(back->speed, "9600");
-  EXPECT_EQ(back->address, "192.0.2.7");
+  EXPECT_EQ(back->address, "127.0.2.7");
   EXPECT_EQ(back->port, "4999");
   const auto place = file.loadWindow();
   ASSERT_TRUE(place);

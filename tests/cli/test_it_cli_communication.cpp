@@ -42,13 +42,13 @@ TEST(CliCommunication, SetNeedsServiceModeForTheAccessPointsAndRefusesReadOnlyVa
                                         "config",
                                         "set",
                                         "communication.DHCPenable=0",
-                                        "communication.LAN_IP=10.1.1.9",
+                                        "communication.LAN_IP=127.1.1.9",
                                         "communication.APN.0=internet",
-                                        "communication.DtServerAddress.1=10.0.0.5"};
+                                        "communication.DtServerAddress.1=127.0.0.5"};
   clitest::CliRun r = runCli(set);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("Service password is needed for this operation"), std::string::npos) << r.err;
-  EXPECT_EQ(param(server, "LAN_IP"), "10.1.1.9");  // written before the refusal
+  EXPECT_EQ(param(server, "LAN_IP"), "127.1.1.9");  // written before the refusal
   EXPECT_EQ(param(server, "APN"), "");
 
   server.sim->withDevice([](sim::DeviceModel& d) {
@@ -58,7 +58,7 @@ TEST(CliCommunication, SetNeedsServiceModeForTheAccessPointsAndRefusesReadOnlyVa
   r = runCli(set);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(param(server, "APN"), "internet");
-  EXPECT_EQ(param(server, "DtServerAddress", 1), "10.0.0.5");
+  EXPECT_EQ(param(server, "DtServerAddress", 1), "127.0.0.5");
   EXPECT_EQ(param(server, "DtServerPort", 1), "21");
 
   r = runCli({"--tcp", server.tcp(), "config", "set", "communication.APN.0=other", "communication.BthVersion=9"});

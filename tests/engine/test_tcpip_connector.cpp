@@ -199,6 +199,20 @@ TEST_F(TcpTransport, CheckReadableAndReadBuffer) {
   EXPECT_EQ(ec.LastErrorCode(), codes::IO);
 }
 
+// The suites run with KESTREL_LOOPBACK_ONLY: an address of another machine is refused
+// before any socket exists (192.0.2.1 is a documentation address; nothing is sent).
+TEST_F(TcpTransport, UnderTheTestsNoAddressOutsideLoopbackIsEverConnected) {
+  setenv("KESTREL_LOOPBACK_ONLY", "1", 1);
+  conn().set_Address("192.0.2.1");
+  EXPECT_EQ(conn().openConnection(), codes::TCP_CONNECT);
+  EXPECT_NE(conn().lastOpenError().find("KESTREL_LOOPBACK_ONLY"), std::string::npos) << conn().lastOpenError();
+  EXPECT_FALSE(conn().Active());
+  conn().set_Address("127.0.0.1");
+  conn().set_port(closedPort());
+  EXPECT_EQ(conn().openConnection(), codes::TCP_CONNECT);
+  EXPECT_NE(conn().lastOpenError().find("refused"), std::string::npos) << "loopback is still tried";
+}
+
 TEST_F(TcpTransport, ConnectToAClosedPortFailsQuicklyWithTheCause) {
   conn().set_port(closedPort());
   const auto t0 = Clock::now();

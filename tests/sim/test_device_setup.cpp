@@ -130,8 +130,8 @@ TEST_F(Setup, NamedParametersCheckIndexAndValue) {
       {"FpComBaudRate", "", "3", 0, "3"},
       {"ComPortBaudRate", "1", "9600", 0, "9600"},
       {"ComPortBaudRate", "1", "9601", -112202, nullptr},
-      {"LAN_IP", "", "10.0.0.5", 0, "10.0.0.5"},
-      {"LAN_IP", "", "10.0.0.256", -112202, nullptr},
+      {"LAN_IP", "", "127.0.0.5", 0, "127.0.0.5"},
+      {"LAN_IP", "", "127.0.0.256", -112202, nullptr},
       {"LAN_IP", "", " ", 0, ""},
       {"LANport_fpCommands", "", "0", 0, "0"},
       {"KeyNDB_forbidden", "0", "1", 0, "1"},  // single-valued parameters take index 0 as well
