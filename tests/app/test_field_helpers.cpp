@@ -52,7 +52,30 @@ TEST(FieldHelpers, FieldsFromCsvLineConsumeTheLine) {
   EXPECT_EQ(line, "\"7\"");
   set_FieldFromCSV(line, dept, "");
   EXPECT_EQ(dept, "7");
-  EXPECT_EQ(line, "\"7\"");  // no ";" left: the line stays
+  EXPECT_EQ(line, "");  // the last field without ";" is taken too
+  set_FieldFromCSV(line, dept, "1");
+  EXPECT_EQ(dept, "1");  // a field the short line lacks reads as empty
+}
+
+TEST(FieldHelpers, CsvFieldsRoundTripEveryValue) {
+  const std::string values[] = {"", " ", "Milk 1l", " lead", "a;b", "12\" pizza", "\"", ";", "\"\";\"", "x\"\"y;"};
+  std::string line;
+  for (const std::string& v : values) line += csv_Field(v);
+  for (const std::string& v : values) EXPECT_EQ(take_CsvField(line), v);
+  EXPECT_EQ(line, "");
+}
+
+TEST(FieldHelpers, PlainCsvLinesReadAsBefore) {
+  // What the plain format wrote or a spreadsheet saved: unquoted fields, a stray quote,
+  // no ";" at the end; each field is the text before the next ";" without end quotes.
+  std::string line = "\"7\";8;\"12\" pizza\";\"Milk\";\"abc";
+  EXPECT_EQ(csv_Field("Milk"), "\"Milk\";");
+  EXPECT_EQ(take_CsvField(line), "7");
+  EXPECT_EQ(take_CsvField(line), "8");
+  EXPECT_EQ(take_CsvField(line), "12\" pizza");
+  EXPECT_EQ(take_CsvField(line), "Milk");
+  EXPECT_EQ(take_CsvField(line), "abc");
+  EXPECT_EQ(line, "");
 }
 
 }  // namespace

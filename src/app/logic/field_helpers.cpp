@@ -1,13 +1,17 @@
 #include "app/logic/field_helpers.h"
 
+#include <algorithm>
+
 namespace kestrel {
 
 namespace {
 
-// The line loses everything up to and including its first ";".
+// The line loses everything up to and including its first ";"; a last field without
+// ";" goes too, so missing trailing fields of a short line read as empty, not as a
+// repeat of the last one.
 void dropFirstField(std::string& line) {
   const auto pos = line.find(';');
-  if (pos != std::string::npos) line.erase(0, pos + 1);
+  line.erase(0, pos == std::string::npos ? line.size() : pos + 1);
 }
 
 }  // namespace
@@ -39,21 +43,56 @@ void replace_CommaWithPoint(std::string& text) {
   if (pos != std::string::npos) text[pos] = '.';
 }
 
-void set_StringFieldFromCSV(std::string& line, std::string& field) {
+std::string csv_Field(const std::string& value) {
+  std::string out = "\"";
+  if (value.find_first_of("\";") == std::string::npos) {
+    out += value;
+  } else {
+    for (char c : value) {
+      if (c == '"') out += '"';
+      out += c;
+    }
+  }
+  out += "\";";
+  return out;
+}
+
+std::string take_CsvField(std::string& line) {
+  if (!line.empty() && line.front() == '"') {
+    std::string value;
+    for (std::size_t i = 1; i < line.size(); ++i) {
+      if (line[i] != '"') {
+        value += line[i];
+        continue;
+      }
+      if (i + 1 < line.size() && line[i + 1] == '"') {
+        value += '"';
+        ++i;
+        continue;
+      }
+      if (i + 1 == line.size() || line[i + 1] == ';') {
+        line.erase(0, std::min(i + 2, line.size()));
+        return value;
+      }
+      break;  // a lone quote inside: not written by csv_Field, so the plain format
+    }
+  }
   std::string value = get_FieldByIndex(';', 0, line);
   remove_Quotes(value);
-  field = value;
   dropFirstField(line);
+  return value;
+}
+
+void set_StringFieldFromCSV(std::string& line, std::string& field) {
+  field = take_CsvField(line);
 }
 
 void set_FieldFromCSV(std::string& line, std::string& field, const std::string& defaultText) {
-  std::string value = get_FieldByIndex(';', 0, line);
+  std::string value = take_CsvField(line);
   replace_CommaWithPoint(value);
-  remove_Quotes(value);
   remove_FirstBlank(value);
   if (!defaultText.empty() && value.find_first_not_of(' ') == std::string::npos) value = defaultText;
   field = value;
-  dropFirstField(line);
 }
 
 }  // namespace kestrel

@@ -16,6 +16,16 @@ void remove_Quotes(std::string& text);
 // Replaces the first "," by "." (only that one).
 void replace_CommaWithPoint(std::string& text);
 
+// One value as a CSV field: in double quotes and followed by ";". A value holding a
+// double quote or ";" has its double quotes doubled, so take_CsvField gives it back
+// whole; any other value is written exactly as the plain format always wrote it.
+std::string csv_Field(const std::string& value);
+// Takes the first field off a ";" line and returns it without its quotes. A quoted field
+// whose closing quote is followed by ";" or the end is read with doubled quotes undone
+// (what csv_Field writes); anything else is the plain format: the text before the first
+// ";" with one quote at each end removed. The line loses the field and its ";".
+std::string take_CsvField(std::string& line);
+
 // Field 0 of the ";" line without its quotes goes into `field`; the line loses everything
 // up to and including its first ";".
 void set_StringFieldFromCSV(std::string& line, std::string& field);
