@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <ostream>
 #include <stdexcept>
 
@@ -42,6 +43,36 @@ void CliPageHost::progressHide() {
   if (fTerminal && fLastPercent >= 0) fErr << '\n';
   fLastPercent = -1;
 }
+
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+void onInterrupt(int) { gInterrupted = 1; }
+
+// Catches the first Ctrl-C for the time a page command runs; the handler resets itself,
+// so the second one takes the default way out.
+class InterruptScope {
+ public:
+  InterruptScope() {
+    gInterrupted = 0;
+    struct sigaction sa {};
+    sa.sa_handler = onInterrupt;
+    sa.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGINT, &sa, &fOld);
+  }
+  ~InterruptScope() { ::sigaction(SIGINT, &fOld, nullptr); }
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+
+ private:
+  struct sigaction fOld {};
+};
+
+}  // namespace
+
+bool CliPageHost::stopRequested() { return gInterrupted != 0; }
 
 const std::vector<PageCommand>& pageCommands() {
   static const std::vector<PageCommand> commands = {
@@ -178,6 +209,7 @@ int runPageCommand(const Invocation& inv, DeviceSession& session, std::ostream& 
   CliPageHost host(err);
   TDeviceOps ops(session.engine(), session.misc(), session.errors(), host);
   PageCommandContext ctx{session, ops, host, out, err, inv.json, inv.pageArgs};
+  InterruptScope interrupt;
   try {
     return command->run(ctx);
   } catch (const std::exception& e) {

@@ -26,6 +26,9 @@ class CliPageHost : public PageHost {
   void progressShow(int minimum, int maximum) override;
   void progressSet(int position) override;
   void progressHide() override;
+  // Ctrl-C while a page command runs: the loop ends between two records. A second
+  // Ctrl-C ends the program at once.
+  bool stopRequested() override;
 
   std::string file;  // the file the command names; every file choice gets it
 
