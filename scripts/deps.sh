@@ -8,6 +8,7 @@ pkgs=(
   qt6-base-dev                                 # the window and its tests
   clang libclang-rt-14-dev                     # fuzz targets (libFuzzer)
   fonts-dejavu-core                            # texts of the offscreen window and its screenshots
+  dpkg-dev file lintian desktop-file-utils appstream  # the Debian package and its checks
 )
 missing=()
 for p in "${pkgs[@]}"; do

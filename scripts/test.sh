@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Everything CI runs: dependencies, the normal build with all tests, every target built
-# once more with warnings as errors (build only: its tests are the normal ones), the
-# normal build and tests under AddressSanitizer + UndefinedBehaviorSanitizer, then each
-# fuzz target for a bounded run.
+# Everything CI runs: dependencies, the normal build (warnings are errors) with all
+# tests, the Debian package built and checked, the normal build and tests under
+# AddressSanitizer + UndefinedBehaviorSanitizer, then each fuzz target for a bounded run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -16,7 +15,7 @@ build() {
 
 build dev
 ctest --preset dev -j "$jobs"
-build werror
+bash scripts/package.sh
 build asan
 ctest --preset asan -j "$jobs"
 

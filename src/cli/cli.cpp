@@ -40,6 +40,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   }
   try {
     if (inv.command == CommandKind::Ports) return runPorts(inv, out, err);
+    if (inv.command == CommandKind::Detect) return runDetect(inv, out, err);
     if (inv.command == CommandKind::Sim) return runSimulator(inv);
 
     DeviceSession session(err, inv.trace);

@@ -208,6 +208,22 @@ Invocation parseCommandLine(const std::vector<std::string>& args) {
   } else if (command == "ports") {
     arity(0, 0, "ports");
     inv.command = CommandKind::Ports;
+  } else if (command == "detect") {
+    inv.command = CommandKind::Detect;
+    for (size_t i = 0; i < rest.size(); ++i) {
+      const bool port = rest[i] == "--port", host = rest[i] == "--tcp-host";
+      if ((!port && !host) || i + 1 == rest.size())
+        throw UsageError("usage: detect [--port PATH...] [--tcp-host HOST[:PORT]]");
+      const std::string& value = rest[++i];
+      if (port) {
+        std::string path;
+        int number = 0;
+        parseSerialPort(value, number, path);
+        inv.detectPorts.push_back(path.empty() ? TComPortsUsage().deviceOf("COM " + std::to_string(number)) : path);
+      } else {
+        parseTcpTarget(value, inv.detectHost, inv.detectTcpPort);
+      }
+    }
   } else if (command == "sim") {
     inv.command = CommandKind::Sim;
   } else if (command == "cmd") {
@@ -321,6 +337,14 @@ COMMANDS:
                                     first line of --password-file FILE (readable by its owner only)
                                     or KESTREL_SERVICE_PASSWORD; never give it on the command line.
   ports                             the serial ports present
+  detect [--port PATH...] [--tcp-host HOST[:PORT]]
+                                    looks for a device: every serial port (or those given) at every
+                                    line speed, most common first (115200, 9600, 57600, 38400, 19200,
+                                    4800, 2400, 1200), with the diagnostic read; and the TCP port of
+                                    HOST (4999 when not given). Prints port, speed, model and serial
+                                    number of each device found, and every port that is busy or not
+                                    permitted; exit 0 when a device was found. --timeout-ms sets the
+                                    limit of one attempt (400 when not given)
   sim [kestrel-sim options]         runs the simulator in the foreground
 
 Options may also follow the command. An argument that starts with "-" is taken as it

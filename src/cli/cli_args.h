@@ -35,7 +35,7 @@ struct ConnectionOptions {
   bool identify = false;
 };
 
-enum class CommandKind { None, Info, Cmd, Status, ParamGet, ParamSet, Ports, Sim, Page };
+enum class CommandKind { None, Info, Cmd, Status, ParamGet, ParamSet, Ports, Detect, Sim, Page };
 
 struct Invocation {
   ConnectionOptions connection;
@@ -51,11 +51,16 @@ struct Invocation {
   // a page command (config, date, header, logo): its name and the words after it
   std::string pageCommand;
   std::vector<std::string> pageArgs;
+  // detect: the ports to try (all of the machine when empty) and a TCP host
+  std::vector<std::string> detectPorts;
+  std::string detectHost;
+  uint16_t detectTcpPort = 0;
   // sim: the arguments after "sim", untouched
   std::vector<std::string> simArgs;
 
   bool needsDevice() const {
-    return command != CommandKind::Ports && command != CommandKind::Sim && command != CommandKind::None;
+    return command != CommandKind::Ports && command != CommandKind::Detect && command != CommandKind::Sim &&
+           command != CommandKind::None;
   }
 };
 

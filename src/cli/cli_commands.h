@@ -50,5 +50,7 @@ int runDeviceCommand(const Invocation& inv, DeviceSession& session, std::ostream
 void printOpenFailure(const Invocation& inv, DeviceSession& session, std::ostream& out);
 
 int runPorts(const Invocation& inv, std::ostream& out, std::ostream& err);
+// detect (cli_detect.cpp)
+int runDetect(const Invocation& inv, std::ostream& out, std::ostream& err);
 
 }  // namespace kestrel::cli

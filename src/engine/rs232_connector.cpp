@@ -56,10 +56,14 @@ std::string openFailureText(const std::string& path, int err) {
       return path + ": the port does not exist";
     case EACCES:
     case EPERM: {
-      const std::string grp = accessGroup(path);
-      if (grp.empty()) return path + ": permission denied";
-      return path + ": permission denied; members of the group '" + grp +
-             "' may use the port (add the user to that group and log in again)";
+      // Debian gives serial ports to the group dialout; name the group and the command,
+      // since that is all a technician needs to do once.
+      std::string grp = accessGroup(path);
+      const std::string who = grp.empty() ? "serial ports usually belong to the group 'dialout'"
+                                          : "members of the group '" + grp + "' may use the port";
+      if (grp.empty()) grp = "dialout";
+      return path + ": permission denied; " + who + ": add yourself with \"sudo usermod -aG " + grp +
+             " $USER\", then log out and in again";
     }
     case EBUSY:
       return path + ": the port is busy (another program has it open)";

@@ -49,6 +49,16 @@ speed_t termiosSpeed(int baud) {
   }
 }
 
+// Whether the client has set the pseudo-terminal to the simulated line speed. The master
+// sees the termios the client set on the slave; a device at another speed reads only
+// noise, so bytes sent at the wrong speed are not answered.
+bool lineSpeedMatches(int master, int baud) {
+  if (baud <= 0) return true;
+  termios tio{};
+  if (::tcgetattr(master, &tio) != 0) return true;
+  return ::cfgetospeed(&tio) == termiosSpeed(baud);
+}
+
 }  // namespace
 
 struct Simulator::Session {
@@ -338,7 +348,9 @@ void Simulator::run() {
     for (auto [at, s] : {std::pair<int, Session*>{tcpAt, &tcp}, std::pair<int, Session*>{ptyAt, &pty}}) {
       if (pr <= 0 || at < 0 || s->fd < 0 || !(fds[at].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       const ssize_t r = ::read(s->fd, buf.data(), buf.size());
-      if (r > 0) {
+      if (r > 0 && !s->tcp && !lineSpeedMatches(s->fd, fOpt.baud)) {
+        logNote("bytes at another line speed ignored");
+      } else if (r > 0) {
         s->assembler.feed(buf.data(), static_cast<size_t>(r));
         s->lastByte = Clock::now();
         serve(*s);

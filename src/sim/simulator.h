@@ -19,7 +19,8 @@ struct SimulatorOptions {
   uint16_t port = 4999;  // 0: any free port, see Simulator::port()
   bool pty = false;
   std::string ptyLink;   // also make this symlink to the pty's slave path
-  int baud = 0;          // pace written bytes like an N-baud 8N1 line; 0: as fast as possible
+  int baud = 0;          // pace written bytes like an N-baud 8N1 line, and on the pty answer
+                         // only a client set to that speed; 0: as fast as possible, any speed
   std::string model = "KT-33A";
   bool modelGiven = false;  // the model was chosen explicitly (a state file of another model is reported)
   FaultOptions faults;

@@ -7,9 +7,13 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QAbstractItemView>
+#include <QCoreApplication>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <algorithm>
 #include <stdexcept>
 
+#include "app/logic/device_search.h"
 #include "app/logic/model_table.h"
 #include "app/logic/page_table.h"
 #include "app/ui/core/dm.h"
@@ -64,17 +68,89 @@ TConnectPage::TConnectPage(TfmMainFBH& main) : TPage(main, PAGE_CONNECT, "Connec
   edPort->setText("4999");
   edPort->setEnabled(false);
   btnConnect = pushButton("btnConnect", "Connect", box);
+  btnFindDevice = pushButton("btnFindDevice", "Find device", box);
 
   form->addRow("COM port:", cbxCOM);
   form->addRow("Speed:", cbxSPEED);
   form->addRow(QString(), chbxTCP);
   form->addRow("IP:", edIPaddr);
   form->addRow("Port:", edPort);
-  form->addRow(buttonRow({btnConnect}));
+  form->addRow(buttonRow({btnConnect, btnFindDevice}));
 
   fComPorts = std::make_unique<TComPortsBox>(cbxCOM);
   connect(chbxTCP, &QCheckBox::clicked, this, [this] { chbxTCPClick(); });
   connect(btnConnect, &QPushButton::clicked, this, [this] { btnConnectClick(); });
+  connect(btnFindDevice, &QPushButton::clicked, this, [this] { guarded("btnFindDeviceClick", [this] { btnFindDeviceClick(); }); });
+}
+
+void TConnectPage::btnFindDeviceClick() {
+  if (main().Connected()) {
+    dm().misc.show_MyInfo("Disconnect first: the search opens the ports itself.");
+    return;
+  }
+  TSearchOptions o;
+  const std::string typed = ss(cbxCOM->currentText().trimmed());
+  TComPortsUsage usage;
+  auto addPort = [&](const std::string& entry) {
+    const std::string path = usage.deviceOf(entry);
+    if (!path.empty() && std::find(o.ports.begin(), o.ports.end(), path) == o.ports.end()) o.ports.push_back(path);
+  };
+  addPort(typed);
+  for (int i = 0; i < cbxCOM->count(); ++i) addPort(ss(cbxCOM->itemText(i)));
+  if (chbxTCP->isChecked() && !edIPaddr->text().trimmed().isEmpty()) {
+    o.tcpHost = ss(edIPaddr->text().trimmed());
+    o.tcpPort = static_cast<uint16_t>(edPort->text().toUInt());
+    if (o.tcpPort == 0) o.tcpPort = 4999;
+  }
+  o.stopAtFirst = true;
+
+  const int total = static_cast<int>(o.ports.size() * searchSpeeds().size()) + (o.tcpHost.empty() ? 0 : 1);
+  QProgressDialog progress("Looking for a device...", "Stop", 0, std::max(total, 1), this);
+  progress.setObjectName("dlgFindDevice");
+  progress.setWindowTitle("Find device");
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(0);
+  o.onAttempt = [&](const TSearchTarget& t, int index, int) {
+    progress.setValue(index - 1);
+    progress.setLabelText(qs("Trying " + t.label() + "..."));
+    QCoreApplication::processEvents();
+  };
+  o.stopRequested = [&] {
+    QCoreApplication::processEvents();
+    return progress.wasCanceled();
+  };
+  setEnabled(false);
+  const std::vector<TSearchFinding> findings = searchDevices(o);
+  setEnabled(true);
+  progress.reset();
+
+  std::string problems;
+  const TSearchFinding* device = nullptr;
+  for (const TSearchFinding& f : findings) {
+    if (f.outcome == TSearchOutcome::Found) device = device ? device : &f;
+    else if (!f.message.empty()) problems += "\r\n" + f.message;
+  }
+  if (!device) {
+    dm().misc.show_MyAlert("No device found." + problems);
+    return;
+  }
+  const TSearchTarget& t = device->target;
+  chbxTCP->setChecked(t.tcp);
+  chbxTCPClick();
+  if (t.tcp) {
+    edIPaddr->setText(qs(t.host));
+    edPort->setText(QString::number(t.tcpPort));
+  } else {
+    int entry = -1;
+    for (int i = 0; i < cbxCOM->count() && entry < 0; ++i)
+      if (usage.deviceOf(ss(cbxCOM->itemText(i))) == t.port) entry = i;
+    if (entry >= 0) cbxCOM->setCurrentIndex(entry);
+    else cbxCOM->setEditText(qs(t.port));
+    if (const int i = cbxSPEED->findText(QString::number(t.baud)); i >= 0) cbxSPEED->setCurrentIndex(i);
+  }
+  dm().misc.show_MyInfo("Found " + (device->model.empty() ? std::string("a device") : device->model) +
+                        (device->serial.empty() ? std::string() : ", serial " + device->serial) + ", on " + t.label() +
+                        "." + problems);
 }
 
 TConnectPage::~TConnectPage() = default;

@@ -35,6 +35,9 @@ class TConnectPage : public TPage {
   // The connection as the page shows it.
   TConnectionSettings connectionShown() const;
   void modelChanged(int ecrModel) override;
+  // "Find device": every listed port (a typed path first) at every line speed, and the
+  // TCP/IP address when one is given; the first device found fills the page.
+  void btnFindDeviceClick();
 
  private:
   // Shows a failed connect's message in an alert and keeps it for the status bar.
@@ -51,6 +54,7 @@ class TConnectPage : public TPage {
   QLineEdit* edIPaddr = nullptr;
   QLineEdit* edPort = nullptr;
   QPushButton* btnConnect = nullptr;
+  QPushButton* btnFindDevice = nullptr;
 };
 
 }  // namespace kestrel

@@ -610,6 +610,8 @@ void TfmMainFBH::SetConnected(bool Value) {
     set_BitBtns(Value);
     set_ModelControls();
     if (btnConnect) btnConnect->setEnabled(true);
+    // The search opens the ports itself: only while no connection holds one.
+    if (auto* find = fPages->findChild<QPushButton*>("btnFindDevice")) find->setEnabled(!Value);
     fTree->setEnabled(Value);
   } catch (const std::exception& e) {
     alertException("SetConnected", e.what());

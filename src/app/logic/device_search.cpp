@@ -1,0 +1,179 @@
+#include "app/logic/device_search.h"
+
+#include <cerrno>
+#include <memory>
+
+#include "catalogue/fba_kt_33a.h"
+#include "engine/fiscal_device.h"
+#include "engine/rs232_connector.h"
+#include "engine/tcpip_connector.h"
+#include "support/com_ports.h"
+#include "support/dialogs.h"
+#include "support/err_container.h"
+#include "support/fd_misc.h"
+
+namespace kestrel {
+
+namespace {
+
+// A search asks no questions: whatever the engine would show goes nowhere.
+class SilentDialogs : public Dialogs {
+ public:
+  DialogResult show(const DialogRequest& request) override { return request.defaultButton; }
+};
+
+// One engine per attempt, wired as the window's data module wires its own, so a port
+// left in a bad state by one attempt does not spoil the next.
+struct Probe {
+  Probe() {
+    misc.set_Dialogs(&dialogs);
+    engine.set_errContainer(&errors);
+    engine.set_Misc(&misc);
+    engine.messageBox = [](const std::string&) {};
+    profile.set_fCore(&engine);
+    engine.repeatCount = 1;
+  }
+  SilentDialogs dialogs;
+  TErrContainer errors;
+  TFDMisc misc;
+  TFiscalDevice engine;
+  TFBA_KT_33A profile;
+};
+
+TSearchOutcome openOutcome(const std::string& cause) {
+  if (cause.find("busy") != std::string::npos) return TSearchOutcome::Busy;
+  if (cause.find("permission denied") != std::string::npos) return TSearchOutcome::NotPermitted;
+  if (cause.find("does not exist") != std::string::npos) return TSearchOutcome::Missing;
+  return TSearchOutcome::Failed;
+}
+
+// Opens the target, runs the diagnostic read and closes again. An open failure gives
+// its outcome and message; an open port that stays silent gives NoAnswer.
+TSearchFinding attempt(const TSearchTarget& target, int timeoutMs) {
+  TSearchFinding f;
+  f.target = target;
+  Probe p;
+  TFDConnector* conn = nullptr;
+  if (target.tcp) {
+    p.engine.set_CommunicationType(ct_TCPIP);
+    TTCPIPConnector& tcp = *p.engine.TCPIP();
+    tcp.set_Address(target.host);
+    tcp.set_port(target.tcpPort);
+    conn = &tcp;
+  } else {
+    p.engine.set_CommunicationType(ct_RS232);
+    TRS232Connector& rs = *p.engine.RS232();
+    rs.portName = target.port;
+    rs.baudRate = target.baud;
+    TCommTimeouts& t = rs.commTimeouts;
+    t.ReadTotalTimeoutMultiplier = 0;
+    t.ReadTotalTimeoutConstant = timeoutMs;
+    conn = &rs;
+  }
+  conn->exitByTimeValue = timeoutMs;
+  p.engine.dd()->i90().getAfterConnect = false;
+
+  int code = -1;
+  std::string thrown;
+  try {
+    code = conn->openConnection();
+  } catch (const std::exception& e) {
+    thrown = e.what();
+  }
+  if (code != 0 || !conn->Active()) {
+    const std::string cause = target.tcp ? p.engine.TCPIP()->lastOpenError() : p.engine.RS232()->lastOpenError();
+    f.outcome = target.tcp ? TSearchOutcome::NoAnswer : openOutcome(cause);
+    f.message = !cause.empty() ? cause : !thrown.empty() ? thrown : p.errors.LastErrorMessage();
+    return f;
+  }
+  p.engine.add_DefaultDelimiters();
+  TI90& i90 = p.engine.dd()->i90();
+  bool answered = false;
+  try {
+    answered = i90.getFromDevice() || !i90.DeviceName.empty();
+  } catch (const std::exception&) {
+    answered = false;
+  }
+  if (answered) {
+    f.outcome = TSearchOutcome::Found;
+    f.model = i90.DeviceName;
+    f.serial = i90.SerialNumber;
+    f.fiscalMemory = i90.FiscalMemoryNumber;
+  } else {
+    f.outcome = TSearchOutcome::NoAnswer;
+  }
+  try {
+    conn->closeConnection();
+  } catch (const std::exception&) {
+  }
+  return f;
+}
+
+}  // namespace
+
+std::string TSearchTarget::label() const {
+  if (tcp) return host + ":" + std::to_string(tcpPort);
+  return port + " at " + std::to_string(baud) + " baud";
+}
+
+const std::vector<int>& searchSpeeds() {
+  static const std::vector<int> speeds = {115200, 9600, 57600, 38400, 19200, 4800, 2400, 1200};
+  return speeds;
+}
+
+std::vector<std::string> machineSerialPorts() {
+  TComPortsUsage usage;
+  std::vector<std::string> entries, paths;
+  usage.fill_List(&entries);
+  for (const std::string& e : entries) {
+    const std::string path = usage.deviceOf(e);
+    if (path.empty()) continue;
+    bool seen = false;
+    for (const std::string& p : paths) seen = seen || p == path;
+    if (!seen) paths.push_back(path);
+  }
+  return paths;
+}
+
+std::vector<TSearchFinding> searchDevices(const TSearchOptions& options) {
+  const std::vector<std::string> ports = options.ports.empty() ? machineSerialPorts() : options.ports;
+  const std::vector<int>& speeds = options.speeds.empty() ? searchSpeeds() : options.speeds;
+  const int total = static_cast<int>(ports.size() * speeds.size()) + (options.tcpHost.empty() ? 0 : 1);
+  std::vector<TSearchFinding> findings;
+  int index = 0;
+  auto stop = [&] { return options.stopRequested && options.stopRequested(); };
+  auto found = [&] {
+    return options.stopAtFirst && !findings.empty() && findings.back().outcome == TSearchOutcome::Found;
+  };
+
+  for (const std::string& port : ports) {
+    for (std::size_t s = 0; s < speeds.size(); ++s) {
+      if (stop() || found()) return findings;
+      TSearchTarget t;
+      t.port = port;
+      t.baud = speeds[s];
+      ++index;
+      if (options.onAttempt) options.onAttempt(t, index, total);
+      TSearchFinding f = attempt(t, options.timeoutMs);
+      if (f.outcome == TSearchOutcome::NoAnswer) continue;
+      findings.push_back(std::move(f));
+      // A port that does not open will not open at another speed, and a device answers
+      // at one speed only: either way the port is done.
+      index += static_cast<int>(speeds.size() - s - 1);
+      break;
+    }
+  }
+  if (!options.tcpHost.empty() && !stop() && !found()) {
+    TSearchTarget t;
+    t.tcp = true;
+    t.host = options.tcpHost;
+    t.tcpPort = options.tcpPort;
+    ++index;
+    if (options.onAttempt) options.onAttempt(t, index, total);
+    // The one TCP attempt is always reported, with the reason when nothing answered.
+    findings.push_back(attempt(t, options.timeoutMs));
+  }
+  return findings;
+}
+
+}  // namespace kestrel
