@@ -60,8 +60,8 @@ int runDetect(const Invocation& inv, std::ostream& out, std::ostream& err) {
     }
     if (inv.json) continue;
     if (found) {
-      out << f.target.label() << ": " << (f.model.empty() ? "a KT device" : f.model) << ", serial "
-          << (f.serial.empty() ? "?" : f.serial) << '\n';
+      out << f.target.label() << ": " << (f.model.empty() ? "a KT device" : f.model) << ", "
+          << (f.serial.empty() ? std::string("no serial number set yet") : "serial " + f.serial) << '\n';
     } else {
       const std::string where = f.target.tcp ? f.target.label() : f.target.port;
       err << "kestrel: " << where << ": " << outcomeWord(f.outcome) << (f.message.empty() ? "" : " (" + f.message + ")")
