@@ -42,7 +42,7 @@ TGridPage::TGridPage(TfmMainFBH& main, const char* objectName, const TGridPageSp
                          QAbstractItemView::AnyKeyPressed);
   fGrid->verticalHeader()->setDefaultSectionSize(fGrid->fontMetrics().height() + 8);
   fGrid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  fGrid->setMinimumHeight(480);
+  fGrid->verticalHeader()->hide();  // every table has its number column
   fGrid->installEventFilter(this);
 
   auto* readButton = pushButton(spec.readButton, "Read", this);
@@ -86,15 +86,23 @@ void TGridPage::saveTable() {
 
 void TGridPage::fitColumns() {
   fGrid->resizeColumnsToContents();
-  int width = 2 * fGrid->frameWidth() + fGrid->verticalHeader()->sizeHint().width() +
-              fGrid->verticalScrollBar()->sizeHint().width();
+  int width = 2 * fGrid->frameWidth() + fGrid->verticalScrollBar()->sizeHint().width();
+  const int charWidth = fGrid->fontMetrics().averageCharWidth();
   for (int c = 0; c < fModel->columnCount(); ++c) {
-    // Short numbers under a short title still get room to be typed into.
-    fGrid->setColumnWidth(c, std::max(fGrid->columnWidth(c) + 12, 64));
+    // Short numbers under a short title still get room to be typed into; a name column
+    // room for most of its characters.
+    const TFieldDef& f = fTable.field(c);
+    const int typed = f.kind == TFieldKind::Text ? charWidth * std::min(f.size, 28) : 64;
+    fGrid->setColumnWidth(c, std::max(fGrid->columnWidth(c) + 12, typed));
     width += fGrid->columnWidth(c);
   }
   fGrid->setMaximumWidth(width);
   fGrid->setMinimumWidth(std::min(width, 740));
+  // A short list gets a grid of its own height, a long one most of the page.
+  int height = 2 * fGrid->frameWidth() + fGrid->horizontalHeader()->sizeHint().height() +
+               std::max(fTable.RecordCount(), 4) * fGrid->verticalHeader()->defaultSectionSize();
+  if (width > 740) height += fGrid->horizontalScrollBar()->sizeHint().height();
+  fGrid->setFixedHeight(std::min(height, 580));
 }
 
 void TGridPage::deleteSelectedRows() {
