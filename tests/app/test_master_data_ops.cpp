@@ -156,6 +156,16 @@ TEST(MasterDataOps, KeysByModelAndARefusalInTheMiddleOfTheSave) {
   EXPECT_EQ(s.inputsOf(255).size(), 4u);
   EXPECT_EQ(s.param("DPxx_PluCode", 2), "102");
   EXPECT_EQ(s.param("DPxx_PluCode", 4), "0");
+  // Put right, the save goes through; an emptied PLU is written as "0", not read.
+  t.setValue(3, "PLU", "103");
+  t.setValue(7, "PLU", "");
+  ASSERT_TRUE(saveKeys(s.ops, t));
+  EXPECT_TRUE(savedShown(s));
+  TMemTable back("fdmt_DKeys");
+  ASSERT_TRUE(readKeys(s.ops, back, 8));
+  EXPECT_EQ(back.value(3, "PLU"), "103");
+  EXPECT_EQ(back.value(6, "PLU"), "106");
+  EXPECT_EQ(back.value(7, "PLU"), "0");
 
   // A model without direct keys reads none and sends nothing.
   apptest::OpsOnSim printer("KT-33A");
