@@ -303,7 +303,8 @@ COMMANDS:
   param set NAME [INDEX] VALUE      command 255 write
   config get [PAGE...]              the setup pages' values as PAGE.NAME=VALUE lines; pages:
                                     datetime, header, footer, vat, parameters, receipt, communication,
-                                    fiscal (read only)
+                                    fiscal (read only), corrections (discount and surcharge keys;
+                                    registers only)
   config set PAGE.NAME=VALUE...     changes the named values of one page with that page's save;
                                     its other values are read first and written back as they are
   date get                          the device's date and time (command 62)
@@ -313,6 +314,11 @@ COMMANDS:
   header export FILE                the 10 header and 10 footer lines into a text file (CR LF, Windows-1250)
   header import FILE                such a file (UTF-8 or UTF-16 with a byte-order mark, else Windows-1250)
                                     written to the device: lines 1-10 header, 11-20 footer, missing ones empty
+  table get NAME [--csv FILE]       a master-data table as CSV (header: the grid's titles) on stdout,
+                                    into FILE, or as JSON with --json; NAME: stock-groups,
+                                    departments, payments, operators, keys
+  table set NAME FILE.csv           reads such a file into the table and saves it with the page's
+                                    save; a refused line names its line number and nothing is written
   logo FILE.bmp                     uploads the file as the receipt logo (command 202), checked block
                                     by block against the device's checksum; nothing is sent for a
                                     file larger than the device's logo memory
@@ -368,6 +374,7 @@ Examples:
   kestrel --tcp 192.168.1.50 date set --now
   kestrel --tcp 192.168.1.50 header export shop.txt
   kestrel --tcp 192.168.1.50 logo shop.bmp
+  kestrel --sim table get departments --csv departments.csv
 )";
 }
 

@@ -86,6 +86,7 @@ const std::vector<PageCommand>& pageCommands() {
        checkServiceArgs, runService},
       {"terminal", "terminal info | reset | new-command-file | force-send", checkTerminalArgs, runTerminal},
       {"certificates", "certificates check", checkCertificatesArgs, runCertificates},
+      {"table", "table get NAME [--csv FILE | --json] | table set NAME FILE.csv", checkTableArgs, runTable},
   };
   return commands;
 }

@@ -90,5 +90,8 @@ void checkTerminalArgs(const std::vector<std::string>& args);
 int runTerminal(PageCommandContext& ctx);
 void checkCertificatesArgs(const std::vector<std::string>& args);
 int runCertificates(PageCommandContext& ctx);
+// table get|set (cli_table.cpp)
+void checkTableArgs(const std::vector<std::string>& args);
+int runTable(PageCommandContext& ctx);
 
 }  // namespace kestrel::cli

@@ -7,6 +7,7 @@
 #include "app/logic/pages/receipt_format.h"
 #include "app/logic/pages/communication.h"
 #include "app/logic/pages/fiscalization.h"
+#include "app/logic/pages/master_data.h"
 #include "app/logic/pages/vat.h"
 
 namespace kestrel {
@@ -19,6 +20,7 @@ const std::vector<TConfigPage>& configPages() {
       receiptFormatConfigPage(),
       communicationConfigPage(),
       fiscalConfigPage(),
+      correctionsConfigPage(),
   };
   return pages;
 }
@@ -44,6 +46,19 @@ void setParamTable(const TParamTable& table, TPageValues& values, const std::str
   const auto found = table.find(key, ecrModel);
   if (found.empty()) throw std::invalid_argument(table.page + " has no value '" + key + "' for this model");
   for (const TParamBinding* b : found) values[b->widget] = widgetValueFromDisplay(*b, value);
+}
+
+TConfigPage paramTableConfigPage(const TParamTable& table, std::function<bool(TDeviceOps&, TPageValues&)> read,
+                                 std::function<bool(TDeviceOps&, const TPageValues&)> save) {
+  TConfigPage p;
+  p.name = table.page;
+  p.read = std::move(read);
+  p.save = std::move(save);
+  p.show = [&table](const TPageValues& values, int ecrModel) { return showParamTable(table, values, ecrModel); };
+  p.set = [&table](TPageValues& values, const std::string& key, const std::string& value, int ecrModel) {
+    setParamTable(table, values, key, value, ecrModel);
+  };
+  return p;
 }
 
 }  // namespace kestrel

@@ -34,5 +34,8 @@ const TConfigPage* findConfigPage(const std::string& name);
 TKeyValues showParamTable(const TParamTable& table, const TPageValues& values, int ecrModel);
 void setParamTable(const TParamTable& table, TPageValues& values, const std::string& key, const std::string& value,
                    int ecrModel);
+// The page of a binding table with its own read and save (`table` lives as long as the program).
+TConfigPage paramTableConfigPage(const TParamTable& table, std::function<bool(TDeviceOps&, TPageValues&)> read,
+                                 std::function<bool(TDeviceOps&, const TPageValues&)> save);
 
 }  // namespace kestrel

@@ -101,10 +101,15 @@ TMemTable::Cell TMemTable::convert(const TFieldDef& f, const std::string& text) 
       if (f.size > 0 && utf8Length(text) > static_cast<size_t>(f.size)) refuse(f, text);
       c.text = text;
       return c;
-    case TFieldKind::Boolean:
-      if (text != "0" && text != "1") refuse(f, text);
-      c.number = text == "1";
+    case TFieldKind::Boolean: {
+      // The words of "Yes;No" are taken as well, so a grid's text goes back in.
+      const auto semi = f.displayFormat.find(';');
+      const bool yes = text == "1" || (semi != std::string::npos && text == f.displayFormat.substr(0, semi));
+      const bool no = text == "0" || (semi != std::string::npos && text == f.displayFormat.substr(semi + 1));
+      if (!yes && !no) refuse(f, text);
+      c.number = yes;
       return c;
+    }
     case TFieldKind::Integer: {
       int64_t v = 0;
       const char* b = text.data();
@@ -180,6 +185,10 @@ std::string TMemTable::displayText(int row, int fieldIdx) const {
   const Cell& c = fRows[row][fieldIdx];
   if (c.null) return {};
   if (isFixed(f.kind)) return formatFixed(c.number, decimalsOf(f));
+  if (f.kind == TFieldKind::Boolean) {
+    const auto semi = f.displayFormat.find(';');
+    if (semi != std::string::npos) return c.number ? f.displayFormat.substr(0, semi) : f.displayFormat.substr(semi + 1);
+  }
   return value(row, fieldIdx);
 }
 

@@ -22,7 +22,7 @@ struct TFieldDef {
   std::string name;
   TFieldKind kind = TFieldKind::Text;
   std::string displayLabel;   // grid title; the name when empty
-  std::string displayFormat;  // "0.00", "0.000" for fixed-point fields
+  std::string displayFormat;  // "0.00", "0.000" for fixed-point fields; "Yes;No" for a yes/no field
   int size = 0;               // Text: most characters (0: no limit)
   std::optional<int64_t> minValue, maxValue;  // Integer: whole numbers; Money/Quantity: in 1/10000
   bool readOnly = false;

@@ -26,6 +26,7 @@ bool appliesTo(TModelRule rule, int ecrModel) {
     case TModelRule::RegisterGroup: return reg;
     case TModelRule::NotRegisterGroup: return !reg;
     case TModelRule::PrinterGroup: return printer;
+    case TModelRule::NotPrinterGroup: return !printer;
   }
   return false;
 }
@@ -51,6 +52,50 @@ int parseIntValue(const std::string& text) {
   auto [p, ec] = std::from_chars(b, e, v);
   if (b == e || ec != std::errc() || p != e) throw std::invalid_argument("'" + text + "' is not a valid integer value");
   return v;
+}
+
+std::string hundredthsText(long long hundredths) {
+  const unsigned long long a =
+      hundredths < 0 ? 0ULL - static_cast<unsigned long long>(hundredths) : static_cast<unsigned long long>(hundredths);
+  std::string s = (hundredths < 0 ? "-" : "") + std::to_string(a / 100);
+  const unsigned cents = static_cast<unsigned>(a % 100);
+  if (cents != 0) {
+    s += '.' + std::to_string(cents / 10);
+    if (cents % 10 != 0) s += std::to_string(cents % 10);
+  }
+  return s;
+}
+
+long long hundredthsOf(const std::string& text) {
+  auto refuse = [&text]() -> long long {
+    throw std::invalid_argument("'" + text + "' is not a valid floating point value");
+  };
+  size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) ++i;
+  long long whole = 0;
+  int digits = 0, decimals = 0, cents = 0;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '.' && !point) {
+      point = true;
+    } else if (c < '0' || c > '9') {
+      return refuse();
+    } else {
+      ++digits;
+      if (!point) {
+        if (whole > 1'000'000'000'000LL) return refuse();  // far beyond any device value
+        whole = whole * 10 + (c - '0');
+      } else if (++decimals <= 2) {
+        cents = cents * 10 + (c - '0');  // further decimals are cut
+      }
+    }
+  }
+  if (digits == 0) return refuse();
+  if (decimals == 1) cents *= 10;
+  const long long v = whole * 100 + cents;
+  return negative ? -v : v;
 }
 
 namespace {
@@ -100,6 +145,7 @@ std::string widgetValueOf(const TParamBinding& b, const std::string& v) {
     case TParamEnc::TextBlank:
     case TParamEnc::TextZero:
     case TParamEnc::ReadOnly: return v;
+    case TParamEnc::Hundredths: return hundredthsText(parseIntValue(v));
   }
   return v;
 }
@@ -115,6 +161,7 @@ std::string deviceValueOf(const TParamBinding& b, const std::string& w) {
     case TParamEnc::TimeZone: return chosenText(b, w);
     case TParamEnc::TextBlank: return w.empty() ? " " : w;
     case TParamEnc::TextZero: return w.empty() ? "0" : w;
+    case TParamEnc::Hundredths: return std::to_string(hundredthsOf(w));
     case TParamEnc::Text:
     case TParamEnc::ReadOnly: return w;
   }
@@ -138,7 +185,8 @@ bool saveParams(TDeviceOps& ops, const TParamTable& table, const std::vector<std
       if (b->enc == TParamEnc::ReadOnly) continue;
       auto it = values.find(b->widget);
       if (it == values.end()) throw std::logic_error("no value for " + b->widget);
-      const std::string text = paramWriteText(b->name, b->index, deviceValueOf(*b, it->second));
+      const std::string text =
+          paramWriteText(b->name, b->saveIndex ? b->saveIndex : b->index, deviceValueOf(*b, it->second));
       if (!b->judged) {
         ops.commandUnjudged(255, text);
         continue;
@@ -154,6 +202,7 @@ std::string displayValueOf(const TParamBinding& b, const std::string& w) {
   return w;
 }
 
+
 std::string widgetValueFromDisplay(const TParamBinding& b, const std::string& text) {
   if (b.enc == TParamEnc::ReadOnly) throw std::invalid_argument(b.key() + " is read-only");
   if (b.isCheck()) {
@@ -167,6 +216,13 @@ std::string widgetValueFromDisplay(const TParamBinding& b, const std::string& te
     std::string list;
     for (const auto& c : choicesOf(b)) list += (list.empty() ? "" : ", ") + c;
     throw std::invalid_argument(b.key() + ": '" + text + "' is not one of: " + list);
+  }
+  if (b.enc == TParamEnc::Hundredths) {
+    try {
+      hundredthsOf(text);
+    } catch (const std::invalid_argument& e) {
+      throw std::invalid_argument(b.key() + ": " + e.what());
+    }
   }
   return text;
 }

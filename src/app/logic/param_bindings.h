@@ -26,6 +26,8 @@ enum class TParamEnc {
   Text,           // the text both ways
   TextBlank,      // the text; an empty field is written as a single blank
   TextZero,       // the text; an empty field is written as "0"
+  Hundredths,     // a whole number of hundredths shown in the shortest decimal form (550 as "5.5"); the
+                  // typed decimal number written times 100, cut without rounding; no number throws
   ReadOnly,       // read, never written
 };
 
@@ -35,6 +37,7 @@ enum class TModelRule {
   RegisterGroup,     // model indexes 0, 3, 5 and 6
   NotRegisterGroup,  // every other index, -1 included
   PrinterGroup,      // model indexes 1, 2 and 4
+  NotPrinterGroup,   // every other index, -1 included
 };
 bool appliesTo(TModelRule rule, int ecrModel);
 
@@ -46,6 +49,7 @@ struct TParamBinding {
   TModelRule models = TModelRule::Any;
   const std::vector<std::string>* choices = nullptr;  // the entries of a choice list
   bool judged = true;  // false: written, but the device's answer is not judged
+  const char* saveIndex = nullptr;  // the index sent when writing, where it differs from `index`
 
   // "Name" or "Name.index": how orders and the command-line tool name it.
   std::string key() const { return index.empty() ? name : name + "." + index; }
@@ -96,6 +100,12 @@ inline bool saveParams(TDeviceOps& ops, const TParamTable& t, const TPageValues&
 std::string displayValueOf(const TParamBinding& b, const std::string& widgetValue);
 // Throws std::invalid_argument with a clear reason for a value the widget cannot hold.
 std::string widgetValueFromDisplay(const TParamBinding& b, const std::string& text);
+
+// Hundredths as a decimal text: 550 -> "5.5", 1000 -> "10", -5 -> "-0.05".
+std::string hundredthsText(long long hundredths);
+// A decimal number (point as separator, optional sign) times 100, cut without rounding:
+// "12.5" -> 1250, "0.019" -> 1. Throws std::invalid_argument for anything else.
+long long hundredthsOf(const std::string& text);
 
 // Strict whole number ("-3", "+2", "60"); throws std::invalid_argument naming the text.
 int parseIntValue(const std::string& text);

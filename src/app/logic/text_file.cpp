@@ -81,10 +81,20 @@ std::vector<std::string> readTextLines(const std::string& path, unsigned codePag
   return splitTextLines(decodeTextBytes(readWholeFile(path), codePage));
 }
 
-void writeTextLines(const std::string& path, const std::vector<std::string>& lines, unsigned codePage) {
+namespace {
+std::string textFileBytes(const std::vector<std::string>& lines, unsigned codePage) {
   std::string bytes;
   for (const auto& line : lines) bytes += utf8ToCodePage(line, codePage) + "\r\n";
-  writeFileAtomically(path, bytes);
+  return bytes;
+}
+}  // namespace
+
+void writeTextLines(const std::string& path, const std::vector<std::string>& lines, unsigned codePage) {
+  writeFileAtomically(path, textFileBytes(lines, codePage));
+}
+
+void writePrivateTextLines(const std::string& path, const std::vector<std::string>& lines, unsigned codePage) {
+  writePrivateFileAtomically(path, textFileBytes(lines, codePage));
 }
 
 }  // namespace kestrel

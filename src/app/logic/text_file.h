@@ -24,5 +24,8 @@ std::vector<std::string> readTextLines(const std::string& path, unsigned codePag
 // written through a temporary file and a rename. Throws EFileError.
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines,
                     unsigned codePage = TEXT_FILE_CODE_PAGE);
+// The same for lines that hold passwords: the file is readable by its owner only.
+void writePrivateTextLines(const std::string& path, const std::vector<std::string>& lines,
+                           unsigned codePage = TEXT_FILE_CODE_PAGE);
 
 }  // namespace kestrel

@@ -116,6 +116,20 @@ int main(int argc, char** argv) {
     const QString file = out + "/communication_page_register.png";
     if (!window.grab().save(file)) rc = 1;
     else std::cout << file.toStdString() << "\n";
+    // The master-data pages as their read leaves them (a register, so that "Keys" shows).
+    for (const auto& [page, name] : {std::pair{"jvpg_Sub_22_StockGrp", "stock_groups_page.png"},
+                                     std::pair{"jvpg_Sub_12_Departments", "departments_page.png"},
+                                     std::pair{"jvpg_Sub_13_Payments", "payments_page.png"},
+                                     std::pair{"jvpg_Sub_15_Operators", "operators_page.png"},
+                                     std::pair{"jvpg_Sub_16_Keys", "keys_page.png"},
+                                     std::pair{"jvpg_Sub_17_Corrections", "corrections_page.png"}}) {
+      window.showPage(page);
+      settle.restart();
+      while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);
+      const QString pageFile = out + "/" + name;
+      if (!window.grab().save(pageFile)) rc = 1;
+      else std::cout << pageFile.toStdString() << "\n";
+    }
     registerSim.stop();
   } else {
     std::cerr << "simulator: " << error << "\n";

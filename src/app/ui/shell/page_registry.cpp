@@ -8,6 +8,7 @@
 #include "app/ui/pages/connect_page.h"
 #include "app/ui/pages/custom_page.h"
 #include "app/ui/pages/fiscalization_page.h"
+#include "app/ui/pages/master_data_pages.h"
 #include "app/ui/pages/params_page.h"
 #include "app/ui/pages/receipt_format_page.h"
 #include "app/ui/pages/service_info_page.h"
@@ -39,6 +40,9 @@ TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
       {"jvpg_Sub_05_ServiceInfo", make<TServiceInfoPage>},
       {"jvpg_Sub_06_Fiscalization", make<TFiscalizationPage>},
       {"jvpg_Sub_28_Terminal", make<TTerminalPage>},
+      {"jvpg_Sub_22_StockGrp", make<TStockGroupsPage>}, {"jvpg_Sub_12_Departments", make<TDepartmentsPage>},
+      {"jvpg_Sub_13_Payments", make<TPaymentsPage>}, {"jvpg_Sub_15_Operators", make<TOperatorsPage>},
+      {"jvpg_Sub_16_Keys", make<TKeysPage>}, {"jvpg_Sub_17_Corrections", make<TCorrectionsPage>},
   };
   auto it = factories.find(objectName);
   return it == factories.end() ? nullptr : it->second(main);

@@ -49,6 +49,7 @@ QVariant TMemTableModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole: return QString::fromStdString(fTable.displayText(index.row(), index.column()));
     case Qt::EditRole: return QString::fromStdString(fTable.value(index.row(), index.column()));
     case Qt::TextAlignmentRole:
+      if (fTable.field(index.column()).kind == TFieldKind::Boolean) return QVariant(Qt::AlignCenter);
       return fTable.field(index.column()).kind == TFieldKind::Text
                  ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
                  : QVariant(Qt::AlignRight | Qt::AlignVCenter);

@@ -1,0 +1,212 @@
+#include "app/ui/pages/master_data_pages.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <set>
+
+#include "app/logic/pages/master_data.h"
+#include "app/ui/core/dm.h"
+#include "app/ui/core/form_helpers.h"
+#include "app/ui/core/widget_values.h"
+#include "app/ui/shell/main_fbh.h"
+#include "app/ui/tables/mem_table_model.h"
+
+namespace kestrel {
+
+TGridPage::TGridPage(TfmMainFBH& main, const char* objectName, const TGridPageSpec& spec)
+    : TPage(main, objectName, spec.title), fSpec(spec), fDef(*findMasterTable(spec.cliName)), fTable(fDef.tableName) {
+  fDef.prepare(fTable);
+  fModel = new TMemTableModel(fTable, this);
+  fModel->onRefused = [this](const std::string& message) { dm().misc.show_MyAlert(message); };
+  fTable.AfterPost = [this](TMemTable&) { fModel->refresh(); };
+  fTable.AfterDelete = [this](TMemTable&) { fModel->reset(); };
+
+  fGrid = new QTableView(this);
+  fGrid->setObjectName(spec.grid);
+  fGrid->setModel(fModel);
+  fGrid->setItemDelegate(new TMemFieldDelegate(fGrid));
+  fGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+  fGrid->setSelectionMode(spec.multiSelect ? QAbstractItemView::ExtendedSelection
+                                           : QAbstractItemView::SingleSelection);
+  fGrid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                         QAbstractItemView::AnyKeyPressed);
+  fGrid->verticalHeader()->setDefaultSectionSize(fGrid->fontMetrics().height() + 8);
+  fGrid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  fGrid->verticalHeader()->hide();  // every table has its number column
+  fGrid->installEventFilter(this);
+
+  auto* readButton = pushButton(spec.readButton, "Read", this);
+  auto* saveButton = pushButton(spec.saveButton, "Save", this);
+  auto* column = new QVBoxLayout;
+  column->addWidget(fGrid);
+  if (spec.hint) {
+    auto* hint = new QLabel(spec.hint, this);
+    hint->setObjectName(QString(spec.grid) + "_hint");
+    column->addWidget(hint);
+  }
+  column->addLayout(buttonRow({readButton, saveButton}));
+  auto* row = new QHBoxLayout;
+  row->addLayout(column);
+  row->addStretch(1);
+  content()->addLayout(row);
+  fitColumns();
+
+  onClick(readButton, spec.readClick, [this] { readTable(); });
+  if (spec.saveKeepsControls)
+    connect(saveButton, &QPushButton::clicked, this, [this] { guarded(fSpec.saveClick, [this] { saveTable(); }); });
+  else
+    onClick(saveButton, spec.saveClick, [this] { saveTable(); });
+}
+
+void TGridPage::read() { runOperation(fSpec.readOp, [this] { readTable(); }); }
+
+void TGridPage::readTable() {
+  {
+    TMemTableModel::Update detached(*fModel);
+    fDef.read(ops(), fTable, main().MaxProgrammableKeys());
+  }
+  fitColumns();
+  if (fTable.RecordCount() > 0) fGrid->setCurrentIndex(fModel->index(0, 0));
+}
+
+void TGridPage::saveTable() {
+  TMemTableModel::Update detached(*fModel);
+  fDef.save(ops(), fTable);
+}
+
+void TGridPage::fitColumns() {
+  fGrid->resizeColumnsToContents();
+  int width = 2 * fGrid->frameWidth() + fGrid->verticalScrollBar()->sizeHint().width();
+  const int charWidth = fGrid->fontMetrics().averageCharWidth();
+  for (int c = 0; c < fModel->columnCount(); ++c) {
+    // Short numbers under a short title still get room to be typed into; a name column
+    // room for most of its characters.
+    const TFieldDef& f = fTable.field(c);
+    const int typed = f.kind == TFieldKind::Text ? charWidth * std::min(f.size, 28) : 64;
+    fGrid->setColumnWidth(c, std::max(fGrid->columnWidth(c) + 12, typed));
+    width += fGrid->columnWidth(c);
+  }
+  fGrid->setMaximumWidth(width);
+  fGrid->setMinimumWidth(std::min(width, 740));
+  // A short list gets a grid of its own height, a long one most of the page.
+  int height = 2 * fGrid->frameWidth() + fGrid->horizontalHeader()->sizeHint().height() +
+               std::max(fTable.RecordCount(), 4) * fGrid->verticalHeader()->defaultSectionSize();
+  if (width > 740) height += fGrid->horizontalScrollBar()->sizeHint().height();
+  fGrid->setFixedHeight(std::min(height, 580));
+}
+
+void TGridPage::deleteSelectedRows() {
+  std::set<int, std::greater<>> rows;
+  for (const QModelIndex& i : fGrid->selectionModel()->selectedIndexes()) rows.insert(i.row());
+  if (rows.empty() && fGrid->currentIndex().isValid()) rows.insert(fGrid->currentIndex().row());
+  TMemTableModel::Update detached(*fModel);
+  for (int r : rows) fTable.deleteRow(r);
+}
+
+// Ctrl+Delete removes the selected rows from the grid (the device is changed only by
+// "Save").
+bool TGridPage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == fGrid && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Delete && (key->modifiers() & Qt::ControlModifier)) {
+      guarded("DeleteRows", [this] { deleteSelectedRows(); });
+      return true;
+    }
+  }
+  return TPage::eventFilter(watched, event);
+}
+
+TStockGroupsPage::TStockGroupsPage(TfmMainFBH& main)
+    : TGridPage(main, "jvpg_Sub_22_StockGrp",
+                {"stock-groups", "Stock groups", "dbgStockGrps", "btnReadStock", "btnSaveStock", "readStockGrps",
+                 "btnReadStockClick", "btnSaveStockClick"}) {}
+
+TDepartmentsPage::TDepartmentsPage(TfmMainFBH& main)
+    : TGridPage(main, "jvpg_Sub_12_Departments",
+                {"departments", "Departments", "dbgDepartments", "btnReadDept", "bbtnSetDept", "readDepartment",
+                 "btnReadDeptClick", "bbtnSetDeptClick", true}) {}
+
+TPaymentsPage::TPaymentsPage(TfmMainFBH& main)
+    : TGridPage(main, "jvpg_Sub_13_Payments",
+                {"payments", "Payments", "dbgPayments", "bbtnReadPayment", "bbtnSavePayment", "readPayments",
+                 "bbtnReadPaymentClick", "bbtnSavePaymentClick", true, nullptr, true}) {}
+
+TOperatorsPage::TOperatorsPage(TfmMainFBH& main)
+    : TGridPage(main, "jvpg_Sub_15_Operators",
+                {"operators", "Operators", "dbgOperators", "bbtnReadOper", "bbtnSaveOper", "readOperator",
+                 "bbtnReadOperClick", "bbtnSaveOperClick"}) {}
+
+TKeysPage::TKeysPage(TfmMainFBH& main)
+    : TGridPage(main, "jvpg_Sub_16_Keys",
+                {"keys", "Keys", "dbgDKeys", "bbtnReadDkeys", "bbtnSaveDkeys", "readKeys", "bbtnReadDkeysClick",
+                 "bbtnSaveDkeysClick", true, "To multi-select, use \"Ctrl\" and left click"}) {}
+
+// ---- Discount / Surcharge keys ----
+
+TCorrectionsPage::TCorrectionsPage(TfmMainFBH& main)
+    : TPage(main, "jvpg_Sub_17_Corrections", "Discount / Surcharge keys") {
+  auto edit = [](const char* name, QWidget* parent) {
+    QLineEdit* e = textEdit(name, 9, parent);
+    e->setMaximumWidth(110);
+    return e;
+  };
+  QGroupBox* surchargeBox = nullptr;
+  QFormLayout* surcharge = formBox(this, "grpSurcharge", "Surcharge key", &surchargeBox);
+  auto* disableSurcharge = checkBox(WIDGET_DISABLE_SURCHARGE, "Disable surcharge key", surchargeBox);
+  surcharge->addRow(disableSurcharge);
+  surcharge->addRow("Surcharge %:", edit(WIDGET_SURCHARGE_PERCENT, surchargeBox));
+  surcharge->addRow("Surcharge sum:", edit(WIDGET_SURCHARGE_SUM, surchargeBox));
+
+  QGroupBox* discountBox = nullptr;
+  QFormLayout* discount = formBox(this, "grpDiscount", "Discount key", &discountBox);
+  auto* disableDiscount = checkBox(WIDGET_DISABLE_DISCOUNT, "Disable discount key", discountBox);
+  discount->addRow(disableDiscount);
+  discount->addRow("Discount %:", edit(WIDGET_DISCOUNT_PERCENT, discountBox));
+  discount->addRow("Discount sum:", edit(WIDGET_DISCOUNT_SUM, discountBox));
+
+  auto* btnReadCorrections = pushButton("btnReadCorrections", "Read", this);
+  auto* btnSaveCorrections = pushButton("btnSaveCorrections", "Save", this);
+  content()->addLayout(twoColumns(surchargeBox, discountBox, {btnReadCorrections, btnSaveCorrections}));
+
+  for (QCheckBox* box : {disableSurcharge, disableDiscount})
+    connect(box, &QCheckBox::toggled, this, [this] { enableEdits(); });
+  // Both operations leave the page's controls as they are.
+  connect(btnReadCorrections, &QPushButton::clicked, this,
+          [this] { guarded("btnReadCorrectionsClick", [this] { readCorrections(); }); });
+  connect(btnSaveCorrections, &QPushButton::clicked, this,
+          [this] { guarded("btnSaveCorrectionsClick", [this] { btnSaveCorrectionsClick(); }); });
+}
+
+void TCorrectionsPage::read() { guarded("readCorrections", [this] { readCorrections(); }); }
+
+void TCorrectionsPage::readCorrections() {
+  readAndApply([this](TPageValues& v) { return kestrel::readCorrections(ops(), v); });
+}
+
+void TCorrectionsPage::btnSaveCorrectionsClick() { saveCorrections(ops(), collect(correctionsTable())); }
+
+void TCorrectionsPage::apply(const TPageValues& values) {
+  TPage::apply(values);
+  enableEdits();
+}
+
+void TCorrectionsPage::enableEdits() {
+  const bool surcharge = !findChild<QCheckBox*>(WIDGET_DISABLE_SURCHARGE)->isChecked();
+  const bool discount = !findChild<QCheckBox*>(WIDGET_DISABLE_DISCOUNT)->isChecked();
+  findChild<QLineEdit*>(WIDGET_SURCHARGE_PERCENT)->setEnabled(surcharge);
+  findChild<QLineEdit*>(WIDGET_SURCHARGE_SUM)->setEnabled(surcharge);
+  findChild<QLineEdit*>(WIDGET_DISCOUNT_PERCENT)->setEnabled(discount);
+  findChild<QLineEdit*>(WIDGET_DISCOUNT_SUM)->setEnabled(discount);
+}
+
+}  // namespace kestrel

@@ -1,0 +1,93 @@
+#pragma once
+// The master-data grids: stock groups, departments, payments, operators and direct item
+// keys. Each is one grid over its in-memory table with "Read" and "Save"; the table and
+// its read and save come from the page's logic, so the grid page is shared.
+#include "app/logic/mem_table.h"
+#include "app/ui/pages/page.h"
+
+class QTableView;
+
+namespace kestrel {
+
+struct TMasterTable;
+class TMemTableModel;
+
+struct TGridPageSpec {
+  const char* cliName;      // the table's name in masterTables()
+  const char* title;
+  const char* grid;         // objectName of the grid
+  const char* readButton;   // objectNames of the buttons
+  const char* saveButton;
+  const char* readOp;       // the page read
+  const char* readClick;    // the buttons' operation names
+  const char* saveClick;
+  bool multiSelect = false;
+  const char* hint = nullptr;
+  bool saveKeepsControls = false;  // the save leaves the page's controls as they are
+};
+
+class TGridPage : public TPage {
+  Q_OBJECT
+
+ public:
+  TGridPage(TfmMainFBH& main, const char* objectName, const TGridPageSpec& spec);
+  void read() override;
+
+  TMemTable& table() { return fTable; }
+  QTableView* grid() const { return fGrid; }
+  void readTable();
+  void saveTable();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Each column as wide as its title and cells; the grid no wider than its columns.
+  void fitColumns();
+  void deleteSelectedRows();
+
+  TGridPageSpec fSpec;
+  const TMasterTable& fDef;
+  TMemTable fTable;
+  TMemTableModel* fModel = nullptr;
+  QTableView* fGrid = nullptr;
+};
+
+class TStockGroupsPage : public TGridPage {
+ public:
+  explicit TStockGroupsPage(TfmMainFBH& main);
+};
+class TDepartmentsPage : public TGridPage {
+ public:
+  explicit TDepartmentsPage(TfmMainFBH& main);
+};
+class TPaymentsPage : public TGridPage {
+ public:
+  explicit TPaymentsPage(TfmMainFBH& main);
+};
+class TOperatorsPage : public TGridPage {
+ public:
+  explicit TOperatorsPage(TfmMainFBH& main);
+};
+class TKeysPage : public TGridPage {
+ public:
+  explicit TKeysPage(TfmMainFBH& main);
+};
+
+// Discount / Surcharge keys: two check boxes and four edits, named parameters.
+class TCorrectionsPage : public TPage {
+  Q_OBJECT
+
+ public:
+  explicit TCorrectionsPage(TfmMainFBH& main);
+  void read() override;
+  void readCorrections();
+  void btnSaveCorrectionsClick();
+  void apply(const TPageValues& values) override;
+
+ private:
+  // An edit is enabled only while its key is not disabled.
+  void enableEdits();
+};
+
+}  // namespace kestrel

@@ -1,0 +1,83 @@
+// kestrel table get|set: the master-data grids (stock groups, departments, payments,
+// operators, keys) on the command line, read and saved with the pages' own operations,
+// moved through the same CSV form as the grids.
+#include <ostream>
+
+#include "app/logic/mem_table.h"
+#include "app/logic/model_table.h"
+#include "app/logic/pages/master_data.h"
+#include "app/logic/text_file.h"
+#include "cli/cli_args.h"
+#include "cli/cli_pages.h"
+#include "cli/json_out.h"
+
+namespace kestrel::cli {
+
+namespace {
+
+constexpr const char* TABLE_USAGE = "usage: table get NAME [--csv FILE | --json] | table set NAME FILE.csv";
+
+std::string tableNames() {
+  std::string s;
+  for (const auto& t : masterTables()) s += (s.empty() ? "" : ", ") + std::string(t.cliName);
+  return s;
+}
+
+const TMasterTable& tableNamed(const std::string& name) {
+  const TMasterTable* t = findMasterTable(name);
+  if (!t) throw UsageError("table: no table '" + name + "' (tables: " + tableNames() + ")");
+  return *t;
+}
+
+// The operators' file holds their passwords.
+void writeTableFile(const std::string& path, const TMemTable& table) {
+  if (table.fieldIndex("NewPass") >= 0) writePrivateTextLines(path, tableCsvLines(table));
+  else writeTextLines(path, tableCsvLines(table));
+}
+
+std::string rowsJson(const TMemTable& t) {
+  std::string rows = "[";
+  for (int r = 0; r < t.RecordCount(); ++r) {
+    JsonObject o;
+    for (int f = 0; f < t.fieldCount(); ++f) o.add(t.field(f).name, t.displayText(r, f));
+    rows += (r ? ", " : "") + o.text();
+  }
+  return rows + "]";
+}
+
+}  // namespace
+
+void checkTableArgs(const std::vector<std::string>& args) {
+  if (args.size() < 2) throw UsageError(TABLE_USAGE);
+  tableNamed(args[1]);
+  if (args[0] == "get" && (args.size() == 2 || (args.size() == 4 && args[2] == "--csv" && !args[3].empty()))) return;
+  if (args[0] == "set" && args.size() == 3 && !args[2].empty()) return;
+  throw UsageError(TABLE_USAGE);
+}
+
+int runTable(PageCommandContext& ctx) {
+  const TMasterTable& def = tableNamed(ctx.args[1]);
+  TMemTable table(def.tableName);
+  def.prepare(table);
+  if (!identifyModel(ctx)) return operationStatus(ctx, false);
+
+  if (ctx.args[0] == "set") {
+    // A file that cannot be read or holds a refused line ends here: nothing is written.
+    tableFromCsvLines(table, readTextLines(ctx.args[2]));
+    return operationStatus(ctx, def.save(ctx.ops, table));
+  }
+
+  const TModelRow* model = ctx.ops.ecrModel >= 0 ? &MODEL_TABLE[static_cast<size_t>(ctx.ops.ecrModel)] : nullptr;
+  if (!def.read(ctx.ops, table, model ? model->MaxProgrammableKeys : 0)) {
+    ctx.err << "kestrel: table: " << def.cliName << ": the read stopped at a refused command"
+            << (ctx.args.size() == 4 ? "; " + ctx.args[3] + " was not written" : std::string()) << '\n';
+    return operationStatus(ctx, false);
+  }
+  if (ctx.args.size() == 4) writeTableFile(ctx.args[3], table);
+  else if (ctx.json) ctx.out << JsonObject().addRaw(def.cliName, rowsJson(table)).text() << '\n';
+  else
+    for (const auto& line : tableCsvLines(table)) ctx.out << line << '\n';
+  return operationStatus(ctx, true);
+}
+
+}  // namespace kestrel::cli
