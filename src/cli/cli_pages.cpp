@@ -86,6 +86,9 @@ const std::vector<PageCommand>& pageCommands() {
        checkServiceArgs, runService},
       {"terminal", "terminal info | reset | new-command-file | force-send", checkTerminalArgs, runTerminal},
       {"certificates", "certificates check", checkCertificatesArgs, runCertificates},
+      {"fm-report", "fm-report (--from DT --to DT | --first N --last M)", checkFmReportArgs, runFmReport},
+      {"ej", "ej read|print --type TYPE (--from DT --to DT | --first N --last M) [-o FILE] | ej validate FILE",
+       checkJournalArgs, runJournal, journalOffline},
   };
   return commands;
 }

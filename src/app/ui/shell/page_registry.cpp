@@ -8,6 +8,8 @@
 #include "app/ui/pages/connect_page.h"
 #include "app/ui/pages/custom_page.h"
 #include "app/ui/pages/fiscalization_page.h"
+#include "app/ui/pages/fm_reports_page.h"
+#include "app/ui/pages/journal_page.h"
 #include "app/ui/pages/params_page.h"
 #include "app/ui/pages/receipt_format_page.h"
 #include "app/ui/pages/service_info_page.h"
@@ -39,6 +41,8 @@ TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
       {"jvpg_Sub_05_ServiceInfo", make<TServiceInfoPage>},
       {"jvpg_Sub_06_Fiscalization", make<TFiscalizationPage>},
       {"jvpg_Sub_28_Terminal", make<TTerminalPage>},
+      {"jvpg_Sub_09_FiscalReports", make<TFMReportsPage>},
+      {"jvpg_Sub_11_KLEN", make<TJournalPage>},
   };
   auto it = factories.find(objectName);
   return it == factories.end() ? nullptr : it->second(main);
