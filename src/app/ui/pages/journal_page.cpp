@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -79,8 +80,7 @@ TJournalPage::TJournalPage(TfmMainFBH& main)
   lbHashCalc->setObjectName("lbHashCalc");
   lbValidDoc = new QLabel(DOCUMENT_IS, check);
   lbValidDoc->setObjectName("lbValidDoc");
-  QFont mono("Monospace");
-  mono.setStyleHint(QFont::TypeWriter);
+  const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   for (QLabel* l : {lbHashPrinted, lbHashCalc}) {
     l->setFont(mono);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -132,6 +132,11 @@ TJournalPage::TJournalPage(TfmMainFBH& main)
   connect(moKLEN, &QPlainTextEdit::textChanged, this, [this, bbtnSaveKLtoFile] {
     if (!this->main().operationRunning()) bbtnSaveKLtoFile->setEnabled(!moKLEN->document()->isEmpty());
   });
+}
+
+// The shell turns every button on when the connection opens; saving needs lines.
+void TJournalPage::modelChanged(int) {
+  findChild<QPushButton*>("bbtnSaveKLtoFile")->setEnabled(!moKLEN->document()->isEmpty());
 }
 
 void TJournalPage::chbxKLrangeBynumClick() {

@@ -39,6 +39,7 @@ class TJournalPage : public TPage {
 
  public:
   explicit TJournalPage(TfmMainFBH& main);
+  void modelChanged(int ecrModel) override;
   void bbtnGetKLENClick();
   void btnPrintEJClick();
   void bbtnStopKLdateClick();
