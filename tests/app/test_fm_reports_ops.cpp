@@ -44,12 +44,14 @@ TEST(FMReportsOps, ByDateMarksSummerTimePerDateTimeOnlyWhenTheDeviceKeepsIt) {
 
 TEST(FMReportsOps, ARefusedSummerTimeQueryIsShownAndTheReportStillGoesWithoutSuffix) {
   apptest::OpsOnSim s;
+  ASSERT_TRUE(s.ops.command(69, "Z\t"));  // record 1 on 1 July 2025 10:00 (summer time)
   s.device([](sim::DeviceModel& d) {
     d.commandFault = [](uint16_t cmd, std::string_view) { return cmd == 255 ? sim::ERR_SYNTAX : 0; };
   });
-  printFMReportByDate(s.ops, at(2024, 7, 1, 8, 0, 0), at(2024, 7, 2, 8, 0, 0));
-  EXPECT_EQ(s.inputsOf(94), std::vector<std::string>{"01-07-24 08:00:00\t02-07-24 08:00:00\t"});
-  EXPECT_GE(s.dialogs.shown.size(), 1u) << "the refused query is shown as every refusal";
+  s.dialogs.shown.clear();
+  EXPECT_TRUE(printFMReportByDate(s.ops, at(2025, 7, 1, 8, 0, 0), at(2025, 7, 1, 11, 0, 0)));
+  EXPECT_EQ(s.inputsOf(94), std::vector<std::string>{"01-07-25 08:00:00\t01-07-25 11:00:00\t"});
+  EXPECT_EQ(s.dialogs.shown.size(), 1u) << "the refused query is shown as every refusal";
 }
 
 TEST(FMReportsOps, ReportsPrintWhenTheFiscalMemoryHoldsTheRangeAndRefusalsAreShown) {

@@ -137,6 +137,14 @@ TEST(CliJournal, PrintAndFiscalMemoryReportsExitZeroOnlyWhenTheDevicePrints) {
   EXPECT_FALSE(empty.err.empty());
 }
 
+TEST(CliJournal, TheBuiltInSimulatorsEmptyJournalHasNoDocumentsInAPeriod) {
+  const clitest::CliRun r =
+      runCli({"--sim", "ej", "read", "--type", "all", "--from", "01-01-25 00:00:00", "--to", "31-12-25 23:59:59"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.out.empty());
+  EXPECT_NE(r.err.find("No documents in the period"), std::string::npos) << r.err;
+}
+
 TEST(CliJournal, PeriodReadingOverAPseudoTerminal) {
   SimServer server(journalDevice(), true);
   fill(server);
