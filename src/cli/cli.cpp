@@ -45,6 +45,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     DeviceSession session(err, inv.trace);
     if (!prepareCommandData(inv, session, err)) return 2;
+    if (inv.command == CommandKind::Page && inv.offline) return runPageCommand(inv, session, out, err);
     if (!session.open(inv.connection)) {
       printOpenFailure(inv, session, out);
       return 1;

@@ -259,6 +259,7 @@ Invocation parseCommandLine(const std::vector<std::string>& args) {
     inv.command = CommandKind::Page;
     inv.pageCommand = command;
     inv.pageArgs = rest;
+    inv.offline = page->offline && page->offline(rest);
   } else {
     throw UsageError("unknown command '" + command + "'");
   }
@@ -342,6 +343,19 @@ COMMANDS:
                                     elsewhere they run only with --yes. The service password is the
                                     first line of --password-file FILE (readable by its owner only)
                                     or KESTREL_SERVICE_PASSWORD; never give it on the command line.
+  fm-report --from DT --to DT       the device prints its fiscal memory over the period (DT
+                                    "DD-MM-YY HH:MM:SS"; " DST" is added where the device's automatic
+                                    summer time applies) or over the record numbers N to M (command 95)
+  fm-report --first N --last M
+  ej read --type TYPE (--from DT --to DT | --first N --last M) [-o FILE]
+                                    the journal's documents of TYPE (fiscal, storno, x, z, periodic,
+                                    all-fiscal, non-fiscal, copy, all, or the codes 0 to 8) in the
+                                    period or the number range, line by line to stdout as they arrive;
+                                    with -o FILE into the file (LF, Windows-1250), written only when
+                                    the whole reading succeeded; Ctrl-C stops, also inside a document
+  ej print --type TYPE ...          the same documents printed on the device (and shown)
+  ej validate FILE                  checks a saved journal document against the hash printed with it;
+                                    no connection; exit 0 only when it is valid (--json: the hashes)
   ports                             the serial ports present
   detect [--port PATH...] [--tcp-host HOST[:PORT]]
                                     looks for a device: every serial port (or those given) at every

@@ -58,9 +58,12 @@ struct Invocation {
   // sim: the arguments after "sim", untouched
   std::vector<std::string> simArgs;
 
+  // A page command whose arguments need no device.
+  bool offline = false;
+
   bool needsDevice() const {
     return command != CommandKind::Ports && command != CommandKind::Detect && command != CommandKind::Sim &&
-           command != CommandKind::None;
+           command != CommandKind::None && !offline;
   }
 };
 

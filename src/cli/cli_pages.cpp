@@ -87,6 +87,9 @@ const std::vector<PageCommand>& pageCommands() {
       {"terminal", "terminal info | reset | new-command-file | force-send", checkTerminalArgs, runTerminal},
       {"certificates", "certificates check", checkCertificatesArgs, runCertificates},
       {"table", "table get NAME [--csv FILE | --json] | table set NAME FILE.csv", checkTableArgs, runTable},
+      {"fm-report", "fm-report (--from DT --to DT | --first N --last M)", checkFmReportArgs, runFmReport},
+      {"ej", "ej read|print --type TYPE (--from DT --to DT | --first N --last M) [-o FILE] | ej validate FILE",
+       checkJournalArgs, runJournal, journalOffline},
   };
   return commands;
 }

@@ -56,6 +56,8 @@ struct PageCommand {
   void (*check)(const std::vector<std::string>& args);
   // Runs on an open session; returns the exit status (0: every command succeeded).
   int (*run)(PageCommandContext& ctx);
+  // True for arguments that need no device (a file check); null: always a device.
+  bool (*offline)(const std::vector<std::string>& args) = nullptr;
 };
 
 const std::vector<PageCommand>& pageCommands();
@@ -93,5 +95,11 @@ int runCertificates(PageCommandContext& ctx);
 // table get|set (cli_table.cpp)
 void checkTableArgs(const std::vector<std::string>& args);
 int runTable(PageCommandContext& ctx);
+// fm-report, ej (cli_journal.cpp)
+void checkFmReportArgs(const std::vector<std::string>& args);
+int runFmReport(PageCommandContext& ctx);
+void checkJournalArgs(const std::vector<std::string>& args);
+bool journalOffline(const std::vector<std::string>& args);
+int runJournal(PageCommandContext& ctx);
 
 }  // namespace kestrel::cli

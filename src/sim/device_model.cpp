@@ -123,6 +123,13 @@ void DeviceModel::execute(uint16_t cmd, std::string_view input, std::string& ans
     fArgs.push_back(input.substr(pos, tab - pos));
     pos = tab + 1;
   }
+  if (commandFault) {
+    if (const int code = commandFault(cmd, input); code != 0) {
+      fail(code);
+      fOut = nullptr;
+      return;
+    }
+  }
   switch (cmd) {
     case 74: ok(); break;
     case 90: cmdDiagnostic(input); break;

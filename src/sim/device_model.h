@@ -157,6 +157,12 @@ class DeviceModel {
   // The host clock as naive local time; tests replace it with a fixed one.
   std::function<DeviceTime()> hostClock = hostLocalNow;
   std::string servicePassword = "1234";
+  // Faults of the device itself for tests: a code other than 0 refuses the command with
+  // that code, nothing executed.
+  std::function<int(uint16_t cmd, std::string_view input)> commandFault;
+  // The journal document of this number never ends: after its last line its reader
+  // gets its lines again (0: none).
+  int endlessDocument = 0;
   // Certificates served by command 129, by device path.
   std::map<std::string, std::string, std::less<>> files;
 

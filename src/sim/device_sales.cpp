@@ -587,6 +587,7 @@ void DeviceModel::cmdJournalSelect() {
   if (fn == "1") {
     const JournalDoc* doc = fEjSelected ? findDoc(fEjSelected) : nullptr;
     if (!doc) return fail(ERR_EJ_NO_RECORDS);
+    if (fEjLine >= doc->lines.size() && doc->number == endlessDocument && !doc->lines.empty()) fEjLine = 0;
     if (fEjLine >= doc->lines.size()) return fail(ERR_NO_MORE_DATA);
     ok();
     put(doc->lines[fEjLine++]);

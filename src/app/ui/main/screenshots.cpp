@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -88,6 +89,22 @@ int main(int argc, char** argv) {
     window.findChild<QLineEdit*>("edServicePassTerminal")->setText(QString::fromStdString(options.servicePassword));
     window.findChild<QPushButton*>("btnReadTerminalData")->click();
     save("terminal_page.png");
+    // The report pages after an operation: two X reports and a Z report in the journal.
+    sim.withDevice([](kestrel::sim::DeviceModel& d) {
+      std::string answer;
+      for (const char* in : {"X\t", "X\t", "Z\t"}) d.execute(69, in, answer);
+    });
+    window.showPage("jvpg_Sub_09_FiscalReports");
+    window.findChild<QPushButton*>("bbtnFMbyNumber")->click();
+    save("fm_reports_page.png");
+    window.showPage("jvpg_Sub_11_KLEN");
+    window.findChild<QComboBox*>("cbxKLENtype")->setCurrentIndex(2);
+    window.findChild<QCheckBox*>("chbxKLrangeBynum")->click();
+    window.findChild<QLineEdit*>("edKLfromNum")->setText("2");
+    window.findChild<QLineEdit*>("edKLtoNum")->setText("2");
+    window.findChild<QPushButton*>("bbtnGetKLEN")->click();
+    window.findChild<QPushButton*>("btnValidateMd5")->click();
+    save("journal_page.png");
     // A 1366x768 laptop less its panel and the title bar: the long page scrolls.
     window.setMinimumSize(800, 560);
     window.resize(1366, 680);

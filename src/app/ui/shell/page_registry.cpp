@@ -9,6 +9,8 @@
 #include "app/ui/pages/custom_page.h"
 #include "app/ui/pages/fiscalization_page.h"
 #include "app/ui/pages/master_data_pages.h"
+#include "app/ui/pages/fm_reports_page.h"
+#include "app/ui/pages/journal_page.h"
 #include "app/ui/pages/params_page.h"
 #include "app/ui/pages/receipt_format_page.h"
 #include "app/ui/pages/service_info_page.h"
@@ -43,6 +45,8 @@ TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
       {"jvpg_Sub_22_StockGrp", make<TStockGroupsPage>}, {"jvpg_Sub_12_Departments", make<TDepartmentsPage>},
       {"jvpg_Sub_13_Payments", make<TPaymentsPage>}, {"jvpg_Sub_15_Operators", make<TOperatorsPage>},
       {"jvpg_Sub_16_Keys", make<TKeysPage>}, {"jvpg_Sub_17_Corrections", make<TCorrectionsPage>},
+      {"jvpg_Sub_09_FiscalReports", make<TFMReportsPage>},
+      {"jvpg_Sub_11_KLEN", make<TJournalPage>},
   };
   auto it = factories.find(objectName);
   return it == factories.end() ? nullptr : it->second(main);

@@ -1,0 +1,181 @@
+// kestrel fm-report and kestrel ej read|print|validate: the "Fiscal memory reports" and
+// "EJ reading" pages' operations on the command line.
+#include <unistd.h>
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+#include "app/logic/pages/cliche.h"
+#include "app/logic/pages/document_check.h"
+#include "app/logic/pages/fm_reports.h"
+#include "app/logic/pages/journal.h"
+#include "app/logic/param_bindings.h"
+#include "cli/cli_args.h"
+#include "cli/cli_pages.h"
+#include "cli/device_session.h"
+#include "cli/json_out.h"
+
+namespace kestrel::cli {
+
+namespace {
+
+constexpr const char* FM_USAGE = "usage: fm-report (--from DT --to DT | --first N --last M)";
+constexpr const char* EJ_USAGE =
+    "usage: ej read|print --type TYPE (--from DT --to DT | --first N --last M) [-o FILE] | ej validate FILE";
+// Short names of the document types, in the order of their codes.
+constexpr const char* TYPE_NAMES[] = {"fiscal", "storno", "x", "z", "periodic", "all-fiscal", "non-fiscal", "copy", "all"};
+
+// The words of a period or a number range, a type and an output file.
+struct RangeArgs {
+  std::optional<LocalDateTime> from, to;
+  std::optional<std::string> first, last;
+  std::optional<int> type;
+  std::string outFile;
+};
+
+LocalDateTime momentArg(const std::string& command, const std::string& option, const std::string& text) {
+  try {
+    const LocalDateTime dt = deviceDateTimeOf(text);
+    if (!dt.isValid()) throw std::invalid_argument("no valid date and time");
+    deviceDateTimeText(dt);
+    return dt;
+  } catch (const std::exception& e) {
+    throw UsageError(command + ": " + option + " '" + text + "': " + e.what() + " (give \"DD-MM-YY HH:MM:SS\")");
+  }
+}
+
+std::string numberArg(const std::string& command, const std::string& option, const std::string& text) {
+  try {
+    if (parseIntValue(text) < 1) throw std::invalid_argument("");
+  } catch (const std::invalid_argument&) {
+    throw UsageError(command + ": " + option + " '" + text + "' is not a document number from 1");
+  }
+  return text;
+}
+
+int typeArg(const std::string& text) {
+  for (int i = 0; i < static_cast<int>(std::size(TYPE_NAMES)); ++i)
+    if (text == TYPE_NAMES[i] || text == std::to_string(i)) return i;
+  std::string names;
+  for (const char* n : TYPE_NAMES) names += std::string(names.empty() ? "" : ", ") + n;
+  throw UsageError("ej: --type '" + text + "' is none of " + names + " (or their codes 0 to 8)");
+}
+
+// `withType`: the journal's words (--type, -o) are taken as well.
+RangeArgs parseRange(const std::string& command, const std::vector<std::string>& words, bool withType,
+                     const char* usage) {
+  RangeArgs r;
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& w = words[i];
+    if (i + 1 >= words.size()) throw UsageError(usage);
+    const std::string& v = words[++i];
+    if (w == "--from") r.from = momentArg(command, w, v);
+    else if (w == "--to") r.to = momentArg(command, w, v);
+    else if (w == "--first") r.first = numberArg(command, w, v);
+    else if (w == "--last") r.last = numberArg(command, w, v);
+    else if (withType && w == "--type") r.type = typeArg(v);
+    else if (withType && w == "-o" && !v.empty()) r.outFile = v;
+    else throw UsageError(usage);
+  }
+  const bool period = r.from || r.to;
+  const bool numbers = r.first || r.last;
+  if (period == numbers || (period && !(r.from && r.to)) || (numbers && !(r.first && r.last)))
+    throw UsageError(usage);
+  if (withType && !r.type) throw UsageError(usage);
+  return r;
+}
+
+std::vector<std::string> tail(const std::vector<std::string>& args) {
+  return std::vector<std::string>(args.begin() + 1, args.end());
+}
+
+// Lines to standard output as they arrive, or gathered for the file.
+class OutLines : public TJournalLines {
+ public:
+  OutLines(std::ostream& out, bool toFile) : fOut(out), fToFile(toFile) {}
+  void clear() override { lines.clear(); }
+  void add(const std::string& line) override {
+    if (fToFile) lines.push_back(line);
+    else fOut << line << '\n' << std::flush;
+  }
+  std::vector<std::string> lines;
+
+ private:
+  std::ostream& fOut;
+  bool fToFile;
+};
+
+int runValidate(PageCommandContext& ctx) {
+  const std::string& file = ctx.args[1];
+  const std::string tmp =
+      (std::filesystem::temp_directory_path() / ("kestrel-" + std::to_string(::getpid()) + "-" + TMP_VALIDATION_FILE))
+          .string();
+  const auto check = checkDocument(ctx.session.misc(), readJournalFile(file), THashForm::Field1, tmp);
+  if (!check) {
+    ctx.err << "kestrel: ej validate: " << file << " holds no lines\n";
+    return 1;
+  }
+  if (ctx.json) {
+    ctx.out << JsonObject()
+                   .add("printed", check->printed)
+                   .add("calculated", check->calculated)
+                   .add("valid", check->valid)
+                   .text()
+            << '\n';
+  } else {
+    ctx.out << "Hash printed:    " << check->printed << "\nHash calculated: " << check->calculated << '\n'
+            << check->resultText() << '\n';
+  }
+  return check->valid ? 0 : 1;
+}
+
+}  // namespace
+
+void checkFmReportArgs(const std::vector<std::string>& args) { parseRange("fm-report", args, false, FM_USAGE); }
+
+int runFmReport(PageCommandContext& ctx) {
+  const RangeArgs r = parseRange("fm-report", ctx.args, false, FM_USAGE);
+  if (r.from) return operationStatus(ctx, printFMReportByDate(ctx.ops, *r.from, *r.to));
+  return operationStatus(ctx, printFMReportByNumber(ctx.ops, *r.first, *r.last));
+}
+
+void checkJournalArgs(const std::vector<std::string>& args) {
+  if (args.size() == 2 && args[0] == "validate" && !args[1].empty()) return;
+  if (args.empty() || (args[0] != "read" && args[0] != "print")) throw UsageError(EJ_USAGE);
+  parseRange("ej " + args[0], tail(args), true, EJ_USAGE);
+}
+
+bool journalOffline(const std::vector<std::string>& args) { return !args.empty() && args[0] == "validate"; }
+
+int runJournal(PageCommandContext& ctx) {
+  if (ctx.args[0] == "validate") return runValidate(ctx);
+  const RangeArgs r = parseRange("ej " + ctx.args[0], tail(ctx.args), true, EJ_USAGE);
+  TJournalRequest request;
+  request.type = *r.type;
+  request.byNumber = r.first.has_value();
+  if (r.from) {
+    request.start = *r.from;
+    request.end = *r.to;
+  } else {
+    request.fromNumber = *r.first;
+    request.toNumber = *r.last;
+  }
+  OutLines lines(ctx.out, !r.outFile.empty());
+  TJournalReader reader(ctx.ops, lines);
+  const TJournalEnd end = reader.run(request, ctx.args[0] == "print" ? TJournalMode::Print : TJournalMode::Read);
+  bool ok = end == TJournalEnd::Done && reader.documentsCut == 0;
+  if (end == TJournalEnd::Stopped) ctx.err << "kestrel: ej: stopped\n";
+  if (!r.outFile.empty()) {
+    if (!ok || ctx.ops.failedVerdicts > 0) {
+      // A partial journal would pass for the whole one: the old file stays.
+      ctx.err << "kestrel: ej: the reading did not complete; " << r.outFile << " was not written\n";
+      return 1;
+    }
+    writeJournalFile(r.outFile, lines.lines);
+    ctx.err << "kestrel: " << MSG_EJ_SAVED << r.outFile << '\n';
+  }
+  return operationStatus(ctx, ok);
+}
+
+}  // namespace kestrel::cli
