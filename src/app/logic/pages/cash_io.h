@@ -1,5 +1,6 @@
 #pragma once
 // Cash IO: cash into the drawer and out of it (command 70), and the drawer's sums.
+#include <functional>
 #include <string>
 
 namespace kestrel {
@@ -16,8 +17,9 @@ struct TCashSums {
 // The amount as command 70 takes it: the entered decimal number with 2 decimals. A
 // text that is no number throws.
 std::string cashAmountText(const std::string& entered);
-// bbtnCashInClick (out = false) and bbtnCashOutClick: on success the sums are filled
-// and "The data was saved in the device." is shown.
-bool cashInOut(TDeviceOps& ops, bool out, const std::string& entered, TCashSums& sums);
+// bbtnCashInClick (out = false) and bbtnCashOutClick: on success the sums are filled,
+// shown (`show`), and then "The data was saved in the device." is shown.
+bool cashInOut(TDeviceOps& ops, bool out, const std::string& entered, TCashSums& sums,
+               const std::function<void(const TCashSums&)>& show = {});
 
 }  // namespace kestrel
