@@ -86,6 +86,11 @@ const std::vector<PageCommand>& pageCommands() {
        checkServiceArgs, runService},
       {"terminal", "terminal info | reset | new-command-file | force-send", checkTerminalArgs, runTerminal},
       {"certificates", "certificates check", checkCertificatesArgs, runCertificates},
+      {"report", "report x|z|departments|groups|diagnostic | operators FROM TO | plu KIND FROM TO | periodic ...",
+       checkReportArgs, runReport},
+      {"cash", "cash in|out AMOUNT", checkCashArgs, runCash},
+      {"receipt", "receipt test|reclamation|close", checkReceiptArgs, runReceipt},
+      {"restart", "restart", checkRestartArgs, runRestart},
   };
   return commands;
 }
