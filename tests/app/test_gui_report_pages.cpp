@@ -110,6 +110,15 @@ TEST(GuiReportPages, ReportsSendTheirGroupsValuesAndThePeriodicListShowsItsRows)
   ASSERT_FALSE(win.dialogs.shown.empty());
   EXPECT_EQ(win.shownTexts().back().rfind("Exception in method \"btnPrintPeriodicRepClick\": ", 0), 0u);
   EXPECT_TRUE(win.find<QPushButton>("btnPrintPeriodicRep")->isEnabled());
+
+  // Both "Print diagnostic" buttons, each on its own page (after the page's read).
+  for (const auto& [page, button] : {std::pair{"jvpg_Sub_01_Clishe", "bbtnPrintDiag1"},
+                                     std::pair{"jvpg_Sub_06_Fiscalization", "bbtnPrintDiag2"}}) {
+    win.w.showPage(page);
+    sent.all.clear();
+    win.find<QPushButton>(button)->click();
+    EXPECT_EQ(sent.all, (std::vector<std::pair<int, std::string>>{{71, "0\t"}})) << button;
+  }
 }
 
 TEST(GuiReportPages, CashInAndOutFillTheDrawerSums) {
