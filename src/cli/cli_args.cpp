@@ -356,6 +356,29 @@ COMMANDS:
   ej print --type TYPE ...          the same documents printed on the device (and shown)
   ej validate FILE                  checks a saved journal document against the hash printed with it;
                                     no connection; exit 0 only when it is valid (--json: the hashes)
+  report x                          the X report; prints the report number, the sums and storno sums
+                                    per VAT group (A, E, J, K, M) and both totals
+  report z [--delete-items FROM-TO] the Z report, the same values; with --delete-items it then deletes
+                                    the items FROM to TO in service mode (the service password as for
+                                    `service`)
+  report departments|groups|diagnostic
+                                    the departments, item groups or diagnostic printout
+  report operators FROM TO [--clear]
+                                    the operators report; --clear clears their registers
+  report plu KIND FROM TO           the items report; KIND turnovers, clearing, parameters or stock
+  report periodic KIND --from DD.MM.YYYY --to DD.MM.YYYY [--by code|department|group
+         --plu-from N --plu-to M]   the periodic report; KIND payments, departments or plu (the
+                                    options in brackets for plu only)
+  cash in|out AMOUNT                cash into or out of the drawer; prints the drawer's three sums
+  receipt test [--add-item] [--plu N --price P --name TEXT --tax-group A|E|J|K|M]
+  receipt reclamation [--receipt-number N]
+          [--payment cash|card|cheque|virman --correction PERCENT --iosa N --operator N]
+                                    a test fiscal or reclamation receipt for one item (--add-item
+                                    programs it first); the operator password is the model's default,
+                                    or the first line of --password-file FILE or
+                                    KESTREL_OPERATOR_PASSWORD
+  receipt close                     closes a receipt left open (voids at most 500 sales, then reports)
+  restart                           restarts the device (command 202)
   ports                             the serial ports present
   detect [--port PATH...] [--tcp-host HOST[:PORT]]
                                     looks for a device: every serial port (or those given) at every

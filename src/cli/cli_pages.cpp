@@ -90,6 +90,11 @@ const std::vector<PageCommand>& pageCommands() {
       {"fm-report", "fm-report (--from DT --to DT | --first N --last M)", checkFmReportArgs, runFmReport},
       {"ej", "ej read|print --type TYPE (--from DT --to DT | --first N --last M) [-o FILE] | ej validate FILE",
        checkJournalArgs, runJournal, journalOffline},
+      {"report", "report x|z|departments|groups|diagnostic | operators FROM TO | plu KIND FROM TO | periodic ...",
+       checkReportArgs, runReport},
+      {"cash", "cash in|out AMOUNT", checkCashArgs, runCash},
+      {"receipt", "receipt test|reclamation|close", checkReceiptArgs, runReceipt},
+      {"restart", "restart", checkRestartArgs, runRestart},
   };
   return commands;
 }

@@ -3,6 +3,7 @@
 // page, and the page commands with files or clocks of their own (date, header, logo).
 // Each runs the same app/logic operation as the window's page.
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,10 @@ int runHeader(PageCommandContext& ctx);
 // logo FILE.bmp
 void checkLogoArgs(const std::vector<std::string>& args);
 int runLogo(PageCommandContext& ctx);
+// A password: the first line of `passwordFile`, which only its owner may read, or else
+// the environment's `variable`; empty when neither gives one. Throws UsageError for a
+// file that others can read or that cannot be read.
+std::string passwordFrom(const std::optional<std::string>& passwordFile, const char* variable);
 // fiscal, service, terminal, certificates (cli_service.cpp)
 void checkFiscalArgs(const std::vector<std::string>& args);
 int runFiscal(PageCommandContext& ctx);
@@ -101,5 +106,14 @@ int runFmReport(PageCommandContext& ctx);
 void checkJournalArgs(const std::vector<std::string>& args);
 bool journalOffline(const std::vector<std::string>& args);
 int runJournal(PageCommandContext& ctx);
+// report, cash, receipt, restart (cli_reports.cpp)
+void checkReportArgs(const std::vector<std::string>& args);
+int runReport(PageCommandContext& ctx);
+void checkCashArgs(const std::vector<std::string>& args);
+int runCash(PageCommandContext& ctx);
+void checkReceiptArgs(const std::vector<std::string>& args);
+int runReceipt(PageCommandContext& ctx);
+void checkRestartArgs(const std::vector<std::string>& args);
+int runRestart(PageCommandContext& ctx);
 
 }  // namespace kestrel::cli

@@ -28,6 +28,27 @@
 
 namespace kestrel::cli {
 
+std::string passwordFrom(const std::optional<std::string>& passwordFile, const char* variable) {
+  if (!passwordFile) {
+    const char* env = std::getenv(variable);
+    return env ? env : "";
+  }
+  const std::string& file = *passwordFile;
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) throw UsageError("--password-file: cannot read '" + file + "'");
+  if (st.st_mode & (S_IRGRP | S_IROTH)) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    throw UsageError("--password-file: '" + file + "' can be read by others (mode " + mode +
+                     "); make it private first: chmod 600 '" + file + "'");
+  }
+  std::ifstream in(file, std::ios::binary);
+  std::string line;
+  if (!in || !std::getline(in, line)) throw UsageError("--password-file: cannot read '" + file + "'");
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
 namespace {
 
 constexpr const char* PASSWORD_VARIABLE = "KESTREL_SERVICE_PASSWORD";
@@ -116,26 +137,7 @@ Parsed parse(const std::string& command, const std::vector<std::string>& words) 
 
 // The first line of a file only its owner can read; the environment's password without
 // one. Empty when neither gives one.
-std::string servicePassword(const Parsed& p) {
-  if (!p.passwordFile) {
-    const char* env = std::getenv(PASSWORD_VARIABLE);
-    return env ? env : "";
-  }
-  const std::string& file = *p.passwordFile;
-  struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) throw UsageError("--password-file: cannot read '" + file + "'");
-  if (st.st_mode & (S_IRGRP | S_IROTH)) {
-    char mode[8];
-    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-    throw UsageError("--password-file: '" + file + "' can be read by others (mode " + mode +
-                     "); make it private first: chmod 600 '" + file + "'");
-  }
-  std::ifstream in(file, std::ios::binary);
-  std::string line;
-  if (!in || !std::getline(in, line)) throw UsageError("--password-file: cannot read '" + file + "'");
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
-}
+std::string servicePassword(const Parsed& p) { return passwordFrom(p.passwordFile, PASSWORD_VARIABLE); }
 
 bool stdinIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
 

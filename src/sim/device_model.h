@@ -172,6 +172,8 @@ class DeviceModel {
   bool deserialize(std::string_view text, std::string& error);
   // Set by every command that changed persistent state.
   bool dirty = false;
+  // A faulty device that accepts voids (command 52) of an open receipt without end.
+  bool endlessVoids = false;
 
   // Back to a fresh device of the model (factory defaults).
   void factoryReset();

@@ -174,6 +174,7 @@ void DeviceModel::cmdSale() {
 
 void DeviceModel::cmdVoid() {
   Receipt& r = fS.receipt;
+  if (endlessVoids && r.kind != RK_NONE) return ok();
   if (r.kind == RK_NONE) return fail(ERR_RECEIPT_CLOSED);
   if (r.kind == RK_NONFISCAL) return fail(ERR_NONFISCAL_OPEN);
   if (r.paying) return fail(ERR_PAYMENT_STARTED);

@@ -61,6 +61,33 @@ std::optional<int64_t> parseFixed(const std::string& text) {
   return whole * FIXED_SCALE + frac;
 }
 
+std::optional<int64_t> parseDecimal(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::nullopt;
+  std::string t = text.substr(first, text.find_last_not_of(" \t") - first + 1);
+  const bool negative = t[0] == '-';
+  if (t[0] == '-' || t[0] == '+') t.erase(0, 1);
+  // Decimals the fixed point cannot keep round the fourth one.
+  bool roundUp = false;
+  if (const auto point = t.find('.'); point != std::string::npos && t.size() - point - 1 > 4) {
+    const std::string rest = t.substr(point + 5);
+    if (rest.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    roundUp = rest[0] >= '5';
+    t.erase(point + 5);
+  }
+  auto v = parseFixed(t);
+  if (!v) return std::nullopt;
+  if (roundUp) ++*v;
+  return negative ? -*v : *v;
+}
+
+std::string shortestDecimal(int64_t value) {
+  std::string s = formatFixed(value, 4);
+  s.erase(s.find_last_not_of('0') + 1);
+  if (s.back() == '.') s.pop_back();
+  return s;
+}
+
 std::string formatFixed(int64_t value, int decimals) {
   if (decimals < 0) decimals = 0;
   if (decimals > 4) decimals = 4;

@@ -41,6 +41,13 @@ std::optional<int64_t> parseFixed(const std::string& text);
 // 125000 with 2 decimals -> "12.50" (rounded half away from zero); the point whatever
 // the locale.
 std::string formatFixed(int64_t value, int decimals);
+// A decimal number as the device and the user write it: blanks around it, an optional
+// sign, digits with at most one point; decimals past the fourth are rounded. nullopt for
+// anything else ("1,5", "", "abc").
+std::optional<int64_t> parseDecimal(const std::string& text);
+// The shortest form of a fixed-point value: 12.5, -5, 0 (no trailing zeros, no point
+// without decimals).
+std::string shortestDecimal(int64_t value);
 
 class TMemTable {
  public:

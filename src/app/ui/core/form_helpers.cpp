@@ -1,9 +1,11 @@
 #include "app/ui/core/form_helpers.h"
 
 #include <QComboBox>
+#include <QDateEdit>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -53,6 +55,22 @@ QComboBox* choiceBox(const char* name, const std::vector<std::string>& entries, 
   return c;
 }
 
+QLabel* valueLabel(const char* name, const QString& text, QWidget* parent) {
+  auto* l = new QLabel(text, parent);
+  l->setObjectName(name);
+  l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QString(14, '0')));
+  l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  return l;
+}
+
+QDateEdit* datePicker(const char* name, QWidget* parent) {
+  auto* d = new QDateEdit(QDate::currentDate(), parent);
+  d->setObjectName(name);
+  d->setDisplayFormat("dd.MM.yyyy");
+  d->setCalendarPopup(true);
+  return d;
+}
+
 QCheckBox* checkBox(const char* name, const QString& caption, QWidget* parent) {
   auto* c = new QCheckBox(caption, parent);
   c->setObjectName(name);
@@ -87,6 +105,23 @@ QHBoxLayout* buttonRow(const std::vector<QPushButton*>& buttons) {
   h->addStretch(1);
   for (auto* b : buttons) h->addWidget(b);
   return h;
+}
+
+QHBoxLayout* sideBySide(const std::vector<QWidget*>& groups) {
+  auto* row = new QHBoxLayout;
+  row->setSpacing(12);
+  for (auto* g : groups) row->addWidget(g, 0, Qt::AlignTop);
+  row->addStretch(1);
+  return row;
+}
+
+QWidget* column(const std::vector<QWidget*>& groups, QWidget* parent) {
+  auto* w = new QWidget(parent);
+  auto* v = new QVBoxLayout(w);
+  v->setContentsMargins(0, 0, 0, 0);
+  for (auto* g : groups) v->addWidget(g);
+  v->addStretch(1);
+  return w;
 }
 
 QHBoxLayout* twoColumns(QWidget* left, QWidget* right, const std::vector<QPushButton*>& buttons) {

@@ -9,9 +9,11 @@
 #include <vector>
 
 class QComboBox;
+class QDateEdit;
 class QFormLayout;
 class QGroupBox;
 class QHBoxLayout;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QWidget;
@@ -29,6 +31,10 @@ QLineEdit* digitsEdit(const char* name, int maxLength, QWidget* parent);
 QLineEdit* textEdit(const char* name, int maxLength, QWidget* parent);
 QLineEdit* outputEdit(const char* name, QWidget* parent);
 QComboBox* choiceBox(const char* name, const std::vector<std::string>& entries, int defaultIndex, QWidget* parent);
+// A label that shows a value the device sent (report sums, drawer sums).
+QLabel* valueLabel(const char* name, const QString& text, QWidget* parent);
+// A date picker ("dd.MM.yyyy", calendar pop-up) set to today.
+QDateEdit* datePicker(const char* name, QWidget* parent);
 QCheckBox* checkBox(const char* name, const QString& caption, QWidget* parent);
 QPushButton* pushButton(const char* name, const QString& caption, QWidget* parent);
 QFormLayout* formLayout(QWidget* parent);
@@ -36,6 +42,10 @@ QFormLayout* formLayout(QWidget* parent);
 QFormLayout* formBox(QWidget* parent, const char* name, const QString& title, QGroupBox** box = nullptr);
 // A row of buttons aligned to the right.
 QHBoxLayout* buttonRow(const std::vector<QPushButton*>& buttons);
+// Groups side by side, each at the top of its place, the rest of the row empty.
+QHBoxLayout* sideBySide(const std::vector<QWidget*>& groups);
+// Groups one below the other in a widget of their own (a column for sideBySide).
+QWidget* column(const std::vector<QWidget*>& groups, QWidget* parent);
 // A page of two columns: the group `left`, and `right` with the page's buttons at the
 // foot of its column.
 QHBoxLayout* twoColumns(QWidget* left, QWidget* right, const std::vector<QPushButton*>& buttons);

@@ -1,6 +1,7 @@
 // Renders the pages of the window, connected to an in-process simulator, into PNG files:
 // kestrel-fbh-screenshots OUTPUT_FOLDER.
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QCheckBox>
 #include <QComboBox>
@@ -105,6 +106,28 @@ int main(int argc, char** argv) {
     window.findChild<QPushButton*>("bbtnGetKLEN")->click();
     window.findChild<QPushButton*>("btnValidateMd5")->click();
     save("journal_page.png");
+    // Daily closure and the other selling pages after an operation on a day with sales.
+    sim.withDevice([](kestrel::sim::DeviceModel& d) {
+      d.mutableState().vat = {1700, 500, 0, 0, 0};
+      d.mutableState().vatSet = true;
+      d.mutableState().daySales = {1254000, 350000, 0, 0, 9900};
+      d.mutableState().dayStorno = {25000, 0, 0, 0, 0};
+    });
+    window.showPage("jvpg_Sub_07_EndOfDay");
+    window.findChild<QPushButton*>("bbtnPrintX")->click();
+    save("daily_closure_page.png");
+    window.showPage("jvpg_Sub_08_Reports");
+    window.findChild<QComboBox*>("cbxPeriodicRepType")->setCurrentIndex(2);
+    window.findChild<QPushButton*>("btnPrintPeriodicRep")->click();
+    save("reports_page.png");
+    window.showPage("jvpg_Sub_19_CashINOUT");
+    window.findChild<QLineEdit*>("edInputCash")->setText("150.00");
+    window.findChild<QPushButton*>("bbtnCashIn")->click();
+    save("cash_io_page.png");
+    window.showPage("jvpg_Sub_21_Test");
+    window.findChild<QPushButton*>("bbtn_BAH_PROGR_TESTITEM")->click();
+    window.findChild<QPushButton*>("bbtn_BAH_TEST_ECR")->click();
+    save("test_receipts_page.png");
     // A 1366x768 laptop less its panel and the title bar: the long page scrolls.
     window.setMinimumSize(800, 560);
     window.resize(1366, 680);

@@ -20,14 +20,6 @@ namespace kestrel {
 
 namespace {
 
-QDateEdit* datePicker(const char* name, QWidget* parent) {
-  auto* d = new QDateEdit(QDate::currentDate(), parent);
-  d->setObjectName(name);
-  d->setDisplayFormat("dd.MM.yyyy");
-  d->setCalendarPopup(true);
-  return d;
-}
-
 QTimeEdit* timePicker(const char* name, QWidget* parent) {
   auto* t = new QTimeEdit(QTime::currentTime(), parent);
   t->setObjectName(name);

@@ -3,20 +3,24 @@
 #include <functional>
 #include <map>
 
+#include "app/ui/pages/cash_io_page.h"
 #include "app/ui/pages/cliche_page.h"
 #include "app/ui/pages/communication_page.h"
 #include "app/ui/pages/connect_page.h"
 #include "app/ui/pages/custom_page.h"
+#include "app/ui/pages/daily_closure_page.h"
 #include "app/ui/pages/fiscalization_page.h"
 #include "app/ui/pages/master_data_pages.h"
 #include "app/ui/pages/fm_reports_page.h"
 #include "app/ui/pages/journal_page.h"
 #include "app/ui/pages/params_page.h"
 #include "app/ui/pages/receipt_format_page.h"
+#include "app/ui/pages/reports_page.h"
 #include "app/ui/pages/service_info_page.h"
 #include "app/ui/pages/settings_page.h"
 #include "app/ui/pages/status_page.h"
 #include "app/ui/pages/terminal_page.h"
+#include "app/ui/pages/test_receipts_page.h"
 #include "app/ui/pages/vat_page.h"
 
 namespace kestrel {
@@ -47,6 +51,10 @@ TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
       {"jvpg_Sub_16_Keys", make<TKeysPage>}, {"jvpg_Sub_17_Corrections", make<TCorrectionsPage>},
       {"jvpg_Sub_09_FiscalReports", make<TFMReportsPage>},
       {"jvpg_Sub_11_KLEN", make<TJournalPage>},
+      {"jvpg_Sub_07_EndOfDay", make<TDailyClosurePage>},
+      {"jvpg_Sub_08_Reports", make<TReportsPage>},
+      {"jvpg_Sub_19_CashINOUT", make<TCashIOPage>},
+      {"jvpg_Sub_21_Test", make<TTestReceiptsPage>},
   };
   auto it = factories.find(objectName);
   return it == factories.end() ? nullptr : it->second(main);

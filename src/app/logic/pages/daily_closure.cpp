@@ -1,0 +1,89 @@
+#include "app/logic/pages/daily_closure.h"
+
+#include <stdexcept>
+
+#include "app/logic/device_ops.h"
+#include "app/logic/mem_table.h"
+#include "app/logic/pages/vat.h"
+#include "support/fd_misc.h"
+
+namespace kestrel {
+
+namespace {
+
+constexpr uint16_t REPORT_COMMAND = 69;
+constexpr uint16_t SERVICE_COMMAND = 253;
+constexpr uint16_t ITEMS_COMMAND = 107;
+
+std::string trimmed(const std::string& s) {
+  const auto a = s.find_first_not_of(" \t");
+  if (a == std::string::npos) return {};
+  return s.substr(a, s.find_last_not_of(" \t") - a + 1);
+}
+
+// A sum the device sent; anything but a decimal number is a conversion error.
+int64_t sumValue(const std::string& text) {
+  const auto v = parseDecimal(text);
+  if (!v) throw std::invalid_argument("'" + text + "' is not a valid floating point value");
+  return *v;
+}
+
+bool dailyReport(TDeviceOps& ops, const char* kind, TPageValues& labels) {
+  if (!ops.command(REPORT_COMMAND, std::string(kind) + "\t")) return false;
+  showReportSums(ops, labels);
+  return true;
+}
+
+}  // namespace
+
+std::string vatSumLabel(int group) { return "lbVat_" + std::to_string(group); }
+std::string stornoSumLabel(int group) { return "lbStornoVat_" + std::to_string(group); }
+
+TPageValues initialClosureLabels() {
+  TPageValues v{{LB_REPORT_NUMBER, "0"}, {LB_TOTAL, "0.00"}, {LB_STORNO_TOTAL, "0.00"}};
+  for (int i = 1; i <= VAT_GROUP_COUNT; ++i) v[vatSumLabel(i)] = v[stornoSumLabel(i)] = "0.00";
+  return v;
+}
+
+void showReportSums(TDeviceOps& ops, TPageValues& labels) {
+  labels[LB_REPORT_NUMBER] = ops.field(1);
+  labels[LB_TOTAL] = labels[LB_STORNO_TOTAL] = "0.00";
+  int64_t total = 0, stornoTotal = 0;
+  for (int i = 1; i <= VAT_GROUP_COUNT; ++i) {
+    const std::string sum = trimmed(ops.field(i + 1));
+    if (sum.empty()) continue;
+    labels[vatSumLabel(i)] = sum;
+    total += sumValue(sum);
+    labels[LB_TOTAL] = shortestDecimal(total);
+    const std::string storno = trimmed(ops.field(i + 6));
+    labels[stornoSumLabel(i)] = storno;
+    stornoTotal += sumValue(storno);
+    labels[LB_STORNO_TOTAL] = shortestDecimal(stornoTotal);
+  }
+}
+
+bool printXReport(TDeviceOps& ops, TPageValues& labels) { return dailyReport(ops, "X", labels); }
+
+bool printZReport(TDeviceOps& ops, TPageValues& labels, const TFBHSettings& settings) {
+  if (!dailyReport(ops, "Z", labels)) return false;
+  if (!settings.DelItemsOnZ) return true;
+  return deleteItemsAfterZ(ops, settings);
+}
+
+bool deleteItemsAfterZ(TDeviceOps& ops, const TFBHSettings& settings) {
+  if (settings.delete_ServicePass.empty()) {
+    ops.misc.show_MyAlert(MSG_NO_DELETE_PASSWORD);
+    return false;
+  }
+  if (!ops.command(SERVICE_COMMAND, "0\t" + settings.delete_ServicePass + "\t")) {
+    ops.misc.show_MyAlert(MSG_SERVICE_MODE_ERROR);
+    return false;
+  }
+  // A refused deletion leaves the device in service mode, as the technician finds it.
+  if (!ops.command(ITEMS_COMMAND, "D\t" + settings.delete_FromPLU + "\t" + settings.delete_ToPLU + "\t")) return false;
+  ops.misc.show_MyAlert(MSG_ITEMS_DELETED);
+  ops.commandUnjudged(SERVICE_COMMAND, "0\t\t");
+  return true;
+}
+
+}  // namespace kestrel

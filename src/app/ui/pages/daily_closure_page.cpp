@@ -1,0 +1,79 @@
+#include "app/ui/pages/daily_closure_page.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/logic/page_table.h"
+#include "app/logic/pages/daily_closure.h"
+#include "app/logic/pages/vat.h"
+#include "app/ui/core/form_helpers.h"
+#include "app/ui/shell/main_fbh.h"
+
+namespace kestrel {
+
+TDailyClosurePage::TDailyClosurePage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_07_EndOfDay", "Daily closure") {
+  const TPageValues initial = initialClosureLabels();
+  auto label = [&](const std::string& name, QWidget* parent) {
+    QLabel* l = valueLabel(name.c_str(), qs(initial.at(name)), parent);
+    fLabels[name] = l;
+    return l;
+  };
+
+  QGroupBox* reports = nullptr;
+  QFormLayout* reportsForm = formBox(this, "grpDailyReports", "Daily reports", &reports);
+  auto* bbtnPrintX = pushButton("bbtnPrintX", "X report", reports);
+  auto* bbtnPrintZ = pushButton("bbtnPrintZ", "Z report", reports);
+  reportsForm->addRow(buttonRow({bbtnPrintX, bbtnPrintZ}));
+  reportsForm->addRow("Report number:", label(LB_REPORT_NUMBER, reports));
+
+  QGroupBox* sums = nullptr;
+  QFormLayout* sumsForm = formBox(this, "grpSums", "Sums", &sums);
+  QGroupBox* storno = nullptr;
+  QFormLayout* stornoForm = formBox(this, "grpStornoSums", "Storno sums", &storno);
+  for (int i = 1; i <= VAT_GROUP_COUNT; ++i) {
+    const QString letter(QChar(VAT_LETTERS[i - 1]));
+    sumsForm->addRow("Sum on \"" + letter + "\":", label(vatSumLabel(i), sums));
+    stornoForm->addRow("Storno sum on \"" + letter + "\":", label(stornoSumLabel(i), storno));
+  }
+  sumsForm->addRow("Total:", label(LB_TOTAL, sums));
+  stornoForm->addRow("Storno total:", label(LB_STORNO_TOTAL, storno));
+
+  content()->addLayout(sideBySide({reports}));
+  content()->addLayout(sideBySide({sums, storno}));
+  content()->addStretch(1);
+
+  onClick(bbtnPrintX, "bbtnPrintXClick", [this] { bbtnPrintXClick(); });
+  onClick(bbtnPrintZ, "bbtnPrintZClick", [this] { bbtnPrintZClick(); });
+}
+
+void TDailyClosurePage::apply(const TPageValues& labels) {
+  for (const auto& [name, text] : labels)
+    if (auto it = fLabels.find(name); it != fLabels.end()) it->second->setText(qs(text));
+}
+
+void TDailyClosurePage::bbtnPrintXClick() {
+  readAndApply([this](TPageValues& labels) { return printXReport(ops(), labels); });
+}
+
+// The deletion's values are the Settings page's, as they stand.
+void TDailyClosurePage::bbtnPrintZClick() {
+  TFBHSettings settings;
+  settings.DelItemsOnZ = main().DeleteItemsAFterZrep();
+  if (TPage* page = main().page(PAGE_SETTINGS)) {
+    auto text = [page](const char* name, std::string& to) {
+      if (auto* e = page->findChild<QLineEdit*>(name)) to = ss(e->text());
+    };
+    text("edDelFromPLU", settings.delete_FromPLU);
+    text("edDelToPLU", settings.delete_ToPLU);
+    text("edDelServPass", settings.delete_ServicePass);
+  }
+  readAndApply([this, &settings](TPageValues& labels) { return printZReport(ops(), labels, settings); });
+}
+
+}  // namespace kestrel

@@ -1,0 +1,303 @@
+// kestrel report, cash, receipt and restart: the Daily closure, Reports, Cash IO and
+// Test receipts pages on the command line. The service password of the Z report's item
+// deletion and the operator password of the test receipts come from a private file
+// (--password-file) or the environment, never from the command line.
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <set>
+
+#include "app/logic/model_table.h"
+#include "app/logic/pages/cash_io.h"
+#include "app/logic/pages/cliche.h"
+#include "app/logic/pages/daily_closure.h"
+#include "app/logic/pages/reports.h"
+#include "app/logic/pages/test_receipts.h"
+#include "app/logic/pages/vat.h"
+#include "cli/cli_args.h"
+#include "cli/cli_pages.h"
+#include "cli/json_out.h"
+
+namespace kestrel::cli {
+
+namespace {
+
+constexpr const char* SERVICE_PASSWORD_VARIABLE = "KESTREL_SERVICE_PASSWORD";
+constexpr const char* OPERATOR_PASSWORD_VARIABLE = "KESTREL_OPERATOR_PASSWORD";
+
+constexpr const char* REPORT_USAGE =
+    "usage: report x | report z [--delete-items FROM-TO] | report departments|groups|diagnostic | "
+    "report operators FROM TO [--clear] | report plu turnovers|clearing|parameters|stock FROM TO | "
+    "report periodic payments|departments|plu --from DD.MM.YYYY --to DD.MM.YYYY "
+    "[--by code|department|group --plu-from N --plu-to M]";
+constexpr const char* CASH_USAGE = "usage: cash in|out AMOUNT";
+constexpr const char* RECEIPT_USAGE =
+    "usage: receipt test [--add-item] [OPTIONS] | receipt reclamation [OPTIONS] | receipt close";
+
+// A command's words: the plain ones, the options with a value and the flags.
+struct Words {
+  std::vector<std::string> plain;
+  std::map<std::string, std::string> values;
+  std::set<std::string> flags;
+
+  std::optional<std::string> value(const std::string& option) const {
+    auto it = values.find(option);
+    return it == values.end() ? std::nullopt : std::optional<std::string>(it->second);
+  }
+  std::string valueOr(const std::string& option, const std::string& otherwise) const {
+    return value(option).value_or(otherwise);
+  }
+};
+
+Words split(const std::vector<std::string>& args, const std::set<std::string>& valued,
+            const std::set<std::string>& flags, const char* usage) {
+  Words w;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (valued.count(a)) {
+      if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
+      w.values[a] = args[++i];
+    } else if (flags.count(a)) {
+      w.flags.insert(a);
+    } else if (a.size() > 1 && a[0] == '-' && a.find_first_not_of("0123456789.", 1) != std::string::npos) {
+      throw UsageError("unknown option " + a + "; " + usage);
+    } else {
+      w.plain.push_back(a);
+    }
+  }
+  return w;
+}
+
+// The position of `word` in `names`, or of a number 0..size-1; -1 for anything else.
+int choice(const std::string& word, std::initializer_list<const char*> names) {
+  int i = 0;
+  for (const char* n : names) {
+    if (word == n || word == std::to_string(i)) return i;
+    ++i;
+  }
+  return -1;
+}
+
+void needWords(const Words& w, size_t count, const char* usage) {
+  if (w.plain.size() != count) throw UsageError(usage);
+}
+
+void onlyFor(const Words& w, bool allowed, std::initializer_list<const char*> options, const std::string& what) {
+  if (allowed) return;
+  for (const char* o : options)
+    if (w.values.count(o) || w.flags.count(o)) throw UsageError(what + " takes no " + o);
+}
+
+LocalDateTime dateArg(const std::string& option, const std::string& text) {
+  int d = 0, m = 0, y = 0;
+  char tail = 0;
+  LocalDateTime dt;
+  if (std::sscanf(text.c_str(), "%2d.%2d.%4d%c", &d, &m, &y, &tail) == 3) dt = {y, m, d, 0, 0, 0, 0};
+  if (!dt.isValid() || y < 2000 || y > 2099)
+    throw UsageError(option + ": '" + text + "' is no date DD.MM.YYYY from 2000 to 2099");
+  return dt;
+}
+
+const std::set<std::string> REPORT_VALUED = {"--delete-items", "--password-file", "--from", "--to",
+                                             "--by",           "--plu-from",      "--plu-to"};
+
+// --delete-items FROM-TO as the Settings page's three values.
+TFBHSettings deletionOf(const Words& w) {
+  TFBHSettings s;
+  const auto range = w.value("--delete-items");
+  if (!range) return s;
+  const auto dash = range->find('-');
+  s.delete_FromPLU = range->substr(0, dash);
+  s.delete_ToPLU = dash == std::string::npos ? "" : range->substr(dash + 1);
+  auto plu = [](const std::string& t) { return !t.empty() && t.size() <= 6 && t.find_first_not_of("0123456789") == std::string::npos; };
+  if (!plu(s.delete_FromPLU) || !plu(s.delete_ToPLU)) throw UsageError("--delete-items: '" + *range + "' is not FROM-TO");
+  s.DelItemsOnZ = true;
+  s.delete_ServicePass = passwordFrom(w.value("--password-file"), SERVICE_PASSWORD_VARIABLE);
+  if (s.delete_ServicePass.empty())
+    throw UsageError(std::string("report z --delete-items: no service password; give --password-file FILE or set ") +
+                     SERVICE_PASSWORD_VARIABLE);
+  return s;
+}
+
+TPeriodicReport periodicOf(const Words& w) {
+  TPeriodicReport r;
+  r.kind = choice(w.plain[1], {"payments", "departments", "plu"}) + 1;
+  if (r.kind == 0) throw UsageError(REPORT_USAGE);
+  if (!w.value("--from") || !w.value("--to")) throw UsageError("report periodic needs --from and --to");
+  r.from = dateArg("--from", *w.value("--from"));
+  r.to = dateArg("--to", *w.value("--to"));
+  onlyFor(w, r.kind == PERIODIC_PLU_ITEMS, {"--by", "--plu-from", "--plu-to"}, "report periodic " + w.plain[1]);
+  r.pluKind = choice(w.valueOr("--by", "code"), {"code", "department", "group"}) + 1;
+  if (r.pluKind == 0) throw UsageError("--by is one of code, department, group");
+  r.pluFrom = w.valueOr("--plu-from", "1");
+  r.pluTo = w.valueOr("--plu-to", "1");
+  return r;
+}
+
+Words reportWords(const std::vector<std::string>& args) {
+  const Words w = split(args, REPORT_VALUED, {"--clear"}, REPORT_USAGE);
+  if (w.plain.empty()) throw UsageError(REPORT_USAGE);
+  const std::string& kind = w.plain[0];
+  onlyFor(w, kind == "z", {"--delete-items", "--password-file"}, "report " + kind);
+  onlyFor(w, kind == "operators", {"--clear"}, "report " + kind);
+  onlyFor(w, kind == "periodic", {"--from", "--to", "--by", "--plu-from", "--plu-to"}, "report " + kind);
+  if (kind == "x" || kind == "z" || kind == "departments" || kind == "groups" || kind == "diagnostic") {
+    needWords(w, 1, REPORT_USAGE);
+  } else if (kind == "operators") {
+    needWords(w, 3, REPORT_USAGE);
+  } else if (kind == "plu") {
+    needWords(w, 4, REPORT_USAGE);
+    if (choice(w.plain[1], {"turnovers", "clearing", "parameters", "stock"}) < 0) throw UsageError(REPORT_USAGE);
+  } else if (kind == "periodic") {
+    needWords(w, 2, REPORT_USAGE);
+    periodicOf(w);
+  } else {
+    throw UsageError(REPORT_USAGE);
+  }
+  if (kind == "z") deletionOf(w);
+  return w;
+}
+
+int printSums(PageCommandContext& ctx, TPageValues& labels, bool ok) {
+  if (labels.count(LB_REPORT_NUMBER)) {
+    std::vector<std::pair<std::string, std::string>> values{{"number", labels[LB_REPORT_NUMBER]}};
+    for (int i = 1; i <= VAT_GROUP_COUNT; ++i) values.emplace_back(std::string(1, VAT_LETTERS[i - 1]), labels[vatSumLabel(i)]);
+    values.emplace_back("total", labels[LB_TOTAL]);
+    for (int i = 1; i <= VAT_GROUP_COUNT; ++i)
+      values.emplace_back("storno" + std::string(1, VAT_LETTERS[i - 1]), labels[stornoSumLabel(i)]);
+    values.emplace_back("stornoTotal", labels[LB_STORNO_TOTAL]);
+    JsonObject o;
+    for (const auto& [key, value] : values) {
+      if (ctx.json) o.add(key, value);
+      else ctx.out << key << '=' << value << '\n';
+    }
+    if (ctx.json) ctx.out << o.text() << '\n';
+  }
+  return operationStatus(ctx, ok);
+}
+
+}  // namespace
+
+void checkReportArgs(const std::vector<std::string>& args) { reportWords(args); }
+
+int runReport(PageCommandContext& ctx) {
+  const Words w = reportWords(ctx.args);
+  const std::string& kind = w.plain[0];
+  if (kind == "x" || kind == "z") {
+    TPageValues labels = initialClosureLabels();
+    labels.erase(LB_REPORT_NUMBER);
+    bool ok = false;
+    try {
+      ok = kind == "x" ? printXReport(ctx.ops, labels) : printZReport(ctx.ops, labels, deletionOf(w));
+    } catch (...) {
+      printSums(ctx, labels, false);
+      throw;
+    }
+    return printSums(ctx, labels, ok);
+  }
+  bool ok = false;
+  if (kind == "departments") ok = printDeptReport(ctx.ops);
+  else if (kind == "groups") ok = printItemGroupsReport(ctx.ops);
+  else if (kind == "diagnostic") ok = printDiagnostic(ctx.ops);
+  else if (kind == "operators") ok = printOperReport(ctx.ops, w.plain[1], w.plain[2], w.flags.count("--clear") > 0);
+  else if (kind == "plu")
+    ok = printPLUReport(ctx.ops, choice(w.plain[1], {"turnovers", "clearing", "parameters", "stock"}), w.plain[2],
+                        w.plain[3]);
+  else ok = printPeriodicReport(ctx.ops, periodicOf(w));
+  return operationStatus(ctx, ok);
+}
+
+void checkCashArgs(const std::vector<std::string>& args) {
+  const Words w = split(args, {}, {}, CASH_USAGE);
+  needWords(w, 2, CASH_USAGE);
+  if (w.plain[0] != "in" && w.plain[0] != "out") throw UsageError(CASH_USAGE);
+  try {
+    cashAmountText(w.plain[1]);
+  } catch (const std::invalid_argument&) {
+    throw UsageError("cash: '" + w.plain[1] + "' is no amount");
+  }
+}
+
+int runCash(PageCommandContext& ctx) {
+  const Words w = split(ctx.args, {}, {}, CASH_USAGE);
+  TCashSums sums;
+  const bool ok = cashInOut(ctx.ops, w.plain[0] == "out", w.plain[1], sums);
+  if (ok) {
+    if (ctx.json)
+      ctx.out << JsonObject().add("cashInSafe", sums.inSafe).add("inputs", sums.inputs).add("outputs", sums.outputs).text()
+              << '\n';
+    else
+      ctx.out << "cashInSafe=" << sums.inSafe << "\ninputs=" << sums.inputs << "\noutputs=" << sums.outputs << '\n';
+  }
+  return operationStatus(ctx, ok);
+}
+
+namespace {
+
+const std::set<std::string> RECEIPT_VALUED = {"--plu",        "--price",    "--name",     "--tax-group",
+                                              "--payment",    "--correction", "--iosa",   "--operator",
+                                              "--receipt-number", "--password-file"};
+
+Words receiptWords(const std::vector<std::string>& args) {
+  const Words w = split(args, RECEIPT_VALUED, {"--add-item"}, RECEIPT_USAGE);
+  needWords(w, 1, RECEIPT_USAGE);
+  const std::string& kind = w.plain[0];
+  if (kind != "test" && kind != "reclamation" && kind != "close") throw UsageError(RECEIPT_USAGE);
+  if (kind == "close" && (!w.values.empty() || !w.flags.empty())) throw UsageError("receipt close takes no options");
+  onlyFor(w, kind == "test", {"--price", "--name", "--tax-group", "--add-item"}, "receipt " + kind);
+  onlyFor(w, kind == "reclamation", {"--receipt-number"}, "receipt " + kind);
+  if (choice(w.valueOr("--tax-group", "A"), {"A", "E", "J", "K", "M"}) < 0)
+    throw UsageError("--tax-group is one of A, E, J, K, M");
+  if (choice(w.valueOr("--payment", "cash"), {"cash", "card", "cheque", "virman"}) < 0)
+    throw UsageError("--payment is one of cash, card, cheque, virman");
+  passwordFrom(w.value("--password-file"), OPERATOR_PASSWORD_VARIABLE);
+  return w;
+}
+
+}  // namespace
+
+void checkReceiptArgs(const std::vector<std::string>& args) { receiptWords(args); }
+
+int runReceipt(PageCommandContext& ctx) {
+  const Words w = receiptWords(ctx.args);
+  if (w.plain[0] == "close") {
+    const TCloseReceipts r = closeReceipts(ctx.ops);
+    if (ctx.json)
+      ctx.out << JsonObject().add("ok", r.ok).add("state", r.state).add("voids", r.voids).add("boundReached", r.boundReached).text()
+              << '\n';
+    else
+      ctx.out << "state=" << r.state << "\nvoids=" << r.voids << '\n';
+    return operationStatus(ctx, r.ok);
+  }
+  // The model's default operator password unless one is given.
+  if (!identifyModel(ctx)) return operationStatus(ctx, false);
+  TTestReceipt r;
+  r.operPassword = passwordFrom(w.value("--password-file"), OPERATOR_PASSWORD_VARIABLE);
+  if (r.operPassword.empty()) {
+    const TModelRow* row = ctx.ops.ecrModel >= 0 ? &MODEL_TABLE[static_cast<size_t>(ctx.ops.ecrModel)] : nullptr;
+    r.operPassword = row ? row->testOperatorPassword : REGISTER_DEFAULT_OPERATOR_PASSWORD;
+  }
+  r.plu = w.valueOr("--plu", r.plu);
+  r.price = w.valueOr("--price", r.price);
+  r.itemName = w.valueOr("--name", r.itemName);
+  r.taxGroup = choice(w.valueOr("--tax-group", "A"), {"A", "E", "J", "K", "M"});
+  r.paymentType = choice(w.valueOr("--payment", "cash"), {"cash", "card", "cheque", "virman"});
+  r.correction = w.valueOr("--correction", r.correction);
+  r.iosa = w.valueOr("--iosa", r.iosa);
+  r.oper = w.valueOr("--operator", r.oper);
+  r.receiptNumber = w.valueOr("--receipt-number", r.receiptNumber);
+  std::string focus;
+  bool ok = false;
+  if (w.plain[0] == "test") ok = (!w.flags.count("--add-item") || programTestItem(ctx.ops, r)) && testFiscalReceipt(ctx.ops, r, focus);
+  else ok = testReclamationReceipt(ctx.ops, r, focus);
+  return operationStatus(ctx, ok);
+}
+
+void checkRestartArgs(const std::vector<std::string>& args) {
+  if (!args.empty()) throw UsageError("usage: restart");
+}
+
+int runRestart(PageCommandContext& ctx) { return operationStatus(ctx, restartDevice(ctx.ops)); }
+
+}  // namespace kestrel::cli
