@@ -320,6 +320,12 @@ COMMANDS:
                                     elsewhere they run only with --yes. The service password is the
                                     first line of --password-file FILE (readable by its owner only)
                                     or KESTREL_SERVICE_PASSWORD; never give it on the command line.
+  clients read [--csv FILE|--json]  the device's clients (register models), walking the numbers
+                                    to 1000; --csv writes the Clients page's CSV file
+  clients write FILE.csv [--selected ID...]
+                                    writes the clients of such a file (or only those numbers)
+  clients delete --all | ID...      deletes every client (--all is the confirmation) or those numbers
+                                    Ctrl-C ends a clients loop between two clients (exit 1)
   ports                             the serial ports present
   sim [kestrel-sim options]         runs the simulator in the foreground
 

@@ -18,6 +18,8 @@ namespace kestrel::cli {
 CliPageHost::CliPageHost(std::ostream& err) : fErr(err), fTerminal(isatty(STDERR_FILENO) == 1) {}
 
 void CliPageHost::set_StatusText(const std::string& text) {
+  for (const auto& prefix : progressTexts)
+    if (text.rfind(prefix, 0) == 0) return;
   if (!text.empty()) fErr << "kestrel: " << text << '\n';
 }
 
@@ -86,6 +88,8 @@ const std::vector<PageCommand>& pageCommands() {
        checkServiceArgs, runService},
       {"terminal", "terminal info | reset | new-command-file | force-send", checkTerminalArgs, runTerminal},
       {"certificates", "certificates check", checkCertificatesArgs, runCertificates},
+      {"clients", "clients read [--csv FILE | --json] | write FILE.csv [--selected ID...] | delete (--all | ID...)",
+       checkClientsArgs, runClients},
   };
   return commands;
 }

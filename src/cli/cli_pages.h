@@ -31,6 +31,9 @@ class CliPageHost : public PageHost {
   bool stopRequested() override;
 
   std::string file;  // the file the command names; every file choice gets it
+  // Status texts beginning with one of these only tell a loop's progress, which the
+  // progress line shows: not printed.
+  std::vector<std::string> progressTexts;
 
  private:
   std::ostream& fErr;
@@ -90,5 +93,8 @@ void checkTerminalArgs(const std::vector<std::string>& args);
 int runTerminal(PageCommandContext& ctx);
 void checkCertificatesArgs(const std::vector<std::string>& args);
 int runCertificates(PageCommandContext& ctx);
+// clients read|write|delete (cli_clients.cpp)
+void checkClientsArgs(const std::vector<std::string>& args);
+int runClients(PageCommandContext& ctx);
 
 }  // namespace kestrel::cli

@@ -11,11 +11,14 @@
 #include "app/logic/mem_table.h"
 #include "app/logic/pages/clients.h"
 #include "app/ops_fixture.h"
+#include "util/temp_path.h"
 
 namespace kestrel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::fileBytes;
+using test::TempPath;
 using apptest::OpsOnSim;
 
 struct ClientRow {
@@ -198,25 +201,6 @@ TEST(ClientsOps, DeleteAllAsksWithNoByDefaultDeleteSelectedStopsAtTheFirstRefusa
   EXPECT_EQ(table.RecordCount(), 0);
   EXPECT_TRUE(deviceNumbers(s).empty());
   EXPECT_EQ(texts(s.dialogs).back(), "Clients deleted!");
-}
-
-// A file of this test run, removed at the end.
-struct TempPath {
-  TempPath() {
-    static int n = 0;
-    path = (fs::temp_directory_path() /
-            ("kestrel_clients_" + std::to_string(::getpid()) + "_" + std::to_string(n++) + ".csv"))
-               .string();
-  }
-  ~TempPath() { fs::remove(path); }
-  std::string path;
-};
-
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 TEST(ClientsCsv, ExportImportsAgainEqualAlsoWithSeparatorsAndQuotes) {

@@ -9,6 +9,7 @@
 #include "app/logic/page_table.h"
 #include "app/logic/param_bindings.h"
 #include "app/logic/text_file.h"
+#include "support/err_container.h"
 #include "support/fd_misc.h"
 
 namespace kestrel {
@@ -155,7 +156,10 @@ TClientReadResult readClientInfo(TDeviceOps& ops, TMemTable& table) {
     ~StatusClear() { host.set_StatusText(std::string()); }
   } statusClear{host};
 
-  if (!ops.command(CMD_CLIENTS, "F\t\t")) return r;
+  if (!ops.command(CMD_CLIENTS, "F\t\t")) {
+    if (ops.err.LastErrorCode() != CODE_FIRM_NOT_FOUND) r.refused = 1;
+    return r;
+  }
   int number = 0;
   if (!clientNumberIn(ops.field(1), number)) return r;
   r.lastNumber = number;
@@ -169,6 +173,7 @@ TClientReadResult readClientInfo(TDeviceOps& ops, TMemTable& table) {
     }
     if (!ops.command(CMD_CLIENTS, "N\t")) {
       // A refused number (most often "Firm does not exist") is skipped.
+      if (ops.err.LastErrorCode() != CODE_FIRM_NOT_FOUND) ++r.refused;
       ++number;
       r.lastNumber = number;
       host.progressSet(number);

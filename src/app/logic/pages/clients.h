@@ -47,6 +47,7 @@ enum class TClientReadEnd {
 struct TClientReadResult {
   TClientReadEnd end = TClientReadEnd::NoClients;
   int lastNumber = 0;  // the number the walk reached
+  int refused = 0;     // commands refused with another error than "Firm does not exist"
 };
 
 // readClientInfo: "F", then "N" until number 1000, a stop, or an answer that breaks
