@@ -4,6 +4,7 @@
 #include <map>
 
 #include "app/ui/pages/cliche_page.h"
+#include "app/ui/pages/clients_page.h"
 #include "app/ui/pages/communication_page.h"
 #include "app/ui/pages/connect_page.h"
 #include "app/ui/pages/custom_page.h"
@@ -39,6 +40,7 @@ TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
       {"jvpg_Sub_05_ServiceInfo", make<TServiceInfoPage>},
       {"jvpg_Sub_06_Fiscalization", make<TFiscalizationPage>},
       {"jvpg_Sub_28_Terminal", make<TTerminalPage>},
+      {"jvpg_Sub_27_Clients", make<TClientsPage>},
   };
   auto it = factories.find(objectName);
   return it == factories.end() ? nullptr : it->second(main);
