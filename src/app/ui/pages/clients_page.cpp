@@ -64,9 +64,10 @@ TClientsPage::TClientsPage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_27_Clients"
   dbgClientInfo->verticalHeader()->setDefaultSectionSize(dbgClientInfo->fontMetrics().height() + 8);
   dbgClientInfo->verticalHeader()->hide();
   dbgClientInfo->horizontalHeader()->setStretchLastSection(true);
-  dbgClientInfo->setMinimumHeight(460);
-  // Number, two names, two addresses, tax number: about as wide as their texts.
-  const int widths[] = {64, 160, 150, 130, 130, 110};
+  dbgClientInfo->setMinimumHeight(540);
+  // Number, two names, two addresses, tax number: all six in the page's width at 1024 by
+  // 768, the names widest.
+  const int widths[] = {56, 150, 150, 115, 110, 110};
   for (int c = 0; c < 6; ++c) dbgClientInfo->setColumnWidth(c, widths[c]);
   dbgClientInfo->installEventFilter(this);
   v->addWidget(dbgClientInfo, 1);
