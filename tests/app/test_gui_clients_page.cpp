@@ -14,6 +14,7 @@
 #include "app/logic/mem_table.h"
 #include "app/logic/pages/clients.h"
 #include "app/ui/pages/clients_page.h"
+#include "util/temp_path.h"
 
 namespace kestrel {
 namespace {
@@ -90,11 +91,22 @@ TEST(GuiClientsPage, ReadWhenShownThenSaveAndDeleteTheSelectedRows) {
   EXPECT_FALSE(win.find<QAction>("mniSelectedClients")->isEnabled());
   win.find<QMenu>("pmClients")->hide();
 
+  // Exported, cleared and imported again through the buttons.
+  test::TempPath file;
+  win.files.answers = {file.path, file.path};
+  win.find<QPushButton>("btnExportClients")->click();
+  EXPECT_EQ(win.shownTexts().back(), "Successful export to:\r\n" + file.path);
   win.find<QPushButton>("btnClearClient")->click();
   EXPECT_EQ(grid->model()->rowCount(), 0);
   for (const char* b : {"btnWriteClientInfo", "btnClearClient", "btnExportClients"})
     EXPECT_FALSE(win.find<QPushButton>(b)->isEnabled()) << b;
   EXPECT_TRUE(win.find<QPushButton>("btnImportClients")->isEnabled());
+  win.find<QPushButton>("btnImportClients")->click();
+  ASSERT_EQ(grid->model()->rowCount(), 1);
+  EXPECT_EQ(cell(grid, 0, 1), "Shop d.o.o.");
+  EXPECT_EQ(cell(grid, 0, 5), "4200000000001");
+  EXPECT_TRUE(win.find<QPushButton>("btnWriteClientInfo")->isEnabled());
+  EXPECT_FALSE(win.find<QProgressBar>("pbClients")->isVisible());
 }
 
 TEST(GuiClientsPage, AnInsertIntoAFullTableIsCancelled) {
