@@ -159,7 +159,8 @@ void DeviceModel::cmdClients() {
   auto answer = [&](int number, const Client& c) {
     fClientCursor = number;
     ok();
-    putInt(number);
+    if (clientNumberGarbled && fn == "N") put("x" + std::to_string(number));
+    else putInt(number);
     put(c.taxNumber);
     put(c.name);
     put(c.name2);

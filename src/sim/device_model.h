@@ -163,6 +163,8 @@ class DeviceModel {
   // A firmware fault seen in the field: "N" answers the last client again instead of
   // the next one.
   bool clientCursorStuck = false;
+  // Another: "N" answers the client number with a letter in front of it.
+  bool clientNumberGarbled = false;
   // Client numbers whose "P" the device refuses (a client it cannot take).
   std::set<int> refusedClientNumbers;
 

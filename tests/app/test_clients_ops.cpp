@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "app/logic/mem_table.h"
@@ -110,30 +111,38 @@ TEST(ClientsOps, ReadWalksTheNumbersUpToOneThousand) {
   }
 }
 
-TEST(ClientsOps, ReadEndsOnTheStopRequestAndOnANumberThatDoesNotAdvance) {
-  {
+TEST(ClientsOps, ReadEndsOnTheStopRequestAProtocolErrorAndANumberThatDoesNotAdvance) {
+  struct Case {
+    const char* what;
+    std::function<void(OpsOnSim&)> prepare;
+    TClientReadEnd end;
+    size_t commands;
+    std::string alert;  // the beginning of the one alert shown; empty: none
+  };
+  const Case cases[] = {
+      {"stop", [](OpsOnSim& s) { s.host.stop = true; }, TClientReadEnd::Stopped, 1, ""},
+      {"number not numeric",
+       [](OpsOnSim& s) { s.device([](sim::DeviceModel& d) { return d.clientNumberGarbled = true; }); },
+       TClientReadEnd::ProtocolError, 2, "Error in protocol!"},
+      // "N" answers the same client again: the walk would never reach 1000.
+      {"number repeated",
+       [](OpsOnSim& s) { s.device([](sim::DeviceModel& d) { return d.clientCursorStuck = true; }); },
+       TClientReadEnd::NotAdvancing, 2,
+       "Error in protocol! The device answered client 1 after client 1; the reading ends here."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     OpsOnSim s("KT-11A");
     putClients(s, {SHOP, {2, "B", "", "", "", ""}});
-    s.host.stop = true;
+    c.prepare(s);
     TMemTable table(CLIENTS_TABLE_NAME);
     prepareClientTable(table);
-    EXPECT_EQ(readClientInfo(s.ops, table).end, TClientReadEnd::Stopped);
+    EXPECT_EQ(readClientInfo(s.ops, table).end, c.end);
     EXPECT_EQ(rowsOf(table), std::vector<ClientRow>{SHOP});
-    EXPECT_EQ(s.inputsOf(140).size(), 1u);
+    EXPECT_EQ(s.inputsOf(140).size(), c.commands);
+    EXPECT_EQ(texts(s.dialogs), c.alert.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.alert});
+    EXPECT_FALSE(s.host.progressVisible);
   }
-  // A device whose "N" answers the same client again: the walk would never reach 1000.
-  OpsOnSim s("KT-11A");
-  putClients(s, {SHOP, {2, "B", "", "", "", ""}});
-  s.device([](sim::DeviceModel& d) { return d.clientCursorStuck = true; });
-  TMemTable table(CLIENTS_TABLE_NAME);
-  prepareClientTable(table);
-  const TClientReadResult r = readClientInfo(s.ops, table);
-  EXPECT_EQ(r.end, TClientReadEnd::NotAdvancing);
-  EXPECT_EQ(rowsOf(table), std::vector<ClientRow>{SHOP});
-  EXPECT_EQ(s.inputsOf(140).size(), 2u);
-  ASSERT_EQ(s.dialogs.shown.size(), 1u);
-  EXPECT_EQ(s.dialogs.shown[0].text.rfind("Error in protocol!", 0), 0u) << s.dialogs.shown[0].text;
-  EXPECT_NE(s.dialogs.shown[0].text.find("client 1 after client 1"), std::string::npos);
 }
 
 TEST(ClientsOps, SaveAllReportsARefusalAndGoesOnSaveSelectedStopsAtIt) {
