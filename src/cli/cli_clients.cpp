@@ -45,12 +45,12 @@ bool registerModel(PageCommandContext& ctx) {
   return false;
 }
 
-// Counts the client commands the device accepted (how far a loop got).
-struct AcceptedCount {
-  explicit AcceptedCount(TDeviceOps& ops) : ops(ops) {
+// Counts the client commands sent (how far a loop got).
+struct SentCount {
+  explicit SentCount(TDeviceOps& ops) : ops(ops) {
     ops.onCommand = [this](uint16_t, const std::string&) { ++sent; };
   }
-  ~AcceptedCount() { ops.onCommand = nullptr; }
+  ~SentCount() { ops.onCommand = nullptr; }
   TDeviceOps& ops;
   int sent = 0;
 };
@@ -120,7 +120,7 @@ int runWrite(PageCommandContext& ctx) {
   }
   if (!registerModel(ctx)) return operationStatus(ctx, false);
   const int total = selected ? static_cast<int>(numbers.size()) : table.RecordCount();
-  AcceptedCount count(ctx.ops);
+  SentCount count(ctx.ops);
   const bool done = selected ? saveSelectedClients(ctx.ops, table, numbers) : SaveAllClientInfo(ctx.ops, table);
   if (!done && ctx.host.stopRequested())
     ctx.err << "kestrel: clients write: stopped after " << count.sent << " of " << total << " client(s)\n";
