@@ -22,6 +22,7 @@
 
 #include "engine/fiscal_device.h"
 #include "engine/frame_codec.h"
+#include "engine/rs232_connector.h"
 #include "engine/tcpip_connector.h"
 #include "support/err_container.h"
 #include "support/fd_misc.h"
@@ -294,6 +295,13 @@ struct BenchEngine {
     fd.TCPIP()->set_Address("127.0.0.1");
     fd.TCPIP()->set_port(port);
     return fd.TCPIP()->openConnection() == 0;
+  }
+  // The serial transport on a pseudo-terminal's slave `path`.
+  bool connectPty(const std::string& path, int baud) {
+    fd.set_CommunicationType(ct_RS232);
+    fd.RS232()->portName = path;
+    fd.RS232()->baudRate = baud;
+    return fd.RS232()->openConnection() == 0;
   }
 };
 

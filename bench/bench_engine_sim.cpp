@@ -222,10 +222,7 @@ void BM_EngineOnSimPty(benchmark::State& state) {
     state.SkipWithError("simulator did not start");
     return;
   }
-  e.fd.set_CommunicationType(ct_RS232);
-  e.fd.RS232()->portName = s->ptyPath();
-  e.fd.RS232()->baudRate = kBaud;
-  if (e.fd.RS232()->openConnection() != 0) {
+  if (!e.connectPty(s->ptyPath(), kBaud)) {
     state.SkipWithError("cannot open the pseudo-terminal");
     return;
   }

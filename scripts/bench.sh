@@ -81,6 +81,12 @@ util = line / pty["real"]
 row(f"pty at {baud:.0f} baud: {1/pty['real']:.1f} commands/s, line allows {1/line:.1f} "
     f"({ans:.0f}-byte answer, 10 bits a byte)", f"{util:.3f}", ">= 0.95", util >= 0.95)
 
+for full, texts in (("0", "usual texts"), ("1", "texts at their limits")):
+    clients = get(f"BM_ReadClientsOnSimPty/full:{full}/iterations:1/real_time")
+    row(f"1000 clients read over the pty at {clients['baud']:.0f} baud, {texts}: {clients['cmd_per_s']:.1f} "
+        f"commands/s, line allows {clients['line_cmd_per_s']:.1f} ({clients['ans_bytes']:.0f} answer bytes)",
+        f"{clients['line_ratio']:.3f}", ">= 0.95", clients["line_ratio"] >= 0.95)
+
 ec, pc = get("BM_EngineCpu/two_cores:0/real_time"), get("BM_PlainCpu/two_cores:0/real_time")
 row(f"engine thread CPU per command, {req:.0f}-byte request, {ans:.0f}-byte answer", f"{ec['cpu']*1e6:.2f} us", "")
 row("  plain-socket thread CPU per command, same exchange", f"{pc['cpu']*1e6:.2f} us", "")

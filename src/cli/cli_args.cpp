@@ -379,6 +379,12 @@ COMMANDS:
                                     KESTREL_OPERATOR_PASSWORD
   receipt close                     closes a receipt left open (voids at most 500 sales, then reports)
   restart                           restarts the device (command 202)
+  clients read [--csv FILE|--json]  the device's clients (register models), walking the numbers
+                                    to 1000; --csv writes the Clients page's CSV file
+  clients write FILE.csv [--selected ID...]
+                                    writes the clients of such a file (or only those numbers)
+  clients delete --all | ID...      deletes every client (--all is the confirmation) or those numbers
+                                    Ctrl-C ends a clients loop between two clients (exit 1)
   ports                             the serial ports present
   detect [--port PATH...] [--tcp-host HOST[:PORT]]
                                     looks for a device: every serial port (or those given) at every

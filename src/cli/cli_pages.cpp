@@ -18,6 +18,8 @@ namespace kestrel::cli {
 CliPageHost::CliPageHost(std::ostream& err) : fErr(err), fTerminal(isatty(STDERR_FILENO) == 1) {}
 
 void CliPageHost::set_StatusText(const std::string& text) {
+  for (const auto& prefix : progressTexts)
+    if (text.rfind(prefix, 0) == 0) return;
   if (!text.empty()) fErr << "kestrel: " << text << '\n';
 }
 
@@ -95,6 +97,8 @@ const std::vector<PageCommand>& pageCommands() {
       {"cash", "cash in|out AMOUNT", checkCashArgs, runCash},
       {"receipt", "receipt test|reclamation|close", checkReceiptArgs, runReceipt},
       {"restart", "restart", checkRestartArgs, runRestart},
+      {"clients", "clients read [--csv FILE | --json] | write FILE.csv [--selected ID...] | delete (--all | ID...)",
+       checkClientsArgs, runClients},
   };
   return commands;
 }

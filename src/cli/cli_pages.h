@@ -32,6 +32,9 @@ class CliPageHost : public PageHost {
   bool stopRequested() override;
 
   std::string file;  // the file the command names; every file choice gets it
+  // Status texts beginning with one of these only tell a loop's progress, which the
+  // progress line shows: not printed.
+  std::vector<std::string> progressTexts;
 
  private:
   std::ostream& fErr;
@@ -115,5 +118,8 @@ void checkReceiptArgs(const std::vector<std::string>& args);
 int runReceipt(PageCommandContext& ctx);
 void checkRestartArgs(const std::vector<std::string>& args);
 int runRestart(PageCommandContext& ctx);
+// clients read|write|delete (cli_clients.cpp)
+void checkClientsArgs(const std::vector<std::string>& args);
+int runClients(PageCommandContext& ctx);
 
 }  // namespace kestrel::cli

@@ -159,7 +159,8 @@ void DeviceModel::cmdClients() {
   auto answer = [&](int number, const Client& c) {
     fClientCursor = number;
     ok();
-    putInt(number);
+    if (clientNumberGarbled && fn == "N") put("x" + std::to_string(number));
+    else putInt(number);
     put(c.taxNumber);
     put(c.name);
     put(c.name2);
@@ -179,7 +180,7 @@ void DeviceModel::cmdClients() {
     return answer(fS.clients.begin()->first, fS.clients.begin()->second);
   }
   if (fn == "N") {
-    const auto it = fS.clients.upper_bound(fClientCursor);
+    const auto it = clientCursorStuck ? fS.clients.find(fClientCursor) : fS.clients.upper_bound(fClientCursor);
     if (it == fS.clients.end()) return fail(ERR_NO_CLIENT);
     return answer(it->first, it->second);
   }
@@ -191,6 +192,7 @@ void DeviceModel::cmdClients() {
   }
   if (fn == "P") {
     if (int code = numberArg(number)) return fail(code);
+    if (refusedClientNumbers.count(number)) return fail(badParam(1));
     static constexpr size_t LIMITS[] = {42, 13, 42, 36, 36};
     for (size_t i = 0; i < 5; ++i)
       if (arg(2 + i).size() > LIMITS[i]) return fail(badParam(static_cast<int>(2 + i)));

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -165,6 +166,13 @@ class DeviceModel {
   int endlessDocument = 0;
   // Certificates served by command 129, by device path.
   std::map<std::string, std::string, std::less<>> files;
+  // A firmware fault seen in the field: "N" answers the last client again instead of
+  // the next one.
+  bool clientCursorStuck = false;
+  // Another: "N" answers the client number with a letter in front of it.
+  bool clientNumberGarbled = false;
+  // Client numbers whose "P" the device refuses (a client it cannot take).
+  std::set<int> refusedClientNumbers;
 
   // Persistence: the state as text and back. A text that does not parse leaves the
   // device unchanged and returns false with a message.

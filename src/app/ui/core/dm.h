@@ -28,6 +28,8 @@ class Tdm {
 
   TMemTable fdmt_Header{"fdmt_Header"};
   TMemTable fdmt_Footer{"fdmt_Footer"};
+  // The Clients page's table (at most 1000 rows).
+  TMemTable fdmt_ClientInfo{"fdmt_ClientInfo"};
 
   // Where the engine's events go; the main window fills these.
   std::function<void(const TCommunicationEventArgs&)> sendCommandView;

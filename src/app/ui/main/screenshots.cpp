@@ -170,6 +170,22 @@ int main(int argc, char** argv) {
       if (!window.grab().save(pageFile)) rc = 1;
       else std::cout << pageFile.toStdString() << "\n";
     }
+    // A few clients of a shop (texts in the device's code page 1250).
+    registerSim.withDevice([](kestrel::sim::DeviceModel& d) {
+      auto& c = d.mutableState().clients;
+      c[1] = {"Trgovina \xC8" "ajni\x9A" "ki d.o.o.", "4200000000001", "Poslovnica 7", "Kralja Tvrtka 12",
+              "88000 Mostar"};
+      c[2] = {"Auto servis Had\x9Ei\xE6", "4200000000028", "", "Ferhadija 3", "71000 Sarajevo"};
+      c[5] = {"Pekara Zlatno zrno", "4200000000052", "Prodavnica 2", "Titova 44", "72000 Zenica"};
+      c[12] = {"Ljekarna \x8Eiva", "4200000000125", "", "Trg slobode 1", "75000 Tuzla"};
+      return 0;
+    });
+    window.showPage("jvpg_Sub_27_Clients");
+    settle.restart();
+    while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    const QString clients = out + "/clients_page.png";
+    if (!window.grab().save(clients)) rc = 1;
+    else std::cout << clients.toStdString() << "\n";
     registerSim.stop();
   } else {
     std::cerr << "simulator: " << error << "\n";

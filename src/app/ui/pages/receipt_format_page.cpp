@@ -13,6 +13,7 @@
 #include "app/logic/page_table.h"
 #include "app/logic/pages/receipt_format.h"
 #include "app/ui/core/form_helpers.h"
+#include "app/ui/core/progress_host.h"
 #include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
@@ -20,34 +21,6 @@ namespace kestrel {
 namespace {
 
 constexpr int CHOICE_WIDTH = 110;
-
-// The window as the logo upload's host, with the page's own progress bar.
-class TLogoHost : public PageHost {
- public:
-  TLogoHost(PageHost& window, QProgressBar* bar) : fWindow(window), fBar(bar) {}
-  void set_StatusText(const std::string& text) override { fWindow.set_StatusText(text); }
-  std::string openFileName(const std::string& title, const std::string& filter) override {
-    return fWindow.openFileName(title, filter);
-  }
-  std::string saveFileName(const std::string& title, const std::string& filter,
-                           const std::string& suggestedName) override {
-    return fWindow.saveFileName(title, filter, suggestedName);
-  }
-  void progressShow(int minimum, int maximum) override {
-    fBar->setRange(minimum, maximum);
-    fBar->setValue(minimum);
-    fBar->show();
-    fBar->repaint();
-  }
-  void progressSet(int position) override { fBar->setValue(position); }
-  void progressHide() override { fBar->hide(); }
-  void processMessages() override { fWindow.processMessages(); }
-  bool stopRequested() override { return fWindow.stopRequested(); }
-
- private:
-  PageHost& fWindow;
-  QProgressBar* fBar;
-};
 
 }  // namespace
 
@@ -119,7 +92,7 @@ void TReceiptFormatPage::btn_CenterLogoClick() {
 
 void TReceiptFormatPage::bbtnLogoClick() {
   PageHost& window = ops().host();
-  TLogoHost host(window, pbLogo);
+  TPageProgressHost host(window, pbLogo);
   ops().set_Host(host);
   const auto restore = qScopeGuard([&] {
     ops().set_Host(window);

@@ -27,6 +27,7 @@
 #include "app/logic/page_table.h"
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
+#include "app/ui/pages/clients_page.h"
 #include "app/ui/pages/connect_page.h"
 #include "app/ui/pages/page.h"
 #include "app/ui/pages/settings_page.h"
@@ -529,7 +530,9 @@ void TfmMainFBH::set_errorBitsToFalse() {
 // The Items and Clients pages bring their buttons; until they exist there is nothing to
 // refresh.
 void TfmMainFBH::ArticlesControls() {}
-void TfmMainFBH::ClientsControls() {}
+void TfmMainFBH::ClientsControls() {
+  if (auto* p = dynamic_cast<TClientsPage*>(page("jvpg_Sub_27_Clients"))) p->ClientsControls();
+}
 
 void TfmMainFBH::set_Model(const TModelRow* row) {
   fOps.ecrModel = -1;

@@ -5,6 +5,7 @@
 
 #include "app/ui/pages/cash_io_page.h"
 #include "app/ui/pages/cliche_page.h"
+#include "app/ui/pages/clients_page.h"
 #include "app/ui/pages/communication_page.h"
 #include "app/ui/pages/connect_page.h"
 #include "app/ui/pages/custom_page.h"
@@ -55,6 +56,7 @@ TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
       {"jvpg_Sub_08_Reports", make<TReportsPage>},
       {"jvpg_Sub_19_CashINOUT", make<TCashIOPage>},
       {"jvpg_Sub_21_Test", make<TTestReceiptsPage>},
+      {"jvpg_Sub_27_Clients", make<TClientsPage>},
   };
   auto it = factories.find(objectName);
   return it == factories.end() ? nullptr : it->second(main);

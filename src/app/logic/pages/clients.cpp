@@ -1,0 +1,354 @@
+#include "app/logic/pages/clients.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "app/logic/device_ops.h"
+#include "app/logic/field_helpers.h"
+#include "app/logic/mem_table.h"
+#include "app/logic/page_table.h"
+#include "app/logic/param_bindings.h"
+#include "app/logic/text_file.h"
+#include "support/err_container.h"
+#include "support/fd_misc.h"
+
+namespace kestrel {
+
+namespace {
+
+constexpr uint16_t CMD_CLIENTS = 140;
+
+// Field 1 of an answer as a client number; false when it is not a whole number.
+bool clientNumberIn(const std::string& text, int& number) {
+  try {
+    number = parseIntValue(text);
+    return true;
+  } catch (const std::invalid_argument&) {
+    return false;
+  }
+}
+
+// A row from the answer of "F", "N": number in field 1, then TAXN, Client, Client_2,
+// Address1, Address2.
+void appendAnsweredClient(TDeviceOps& ops, TMemTable& table, int number) {
+  ops.host().set_StatusText("Reading client..." + std::to_string(number));
+  ops.host().progressSet(number);
+  const int row = appendClientRow(table);
+  try {
+    table.setValue(row, "ID", std::to_string(number));
+    table.setValue(row, "TAXN", ops.field(2));
+    table.setValue(row, "Client", ops.field(3));
+    table.setValue(row, "Client_2", ops.field(4));
+    table.setValue(row, "Address1", ops.field(5));
+    table.setValue(row, "Address2", ops.field(6));
+  } catch (...) {
+    table.deleteRow(row);
+    throw;
+  }
+}
+
+// A TAB inside a value would shift every later field of the command.
+std::string commandValue(std::string text) {
+  for (char& c : text)
+    if (c == '\t') c = ' ';
+  return text;
+}
+
+std::string clientCsvLine(const TMemTable& table, int row) {
+  std::string line;
+  for (const char* f : {"ID", "Client", "Client_2", "TAXN", "Address1", "Address2"})
+    line += csv_Field(table.value(row, f));
+  return line;
+}
+
+// The progress bar is hidden on every way out.
+struct ProgressScope {
+  explicit ProgressScope(PageHost& host) : host(host) {}
+  ~ProgressScope() { host.progressHide(); }
+  PageHost& host;
+};
+
+// The selected clients one by one, with the progress; the first refusal (or the stop
+// request) ends the loop.
+template <class Step>
+bool eachClient(TDeviceOps& ops, const std::vector<int>& numbers, Step step) {
+  PageHost& host = ops.host();
+  host.progressShow(1, static_cast<int>(numbers.size()));
+  ProgressScope progress(host);
+  int done = 0;
+  for (int number : numbers) {
+    host.processMessages();
+    if (host.stopRequested() || !step(number)) return false;
+    host.progressSet(++done);
+  }
+  return true;
+}
+
+}  // namespace
+
+void prepareClientTable(TMemTable& table) {
+  table.clear();
+  if (table.fieldCount() > 0) return;
+  auto text = [&](const char* name, int size, const char* label) {
+    TFieldDef f;
+    f.name = name;
+    f.kind = TFieldKind::Text;
+    f.size = size;
+    f.displayLabel = label;
+    table.addField(f);
+  };
+  TFieldDef id;
+  id.name = "ID";
+  id.kind = TFieldKind::Integer;
+  id.minValue = 1;
+  id.maxValue = MAX_CLIENTS;
+  id.displayLabel = "Number";
+  id.validChars = "0123456789";
+  table.addField(id);
+  text("Client", 42, "Client name - first");
+  text("Client_2", 42, "Client name - second");
+  text("Address1", 36, "Address 1");
+  text("Address2", 36, "Address 2");
+  text("TAXN", 13, "TAX Number");
+}
+
+int appendClientRow(TMemTable& table) {
+  if (table.RecordCount() >= MAX_CLIENTS) throw EFieldValueError(MSG_CLIENTS_FULL);
+  const int row = table.append();
+  if (row < 0) throw EFieldValueError(MSG_CLIENTS_FULL);
+  return row;
+}
+
+int findClientRow(const TMemTable& table, int number) {
+  const std::string id = std::to_string(number);
+  for (int row = 0; row < table.RecordCount(); ++row)
+    if (table.value(row, "ID") == id) return row;
+  return -1;
+}
+
+int clientNumberOf(const TMemTable& table, int row) {
+  int number = -1;
+  return clientNumberIn(table.value(row, "ID"), number) ? number : -1;
+}
+
+std::string clientProgramInput(const TMemTable& table, int row) {
+  std::string in = "P\t" + table.value(row, "ID") + "\t";
+  for (const char* f : {"Client", "TAXN", "Client_2", "Address1", "Address2"})
+    in += commandValue(table.value(row, f)) + "\t";
+  return in;
+}
+
+std::string clientDeleteInput(int number) { return "D\t" + std::to_string(number) + "\t\t"; }
+
+std::string savingClientText(const TFDMisc& misc, const std::string& number) {
+  return "Saving client..." + misc.padString(number, "0", 9, pcLeft);
+}
+
+TClientReadResult readClientInfo(TDeviceOps& ops, TMemTable& table) {
+  PageHost& host = ops.host();
+  TClientReadResult r;
+  table.clear();
+  host.progressShow(1, MAX_CLIENTS);
+  host.progressSet(1);
+  ProgressScope progress(host);
+  struct StatusClear {
+    PageHost& host;
+    ~StatusClear() { host.set_StatusText(std::string()); }
+  } statusClear{host};
+
+  if (!ops.command(CMD_CLIENTS, "F\t\t")) {
+    if (ops.err.LastErrorCode() != CODE_FIRM_NOT_FOUND) r.refused = 1;
+    return r;
+  }
+  int number = 0;
+  if (!clientNumberIn(ops.field(1), number)) return r;
+  r.lastNumber = number;
+  appendAnsweredClient(ops, table, number);
+  r.end = TClientReadEnd::Completed;
+  while (number < MAX_CLIENTS) {
+    host.processMessages();
+    if (host.stopRequested()) {
+      r.end = TClientReadEnd::Stopped;
+      break;
+    }
+    if (!ops.command(CMD_CLIENTS, "N\t")) {
+      // A refused number (most often "Firm does not exist") is skipped.
+      if (ops.err.LastErrorCode() != CODE_FIRM_NOT_FOUND) ++r.refused;
+      ++number;
+      r.lastNumber = number;
+      host.progressSet(number);
+      continue;
+    }
+    int next = 0;
+    if (!clientNumberIn(ops.field(1), next)) {
+      ops.misc.show_MyAlert("Error in protocol!");
+      r.end = TClientReadEnd::ProtocolError;
+      break;
+    }
+    // The walk relies on the numbers going up; a device that repeats one (or goes
+    // back) would be asked forever.
+    if (next <= number) {
+      ops.misc.show_MyAlert("Error in protocol! The device answered client " + std::to_string(next) +
+                            " after client " + std::to_string(number) + "; the reading ends here.");
+      r.end = TClientReadEnd::NotAdvancing;
+      break;
+    }
+    number = next;
+    r.lastNumber = number;
+    appendAnsweredClient(ops, table, number);
+  }
+  return r;
+}
+
+bool SaveClient(TDeviceOps& ops, const TMemTable& table, int number) {
+  try {
+    const int row = findClientRow(table, number);
+    if (row < 0) return false;
+    return ops.command(CMD_CLIENTS, clientProgramInput(table, row));
+  } catch (const std::exception& e) {
+    ops.misc.myAlert(exceptionText("SaveClient", e.what()), TITLE_KESTREL, inf_OkBtn);
+    return false;
+  }
+}
+
+bool SaveAllClientInfo(TDeviceOps& ops, const TMemTable& table) {
+  PageHost& host = ops.host();
+  if (table.RecordCount() == 0) return true;
+  host.progressShow(0, table.RecordCount());
+  ProgressScope progress(host);
+  for (int row = 0; row < table.RecordCount(); ++row) {
+    host.set_StatusText(savingClientText(ops.misc, table.value(row, "ID")));
+    host.progressSet(row + 1);
+    host.processMessages();
+    if (host.stopRequested()) return false;
+    // A refusal is reported by the verdict; the next client is tried all the same.
+    SaveClient(ops, table, clientNumberOf(table, row));
+  }
+  ops.informSaved();
+  host.set_StatusText(std::string());
+  return true;
+}
+
+bool saveSelectedClients(TDeviceOps& ops, const TMemTable& table, const std::vector<int>& numbers) {
+  if (!eachClient(ops, numbers, [&](int number) { return SaveClient(ops, table, number); })) return false;
+  ops.informSaved();
+  return true;
+}
+
+bool DeleteClient(TDeviceOps& ops, int number) { return ops.command(CMD_CLIENTS, clientDeleteInput(number)); }
+
+bool DellAllClients(TDeviceOps& ops, TMemTable& table, bool confirmed) {
+  if (!confirmed && !ops.ask("Delete all clients, are you sure?", "WARNING!", true)) return false;
+  if (!ops.command(CMD_CLIENTS, "D\tA\t\t")) return false;
+  table.clear();
+  ops.inform("Clients deleted!");
+  return true;
+}
+
+bool delSelectedClients(TDeviceOps& ops, TMemTable& table, const std::vector<int>& numbers) {
+  const bool all = eachClient(ops, numbers, [&](int number) {
+    if (!DeleteClient(ops, number)) return false;
+    if (const int row = findClientRow(table, number); row >= 0) table.deleteRow(row);
+    return true;
+  });
+  if (all) ops.inform("Selected clients deleted.");
+  return all;
+}
+
+std::vector<std::string> clientCsvLines(const TMemTable& table, PageHost* host) {
+  std::vector<std::string> lines{CLIENTS_CSV_HEADER};
+  lines.reserve(static_cast<size_t>(table.RecordCount()) + 1);
+  for (int row = 0; row < table.RecordCount(); ++row) {
+    if (host) host->processMessages();
+    lines.push_back(clientCsvLine(table, row));
+    if (host) host->progressSet(row + 1);
+  }
+  return lines;
+}
+
+void importClientLine(TMemTable& table, std::string line) {
+  const int row = appendClientRow(table);
+  try {
+    std::string v;
+    set_FieldFromCSV(line, v, "0");
+    table.setValue(row, "ID", v);
+    set_StringFieldFromCSV(line, v);
+    table.setValue(row, "Client", v);
+    set_StringFieldFromCSV(line, v);
+    table.setValue(row, "Client_2", v);
+    set_FieldFromCSV(line, v, "0");
+    try {
+      table.setValue(row, "TAXN", v);
+    } catch (const EFieldValueError&) {
+      table.setValue(row, "TAXN", "0");
+    }
+    set_StringFieldFromCSV(line, v);
+    table.setValue(row, "Address1", v);
+    set_StringFieldFromCSV(line, v);
+    table.setValue(row, "Address2", v);
+  } catch (...) {
+    // No half-filled client stays behind.
+    table.deleteRow(row);
+    throw;
+  }
+}
+
+bool importFromCsv_clients(PageHost& host, TMemTable& table, const std::string& fileName) {
+  table.clear();
+  const std::vector<std::string> lines = readTextLines(fileName);
+  if (lines.empty()) return true;
+  host.progressShow(0, static_cast<int>(lines.size()));
+  ProgressScope progress(host);
+  for (size_t i = 1; i < lines.size(); ++i) {
+    host.progressSet(static_cast<int>(i));
+    host.processMessages();
+    if (host.stopRequested()) return false;
+    if (lines[i].find_first_not_of(" \t") == std::string::npos) continue;
+    importClientLine(table, lines[i]);
+  }
+  return true;
+}
+
+void CreateCSV_clients(TDeviceOps& ops, const TMemTable& table, const std::string& fileName) {
+  PageHost& host = ops.host();
+  std::vector<std::string> lines;
+  {
+    host.progressShow(1, table.RecordCount());
+    ProgressScope progress(host);
+    lines = clientCsvLines(table, &host);
+  }
+  writeTextLines(fileName, lines);
+  ops.inform("Successful export to:\r\n" + fileName);
+}
+
+bool btnImportClientsClick(TDeviceOps& ops, TMemTable& table) {
+  if (table.RecordCount() > 0 && !ops.ask("Importing will clear the table.", MSG_ARE_YOU_SURE, false)) return false;
+  const std::string fileName = ops.host().openFileName("Import", CLIENTS_CSV_FILTER);
+  if (fileName.empty()) return false;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(fileName, ec)) {
+    ops.inform("File does not exist.");
+    return false;
+  }
+  try {
+    return importFromCsv_clients(ops.host(), table, fileName);
+  } catch (const std::exception& e) {
+    ops.misc.show_MyAlert(e.what());
+    return false;
+  }
+}
+
+bool btnExportClientsClick(TDeviceOps& ops, const TMemTable& table) {
+  const std::string fileName = ops.host().saveFileName("Export", CLIENTS_CSV_FILTER, ".csv");
+  if (fileName.empty()) return false;
+  const std::string base = std::filesystem::path(fileName).filename().string();
+  const std::string stem = base.substr(0, base.find('.'));
+  if (stem.find_first_not_of(' ') == std::string::npos) {
+    ops.inform("Wrong file name.");
+    return false;
+  }
+  CreateCSV_clients(ops, table, fileName);
+  return true;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,189 @@
+// kestrel clients read|write|delete: the Clients page's operations on the command line.
+// The same reads, saves, deletes and CSV file as the window; Ctrl-C ends a loop between
+// two clients and the tool says how far it got.
+#include <algorithm>
+#include <ostream>
+#include <set>
+
+#include "app/logic/mem_table.h"
+#include "app/logic/page_table.h"
+#include "app/logic/pages/clients.h"
+#include "cli/cli_args.h"
+#include "cli/cli_pages.h"
+#include "cli/device_session.h"
+#include "cli/json_out.h"
+#include "engine/fiscal_device.h"
+#include "support/err_container.h"
+
+namespace kestrel::cli {
+
+namespace {
+
+constexpr const char* CLIENTS_USAGE =
+    "usage: clients read [--csv FILE | --json] | clients write FILE.csv [--selected ID...] | "
+    "clients delete (--all | ID...)";
+
+int clientNumberArg(const std::string& text) {
+  int n = 0;
+  const auto end = std::find_if_not(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (text.empty() || end != text.end() || text.size() > 4 || (n = std::stoi(text)) < 1 || n > MAX_CLIENTS)
+    throw UsageError("clients: '" + text + "' is not a client number (1 to 1000)");
+  return n;
+}
+
+std::vector<int> clientNumbersArgs(const std::vector<std::string>& args, size_t from) {
+  std::vector<int> numbers;
+  for (size_t i = from; i < args.size(); ++i) numbers.push_back(clientNumberArg(args[i]));
+  return numbers;
+}
+
+// The printer group keeps no clients (the window shows the blank page for it).
+bool registerModel(PageCommandContext& ctx) {
+  if (!identifyModel(ctx)) return false;
+  if (!isPrinterGroup(ctx.ops.ecrModel)) return true;
+  ctx.err << "kestrel: clients: a printer of this model keeps no clients\n";
+  return false;
+}
+
+// Counts the client commands sent (how far a loop got).
+struct SentCount {
+  explicit SentCount(TDeviceOps& ops) : ops(ops) {
+    ops.onCommand = [this](uint16_t, const std::string&) { ++sent; };
+  }
+  ~SentCount() { ops.onCommand = nullptr; }
+  TDeviceOps& ops;
+  int sent = 0;
+};
+
+void printClients(PageCommandContext& ctx, const TMemTable& table) {
+  static const char* const FIELDS[] = {"ID", "Client", "Client_2", "TAXN", "Address1", "Address2"};
+  if (ctx.json) {
+    static const char* const KEYS[] = {"number", "client", "client_2", "tax_number", "address1", "address2"};
+    std::string array = "[";
+    for (int row = 0; row < table.RecordCount(); ++row) {
+      JsonObject o;
+      o.add(KEYS[0], static_cast<int64_t>(clientNumberOf(table, row)));
+      for (int f = 1; f < 6; ++f) o.add(KEYS[f], table.value(row, FIELDS[f]));
+      array += (row ? "," : "") + o.text();
+    }
+    ctx.out << JsonObject().addRaw("clients", array + "]").text() << '\n';
+    return;
+  }
+  // One client a line, fields separated by TAB, under the file's titles.
+  ctx.out << "Number\tClient name - first\tClient name - second\tTAX Number\tAddress 1\tAddress 2\n";
+  for (int row = 0; row < table.RecordCount(); ++row) {
+    std::string line;
+    for (const char* f : FIELDS) line += (line.empty() ? "" : "\t") + table.value(row, f);
+    ctx.out << line << '\n';
+  }
+}
+
+int runRead(PageCommandContext& ctx) {
+  TMemTable table(CLIENTS_TABLE_NAME);
+  prepareClientTable(table);
+  const TClientReadResult r = readClientInfo(ctx.ops, table);
+  const int count = table.RecordCount();
+  const bool toFile = ctx.args.size() > 1 && ctx.args[1] == "--csv";
+  if (r.end == TClientReadEnd::Stopped || r.end == TClientReadEnd::ProtocolError ||
+      r.end == TClientReadEnd::NotAdvancing) {
+    // A part of the list would pass for all of it: nothing is printed or written.
+    ctx.err << "kestrel: clients read: " << (r.end == TClientReadEnd::Stopped ? "stopped" : "the reading ended")
+            << " at client number " << r.lastNumber << " with " << count << " client(s) read"
+            << (toFile ? "; no file was written" : "") << '\n';
+    return 1;
+  }
+  if (r.end == TClientReadEnd::NoClients && r.refused) return 1;
+  if (toFile) {
+    ctx.host.file = ctx.args[2];
+    CreateCSV_clients(ctx.ops, table, ctx.args[2]);
+  } else {
+    printClients(ctx, table);
+  }
+  if (r.refused) ctx.err << "kestrel: clients read: " << r.refused << " client number(s) were refused\n";
+  return r.refused ? 1 : 0;
+}
+
+int runWrite(PageCommandContext& ctx) {
+  TMemTable table(CLIENTS_TABLE_NAME);
+  prepareClientTable(table);
+  // A file that cannot be read or holds a refused value ends here: nothing is sent.
+  importFromCsv_clients(ctx.host, table, ctx.args[1]);
+  std::vector<int> numbers;
+  const bool selected = ctx.args.size() > 2;
+  if (selected) {
+    numbers = clientNumbersArgs(ctx.args, 3);
+    for (int n : numbers)
+      if (findClientRow(table, n) < 0) {
+        ctx.err << "kestrel: clients write: client " << n << " is not in " << ctx.args[1] << "; nothing was written\n";
+        return 1;
+      }
+  }
+  if (!registerModel(ctx)) return operationStatus(ctx, false);
+  const int total = selected ? static_cast<int>(numbers.size()) : table.RecordCount();
+  SentCount count(ctx.ops);
+  const bool done = selected ? saveSelectedClients(ctx.ops, table, numbers) : SaveAllClientInfo(ctx.ops, table);
+  if (!done && ctx.host.stopRequested())
+    ctx.err << "kestrel: clients write: stopped after " << count.sent << " of " << total << " client(s)\n";
+  else if (!done)
+    ctx.err << "kestrel: clients write: " << count.sent << " of " << total << " client(s) sent, the last one refused\n";
+  return operationStatus(ctx, done);
+}
+
+int runDelete(PageCommandContext& ctx) {
+  if (!registerModel(ctx)) return operationStatus(ctx, false);
+  TMemTable table(CLIENTS_TABLE_NAME);
+  prepareClientTable(table);
+  if (ctx.args[1] == "--all") return operationStatus(ctx, DellAllClients(ctx.ops, table, true));
+  // The numbers as rows: each deleted one leaves the table, so what stays was not deleted.
+  const std::vector<int> numbers = clientNumbersArgs(ctx.args, 1);
+  for (int n : numbers) table.setValue(appendClientRow(table), "ID", std::to_string(n));
+  const bool done = delSelectedClients(ctx.ops, table, numbers);
+  if (!done) {
+    const int deleted = static_cast<int>(numbers.size()) - table.RecordCount();
+    ctx.err << "kestrel: clients delete: " << deleted << " of " << numbers.size() << " client(s) deleted";
+    if (ctx.host.stopRequested()) ctx.err << "; stopped\n";
+    else ctx.err << "; client " << numbers[static_cast<size_t>(deleted)] << ": " << ctx.ops.err.LastErrorMessage() << '\n';
+  }
+  return operationStatus(ctx, done);
+}
+
+}  // namespace
+
+void checkClientsArgs(const std::vector<std::string>& args) {
+  if (args.empty()) throw UsageError(CLIENTS_USAGE);
+  const std::string& verb = args[0];
+  if (verb == "read") {
+    const bool csv = args.size() == 3 && args[1] == "--csv" && !args[2].empty();
+    const bool json = args.size() == 2 && args[1] == "--json";
+    if (args.size() == 1 || csv || json) return;
+  } else if (verb == "write") {
+    if (args.size() >= 2 && !args[1].empty() && args[1] != "--selected") {
+      if (args.size() == 2) return;
+      if (args[2] == "--selected" && args.size() > 3) {
+        clientNumbersArgs(args, 3);
+        return;
+      }
+    }
+  } else if (verb == "delete") {
+    if (args.size() == 2 && args[1] == "--all") return;
+    if (args.size() >= 2) {
+      clientNumbersArgs(args, 1);
+      return;
+    }
+  }
+  throw UsageError(CLIENTS_USAGE);
+}
+
+int runClients(PageCommandContext& ctx) {
+  ctx.host.progressTexts = {"Reading client...", "Saving client..."};
+  if (ctx.json && ctx.args.size() > 1 && ctx.args[1] == "--csv") {
+    ctx.err << "kestrel: clients read: give --csv FILE or --json, not both\n";
+    return 2;
+  }
+  if (ctx.args[0] == "write") return runWrite(ctx);
+  if (ctx.args[0] == "delete") return runDelete(ctx);
+  if (!registerModel(ctx)) return operationStatus(ctx, false);
+  return runRead(ctx);
+}
+
+}  // namespace kestrel::cli

@@ -1,0 +1,36 @@
+#pragma once
+// A file name of this test run in the temporary folder, removed at the end, and a
+// file's bytes.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace kestrel::test {
+
+struct TempPath {
+  explicit TempPath(const std::string& extension = ".csv") {
+    static int n = 0;
+    path = (std::filesystem::temp_directory_path() /
+            ("kestrel_test_" + std::to_string(::getpid()) + "_" + std::to_string(n++) + extension))
+               .string();
+  }
+  ~TempPath() {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+  }
+  TempPath(const TempPath&) = delete;
+  TempPath& operator=(const TempPath&) = delete;
+  std::string path;
+};
+
+inline std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace kestrel::test
