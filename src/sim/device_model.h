@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -157,6 +158,8 @@ class DeviceModel {
   // The host clock as naive local time; tests replace it with a fixed one.
   std::function<DeviceTime()> hostClock = hostLocalNow;
   std::string servicePassword = "1234";
+  // Sub-commands answered with a syntax error, as by a firmware without them: "107 F".
+  std::set<std::string, std::less<>> refusedFunctions;
   // Certificates served by command 129, by device path.
   std::map<std::string, std::string, std::less<>> files;
 
