@@ -43,6 +43,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (inv.command == CommandKind::Sim) return runSimulator(inv);
 
     DeviceSession session(err, inv.trace);
+    if (inv.command == CommandKind::Page && inv.pageOffline) return runPageCommand(inv, session, out, err);
     if (!prepareCommandData(inv, session, err)) return 2;
     if (!session.open(inv.connection)) {
       printOpenFailure(inv, session, out);

@@ -51,11 +51,13 @@ struct Invocation {
   // a page command (config, date, header, logo): its name and the words after it
   std::string pageCommand;
   std::vector<std::string> pageArgs;
+  bool pageOffline = false;  // the page command needs no device for these arguments
   // sim: the arguments after "sim", untouched
   std::vector<std::string> simArgs;
 
   bool needsDevice() const {
-    return command != CommandKind::Ports && command != CommandKind::Sim && command != CommandKind::None;
+    return command != CommandKind::Ports && command != CommandKind::Sim && command != CommandKind::None &&
+           !pageOffline;
   }
 };
 

@@ -86,6 +86,7 @@ const std::vector<PageCommand>& pageCommands() {
        checkServiceArgs, runService},
       {"terminal", "terminal info | reset | new-command-file | force-send", checkTerminalArgs, runTerminal},
       {"certificates", "certificates check", checkCertificatesArgs, runCertificates},
+      {"items", "items read|write|delete|qty|csv-check ...", checkItemsArgs, runItems, itemsOffline},
   };
   return commands;
 }

@@ -56,6 +56,9 @@ struct PageCommand {
   void (*check)(const std::vector<std::string>& args);
   // Runs on an open session; returns the exit status (0: every command succeeded).
   int (*run)(PageCommandContext& ctx);
+  // True for arguments that need no device (a file check): run gets a session that was
+  // never opened. Null: every use needs the device.
+  bool (*offline)(const std::vector<std::string>& args) = nullptr;
 };
 
 const std::vector<PageCommand>& pageCommands();
@@ -90,5 +93,9 @@ void checkTerminalArgs(const std::vector<std::string>& args);
 int runTerminal(PageCommandContext& ctx);
 void checkCertificatesArgs(const std::vector<std::string>& args);
 int runCertificates(PageCommandContext& ctx);
+// items read|write|delete|qty|csv-check (cli_items.cpp)
+void checkItemsArgs(const std::vector<std::string>& args);
+int runItems(PageCommandContext& ctx);
+bool itemsOffline(const std::vector<std::string>& args);
 
 }  // namespace kestrel::cli

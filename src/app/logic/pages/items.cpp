@@ -284,8 +284,8 @@ bool TItemsOps::SaveInRange(int64_t fromID, int64_t toID) {
     if (fTable.RecordCount() == 0) return false;
     narrow(fromID, toID);
     fHost.progressShow(1, static_cast<int>(toID - fromID + 1));
-    int position = 1;
-    fHost.progressSet(position);
+    int position = 0;
+    fHost.progressSet(1);
     const std::vector<int> index = rowIndex();
     for (int64_t n = fromID; n <= toID; ++n) {
       fHost.processMessages();
@@ -316,7 +316,7 @@ bool TItemsOps::SaveAllInGrid() {
       if (!SaveItem(plu)) return false;
       reached = plu;
       if (stopRequested()) return false;
-      fHost.progressSet(r + 2);
+      fHost.progressSet(r + 1);
     }
     fOps.informSaved();
     return true;
@@ -330,7 +330,7 @@ bool TItemsOps::SaveSelected_inGrid() {
     const std::vector<int> rows = selected;
     fHost.progressShow(1, static_cast<int>(rows.size()));
     fHost.progressSet(1);
-    int position = 1;
+    int position = 0;
     for (int r : rows) {
       fHost.processMessages();
       current = r;
@@ -361,7 +361,7 @@ bool TItemsOps::deleteRange(int64_t fromID, int64_t toID) {
   fHost.progressSet(1);
   if (!fOps.command(107, itemDeleteRangeInput(fromID, toID))) return false;
   // From the last row back: a table in PLU order then moves no rows.
-  int position = 1;
+  int position = 0;
   for (int r = fTable.RecordCount() - 1; r >= 0; --r) {
     const int64_t plu = pluOf(r);
     if (plu < fromID || plu > toID) continue;
@@ -398,7 +398,7 @@ bool TItemsOps::DelSelectedInGrid() {
     int remembered = current;
     fHost.progressShow(1, static_cast<int>(rows.size()));
     fHost.progressSet(1);
-    int position = 1;
+    int position = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
       fHost.processMessages();
       const int r = rows[i];

@@ -103,7 +103,7 @@ bool CreateCSV(TItemsOps& items, const std::string& fileName, bool inRange, int6
       const std::vector<int> index = items.rowIndex();
       host.progressShow(1, static_cast<int>(std::max<int64_t>(to - from + 1, 1)));
       host.progressSet(1);
-      int position = 1;
+      int position = 0;
       for (int64_t n = std::max<int64_t>(from, 1); n <= std::min(to, MAX_PROGRAMMABLE_PLU); ++n) {
         host.processMessages();
         const int row = index[static_cast<size_t>(n)];
@@ -114,7 +114,7 @@ bool CreateCSV(TItemsOps& items, const std::string& fileName, bool inRange, int6
     } else {
       host.progressShow(1, static_cast<int>(items.selected.size()));
       host.progressSet(1);
-      int position = 1;
+      int position = 0;
       for (int row : items.selected) {
         lines.push_back(itemCsvLine(table, row));
         host.progressSet(++position);
