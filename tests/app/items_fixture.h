@@ -9,6 +9,7 @@
 #include "app/logic/pages/items.h"
 #include "app/ops_fixture.h"
 #include "sim/device_model.h"
+#include "sim/simulator.h"
 
 namespace kestrel::apptest {
 
@@ -37,8 +38,8 @@ inline std::vector<std::string> rowsPlu(const TMemTable& t) {
 }
 
 // Items 1..n of the device at these numbers: VAT 2, price n.50, stock n, a name.
-inline void putDeviceItems(simtest::EngineOnSim& s, const std::vector<int>& plus) {
-  s.device([&](sim::DeviceModel& d) {
+inline void putDeviceItems(sim::Simulator& s, const std::vector<int>& plus) {
+  s.withDevice([&](sim::DeviceModel& d) {
     for (int p : plus) {
       sim::Item it;
       it.vat = 2;
@@ -52,8 +53,8 @@ inline void putDeviceItems(simtest::EngineOnSim& s, const std::vector<int>& plus
   });
 }
 
-inline std::vector<int> devicePlus(simtest::EngineOnSim& s) {
-  return s.device([](sim::DeviceModel& d) {
+inline std::vector<int> devicePlus(sim::Simulator& s) {
+  return s.withDevice([](sim::DeviceModel& d) {
     std::vector<int> v;
     for (const auto& [p, it] : d.state().items) v.push_back(p);
     return v;
@@ -61,8 +62,8 @@ inline std::vector<int> devicePlus(simtest::EngineOnSim& s) {
 }
 
 // The simulator answers "107 F" with a syntax error, as a firmware without it.
-inline void refuseFirstQuery(simtest::EngineOnSim& s) {
-  s.device([](sim::DeviceModel& d) { d.refusedFunctions.insert("107 F"); });
+inline void refuseFirstQuery(sim::Simulator& s) {
+  s.withDevice([](sim::DeviceModel& d) { d.refusedFunctions.insert("107 F"); });
 }
 
 }  // namespace kestrel::apptest

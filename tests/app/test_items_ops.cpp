@@ -25,7 +25,7 @@ struct ItemsOnSim : OpsOnSim {
 
 TEST(ItemsOps, ReadARangeWithGapsFillsRowsSilently) {
   ItemsOnSim s;
-  apptest::putDeviceItems(s, {2, 4});
+  apptest::putDeviceItems(*s.sim, {2, 4});
   s.items.ReadItems_inRange(1, 5);
   EXPECT_EQ(rowsPlu(s.table), (std::vector<std::string>{"2", "4"}));
   // Every answer field lands in its column.
@@ -46,9 +46,9 @@ TEST(ItemsOps, ReadARangeWithGapsFillsRowsSilently) {
 TEST(ItemsOps, SkippingReadAndTheWalkGiveEqualTables) {
   const std::vector<int> plus = {2, 3, 50, 51, 990};
   ItemsOnSim skipping, walking;
-  apptest::putDeviceItems(skipping, plus);
-  apptest::putDeviceItems(walking, plus);
-  apptest::refuseFirstQuery(walking);
+  apptest::putDeviceItems(*skipping.sim, plus);
+  apptest::putDeviceItems(*walking.sim, plus);
+  apptest::refuseFirstQuery(*walking.sim);
 
   skipping.items.ReadItems_inRange(1, 1000);
   walking.items.ReadItems_inRange(1, 1000);
@@ -67,7 +67,7 @@ TEST(ItemsOps, SkippingReadAndTheWalkGiveEqualTables) {
 
 TEST(ItemsOps, ReadAllUsesFirstAndLastAndWithoutFWalksUntilStop) {
   ItemsOnSim s;
-  apptest::putDeviceItems(s, {7, 9, 20});
+  apptest::putDeviceItems(*s.sim, {7, 9, 20});
   s.items.menuAction(popRead, TMenuEntry::All);
   EXPECT_EQ(rowsPlu(s.table), (std::vector<std::string>{"7", "9", "20"}));
   const auto in = s.inputsOf(107);
@@ -79,8 +79,8 @@ TEST(ItemsOps, ReadAllUsesFirstAndLastAndWithoutFWalksUntilStop) {
   // A device without "F": the query's refusal is shown (ShowErr is on), then the read
   // walks from 1 number by number until the stop request.
   ItemsOnSim old;
-  apptest::putDeviceItems(old, {2, 3});
-  apptest::refuseFirstQuery(old);
+  apptest::putDeviceItems(*old.sim, {2, 3});
+  apptest::refuseFirstQuery(*old.sim);
   old.host.stopAfterChecks = 4;
   old.items.menuAction(popRead, TMenuEntry::All);
   EXPECT_EQ(old.shown().size(), 1u);
@@ -109,7 +109,7 @@ TEST(ItemsOps, SaveInRangeNarrowsToTheTableAndSendsEveryField) {
   EXPECT_EQ(in[2].substr(0, 5), "P\t9\t1");
   EXPECT_EQ(s.host.progressMax, 5);
   EXPECT_EQ(s.shown(), (std::vector<std::string>{"The data was saved in the device."}));
-  EXPECT_EQ(apptest::devicePlus(s), (std::vector<int>{5, 6, 9}));
+  EXPECT_EQ(apptest::devicePlus(*s.sim), (std::vector<int>{5, 6, 9}));
 }
 
 TEST(ItemsOps, SaveLoopsEndAtTheFirstRefusalOrAStop) {
@@ -119,7 +119,7 @@ TEST(ItemsOps, SaveLoopsEndAtTheFirstRefusalOrAStop) {
     // The refused row is the last; the ones before it stay written, no saved message.
     s.items.selected = {0, 2, 1};
     EXPECT_FALSE(s.items.SaveSelected_inGrid());
-    EXPECT_EQ(apptest::devicePlus(s), (std::vector<int>{5}));
+    EXPECT_EQ(apptest::devicePlus(*s.sim), (std::vector<int>{5}));
     EXPECT_EQ(s.inputsOf(107).size(), 2u);
     ASSERT_EQ(s.shown().size(), 1u);  // the device's error, once
     EXPECT_NE(s.shown()[0], "The data was saved in the device.");
@@ -132,7 +132,7 @@ TEST(ItemsOps, SaveLoopsEndAtTheFirstRefusalOrAStop) {
     s.host.stopAfterChecks = 1;
     EXPECT_FALSE(s.items.SaveAllInGrid());
     EXPECT_TRUE(s.items.stopped);
-    EXPECT_EQ(apptest::devicePlus(s), (std::vector<int>{5, 6}));
+    EXPECT_EQ(apptest::devicePlus(*s.sim), (std::vector<int>{5, 6}));
     EXPECT_TRUE(s.shown().empty());
   }
   {
@@ -143,23 +143,23 @@ TEST(ItemsOps, SaveLoopsEndAtTheFirstRefusalOrAStop) {
     EXPECT_TRUE(s.items.SaveSelected_inGrid());
     EXPECT_EQ(s.inputsOf(107)[0].substr(0, 4), "P\t9\t");
     EXPECT_EQ(s.items.current, 1);
-    EXPECT_EQ(apptest::devicePlus(s), (std::vector<int>{5, 9}));
+    EXPECT_EQ(apptest::devicePlus(*s.sim), (std::vector<int>{5, 9}));
   }
 }
 
 TEST(ItemsOps, DeleteRangeAllAndSelected) {
   ItemsOnSim s;
-  apptest::putDeviceItems(s, {5, 6, 7, 9, 12});
+  apptest::putDeviceItems(*s.sim, {5, 6, 7, 9, 12});
   s.items.ReadItems_inRange(1, 20);
   s.clearSent();
   // 4 is not in the table: the range starts at its first row.
   EXPECT_TRUE(s.items.DelInRange(4, 9));
   EXPECT_EQ(s.inputsOf(107), (std::vector<std::string>{"D\t5\t9\t"}));
   EXPECT_EQ(rowsPlu(s.table), (std::vector<std::string>{"12"}));
-  EXPECT_EQ(apptest::devicePlus(s), (std::vector<int>{12}));
+  EXPECT_EQ(apptest::devicePlus(*s.sim), (std::vector<int>{12}));
   EXPECT_EQ(s.shown().back(), "Items deleted.");
 
-  apptest::putDeviceItems(s, {1, 2, 3});
+  apptest::putDeviceItems(*s.sim, {1, 2, 3});
   s.items.ReadItems_inRange(1, 20);
   s.clearSent();
   s.items.selected = {2, 0};  // PLUs 3 and 1
@@ -182,13 +182,13 @@ TEST(ItemsOps, DeleteRangeAllAndSelected) {
   s.items.menuAction(popDelete, TMenuEntry::All);
   EXPECT_EQ(s.inputsOf(107), (std::vector<std::string>{"D\tA\t\t"}));
   EXPECT_EQ(s.table.RecordCount(), 0);
-  EXPECT_TRUE(apptest::devicePlus(s).empty());
+  EXPECT_TRUE(apptest::devicePlus(*s.sim).empty());
   EXPECT_EQ(s.shown().back(), "Items deleted.");
 }
 
 TEST(ItemsOps, QuantityChangeAddsTheSignedChange) {
   ItemsOnSim s;
-  apptest::putDeviceItems(s, {10});
+  apptest::putDeviceItems(*s.sim, {10});
   s.items.ReadItems_inRange(10, 10);
   s.items.current = 0;
   s.clearSent();
@@ -212,7 +212,7 @@ TEST(ItemsOps, QuantityChangeAddsTheSignedChange) {
 
 TEST(ItemsOps, RangeDialogFeedsTheMenuAndAnEmptiedEditIsAConversionError) {
   ItemsOnSim s;
-  apptest::putDeviceItems(s, {3, 4, 8});
+  apptest::putDeviceItems(*s.sim, {3, 4, 8});
   s.host.ranges.push_back({"3", "4"});
   s.items.menuAction(popRead, TMenuEntry::Range);
   EXPECT_EQ(rowsPlu(s.table), (std::vector<std::string>{"3", "4"}));

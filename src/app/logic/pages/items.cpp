@@ -175,7 +175,7 @@ bool TItemsOps::readItem(int64_t plu) {
   return prefixed("readItem", [&] {
     TDeviceOps::ShowErrOff quiet(fOps);
     if (!fOps.command(107, itemReadInput(plu))) {
-      if (fOps.err.LastErrorCode() != ERR_PLU_NOT_FOUND_CODE) ++readFailures;
+      if (fOps.err.LastErrorCode() != CODE_PLU_NOT_FOUND) ++readFailures;
       return false;
     }
     const int row = fTable.append();
@@ -212,7 +212,7 @@ int TItemsOps::nextProgrammed(int64_t plu, int64_t& next) {
       return -1;
     }
   }
-  return fOps.lastCommandOk() && fOps.err.LastErrorCode() == ERR_PLU_NOT_FOUND_CODE ? 0 : -1;
+  return fOps.lastCommandOk() && fOps.err.LastErrorCode() == CODE_PLU_NOT_FOUND ? 0 : -1;
 }
 
 void TItemsOps::readRange(int64_t fromPlu, int64_t toPlu) {
@@ -229,7 +229,7 @@ void TItemsOps::readRange(int64_t fromPlu, int64_t toPlu) {
   while (plu <= toPlu) {
     fHost.processMessages();
     const bool found = readItem(plu);
-    const bool missing = !found && fOps.lastCommandOk() && fOps.err.LastErrorCode() == ERR_PLU_NOT_FOUND_CODE;
+    const bool missing = !found && fOps.lastCommandOk() && fOps.err.LastErrorCode() == CODE_PLU_NOT_FOUND;
     reached = plu;
     if (stopRequested()) return;
     fHost.progressSet(static_cast<int>(plu - fromPlu + 1));

@@ -13,7 +13,6 @@ class TMemTable;
 class PageHost;
 
 inline constexpr int64_t MAX_PROGRAMMABLE_PLU = 100000;
-inline constexpr int ERR_PLU_NOT_FOUND_CODE = -111004;
 inline constexpr const char* MSG_ITEMS_DELETED = "Items deleted.";
 
 // Which button opened the page's pop-up menu (PopActionItems).

@@ -28,6 +28,7 @@ class Tdm {
 
   TMemTable fdmt_Header{"fdmt_Header"};
   TMemTable fdmt_Footer{"fdmt_Footer"};
+  TMemTable fdmt_Articles{"fdmt_Articles"};
 
   // Where the engine's events go; the main window fills these.
   std::function<void(const TCommunicationEventArgs&)> sendCommandView;

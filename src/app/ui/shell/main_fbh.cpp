@@ -28,6 +28,7 @@
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
 #include "app/ui/pages/connect_page.h"
+#include "app/ui/pages/items_page.h"
 #include "app/ui/pages/page.h"
 #include "app/ui/pages/settings_page.h"
 #include "app/ui/pages/status_page.h"
@@ -528,7 +529,9 @@ void TfmMainFBH::set_errorBitsToFalse() {
 
 // The Items and Clients pages bring their buttons; until they exist there is nothing to
 // refresh.
-void TfmMainFBH::ArticlesControls() {}
+void TfmMainFBH::ArticlesControls() {
+  if (auto* p = dynamic_cast<TItemsPage*>(page("jvpg_Sub__Root_03_Items"))) p->ArticlesControls();
+}
 void TfmMainFBH::ClientsControls() {}
 
 void TfmMainFBH::set_Model(const TModelRow* row) {

@@ -8,6 +8,7 @@
 #include "app/ui/pages/connect_page.h"
 #include "app/ui/pages/custom_page.h"
 #include "app/ui/pages/fiscalization_page.h"
+#include "app/ui/pages/items_page.h"
 #include "app/ui/pages/params_page.h"
 #include "app/ui/pages/receipt_format_page.h"
 #include "app/ui/pages/service_info_page.h"
@@ -33,6 +34,7 @@ TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
       {"jvpg_Sub__Root_06_Custom", make<TCustomPage>},
       {"jvpg_Sub_01_Clishe", make<TClichePage>},
       {"jvpg_Sub_02_Vats", make<TVatPage>},
+      {"jvpg_Sub__Root_03_Items", make<TItemsPage>},
       {"jvpg_Sub_03_Params", make<TParamsPage>},
       {"jvpg_Sub_04_ReceiptFormat", make<TReceiptFormatPage>},
       {"jvpg_Sub_24_Communication", make<TCommunicationPage>},
