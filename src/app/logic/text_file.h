@@ -24,5 +24,8 @@ std::vector<std::string> readTextLines(const std::string& path, unsigned codePag
 // written through a temporary file and a rename. Throws EFileError.
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines,
                     unsigned codePage = TEXT_FILE_CODE_PAGE);
+// The same for lines already joined, each followed by CR LF (a long file built in one
+// piece).
+void writeTextFile(const std::string& path, const std::string& text, unsigned codePage = TEXT_FILE_CODE_PAGE);
 
 }  // namespace kestrel

@@ -49,11 +49,8 @@ void showException(TItemsOps& items, const char* method, const std::string& mess
 
 }  // namespace
 
-std::string itemCsvLine(const TMemTable& table, int row) {
-  std::string line;
-  line.reserve(128);
-  for (const Column& c : COLUMNS) line += csv_Field(table.displayText(row, c.field));
-  return line;
+void appendItemCsvLine(std::string& out, const TMemTable& table, int row) {
+  for (const Column& c : COLUMNS) append_CsvField(out, table.displayText(row, c.field));
 }
 
 void appendItemLines(TMemTable& table, const std::vector<std::string>& lines, PageHost& host) {
@@ -97,7 +94,13 @@ bool CreateCSV(TItemsOps& items, const std::string& fileName, bool inRange, int6
   try {
     const TMemTable& table = items.table();
     PageHost& host = items.host();
-    std::vector<std::string> lines{ITEMS_CSV_HEADER};
+    // The file in one piece: 100,000 lines are one string, not 100,000.
+    std::string text = std::string(ITEMS_CSV_HEADER) + "\r\n";
+    text.reserve(static_cast<size_t>(table.RecordCount() + 1) * 128);
+    auto addLine = [&](int row) {
+      appendItemCsvLine(text, table, row);
+      text += "\r\n";
+    };
     if (inRange) {
       items.narrow(from, to);
       const std::vector<int> index = items.rowIndex();
@@ -108,7 +111,7 @@ bool CreateCSV(TItemsOps& items, const std::string& fileName, bool inRange, int6
         host.processMessages();
         const int row = index[static_cast<size_t>(n)];
         if (row < 0) continue;
-        lines.push_back(itemCsvLine(table, row));
+        addLine(row);
         host.progressSet(++position);
       }
     } else {
@@ -116,11 +119,11 @@ bool CreateCSV(TItemsOps& items, const std::string& fileName, bool inRange, int6
       host.progressSet(1);
       int position = 0;
       for (int row : items.selected) {
-        lines.push_back(itemCsvLine(table, row));
+        addLine(row);
         host.progressSet(++position);
       }
     }
-    writeTextLines(fileName, lines);
+    writeTextFile(fileName, text);
     std::error_code ec;
     const std::string full = std::filesystem::absolute(fileName, ec).string();
     items.ops().inform("Successful export to:\r\n" + (ec ? fileName : full));

@@ -16,8 +16,8 @@ class TItemsOps;
 extern const char* const ITEMS_CSV_HEADER;
 inline constexpr const char* ITEMS_CSV_FILTER = "csv|*.csv";
 
-// One item line of `row`.
-std::string itemCsvLine(const TMemTable& table, int row);
+// One item line of `row` (without its line end), appended to `out`.
+void appendItemCsvLine(std::string& out, const TMemTable& table, int row);
 // Appends the items of `lines` (the first line is the header and is skipped). A value the
 // table refuses throws EFieldValueError naming the line number; the lines before it stay
 // in the table, the refused line does not.
