@@ -115,15 +115,9 @@ BENCHMARK(BM_ItemsImport)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ---- a sparse database over a paced pseudo-terminal ----
 
-struct PtyItems {
+struct PtyItems : Items {
   std::unique_ptr<sim::Simulator> sim;
-  BenchEngine e;
   TFBA_KT_33A profile;
-  ScriptedDialogs dialogs;
-  NullPageHost host;
-  TDeviceOps ops{e.fd, e.misc, e.err, host};
-  TMemTable table{"fdmt_Articles"};
-  TItemsOps items{ops, table, host};
   int commands = 0;
 
   bool start() {
@@ -145,16 +139,13 @@ struct PtyItems {
     });
     profile.set_fCore(&e.fd);
     e.fd.add_DefaultDelimiters();
-    e.misc.set_Dialogs(&dialogs);
     e.fd.set_CommunicationType(ct_RS232);
     e.fd.RS232()->portName = sim->ptyPath();
     e.fd.RS232()->baudRate = kBaud;
-    prepareArticlesTable(table);
     ops.onCommand = [this](uint16_t, const std::string&) { ++commands; };
     return e.fd.RS232()->openConnection() == 0;
   }
   ~PtyItems() {
-    e.misc.set_Dialogs(nullptr);
     if (sim) {
       e.fd.RS232()->closeConnection();
       sim->stop();
