@@ -124,8 +124,12 @@ TItemsPage::TItemsPage(TfmMainFBH& main)
   fQty = pushButton("btnChangeQTY", "+ - Quantity...", fButtons);
   fImport = pushButton("bbtnImport", "Import...", fButtons);
   fExport = pushButton("bbtnExport", "Export...", fButtons);
+  // Eight buttons in one row of the page area: each as wide as its caption needs.
+  for (QPushButton* b : {fRead, fSave, fDelete, fClear, fStop, fQty, fImport, fExport})
+    b->setMinimumWidth(b->sizeHint().width());
   auto* row = new QHBoxLayout(fButtons);
   row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(4);
   for (QPushButton* b : {fRead, fSave, fDelete, fClear, fStop, fQty}) row->addWidget(b);
   row->addStretch(1);
   row->addWidget(fImport);
