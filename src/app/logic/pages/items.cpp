@@ -431,10 +431,8 @@ bool TItemsOps::changeQuantity(int row, const std::string& changeText) {
   const int64_t change = quantityChange(changeText);
   if (!fOps.command(107, itemQuantityInput(pluOf(row), change))) return false;
   const std::string old = fTable.value(row, fStockQty);
-  int64_t qty = 0;
-  if (!old.empty()) qty = old[0] == '-' ? -*parseFixed(old.substr(1)) : *parseFixed(old);
-  const int64_t now = qty + change;
-  fTable.setValue(row, fStockQty, (now < 0 ? "-" : "") + formatFixed(now < 0 ? -now : now, 4));
+  const int64_t qty = old.empty() ? 0 : quantityChange(old);
+  fTable.setValue(row, fStockQty, formatFixed(qty + change, 4));
   return true;
 }
 
