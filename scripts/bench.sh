@@ -14,6 +14,8 @@ cmake --build --preset release --target benches
 results=build/release/bench-results
 rm -rf "$results"
 mkdir -p "$results"
+# bench_items leaves its 100,000-item CSV file here for the Python comparison below.
+export KESTREL_BENCH_DIR="$results"
 for b in build/release/bench/bench_*; do
   [ -x "$b" ] || continue
   name=$(basename "$b")
@@ -22,6 +24,31 @@ for b in build/release/bench/bench_*; do
   "$b" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
     --benchmark_out="$results/$name.json" --benchmark_out_format=json ${KESTREL_BENCH_ARGS:-} >/dev/null
 done
+
+# Python's csv module on the same item file, right after bench_items in the same run:
+# the median of three reads (cp1250, ";") and three writes of the rows read (every field
+# quoted, CR LF).
+if [ -f "$results/items_100k.csv" ]; then
+  echo "=== python csv, the same item file"
+  python3 - "$results" <<'PY'
+import csv, json, os, statistics, sys, time
+results = sys.argv[1]
+src, dst = os.path.join(results, "items_100k.csv"), os.path.join(results, "items_100k_python.csv")
+reads, writes = [], []
+for _ in range(3):
+    t = time.perf_counter()
+    with open(src, newline="", encoding="cp1250") as f:
+        rows = list(csv.reader(f, delimiter=";"))
+    reads.append(time.perf_counter() - t)
+    t = time.perf_counter()
+    with open(dst, "w", newline="", encoding="cp1250") as f:
+        csv.writer(f, delimiter=";", quoting=csv.QUOTE_ALL, lineterminator="\r\n").writerows(rows)
+    writes.append(time.perf_counter() - t)
+os.remove(dst)
+json.dump({"rows": len(rows) - 1, "read_s": statistics.median(reads), "write_s": statistics.median(writes)},
+          open(os.path.join(results, "python_csv.out"), "w"))
+PY
+fi
 
 instructions=""
 if command -v valgrind >/dev/null && command -v callgrind_annotate >/dev/null; then
@@ -115,6 +142,22 @@ mix = get("BM_SimTypicalMix")
 worst = max((r for n, r in runs.items() if n.startswith("BM_SimCommand/")), key=lambda r: r["cpu"])
 row(f"simulator CPU per typical command (mix; slowest: {worst.get('label', '')} {worst['cpu']*1e6:.2f} us)",
     f"{mix['cpu']*1e6:.2f} us", "far below 1 ms", mix["cpu"] < 1e-4 and worst["cpu"] < 1e-4)
+
+items = os.path.join(results, "python_csv.out")
+if os.path.exists(items) and "BM_ItemsImport/real_time" in runs:
+    py = json.load(open(items))
+    imp, exp = get("BM_ItemsImport/real_time")["real"], get("BM_ItemsExport/real_time")["real"]
+    row(f"items CSV import, 100,000 rows (Python csv read: {py['read_s']*1e3:.0f} ms)", f"{imp*1e3:.0f} ms",
+        "<= 1 s, 3x faster", imp <= 1 and py["read_s"] >= 3 * imp)
+    row(f"items CSV export, 100,000 rows (Python csv write: {py['write_s']*1e3:.0f} ms)", f"{exp*1e3:.0f} ms",
+        "<= 1 s, 3x faster", exp <= 1 and py["write_s"] >= 3 * exp)
+    fill = get("BM_ItemsFillTable/real_time")["real"]
+    row("item table filled with 100,000 rows", f"{fill*1e3:.0f} ms", "<= 1 s", fill <= 1)
+    sr = get("BM_ItemsSparseReadPty/iterations:1/real_time")
+    row(f"1,000 items over PLU 1-100000, pty {sr['baud']:.0f} baud: skipping read, {sr['skip_commands']:.0f} commands",
+        f"{sr['real']:.1f} s", "")
+    row(f"  the walk number by number: {sr['walk_commands']:.0f} commands at {sr['hit_ms']:.1f} / "
+        f"{sr['miss_ms']:.1f} ms per read (item / empty), estimated", f"{sr['walk_est_s']:.0f} s", "")
 
 w = max(len(r[0]) for r in rows)
 print()

@@ -338,6 +338,17 @@ COMMANDS:
   terminal info|reset|new-command-file|force-send
                                     the terminal functions (command 144) in service mode
   certificates check                checks the device's certificates; exit 1 when they are not valid
+  items read [--from N] [--to M] [--csv FILE]
+                                    the items (command 107) as a table, JSON with --json, or a CSV file;
+                                    a PLU the device lacks costs one more query, not a read per number;
+                                    without a range every item from the first to the last
+  items write FILE.csv [--from N --to M]
+                                    the file's items (all, or PLU N to M) written to the device
+  items delete (--all | --from N --to M | PLU...)
+                                    deletes items in the device (--all without a question)
+  items qty PLU CHANGE              adds CHANGE (2.5, -1) to the item's stock quantity
+  items csv-check FILE.csv          reads the file as the import does and names the first refused
+                                    line; no device (exit 1 on a refused line)
                                     Steps that cannot be undone (serial and FM, tax numbers,
                                     fiscalize, RAM reset) ask "Are you sure? [y/N]" on a terminal;
                                     elsewhere they run only with --yes. The service password is the

@@ -99,6 +99,7 @@ const std::vector<PageCommand>& pageCommands() {
       {"restart", "restart", checkRestartArgs, runRestart},
       {"clients", "clients read [--csv FILE | --json] | write FILE.csv [--selected ID...] | delete (--all | ID...)",
        checkClientsArgs, runClients},
+      {"items", "items read|write|delete|qty|csv-check ...", checkItemsArgs, runItems, itemsOffline},
   };
   return commands;
 }

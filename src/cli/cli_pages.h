@@ -121,5 +121,9 @@ int runRestart(PageCommandContext& ctx);
 // clients read|write|delete (cli_clients.cpp)
 void checkClientsArgs(const std::vector<std::string>& args);
 int runClients(PageCommandContext& ctx);
+// items read|write|delete|qty|csv-check (cli_items.cpp)
+void checkItemsArgs(const std::vector<std::string>& args);
+int runItems(PageCommandContext& ctx);
+bool itemsOffline(const std::vector<std::string>& args);
 
 }  // namespace kestrel::cli

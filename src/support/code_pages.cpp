@@ -180,6 +180,16 @@ std::string encode(const std::string& text, unsigned codePage, Missing&& missing
   out.reserve(text.size());
   std::size_t pos = 0;
   while (pos < text.size()) {
+    // A run of ASCII characters is copied in one append; its last character may take a
+    // combining mark that follows, so it goes the long way.
+    std::size_t run = pos;
+    while (run + 1 < text.size() && static_cast<unsigned char>(text[run]) < 0x80 &&
+           static_cast<unsigned char>(text[run + 1]) < 0x80)
+      ++run;
+    if (run > pos) {
+      out.append(text, pos, run - pos);
+      pos = run;
+    }
     const std::size_t start = pos;
     char32_t cp;
     if (!decodeUtf8(text, pos, cp)) {

@@ -36,7 +36,23 @@ class RecordingHost : public PageHost {
   void progressSet(int position) override { progress.push_back(position); }
   void progressHide() override { progressVisible = false; }
   void processMessages() override { ++messagesRun; }
-  bool stopRequested() override { return stop; }
+  bool stopRequested() override {
+    ++stopChecks;
+    return stop || (stopAfterChecks >= 0 && stopChecks > stopAfterChecks);
+  }
+  bool chooseRange(TRangeChoice& choice, bool withRadioButtons) override {
+    rangeDialogs.push_back(withRadioButtons);
+    if (ranges.empty()) return false;
+    choice = ranges.front();
+    ranges.pop_front();
+    return true;
+  }
+  bool enterNumber(std::string& text) override {
+    if (numbers.empty()) return false;
+    text = numbers.front();
+    numbers.pop_front();
+    return true;
+  }
 
   std::deque<std::string> files;  // answers of the file choices; empty: cancelled
   std::vector<std::string> filters;
@@ -45,6 +61,10 @@ class RecordingHost : public PageHost {
   std::vector<int> progress;
   int progressMin = 0, progressMax = 0, messagesRun = 0;
   bool progressVisible = false, stop = false;
+  int stopChecks = 0, stopAfterChecks = -1;  // a stop request after that many checks
+  std::deque<TRangeChoice> ranges;           // answers of the range dialog; empty: Cancel
+  std::vector<bool> rangeDialogs;            // each range dialog shown: with radio buttons
+  std::deque<std::string> numbers;           // answers of the number dialog; empty: Cancel
 
  private:
   std::string next(const std::string& filter) {

@@ -44,8 +44,14 @@ void replace_CommaWithPoint(std::string& text) {
 }
 
 std::string csv_Field(const std::string& value) {
-  std::string out = "\"";
-  if (value.find_first_of("\";") == std::string::npos) {
+  std::string out;
+  append_CsvField(out, value);
+  return out;
+}
+
+void append_CsvField(std::string& out, std::string_view value) {
+  out += '"';
+  if (value.find_first_of("\";") == std::string_view::npos) {
     out += value;
   } else {
     for (char c : value) {
@@ -54,7 +60,6 @@ std::string csv_Field(const std::string& value) {
     }
   }
   out += "\";";
-  return out;
 }
 
 std::string take_CsvField(std::string& line) {

@@ -2,6 +2,7 @@
 // The application's own field helpers: one field of a device answer (TAB) or of a file
 // line (";"), and the small clean-ups of CSV values.
 #include <string>
+#include <string_view>
 
 namespace kestrel {
 
@@ -20,6 +21,8 @@ void replace_CommaWithPoint(std::string& text);
 // double quote or ";" has its double quotes doubled, so take_CsvField gives it back
 // whole; any other value is written exactly as the plain format always wrote it.
 std::string csv_Field(const std::string& value);
+// csv_Field appended to `out` (a long file's lines without a string per field).
+void append_CsvField(std::string& out, std::string_view value);
 // Takes the first field off a ";" line and returns it without its quotes. A quoted field
 // whose closing quote is followed by ";" or the end is read with doubled quotes undone
 // (what csv_Field writes); anything else is the plain format: the text before the first

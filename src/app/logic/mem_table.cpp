@@ -148,9 +148,10 @@ TMemTable::Cell TMemTable::convert(const TFieldDef& f, const std::string& text) 
     }
     case TFieldKind::Money:
     case TFieldKind::Quantity: {
-      auto v = parseFixed(text);
+      const bool negative = f.allowNegative && text.size() > 1 && text[0] == '-';
+      auto v = parseFixed(negative ? text.substr(1) : text);
       if (!v) refuse(f, text);
-      c.number = *v;
+      c.number = negative ? -*v : *v;
       break;
     }
   }

@@ -29,6 +29,9 @@ struct TFieldDef {
   std::string defaultText;    // value of a new row ("" leaves it empty)
   // Characters the user may type into the field; empty: any.
   std::string validChars;
+  // Money/Quantity: a leading "-" is taken (stock and sold quantities of a device go
+  // below zero); the user still types only what validChars allows.
+  bool allowNegative = false;
 
   const std::string& title() const { return displayLabel.empty() ? name : displayLabel; }
 };

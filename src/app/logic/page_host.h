@@ -6,6 +6,13 @@
 
 namespace kestrel {
 
+// What the range dialog (TfmSelect) gives back: its two edits as typed and, for an
+// export, which of its radio buttons is checked.
+struct TRangeChoice {
+  std::string from = "1", to = "1";
+  bool allItems = false, selectedInGrid = false;
+};
+
 class PageHost {
  public:
   virtual ~PageHost() = default;
@@ -23,6 +30,18 @@ class PageHost {
   virtual void processMessages() {}
   // The user asked a running loop to stop.
   virtual bool stopRequested() { return false; }
+  // The range dialog ("From:", "To:"; `withRadioButtons` shows "All items" and "Selected
+  // in grid"). False: cancelled.
+  virtual bool chooseRange(TRangeChoice& choice, bool withRadioButtons) {
+    (void)choice, (void)withRadioButtons;
+    return false;
+  }
+  // The number dialog: `text` comes in as the edit's first text and goes out as entered.
+  // False: cancelled.
+  virtual bool enterNumber(std::string& text) {
+    (void)text;
+    return false;
+  }
 };
 
 // A host that shows nothing and chooses no files: for operations run without a window.

@@ -82,10 +82,17 @@ std::vector<std::string> readTextLines(const std::string& path, unsigned codePag
 }
 
 namespace {
+// Joined first and converted once: a file of many lines costs two allocations.
 std::string textFileBytes(const std::vector<std::string>& lines, unsigned codePage) {
-  std::string bytes;
-  for (const auto& line : lines) bytes += utf8ToCodePage(line, codePage) + "\r\n";
-  return bytes;
+  std::size_t size = 0;
+  for (const auto& line : lines) size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const auto& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return utf8ToCodePage(text, codePage);
 }
 }  // namespace
 
@@ -95,6 +102,10 @@ void writeTextLines(const std::string& path, const std::vector<std::string>& lin
 
 void writePrivateTextLines(const std::string& path, const std::vector<std::string>& lines, unsigned codePage) {
   writePrivateFileAtomically(path, textFileBytes(lines, codePage));
+}
+
+void writeTextFile(const std::string& path, const std::string& text, unsigned codePage) {
+  writeFileAtomically(path, utf8ToCodePage(text, codePage));
 }
 
 }  // namespace kestrel

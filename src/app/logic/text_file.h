@@ -27,5 +27,8 @@ void writeTextLines(const std::string& path, const std::vector<std::string>& lin
 // The same for lines that hold passwords: the file is readable by its owner only.
 void writePrivateTextLines(const std::string& path, const std::vector<std::string>& lines,
                            unsigned codePage = TEXT_FILE_CODE_PAGE);
+// The same for lines already joined, each followed by CR LF (a long file built in one
+// piece).
+void writeTextFile(const std::string& path, const std::string& text, unsigned codePage = TEXT_FILE_CODE_PAGE);
 
 }  // namespace kestrel

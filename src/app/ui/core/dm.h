@@ -30,6 +30,7 @@ class Tdm {
   TMemTable fdmt_Footer{"fdmt_Footer"};
   // The Clients page's table (at most 1000 rows).
   TMemTable fdmt_ClientInfo{"fdmt_ClientInfo"};
+  TMemTable fdmt_Articles{"fdmt_Articles"};
 
   // Where the engine's events go; the main window fills these.
   std::function<void(const TCommunicationEventArgs&)> sendCommandView;

@@ -1,5 +1,6 @@
 // Renders the pages of the window, connected to an in-process simulator, into PNG files:
 // kestrel-fbh-screenshots OUTPUT_FOLDER.
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@
 
 #include "app/ui/core/dm.h"
 #include "app/ui/shell/main_fbh.h"
+#include "sim/device_model.h"
 #include "sim/simulator.h"
 
 int main(int argc, char** argv) {
@@ -128,6 +130,30 @@ int main(int argc, char** argv) {
     window.findChild<QPushButton*>("bbtn_BAH_PROGR_TESTITEM")->click();
     window.findChild<QPushButton*>("bbtn_BAH_TEST_ECR")->click();
     save("test_receipts_page.png");
+    // Items after "Read..." "All": a small shop's items spread over the PLU numbers.
+    sim.withDevice([](kestrel::sim::DeviceModel& d) {
+      // Names as the device keeps them, in code page 1250.
+      const char* names[] = {"Kruh bijeli 500 g", "Mlijeko 2,8% 1 l", "Jogurt \xE8" "vrsti 180 g", "Kafa mljevena 200 g",
+                             "\x8A" "e\xE6" "er kristal 1 kg", "Jaja M 10 kom", "Sok narand\x9E" "a 1 l",
+                             "Voda gazirana 1,5 l", "Pivo 0,5 l", "\xC8" "okolada mlije\xE8" "na 100 g"};
+      for (int i = 0; i < 40; ++i) {
+        kestrel::sim::Item it;
+        const int plu = 1 + i * 37 + (i % 3) * 1000;
+        it.vat = 1 + i % 3;
+        it.dept = 1 + i % 4;
+        it.stock = 1 + i % 2;
+        it.price = (99 + 37 * i) * 1000;
+        it.stockQty = (i * 7 % 50) * 5000;
+        it.soldQty = (i * 3 % 11) * 10000;
+        it.barcodes[0] = std::to_string(3870000000000LL + plu);
+        it.name = names[i % 10];
+        d.mutableState().items[plu] = it;
+      }
+    });
+    window.showPage("jvpg_Sub__Root_03_Items");
+    window.findChild<QPushButton*>("bbtnReadItems")->click();
+    window.findChild<QAction*>("mniAllItems")->trigger();
+    save("items_page.png");
     // A 1366x768 laptop less its panel and the title bar: the long page scrolls.
     window.setMinimumSize(800, 560);
     window.resize(1366, 680);

@@ -29,6 +29,7 @@
 #include "app/ui/core/form_helpers.h"
 #include "app/ui/pages/clients_page.h"
 #include "app/ui/pages/connect_page.h"
+#include "app/ui/pages/items_page.h"
 #include "app/ui/pages/page.h"
 #include "app/ui/pages/settings_page.h"
 #include "app/ui/pages/status_page.h"
@@ -529,7 +530,9 @@ void TfmMainFBH::set_errorBitsToFalse() {
 
 // The Items and Clients pages bring their buttons; until they exist there is nothing to
 // refresh.
-void TfmMainFBH::ArticlesControls() {}
+void TfmMainFBH::ArticlesControls() {
+  if (auto* p = dynamic_cast<TItemsPage*>(page("jvpg_Sub__Root_03_Items"))) p->ArticlesControls();
+}
 void TfmMainFBH::ClientsControls() {
   if (auto* p = dynamic_cast<TClientsPage*>(page("jvpg_Sub_27_Clients"))) p->ClientsControls();
 }

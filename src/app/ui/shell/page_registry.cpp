@@ -14,6 +14,7 @@
 #include "app/ui/pages/master_data_pages.h"
 #include "app/ui/pages/fm_reports_page.h"
 #include "app/ui/pages/journal_page.h"
+#include "app/ui/pages/items_page.h"
 #include "app/ui/pages/params_page.h"
 #include "app/ui/pages/receipt_format_page.h"
 #include "app/ui/pages/reports_page.h"
@@ -41,6 +42,7 @@ TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
       {"jvpg_Sub__Root_06_Custom", make<TCustomPage>},
       {"jvpg_Sub_01_Clishe", make<TClichePage>},
       {"jvpg_Sub_02_Vats", make<TVatPage>},
+      {"jvpg_Sub__Root_03_Items", make<TItemsPage>},
       {"jvpg_Sub_03_Params", make<TParamsPage>},
       {"jvpg_Sub_04_ReceiptFormat", make<TReceiptFormatPage>},
       {"jvpg_Sub_24_Communication", make<TCommunicationPage>},

@@ -1,0 +1,474 @@
+#include "app/logic/pages/items.h"
+
+#include <algorithm>
+#include <charconv>
+#include <stdexcept>
+
+#include "app/logic/device_ops.h"
+#include "app/logic/mem_table.h"
+#include "app/logic/page_table.h"
+#include "support/err_container.h"
+#include "support/fd_misc.h"
+
+namespace kestrel {
+
+namespace {
+
+// Grid order of fdmt_Articles.
+enum ArticleField {
+  fPLU, fVAT, fName, fDept, fStock, fPriceType, fPrice, fTurnover, fStockQty, fSoldQty, fBarcode1
+};
+
+std::string num(int64_t v) { return std::to_string(v); }
+
+// Runs `body`; an exception goes on with `method` as its prefix.
+template <class F>
+auto prefixed(const char* method, F body) {
+  try {
+    return body();
+  } catch (const std::exception& e) {
+    throw std::runtime_error(exceptionText(method, e.what()));
+  }
+}
+
+int64_t wholeNumber(const std::string& text, bool allowSign) {
+  int64_t v = 0;
+  const char* b = text.data();
+  const char* e = b + text.size();
+  if (!allowSign && b != e && (*b == '-' || *b == '+')) throw std::invalid_argument("'" + text + "' is not a valid integer value");
+  auto [p, ec] = std::from_chars(b, e, v);
+  if (text.empty() || ec != std::errc() || p != e) throw std::invalid_argument("'" + text + "' is not a valid integer value");
+  return v;
+}
+
+}  // namespace
+
+const char* menuHandlerName(TMenuEntry entry) {
+  switch (entry) {
+    case TMenuEntry::All: return "mniAllItemsClick";
+    case TMenuEntry::Range: return "mniRangeItemsClick";
+    case TMenuEntry::Selected: return "mniSelectedItemsClick";
+  }
+  return "";
+}
+
+void prepareArticlesTable(TMemTable& table) {
+  table.clear();
+  if (table.fieldCount() > 0) return;
+  auto integer = [&](const char* name, int64_t lo, int64_t hi, const char* label = "", const char* def = "") {
+    TFieldDef f;
+    f.name = name;
+    f.kind = TFieldKind::Integer;
+    f.minValue = lo;
+    f.maxValue = hi;
+    f.displayLabel = label;
+    f.defaultText = def;
+    table.addField(f);
+  };
+  auto text = [&](const char* name, int size) {
+    TFieldDef f;
+    f.name = name;
+    f.size = size;
+    table.addField(f);
+  };
+  auto fixed = [&](const char* name, TFieldKind kind, const char* label, const char* def, bool negative) {
+    TFieldDef f;
+    f.name = name;
+    f.kind = kind;
+    f.displayLabel = label;
+    f.defaultText = def;
+    f.displayFormat = kind == TFieldKind::Money ? "0.00" : "0.000";
+    f.allowNegative = negative;
+    table.addField(f);
+  };
+  integer("PLU", 1, MAX_PROGRAMMABLE_PLU);
+  integer("VAT", 1, 5);
+  text("Name", 72);
+  integer("Dept", 0, 99, "Department", "0");
+  integer("Stock", 1, 99, "Group", "1");
+  integer("PriceType", 0, 2, "Price type", "0");
+  fixed("Price", TFieldKind::Money, "", "", false);
+  // Refunds and sales from stock take these below zero in the device.
+  fixed("Turnover", TFieldKind::Money, "", "0", true);
+  fixed("StockQty", TFieldKind::Quantity, "Stock qty", "0", true);
+  fixed("SoldQty", TFieldKind::Quantity, "Sold qty", "", true);
+  for (int b = 1; b <= 4; ++b) text(("Barcode" + std::to_string(b)).c_str(), 13);
+}
+
+std::string itemReadInput(int64_t plu) { return "R\t" + num(plu) + "\t"; }
+std::string itemFirstInput(int64_t lowest) { return "F\t" + num(lowest) + "\t"; }
+std::string itemLastInput(int64_t highest) { return "L\t" + num(highest) + "\t"; }
+std::string itemDeleteInput(int64_t plu) { return "D\t" + num(plu) + "\t\t"; }
+std::string itemDeleteRangeInput(int64_t from, int64_t to) { return "D\t" + num(from) + "\t" + num(to) + "\t"; }
+std::string itemDeleteAllInput() { return "D\tA\t\t"; }
+std::string itemQuantityInput(int64_t plu, int64_t change) {
+  return "A\t" + num(plu) + "\t" + formatFixed(change, 3) + "\t";
+}
+
+std::string itemProgramInput(const TMemTable& t, int row) {
+  auto integer = [&](int f) {
+    const std::string v = t.value(row, f);
+    return v.empty() ? std::string("0") : v;
+  };
+  std::string in = "P\t";
+  for (int f : {fPLU, fVAT, fDept, fStock, fPriceType}) in += integer(f) + "\t";
+  // An empty amount is a zero amount.
+  auto amount = [&](int f, const char* zero) {
+    const std::string v = t.displayText(row, f);
+    return v.empty() ? std::string(zero) : v;
+  };
+  in += amount(fPrice, "0.00") + "\t";
+  in += "\t";  // Turnover and SoldQty are the device's own
+  in += amount(fStockQty, "0.000") + "\t";
+  for (int b = 0; b < 4; ++b) in += t.value(row, fBarcode1 + b) + "\t";
+  in += t.value(row, fName) + "\t";
+  return in;
+}
+
+int64_t rangeNumber(const std::string& text) { return wholeNumber(text, false); }
+
+int64_t quantityChange(const std::string& text) {
+  const bool negative = !text.empty() && text[0] == '-';
+  const auto v = parseFixed(negative || (!text.empty() && text[0] == '+') ? text.substr(1) : text);
+  if (!v) throw std::invalid_argument("'" + text + "' is not a valid floating point value");
+  return negative ? -*v : *v;
+}
+
+// ---- rows ----
+
+int64_t TItemsOps::pluOf(int row) const {
+  const std::string v = fTable.value(row, fPLU);
+  return v.empty() ? 0 : wholeNumber(v, true);
+}
+
+int TItemsOps::rowOfPlu(int64_t plu) const {
+  for (int r = 0; r < fTable.RecordCount(); ++r)
+    if (pluOf(r) == plu) return r;
+  return -1;
+}
+
+std::vector<int> TItemsOps::rowIndex() const {
+  std::vector<int> index(MAX_PROGRAMMABLE_PLU + 1, -1);
+  for (int r = fTable.RecordCount() - 1; r >= 0; --r) {
+    const int64_t plu = pluOf(r);
+    if (plu >= 1 && plu <= MAX_PROGRAMMABLE_PLU) index[static_cast<size_t>(plu)] = r;
+  }
+  return index;
+}
+
+void TItemsOps::narrow(int64_t& from, int64_t& to) const {
+  const int last = fTable.RecordCount() - 1;
+  if (last < 0) return;
+  if (rowOfPlu(from) < 0) from = pluOf(0);
+  if (rowOfPlu(to) < 0) to = pluOf(last);
+}
+
+bool TItemsOps::stopRequested() {
+  if (!fHost.stopRequested()) return false;
+  stopped = true;
+  return true;
+}
+
+// ---- reading ----
+
+bool TItemsOps::readItem(int64_t plu) {
+  return prefixed("readItem", [&] {
+    TDeviceOps::ShowErrOff quiet(fOps);
+    if (!fOps.command(107, itemReadInput(plu))) {
+      if (fOps.err.LastErrorCode() != CODE_PLU_NOT_FOUND) ++readFailures;
+      return false;
+    }
+    const int row = fTable.append();
+    if (row < 0) return false;
+    try {
+      fTable.setValue(row, fPLU, fOps.field(1));
+      for (int f = fVAT; f <= fPriceType; ++f) {
+        static const int answerField[] = {0, 2, 0, 3, 4, 5};
+        fTable.setValue(row, f, fOps.field(answerField[f]));
+      }
+      fTable.setValue(row, fPrice, fOps.field(6));
+      fTable.setValue(row, fTurnover, fOps.field(7));
+      fTable.setValue(row, fSoldQty, fOps.field(8));
+      fTable.setValue(row, fStockQty, fOps.field(9));
+      for (int b = 0; b < 4; ++b) fTable.setValue(row, fBarcode1 + b, fOps.field(10 + b));
+      fTable.setValue(row, fName, fOps.field(14));
+    } catch (...) {
+      // No half-filled row stays behind.
+      fTable.deleteRow(row);
+      throw;
+    }
+    return true;
+  });
+}
+
+int TItemsOps::nextProgrammed(int64_t plu, int64_t& next) {
+  // Asked unjudged: a device without "F" is no error of the read, it is read number by
+  // number instead.
+  if (fOps.commandUnjudged(107, itemFirstInput(plu))) {
+    try {
+      next = wholeNumber(fOps.field(1), false);
+      return next >= plu ? 1 : -1;
+    } catch (const std::exception&) {
+      return -1;
+    }
+  }
+  return fOps.lastCommandOk() && fOps.err.LastErrorCode() == CODE_PLU_NOT_FOUND ? 0 : -1;
+}
+
+void TItemsOps::readRange(int64_t fromPlu, int64_t toPlu) {
+  fTable.clear();
+  stopped = false;
+  readFailures = 0;
+  reached = fromPlu - 1;
+  if (toPlu < fromPlu) return;
+  const int64_t count = toPlu - fromPlu + 1;
+  fHost.progressShow(1, static_cast<int>(count));
+  fHost.progressSet(1);
+  bool skip = skipEmpty;
+  int64_t plu = fromPlu;
+  while (plu <= toPlu) {
+    fHost.processMessages();
+    const bool found = readItem(plu);
+    const bool missing = !found && fOps.lastCommandOk() && fOps.err.LastErrorCode() == CODE_PLU_NOT_FOUND;
+    reached = plu;
+    if (stopRequested()) return;
+    fHost.progressSet(static_cast<int>(plu - fromPlu + 1));
+    if (missing && skip && plu < toPlu) {
+      int64_t next = 0;
+      const int r = nextProgrammed(plu + 1, next);
+      if (r == 0) break;  // nothing programmed above
+      if (r == 1) {
+        plu = next;
+        continue;
+      }
+      skip = false;
+    }
+    ++plu;
+  }
+  reached = toPlu;
+  fHost.progressSet(static_cast<int>(count));
+}
+
+void TItemsOps::ReadItems_inRange(int64_t fromPlu, int64_t toPlu) {
+  try {
+    readRange(fromPlu, toPlu);
+  } catch (const std::exception& e) {
+    fOps.misc.myAlert(exceptionText("ReadItems_inRange", e.what()), TITLE_KESTREL, inf_OkBtn);
+  }
+}
+
+void TItemsOps::items_findFirstAndLast(int64_t& first, int64_t& last) {
+  try {
+    if (!fOps.command(107, itemFirstInput(first))) return;
+    first = wholeNumber(fOps.field(1), false);
+    if (!fOps.command(107, itemLastInput(last))) return;
+    last = wholeNumber(fOps.field(1), false);
+  } catch (const std::exception& e) {
+    fOps.misc.myAlert(exceptionText("items_findFirstAndLast", e.what()), TITLE_KESTREL, inf_OkBtn);
+  }
+}
+
+// ---- saving ----
+
+bool TItemsOps::SaveItem(int64_t plu) {
+  return prefixed("SaveItem", [&] {
+    if (current < 0 || current >= fTable.RecordCount() || pluOf(current) != plu) current = rowOfPlu(plu);
+    if (current < 0) throw std::runtime_error("No row with PLU " + num(plu) + ".");
+    return fOps.command(107, itemProgramInput(fTable, current));
+  });
+}
+
+bool TItemsOps::SaveInRange(int64_t fromID, int64_t toID) {
+  return prefixed("SaveInRange", [&] {
+    stopped = false;
+    if (fTable.RecordCount() == 0) return false;
+    narrow(fromID, toID);
+    fHost.progressShow(1, static_cast<int>(toID - fromID + 1));
+    int position = 0;
+    fHost.progressSet(1);
+    const std::vector<int> index = rowIndex();
+    for (int64_t n = fromID; n <= toID; ++n) {
+      fHost.processMessages();
+      const int row = n >= 1 && n <= MAX_PROGRAMMABLE_PLU ? index[static_cast<size_t>(n)] : -1;
+      if (row >= 0) {
+        current = row;
+        if (!SaveItem(n)) return false;
+      }
+      reached = n;
+      if (stopRequested()) return false;
+      if (row >= 0) fHost.progressSet(++position);
+    }
+    fOps.informSaved();
+    return true;
+  });
+}
+
+bool TItemsOps::SaveAllInGrid() {
+  return prefixed("SaveAllInGrid", [&] {
+    stopped = false;
+    const int rows = fTable.RecordCount();
+    fHost.progressShow(1, rows);
+    fHost.progressSet(1);
+    for (int r = 0; r < rows; ++r) {
+      fHost.processMessages();
+      current = r;
+      const int64_t plu = pluOf(r);
+      if (!SaveItem(plu)) return false;
+      reached = plu;
+      if (stopRequested()) return false;
+      fHost.progressSet(r + 1);
+    }
+    fOps.informSaved();
+    return true;
+  });
+}
+
+bool TItemsOps::SaveSelected_inGrid() {
+  try {
+    stopped = false;
+    const int remembered = current;
+    const std::vector<int> rows = selected;
+    fHost.progressShow(1, static_cast<int>(rows.size()));
+    fHost.progressSet(1);
+    int position = 0;
+    for (int r : rows) {
+      fHost.processMessages();
+      current = r;
+      const int64_t plu = pluOf(r);
+      if (!SaveItem(plu)) return false;
+      reached = plu;
+      // Like the other save loops: a stop request ends it, without the saved message.
+      if (stopRequested()) return false;
+      fHost.progressSet(++position);
+    }
+    fOps.informSaved();
+    current = remembered;
+    return true;
+  } catch (const std::exception& e) {
+    fOps.misc.myAlert(exceptionText("SaveSelected_inGrid", e.what()), TITLE_KESTREL, inf_OkBtn);
+    return false;
+  }
+}
+
+// ---- deleting ----
+
+bool TItemsOps::DeleteItem(int64_t plu) {
+  return prefixed("DeleteItem", [&] { return fOps.command(107, itemDeleteInput(plu)); });
+}
+
+bool TItemsOps::deleteRange(int64_t fromID, int64_t toID) {
+  fHost.progressShow(1, static_cast<int>(std::max<int64_t>(toID - fromID + 1, 1)));
+  fHost.progressSet(1);
+  if (!fOps.command(107, itemDeleteRangeInput(fromID, toID))) return false;
+  // From the last row back: a table in PLU order then moves no rows.
+  int position = 0;
+  for (int r = fTable.RecordCount() - 1; r >= 0; --r) {
+    const int64_t plu = pluOf(r);
+    if (plu < fromID || plu > toID) continue;
+    fHost.processMessages();
+    fTable.deleteRow(r);
+    fHost.progressSet(++position);
+  }
+  fOps.inform(MSG_ITEMS_DELETED);
+  return true;
+}
+
+bool TItemsOps::DelInRange(int64_t fromID, int64_t toID) {
+  return prefixed("DelInRange", [&] {
+    if (fTable.RecordCount() == 0) return false;
+    narrow(fromID, toID);
+    return deleteRange(fromID, toID);
+  });
+}
+
+bool TItemsOps::DelAll() {
+  return prefixed("DelAll", [&] {
+    if (!fOps.command(107, itemDeleteAllInput())) return false;
+    fTable.clear();
+    current = -1;
+    fOps.inform(MSG_ITEMS_DELETED);
+    return true;
+  });
+}
+
+bool TItemsOps::DelSelectedInGrid() {
+  try {
+    stopped = false;
+    std::vector<int> rows = selected;
+    int remembered = current;
+    fHost.progressShow(1, static_cast<int>(rows.size()));
+    fHost.progressSet(1);
+    int position = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      fHost.processMessages();
+      const int r = rows[i];
+      current = r;
+      if (stopRequested()) return false;
+      const int64_t plu = pluOf(r);
+      if (!DeleteItem(plu)) return false;
+      reached = plu;
+      fTable.deleteRow(r);
+      // The rows below move up by one.
+      for (size_t j = i + 1; j < rows.size(); ++j)
+        if (rows[j] > r) --rows[j];
+      if (remembered == r) remembered = -1;
+      else if (remembered > r) --remembered;
+      fHost.progressSet(++position);
+    }
+    selected.clear();
+    current = remembered < fTable.RecordCount() ? remembered : -1;
+    fOps.inform(MSG_ITEMS_DELETED);
+    return true;
+  } catch (const std::exception& e) {
+    fOps.misc.myAlert(exceptionText("DelSelectedInGrid", e.what()), TITLE_KESTREL, inf_OkBtn);
+    return false;
+  }
+}
+
+// ---- quantity ----
+
+bool TItemsOps::changeQuantity(int row, const std::string& changeText) {
+  const int64_t change = quantityChange(changeText);
+  if (!fOps.command(107, itemQuantityInput(pluOf(row), change))) return false;
+  const std::string old = fTable.value(row, fStockQty);
+  const int64_t qty = old.empty() ? 0 : quantityChange(old);
+  fTable.setValue(row, fStockQty, formatFixed(qty + change, 4));
+  return true;
+}
+
+bool TItemsOps::btnChangeQTYClick() {
+  if (current < 0 || current >= fTable.RecordCount()) return false;
+  std::string text = "0";
+  if (!fHost.enterNumber(text)) return false;
+  return changeQuantity(current, text);
+}
+
+// ---- the menu ----
+
+void TItemsOps::menuAction(int popActionItems, TMenuEntry entry) {
+  if (entry == TMenuEntry::All) {
+    if (popActionItems == popRead) {
+      int64_t first = 1, last = MAX_PROGRAMMABLE_PLU;
+      items_findFirstAndLast(first, last);
+      ReadItems_inRange(first, last);
+    } else if (popActionItems == popSave) {
+      SaveAllInGrid();
+    } else if (popActionItems == popDelete) {
+      DelAll();
+    }
+    return;
+  }
+  if (entry == TMenuEntry::Selected) {
+    if (popActionItems == popSave) SaveSelected_inGrid();
+    else if (popActionItems == popDelete) DelSelectedInGrid();
+    return;
+  }
+  TRangeChoice range;
+  if (!fHost.chooseRange(range, false)) return;
+  const int64_t from = rangeNumber(range.from), to = rangeNumber(range.to);
+  if (popActionItems == popRead) ReadItems_inRange(from, to);
+  else if (popActionItems == popSave) SaveInRange(from, to);
+  else if (popActionItems == popDelete) DelInRange(from, to);
+}
+
+}  // namespace kestrel

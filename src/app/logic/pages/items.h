@@ -1,0 +1,119 @@
+#pragma once
+// Items: the device's PLU database in the table fdmt_Articles. Every exchange is command
+// 107 with a one-letter sub-command; reading, saving, deleting and the quantity change
+// run here for the window and for `kestrel items` alike.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+class TDeviceOps;
+class TMemTable;
+class PageHost;
+
+inline constexpr int64_t MAX_PROGRAMMABLE_PLU = 100000;
+inline constexpr const char* MSG_ITEMS_DELETED = "Items deleted.";
+
+// Which button opened the page's pop-up menu (PopActionItems).
+enum TPopAction { popRead = 1, popSave = 2, popDelete = 4 };
+enum class TMenuEntry { All, Range, Selected };
+// The handler name of a menu entry ("mniAllItemsClick", ...).
+const char* menuHandlerName(TMenuEntry entry);
+
+// The fields of fdmt_Articles in grid order, with limits, labels, defaults, formats.
+void prepareArticlesTable(TMemTable& table);
+
+// Command 107 input texts.
+std::string itemReadInput(int64_t plu);
+std::string itemFirstInput(int64_t lowest);
+std::string itemLastInput(int64_t highest);
+std::string itemProgramInput(const TMemTable& table, int row);
+std::string itemDeleteInput(int64_t plu);
+std::string itemDeleteRangeInput(int64_t from, int64_t to);
+std::string itemDeleteAllInput();
+std::string itemQuantityInput(int64_t plu, int64_t change);
+
+// A range dialog edit as a whole number; anything else throws the conversion error.
+int64_t rangeNumber(const std::string& text);
+// A signed decimal with a point ("2.5", "-1"), in 1/10000; throws on anything else.
+int64_t quantityChange(const std::string& text);
+
+// The operations of the Items page on one table. The grid's selection and current row
+// are given by the window (or the command line) before an operation and the current
+// row is read back after it.
+class TItemsOps {
+ public:
+  TItemsOps(TDeviceOps& ops, TMemTable& table, PageHost& host) : fOps(ops), fTable(table), fHost(host) {}
+
+  // Rows selected in the grid, in selection order, and the current row (-1: none).
+  std::vector<int> selected;
+  int current = -1;
+  // After a PLU the device does not have, ask it for the next programmed one ("F") and
+  // go on there. Switched off for the rest of a read when the device refuses "F".
+  bool skipEmpty = true;
+
+  // What the last loop did: the last number it reached, whether a stop request ended it,
+  // and the reads that failed for another reason than a missing PLU.
+  int64_t reached = 0;
+  bool stopped = false;
+  int readFailures = 0;
+
+  // One item into a new row; false when the device refused (-111004 shows nothing, any
+  // other error only in the status bar).
+  bool readItem(int64_t plu);
+  // Empties the table and reads fromPlu..toPlu, the numbers the device lacks skipped.
+  void ReadItems_inRange(int64_t fromPlu, int64_t toPlu);
+  // "F" from `first`, then "L" from `last`; a failed query keeps its number.
+  void items_findFirstAndLast(int64_t& first, int64_t& last);
+
+  bool SaveItem(int64_t plu);
+  bool SaveInRange(int64_t fromID, int64_t toID);
+  bool SaveAllInGrid();
+  bool SaveSelected_inGrid();
+
+  bool DeleteItem(int64_t plu);
+  bool DelInRange(int64_t fromID, int64_t toID);
+  // One "D" command for fromID..toID as given (no narrowing to the table); the table
+  // loses its rows in the range.
+  bool deleteRange(int64_t fromID, int64_t toID);
+  bool DelAll();
+  bool DelSelectedInGrid();
+
+  // "A" TAB PLU TAB change TAB for `row`; on success its StockQty grows by the change.
+  bool changeQuantity(int row, const std::string& changeText);
+  // The quantity change with the number dialog (TfmNumbers): false when cancelled or
+  // refused.
+  bool btnChangeQTYClick();
+
+  // A menu entry for the button that opened the menu (PopActionItems); the range comes
+  // from the host's range dialog. Throws what the inner routines pass up.
+  void menuAction(int popActionItems, TMenuEntry entry);
+
+  TMemTable& table() { return fTable; }
+  TDeviceOps& ops() { return fOps; }
+  PageHost& host() { return fHost; }
+
+  // PLU of a row (0 when empty) and the first row holding `plu` (-1: none).
+  int64_t pluOf(int row) const;
+  int rowOfPlu(int64_t plu) const;
+
+  // Narrows a range to the table as the save and delete loops do: a number no row has
+  // becomes the first (from) or last (to) row's PLU.
+  void narrow(int64_t& from, int64_t& to) const;
+  // Row positions by PLU for a loop over numbers (the first row with each number).
+  std::vector<int> rowIndex() const;
+
+ private:
+  // The walk over fromPlu..toPlu; one step of it per item handled.
+  void readRange(int64_t fromPlu, int64_t toPlu);
+  // The next programmed PLU at or above `plu`: 1 found, 0 none left, -1 "F" refused.
+  int nextProgrammed(int64_t plu, int64_t& next);
+  bool stopRequested();
+
+  TDeviceOps& fOps;
+  TMemTable& fTable;
+  PageHost& fHost;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,342 @@
+#include "app/ui/pages/items_page.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTableView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/logic/device_ops.h"
+#include "app/logic/mem_table.h"
+#include "app/logic/pages/items_csv.h"
+#include "app/ui/core/dm.h"
+#include "app/ui/core/form_helpers.h"
+#include "app/ui/dialogs/numbers_dialog.h"
+#include "app/ui/dialogs/select_dialog.h"
+#include "app/ui/shell/main_fbh.h"
+#include "app/ui/tables/mem_table_model.h"
+
+namespace kestrel {
+
+// The window as the item loops see it: its status bar and file choices, the page's
+// progress bar, "Stop", the two dialogs, and events let through at a steady pace
+// rather than once per row.
+class TItemsHost : public PageHost {
+ public:
+  TItemsHost(TfmMainFBH& main, TItemsPage& page, QProgressBar* bar, QWidget* buttons)
+      : fMain(main), fPage(page), fBar(bar), fButtons(buttons) {}
+
+  void set_StatusText(const std::string& text) override { fMain.set_StatusText(text); }
+  std::string openFileName(const std::string& title, const std::string& filter) override {
+    return fMain.openFileName(title, filter);
+  }
+  std::string saveFileName(const std::string& title, const std::string& filter,
+                           const std::string& suggestedName) override {
+    return fMain.saveFileName(title, filter, suggestedName);
+  }
+  void progressShow(int minimum, int maximum) override {
+    fBar->setRange(minimum, std::max(minimum, maximum));
+    fBar->setValue(minimum);
+  }
+  void progressSet(int position) override { fBar->setValue(std::min(position, fBar->maximum())); }
+  void processMessages() override {
+    // Every 30 ms: the window repaints and "Stop" responds, and a loop over 100,000 rows
+    // does not spend its time in the event loop.
+    if (fClock.isValid() && fClock.elapsed() < 30) return;
+    fMain.processMessages();
+    fClock.restart();
+  }
+  bool stopRequested() override {
+    if (!fMain.Stop_read) return false;
+    fMain.Stop_read = false;
+    return true;
+  }
+  bool chooseRange(TRangeChoice& choice, bool withRadioButtons) override {
+    TfmSelect dialog(&fMain, withRadioButtons, [this](const std::string& text, const std::string& title) {
+      fMain.dm().misc.myAlert(text, title, inf_OkBtn);
+    });
+    if (dialog.exec() != QDialog::Accepted) return false;
+    choice = dialog.choice();
+    return true;
+  }
+  bool enterNumber(std::string& text) override {
+    TfmNumbers dialog(&fPage);
+    dialog.edit()->setText(qs(text));
+    dialog.adjustSize();
+    dialog.move(fButtons->mapToGlobal(QPoint(3, -46)));
+    if (dialog.exec() != QDialog::Accepted) return false;
+    text = ss(dialog.edit()->text());
+    return true;
+  }
+
+ private:
+  TfmMainFBH& fMain;
+  TItemsPage& fPage;
+  QProgressBar* fBar;
+  QWidget* fButtons;
+  QElapsedTimer fClock;
+};
+
+TItemsPage::TItemsPage(TfmMainFBH& main)
+    : TPage(main, "jvpg_Sub__Root_03_Items", "Items"), fTable(main.dm().fdmt_Articles) {
+  prepareArticlesTable(fTable);
+  fModel = new TMemTableModel(fTable, this);
+  fModel->onRefused = [this](const std::string& message) { dm().misc.show_MyAlert(message); };
+  fGrid = new QTableView(this);
+  fGrid->setObjectName("dbg_Articles");
+  fGrid->setModel(fModel);
+  fGrid->setItemDelegate(new TMemFieldDelegate(fGrid));
+  fGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+  fGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  fGrid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                         QAbstractItemView::AnyKeyPressed);
+  fGrid->verticalHeader()->setDefaultSectionSize(fGrid->fontMetrics().height() + 6);
+  fGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  fGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  fGrid->setAlternatingRowColors(true);
+  fGrid->installEventFilter(this);
+  const int charWidth = fGrid->fontMetrics().averageCharWidth();
+  const int widths[] = {8, 5, 28, 11, 7, 10, 11, 11, 11, 11, 15, 15, 15, 15};
+  for (int c = 0; c < 14; ++c) fGrid->setColumnWidth(c, widths[c] * charWidth + 12);
+
+  fProgress = new QProgressBar(this);
+  fProgress->setObjectName("pbItems");
+  fProgress->setRange(1, 1);
+  fProgress->setTextVisible(false);
+  fProgress->setMaximumHeight(12);
+
+  fButtons = new QWidget(this);
+  fButtons->setObjectName("pnlItemsButtons");
+  fRead = pushButton("bbtnReadItems", "Read...", fButtons);
+  fSave = pushButton("bbtnSendItems", "Save...", fButtons);
+  fDelete = pushButton("bbtnDelete", "Delete...", fButtons);
+  fClear = pushButton("bbtnClear", "Clear", fButtons);
+  fStop = pushButton("bbtnStopRead", "Stop", fButtons);
+  fQty = pushButton("btnChangeQTY", "+ - Quantity...", fButtons);
+  fImport = pushButton("bbtnImport", "Import...", fButtons);
+  fExport = pushButton("bbtnExport", "Export...", fButtons);
+  // Eight buttons in one row of the page area: each as wide as its caption needs.
+  for (QPushButton* b : {fRead, fSave, fDelete, fClear, fStop, fQty, fImport, fExport})
+    b->setMinimumWidth(b->sizeHint().width());
+  auto* row = new QHBoxLayout(fButtons);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(4);
+  for (QPushButton* b : {fRead, fSave, fDelete, fClear, fStop, fQty}) row->addWidget(b);
+  row->addStretch(1);
+  row->addWidget(fImport);
+  row->addWidget(fExport);
+  fStop->setEnabled(false);
+
+  content()->addWidget(fGrid, 1);
+  content()->addWidget(fProgress);
+  content()->addWidget(fButtons);
+  // The grid takes the page's height, not the page's closing stretch.
+  auto* outer = static_cast<QVBoxLayout*>(layout());
+  delete outer->takeAt(outer->count() - 1);
+  outer->setStretchFactor(content(), 1);
+
+  fMenu = new QMenu(this);
+  fMenu->setObjectName("pmItems");
+  QAction* all = fMenu->addAction("All");
+  all->setObjectName("mniAllItems");
+  QAction* range = fMenu->addAction("From... To...");
+  range->setObjectName("mniRangeItems");
+  fSelectedAction = fMenu->addAction("Selected in grid");
+  fSelectedAction->setObjectName("mniSelectedItems");
+  connect(all, &QAction::triggered, this, [this] { mniAllItemsClick(); });
+  connect(range, &QAction::triggered, this, [this] { mniRangeItemsClick(); });
+  connect(fSelectedAction, &QAction::triggered, this, [this] { mniSelectedItemsClick(); });
+
+  fHost = std::make_unique<TItemsHost>(main, *this, fProgress, fButtons);
+  fItems = std::make_unique<TItemsOps>(ops(), fTable, *fHost);
+
+  connect(fRead, &QPushButton::clicked, this, [this] { bbtnReadItemsClick(); });
+  connect(fSave, &QPushButton::clicked, this, [this] { bbtnSendItemsClick(); });
+  connect(fDelete, &QPushButton::clicked, this, [this] { bbtnDeleteClick(); });
+  connect(fClear, &QPushButton::clicked, this, [this] { bbtnClearClick(); });
+  // Not an operation: it is pressed while one runs.
+  connect(fStop, &QPushButton::clicked, this, [this] { bbtnStopReadClick(); });
+  connect(fQty, &QPushButton::clicked, this, [this] { btnChangeQTYClick(); });
+  connect(fImport, &QPushButton::clicked, this, [this] { bbtnImportClick(); });
+  connect(fExport, &QPushButton::clicked, this, [this] { bbtnExportClick(); });
+
+  auto controls = [this](TMemTable&) {
+    // While a loop runs the buttons are set once at its end.
+    if (!this->main().Working) ArticlesControls();
+  };
+  fTable.AfterInsert = controls;
+  fTable.AfterPost = controls;
+  fTable.AfterDelete = controls;
+  ArticlesControls();
+}
+
+TItemsPage::~TItemsPage() {
+  fTable.AfterInsert = nullptr;
+  fTable.AfterPost = nullptr;
+  fTable.AfterDelete = nullptr;
+}
+
+void TItemsPage::ArticlesControls() {
+  fStop->setEnabled(false);
+  // Without a connection every button stays off.
+  if (!main().Connected()) return;
+  const bool any = fTable.RecordCount() > 0 || editing();
+  for (QPushButton* b : {fDelete, fSave, fExport, fClear, fQty}) b->setEnabled(any);
+}
+
+void TItemsPage::connectionOpened() { ArticlesControls(); }
+
+void TItemsPage::showMenu(int popAction, QPushButton* button) {
+  main().PopActionItems = popAction;
+  fSelectedAction->setVisible(popAction != popRead);
+  fSelectedAction->setEnabled(fGrid->selectionModel()->hasSelection());
+  fMenu->popup(button->mapToGlobal(QPoint(0, button->height())));
+}
+
+void TItemsPage::bbtnReadItemsClick() { showMenu(popRead, fRead); }
+
+void TItemsPage::bbtnSendItemsClick() {
+  postEdit();
+  showMenu(popSave, fSave);
+}
+
+void TItemsPage::bbtnDeleteClick() {
+  postEdit();
+  showMenu(popDelete, fDelete);
+}
+
+void TItemsPage::bbtnClearClick() {
+  guarded("bbtnClearClick", [this] {
+    TMemTableModel::Update detached(*fModel);
+    fTable.clear();
+  });
+  ArticlesControls();
+}
+
+void TItemsPage::bbtnStopReadClick() {
+  main().Stop_read = true;
+  fStop->setEnabled(false);
+}
+
+bool TItemsPage::editing() const {
+  QWidget* focus = QApplication::focusWidget();
+  return focus && focus != fGrid && fGrid->isAncestorOf(focus);
+}
+
+void TItemsPage::postEdit() {
+  // Taking the focus from the cell editor gives its text to the table.
+  if (editing()) fGrid->setFocus();
+}
+
+void TItemsPage::toItems() {
+  fItems->selected.clear();
+  for (const QModelIndex& i : fGrid->selectionModel()->selectedRows()) fItems->selected.push_back(i.row());
+  fItems->current = fGrid->currentIndex().isValid() ? fGrid->currentIndex().row() : -1;
+}
+
+void TItemsPage::fromItems() {
+  const int row = fItems->current;
+  if (row < 0 || row >= fTable.RecordCount()) return;
+  const int column = std::max(0, fGrid->currentIndex().column());
+  fGrid->selectionModel()->setCurrentIndex(fModel->index(row, column), QItemSelectionModel::NoUpdate);
+}
+
+void TItemsPage::withGridDetached(const std::function<void()>& f) {
+  toItems();
+  auto back = qScopeGuard([this] { fromItems(); });
+  TMemTableModel::Update detached(*fModel);
+  f();
+}
+
+void TItemsPage::menuAction(TMenuEntry entry) {
+  fMenu->hide();
+  QTreeWidget* tree = main().findChild<QTreeWidget*>();
+  runOperation(menuHandlerName(entry), [&] {
+    if (tree) tree->setEnabled(false);
+    auto treeBack = qScopeGuard([tree] {
+      if (tree) tree->setEnabled(true);
+    });
+    main().Stop_read = false;
+    // "Delete..." "All" is one command: nothing to stop.
+    fStop->setEnabled(!(entry == TMenuEntry::All && main().PopActionItems == popDelete));
+    withGridDetached([&] { fItems->menuAction(main().PopActionItems, entry); });
+  });
+  fProgress->setValue(fProgress->minimum());
+  ArticlesControls();
+}
+
+void TItemsPage::btnChangeQTYClick() {
+  runOperation("btnChangeQTYClick", [this] {
+    postEdit();
+    toItems();
+    if (fItems->btnChangeQTYClick()) fModel->refresh();
+  });
+  ArticlesControls();
+}
+
+void TItemsPage::bbtnImportClick() {
+  runOperation("bbtnImportClick", [this] { withGridDetached([this] { kestrel::bbtnImportClick(*fItems); }); });
+  fProgress->setValue(fProgress->minimum());
+  ArticlesControls();
+}
+
+void TItemsPage::bbtnExportClick() {
+  postEdit();
+  runOperation("bbtnExportClick", [this] { withGridDetached([this] { kestrel::bbtnExportClick(*fItems); }); });
+  fProgress->setValue(fProgress->minimum());
+  ArticlesControls();
+}
+
+void TItemsPage::deleteCurrentRow() {
+  const QModelIndex current = fGrid->currentIndex();
+  if (!current.isValid() || !ops().ask("Delete record?", TITLE_KESTREL, false)) return;
+  guarded("dbg_Articles", [&] {
+    TMemTableModel::Update detached(*fModel);
+    fTable.deleteRow(current.row());
+  });
+}
+
+void TItemsPage::insertRow() {
+  int row = -1;
+  guarded("dbg_Articles", [&] {
+    TMemTableModel::Update detached(*fModel);
+    row = fTable.append();
+  });
+  if (row < 0) return;
+  const QModelIndex first = fModel->index(row, 0);
+  fGrid->setCurrentIndex(first);
+  fGrid->edit(first);
+}
+
+bool TItemsPage::eventFilter(QObject* watched, QEvent* event) {
+  // A cell editor has the keys while a cell is edited; these reach the grid itself.
+  if (watched == fGrid && event->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(event);
+    if (k->key() == Qt::Key_Delete && k->modifiers() == Qt::ControlModifier) {
+      deleteCurrentRow();
+      return true;
+    }
+    if (k->key() == Qt::Key_Insert && k->modifiers() == Qt::NoModifier) {
+      insertRow();
+      return true;
+    }
+    // Ctrl alone with A: every row, from the first to the last.
+    if (k->key() == Qt::Key_A && k->modifiers() == Qt::ControlModifier) {
+      fGrid->clearSelection();
+      fGrid->selectAll();
+      return true;
+    }
+  }
+  return TPage::eventFilter(watched, event);
+}
+
+}  // namespace kestrel

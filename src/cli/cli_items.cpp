@@ -1,0 +1,202 @@
+// kestrel items: the Items page on the command line. read, write, delete and qty run the
+// page's own loops; csv-check reads a file as the import does, without a device.
+#include <optional>
+#include <ostream>
+
+#include "app/logic/mem_table.h"
+#include "app/logic/pages/items.h"
+#include "app/logic/pages/items_csv.h"
+#include "app/logic/text_file.h"
+#include "cli/cli_args.h"
+#include "cli/cli_pages.h"
+#include "cli/json_out.h"
+
+namespace kestrel::cli {
+
+namespace {
+
+constexpr const char* ITEMS_USAGE =
+    "usage: items read [--from N] [--to M] [--csv FILE] | items write FILE.csv [--from N --to M] | "
+    "items delete (--all | --from N --to M | PLU...) | items qty PLU CHANGE | items csv-check FILE.csv";
+
+struct ItemsArgs {
+  std::string verb, file;
+  std::optional<int64_t> from, to;
+  bool all = false;
+  std::vector<int64_t> plus;
+  std::string change;
+};
+
+int64_t pluArg(const std::string& text, const char* what) {
+  int64_t v = 0;
+  try {
+    v = rangeNumber(text);
+  } catch (const std::exception&) {
+    v = 0;
+  }
+  if (v < 1 || v > MAX_PROGRAMMABLE_PLU)
+    throw UsageError(std::string("items: ") + what + " '" + text + "' is not a PLU number from 1 to 100000");
+  return v;
+}
+
+ItemsArgs parseItemsArgs(const std::vector<std::string>& args) {
+  if (args.empty()) throw UsageError(ITEMS_USAGE);
+  ItemsArgs a;
+  a.verb = args[0];
+  std::vector<std::string> words;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& w = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw UsageError("items: " + w + " needs a value");
+      return args[++i];
+    };
+    if (w == "--from") a.from = pluArg(value(), "--from");
+    else if (w == "--to") a.to = pluArg(value(), "--to");
+    else if (w == "--csv" && a.verb == "read") a.file = value();
+    else if (w == "--all" && a.verb == "delete") a.all = true;
+    else words.push_back(w);
+  }
+  const bool range = a.from || a.to;
+  if (a.verb == "read") {
+    if (!words.empty()) throw UsageError(ITEMS_USAGE);
+  } else if (a.verb == "write" || a.verb == "csv-check") {
+    if (words.size() != 1 || words[0].empty() || (a.verb == "csv-check" && range)) throw UsageError(ITEMS_USAGE);
+    if (range && !(a.from && a.to)) throw UsageError("items write: give both --from and --to");
+    a.file = words[0];
+  } else if (a.verb == "delete") {
+    for (const auto& w : words) a.plus.push_back(pluArg(w, "PLU"));
+    const int ways = (a.all ? 1 : 0) + (range ? 1 : 0) + (a.plus.empty() ? 0 : 1);
+    if (ways != 1) throw UsageError("items delete: give one of --all, --from N --to M, or PLU numbers");
+    if (range && !(a.from && a.to)) throw UsageError("items delete: give both --from and --to");
+  } else if (a.verb == "qty") {
+    if (words.size() != 2 || range) throw UsageError("usage: items qty PLU CHANGE");
+    a.plus.push_back(pluArg(words[0], "PLU"));
+    try {
+      quantityChange(words[1]);
+    } catch (const std::exception&) {
+      throw UsageError("items qty: CHANGE '" + words[1] + "' is not a number such as 2.5 or -1");
+    }
+    a.change = words[1];
+  } else {
+    throw UsageError(ITEMS_USAGE);
+  }
+  if (a.from && a.to && *a.to < *a.from) throw UsageError("items: --to is below --from");
+  return a;
+}
+
+// The table as lines: tab-separated cells under the grid's titles, or one JSON object.
+void printItems(PageCommandContext& ctx, const TMemTable& t) {
+  if (ctx.json) {
+    std::string arr = "[";
+    for (int r = 0; r < t.RecordCount(); ++r) {
+      JsonObject o;
+      for (int f = 0; f < t.fieldCount(); ++f) o.add(t.field(f).name, t.displayText(r, f));
+      arr += (r ? ", " : "") + o.text();
+    }
+    ctx.out << JsonObject().add("count", t.RecordCount()).addRaw("items", arr + "]").text() << '\n';
+    return;
+  }
+  for (int f = 0; f < t.fieldCount(); ++f) ctx.out << (f ? "\t" : "") << t.field(f).title();
+  ctx.out << '\n';
+  for (int r = 0; r < t.RecordCount(); ++r) {
+    for (int f = 0; f < t.fieldCount(); ++f) ctx.out << (f ? "\t" : "") << t.displayText(r, f);
+    ctx.out << '\n';
+  }
+}
+
+int stoppedAt(PageCommandContext& ctx, const TItemsOps& items, const char* what) {
+  ctx.err << "kestrel: items: stopped at PLU " << items.reached << "; " << what << '\n';
+  return 1;
+}
+
+int readItems(PageCommandContext& ctx, TItemsOps& items, const ItemsArgs& a) {
+  int64_t first = a.from.value_or(1), last = a.to.value_or(MAX_PROGRAMMABLE_PLU);
+  // Without a range, the device names its first and last item.
+  if (!a.from && !a.to) items.items_findFirstAndLast(first, last);
+  items.ReadItems_inRange(first, last);
+  const int rows = items.table().RecordCount();
+  if (items.stopped)
+    return stoppedAt(ctx, items, (std::to_string(rows) + " item(s) read, nothing written").c_str());
+  if (items.readFailures > 0) {
+    ctx.err << "kestrel: items: " << items.readFailures << " PLU(s) could not be read\n";
+    return 1;
+  }
+  if (!a.file.empty()) {
+    items.selected.clear();
+    return CreateCSV(items, a.file, true, 1, MAX_PROGRAMMABLE_PLU) ? 0 : 1;
+  }
+  printItems(ctx, items.table());
+  return 0;
+}
+
+int writeItems(PageCommandContext& ctx, TItemsOps& items, const ItemsArgs& a) {
+  if (!importFromCsv(items, a.file)) return 1;
+  if (items.table().RecordCount() == 0) {
+    ctx.err << "kestrel: items: " << a.file << " holds no items\n";
+    return 1;
+  }
+  const bool ok = a.from ? items.SaveInRange(*a.from, *a.to) : items.SaveAllInGrid();
+  if (items.stopped) return stoppedAt(ctx, items, "the items before it are written");
+  return operationStatus(ctx, ok);
+}
+
+int deleteItems(PageCommandContext& ctx, TItemsOps& items, const ItemsArgs& a) {
+  if (a.all) return operationStatus(ctx, items.DelAll());
+  if (a.from) return operationStatus(ctx, items.deleteRange(*a.from, *a.to));
+  for (int64_t plu : a.plus) {
+    if (!items.DeleteItem(plu)) return operationStatus(ctx, false);
+    items.reached = plu;
+    if (ctx.host.stopRequested()) return stoppedAt(ctx, items, "the PLUs before it are deleted");
+  }
+  ctx.ops.inform(MSG_ITEMS_DELETED);
+  return operationStatus(ctx, true);
+}
+
+int changeQty(PageCommandContext& ctx, TItemsOps& items, const ItemsArgs& a) {
+  const int64_t plu = a.plus[0];
+  if (!items.readItem(plu)) {
+    ctx.err << "kestrel: items: PLU " << plu << " is not in the device\n";
+    return 1;
+  }
+  if (!items.changeQuantity(0, a.change)) return operationStatus(ctx, false);
+  const std::string qty = items.table().displayText(0, items.table().fieldIndex("StockQty"));
+  if (ctx.json) ctx.out << JsonObject().add("PLU", plu).add("StockQty", qty).text() << '\n';
+  else ctx.out << "PLU " << plu << " stock qty " << qty << '\n';
+  return operationStatus(ctx, true);
+}
+
+int checkCsv(PageCommandContext& ctx, const ItemsArgs& a) {
+  TMemTable table("fdmt_Articles");
+  prepareArticlesTable(table);
+  NullPageHost quiet;
+  try {
+    appendItemLines(table, readTextLines(a.file), quiet);
+  } catch (const std::exception& e) {
+    if (ctx.json) ctx.out << JsonObject().add("ok", false).add("items", table.RecordCount()).add("error", e.what()).text() << '\n';
+    else ctx.err << "kestrel: items: " << a.file << ": " << e.what() << '\n';
+    return 1;
+  }
+  if (ctx.json) ctx.out << JsonObject().add("ok", true).add("items", table.RecordCount()).text() << '\n';
+  else ctx.out << a.file << ": " << table.RecordCount() << " item(s), every line accepted\n";
+  return 0;
+}
+
+}  // namespace
+
+void checkItemsArgs(const std::vector<std::string>& args) { parseItemsArgs(args); }
+
+bool itemsOffline(const std::vector<std::string>& args) { return !args.empty() && args[0] == "csv-check"; }
+
+int runItems(PageCommandContext& ctx) {
+  const ItemsArgs a = parseItemsArgs(ctx.args);
+  if (a.verb == "csv-check") return checkCsv(ctx, a);
+  TMemTable table("fdmt_Articles");
+  prepareArticlesTable(table);
+  TItemsOps items(ctx.ops, table, ctx.host);
+  if (a.verb == "read") return readItems(ctx, items, a);
+  if (a.verb == "write") return writeItems(ctx, items, a);
+  if (a.verb == "delete") return deleteItems(ctx, items, a);
+  return changeQty(ctx, items, a);
+}
+
+}  // namespace kestrel::cli
