@@ -338,6 +338,11 @@ COMMANDS:
   terminal info|reset|new-command-file|force-send
                                     the terminal functions (command 144) in service mode
   certificates check                checks the device's certificates; exit 1 when they are not valid
+                                    Steps that cannot be undone (serial and FM, tax numbers,
+                                    fiscalize, RAM reset) ask "Are you sure? [y/N]" on a terminal;
+                                    elsewhere they run only with --yes. The service password is the
+                                    first line of --password-file FILE (readable by its owner only)
+                                    or KESTREL_SERVICE_PASSWORD; never give it on the command line.
   items read [--from N] [--to M] [--csv FILE]
                                     the items (command 107) as a table, JSON with --json, or a CSV file;
                                     a PLU the device lacks costs one more query, not a read per number;
@@ -349,11 +354,6 @@ COMMANDS:
   items qty PLU CHANGE              adds CHANGE (2.5, -1) to the item's stock quantity
   items csv-check FILE.csv          reads the file as the import does and names the first refused
                                     line; no device (exit 1 on a refused line)
-                                    Steps that cannot be undone (serial and FM, tax numbers,
-                                    fiscalize, RAM reset) ask "Are you sure? [y/N]" on a terminal;
-                                    elsewhere they run only with --yes. The service password is the
-                                    first line of --password-file FILE (readable by its owner only)
-                                    or KESTREL_SERVICE_PASSWORD; never give it on the command line.
   fm-report --from DT --to DT       the device prints its fiscal memory over the period (DT
                                     "DD-MM-YY HH:MM:SS"; " DST" is added where the device's automatic
                                     summer time applies) or over the record numbers N to M (command 95)

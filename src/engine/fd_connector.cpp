@@ -159,6 +159,12 @@ bool TFDConnector::pauseFor(uint32_t ms, uint32_t limitMs) const {
   }
 }
 
+bool TFDConnector::pauseForMicros(int64_t us, uint32_t limitMs) const {
+  if (fOwner && fOwner->idleWhileWaiting(*this, limitMs)) return false;
+  std::this_thread::sleep_for(std::chrono::microseconds(us));
+  return true;
+}
+
 TFDConnector::OpeningScope::OpeningScope(const TFDConnector& c) : fEngine(c.fOwner) {
   if (fEngine) fEngine->beginOperation();
 }

@@ -132,6 +132,8 @@ class TFDConnector {
   int waitFor(int fd, short events, int64_t deadline, uint32_t limitMs) const;
   // Sleeps `ms` in the same slices; false when the wait was cancelled.
   bool pauseFor(uint32_t ms, uint32_t limitMs) const;
+  // One short pause of `us` microseconds after the idle hook; false when cancelled.
+  bool pauseForMicros(int64_t us, uint32_t limitMs) const;
   // True when the user cancelled the engine's wait.
   bool waitCancelled() const;
   // The limit a read reports to the idle hook: the engine's per-byte limit.

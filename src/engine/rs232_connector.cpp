@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -436,7 +437,11 @@ void TRS232Connector::drainOutput(int64_t deadline, uint32_t limitMs) {
     }
     if (pending <= 0) return;
     if (deadline >= 0 && nowMs() >= deadline) return;
-    if (!pauseFor(5, limitMs)) return;  // cancelled: the engine ends the command
+    // About as long as the queued bytes take on the line: a fixed 5 ms slice would add
+    // up to 5 ms to every command where the queue empties at once (a pseudo-terminal,
+    // a USB adapter's driver).
+    const int64_t us = std::clamp<int64_t>(static_cast<int64_t>(pending) * 10'000'000 / std::max(baudRate, 1), 50, 5000);
+    if (!pauseForMicros(us, limitMs)) return;  // cancelled: the engine ends the command
   }
 }
 
