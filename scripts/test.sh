@@ -6,20 +6,26 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 jobs=$(nproc)
+started=$SECONDS
+stage() { echo "=== [$((SECONDS - started)) s] $1"; }
 
 build() {
-  echo "=== $1: configure, build"
+  stage "$1: configure, build"
   cmake --preset "$1" >/dev/null
   cmake --build --preset "$1" -j "$jobs"
 }
 
 build dev
+stage "dev: tests"
 ctest --preset dev -j "$jobs"
+stage "package"
 bash scripts/package.sh
 build asan
+stage "asan: tests"
 ctest --preset asan -j "$jobs"
 
 if [ -f fuzz/CMakeLists.txt ]; then
+  stage "fuzz"
   bash scripts/fuzz.sh "${KESTREL_FUZZ_RUNS:-20000}"
 fi
-echo "=== all tests passed"
+stage "all tests passed"
