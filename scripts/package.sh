@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 cmake --preset package >/dev/null
-cmake --build --preset package -j "$jobs"
+# Only what the package holds (not the screenshot tool).
+cmake --build --preset package -j "$jobs" --target kestrel kestrel-sim kestrel-fbh packaging_files
 (cd build/package && cpack -G DEB >/dev/null)
 deb=$(ls -t build/package/kestrel-fbh_*.deb | head -n1)
 echo "=== $deb"
