@@ -2,6 +2,8 @@
 # (scripts/package.sh). Programs in bin, the desktop entry, icon and AppStream data
 # under share, man pages gzipped as Debian policy wants them.
 include(GNUInstallDirs)
+# Installing (and CPack) needs only the installed targets, not every target of the tree.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(_programs kestrel kestrel-sim)
 if(TARGET kestrel-fbh)
