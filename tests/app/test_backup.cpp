@@ -86,6 +86,7 @@ TEST(BackupRestore, DryRunWritesNothingAndRestoreWritesOnlyDifferences) {
   const TRestoreReport plain = restoreBackup(target.ops, b, {false, ""});
   EXPECT_TRUE(plain.ok()) << plain.summary(false);
   EXPECT_EQ(plain.written, (std::vector<std::string>{"departments"}));
+  for (const auto& d : target.dialogs.shown) EXPECT_NE(d.text, MSG_DATA_SAVED) << "one summary, not a message per save";
   EXPECT_EQ(target.param("Dept_name", 2), " Bakery \"fresh\" ");
   EXPECT_EQ(target.param("APN", 0), "");
   const TRestoreReport service = restoreBackup(target.ops, b, {false, "1234"});
@@ -106,6 +107,19 @@ TEST(BackupRestore, DryRunWritesNothingAndRestoreWritesOnlyDifferences) {
   ASSERT_EQ(wrong.notWritten.size(), 1u);
   EXPECT_EQ(wrong.notWritten[0].rfind("communication: the save stopped", 0), 0u) << wrong.notWritten[0];
   EXPECT_NE(wrong.summary(false).find("Not written:\n  communication"), std::string::npos);
+}
+
+TEST(BackupRestore, AFileOfAnotherModelRestoresWhatApplies) {
+  apptest::OpsOnSim source("KT-11A"), target("KT-33A");
+  source.device([](sim::DeviceModel& d) { return d.mutableState().params["Dept_name"][0] = "Bread"; });
+  TBackup b;
+  std::string error;
+  ASSERT_TRUE(readBackup(source.ops, false, false, b, error)) << error;
+  const TRestoreReport r = restoreBackup(target.ops, b, {false, ""});
+  EXPECT_TRUE(r.ok()) << r.summary(false);
+  ASSERT_FALSE(r.notes.empty());
+  EXPECT_EQ(r.notes[0].rfind("The file is of model KT-11A, the device is KT-33A", 0), 0u) << r.notes[0];
+  EXPECT_EQ(target.param("Dept_name", 0), "Bread");
 }
 
 }  // namespace

@@ -22,7 +22,9 @@
 #include "app/logic/pages/master_data.h"
 #include "app/logic/pages/service_info.h"
 #include "support/date_time.h"
+#include "support/dialogs.h"
 #include "support/err_container.h"
+#include "support/fd_misc.h"
 #include "support/files.h"
 
 namespace kestrel {
@@ -160,6 +162,24 @@ std::vector<std::string> writableLines(const TMemTable& t) {
   }
   return lines;
 }
+
+// Each page's and table's own "saved" message would interrupt a restore many times;
+// the summary at the end says it once. Every other dialog passes.
+class TSavedMessagesOff : public Dialogs {
+ public:
+  explicit TSavedMessagesOff(TFDMisc& misc) : fMisc(misc), fInner(misc.dialogs()) { fMisc.set_Dialogs(this); }
+  ~TSavedMessagesOff() override { fMisc.set_Dialogs(fInner); }
+  TSavedMessagesOff(const TSavedMessagesOff&) = delete;
+  TSavedMessagesOff& operator=(const TSavedMessagesOff&) = delete;
+  DialogResult show(const DialogRequest& request) override {
+    if (request.text == MSG_DATA_SAVED || !fInner) return mrOk;
+    return fInner->show(request);
+  }
+
+ private:
+  TFDMisc& fMisc;
+  Dialogs* fInner;
+};
 
 class TRestore {
  public:
@@ -501,6 +521,7 @@ TBackup readBackupFile(const std::string& path) { return parseBackup(readWholeFi
 
 TRestoreReport restoreBackup(TDeviceOps& ops, const TBackup& backup, const TRestoreOptions& options) {
   TRestoreReport report;
+  TSavedMessagesOff quiet(ops.misc);
   TRestore(ops, backup, options, report).run();
   return report;
 }
