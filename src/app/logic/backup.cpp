@@ -319,6 +319,7 @@ class TRestore {
     TMemTable table("fdmt_Articles");
     prepareArticlesTable(table);
     appendItemLines(table, fB.items, fOps.host());
+    if (table.RecordCount() == 0) return;
     fR.changes.push_back(ITEMS + std::string(": ") + std::to_string(table.RecordCount()) + " item(s) to write");
     if (fO.dryRun) return;
     TDeviceOps::ShowErrOff quiet(fOps);
@@ -332,6 +333,7 @@ class TRestore {
     TMemTable table(CLIENTS_TABLE_NAME);
     prepareClientTable(table);
     for (size_t i = 1; i < fB.clients.size(); ++i) importClientLine(table, fB.clients[i]);
+    if (table.RecordCount() == 0) return;
     fR.changes.push_back(CLIENTS + std::string(": ") + std::to_string(table.RecordCount()) + " client(s) to write");
     if (fO.dryRun) return;
     TDeviceOps::ShowErrOff quiet(fOps);
