@@ -396,6 +396,16 @@ COMMANDS:
                                     writes the clients of such a file (or only those numbers)
   clients delete --all | ID...      deletes every client (--all is the confirmation) or those numbers
                                     Ctrl-C ends a clients loop between two clients (exit 1)
+  backup FILE [--with-items] [--with-clients]
+                                    every setup page (date and fiscal numbers aside) and master-data
+                                    table into one INI file (readable by its owner only); the
+                                    options add the items and the clients
+  restore FILE [--dry-run] [--password-file FILE]
+                                    writes such a file through the pages' saves, only what differs;
+                                    --dry-run lists the changes and writes nothing. Access point and
+                                    server values need the service password (--password-file or
+                                    KESTREL_SERVICE_PASSWORD), else they are skipped with a note.
+                                    Exit 0 only when everything was written
   ports                             the serial ports present
   detect [--port PATH...] [--tcp-host HOST[:PORT]]
                                     looks for a device: every serial port (or those given) at every

@@ -100,6 +100,8 @@ const std::vector<PageCommand>& pageCommands() {
       {"clients", "clients read [--csv FILE | --json] | write FILE.csv [--selected ID...] | delete (--all | ID...)",
        checkClientsArgs, runClients},
       {"items", "items read|write|delete|qty|csv-check ...", checkItemsArgs, runItems, itemsOffline},
+      {"backup", "backup FILE [--with-items] [--with-clients]", checkBackupArgs, runBackup},
+      {"restore", "restore FILE [--dry-run] [--password-file FILE]", checkRestoreArgs, runRestore},
   };
   return commands;
 }

@@ -125,5 +125,10 @@ int runClients(PageCommandContext& ctx);
 void checkItemsArgs(const std::vector<std::string>& args);
 int runItems(PageCommandContext& ctx);
 bool itemsOffline(const std::vector<std::string>& args);
+// backup FILE, restore FILE (cli_backup.cpp)
+void checkBackupArgs(const std::vector<std::string>& args);
+int runBackup(PageCommandContext& ctx);
+void checkRestoreArgs(const std::vector<std::string>& args);
+int runRestore(PageCommandContext& ctx);
 
 }  // namespace kestrel::cli

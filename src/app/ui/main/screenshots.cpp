@@ -188,7 +188,8 @@ int main(int argc, char** argv) {
                                      std::pair{"jvpg_Sub_13_Payments", "payments_page.png"},
                                      std::pair{"jvpg_Sub_15_Operators", "operators_page.png"},
                                      std::pair{"jvpg_Sub_16_Keys", "keys_page.png"},
-                                     std::pair{"jvpg_Sub_17_Corrections", "corrections_page.png"}}) {
+                                     std::pair{"jvpg_Sub_17_Corrections", "corrections_page.png"},
+                                     std::pair{"jvpg_Sub__Root_07_Settings", "settings_page.png"}}) {
       window.showPage(page);
       settle.restart();
       while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);

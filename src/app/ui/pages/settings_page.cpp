@@ -6,6 +6,9 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 
+#include "app/logic/backup.h"
+#include "app/logic/device_ops.h"
+#include "app/logic/page_host.h"
 #include "app/logic/page_table.h"
 #include "app/logic/settings_file.h"
 #include "app/ui/core/form_helpers.h"
@@ -19,6 +22,18 @@ TSettingsPage::TSettingsPage(TfmMainFBH& main) : TPage(main, PAGE_SETTINGS, "Set
   box->setMinimumWidth(360);
   auto* row = new QHBoxLayout;
   row->addWidget(box);
+  QGroupBox* backupBox = nullptr;
+  QFormLayout* backupForm = formBox(this, "grpDeviceBackup", "Device backup", &backupBox);
+  chbxBackupItems = checkBox("chbxBackupItems", "With items", backupBox);
+  chbxBackupClients = checkBox("chbxBackupClients", "With clients", backupBox);
+  auto* btnBackupDevice = pushButton("btnBackupDevice", "Back up device...", backupBox);
+  auto* btnRestoreDevice = pushButton("btnRestoreDevice", "Restore device...", backupBox);
+  backupForm->addRow(chbxBackupItems);
+  backupForm->addRow(chbxBackupClients);
+  backupForm->addRow(buttonRow({btnBackupDevice, btnRestoreDevice}));
+  onClick(btnBackupDevice, "btnBackupDeviceClick", [this] { btnBackupDeviceClick(); });
+  onClick(btnRestoreDevice, "btnRestoreDeviceClick", [this] { btnRestoreDeviceClick(); });
+  row->addWidget(backupBox);
   row->addStretch(1);
   content()->addLayout(row);
   chbxSettingDelItemsZ = checkBox("chbxSettingDelItemsZ", "Delete items after Z report", box);
@@ -103,6 +118,28 @@ void TSettingsPage::edDelToPLUChange() {
 void TSettingsPage::edDelServPassChange() {
   if (loadingSettings) return;
   saveSettings();
+}
+
+void TSettingsPage::btnBackupDeviceClick() {
+  const std::string file = ops().host().saveFileName("Back up device", BACKUP_FILTER, "device-backup.ini");
+  if (file.empty()) return;
+  TBackup backup;
+  std::string error;
+  if (!readBackup(ops(), chbxBackupItems->isChecked(), chbxBackupClients->isChecked(), backup, error))
+    return ops().inform("The backup was not written: " + error);
+  writeBackupFile(file, backup);
+  ops().inform("The device's configuration was written to " + file);
+}
+
+void TSettingsPage::btnRestoreDeviceClick() {
+  const std::string file = ops().host().openFileName("Restore device", BACKUP_FILTER);
+  if (file.empty()) return;
+  const TBackup backup = readBackupFile(file);
+  const std::string password = edDelServPass->text().toStdString();
+  const TRestoreReport dry = restoreBackup(ops(), backup, {true, password});
+  if (dry.changes.empty()) return ops().inform(dry.summary(true));
+  if (!ops().ask(dry.summary(true) + "\r\nWrite these changes to the device?", "Restore device", true)) return;
+  ops().inform(restoreBackup(ops(), backup, {false, password}).summary(false));
 }
 
 }  // namespace kestrel

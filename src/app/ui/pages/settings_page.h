@@ -22,11 +22,17 @@ class TSettingsPage : public TPage {
   void edDelFromPLUChange();
   void edDelToPLUChange();
   void edDelServPassChange();
+  // Device backup: the device's setup into a file, and back (the restore shows its
+  // changes first and asks). The service password above opens the service-mode values.
+  void btnBackupDeviceClick();
+  void btnRestoreDeviceClick();
 
   QCheckBox* chbxSettingDelItemsZ = nullptr;
   QLineEdit* edDelFromPLU = nullptr;
   QLineEdit* edDelToPLU = nullptr;
   QLineEdit* edDelServPass = nullptr;
+  QCheckBox* chbxBackupItems = nullptr;
+  QCheckBox* chbxBackupClients = nullptr;
 };
 
 }  // namespace kestrel

@@ -1,0 +1,552 @@
+#include "app/logic/backup.h"
+
+#define SI_NO_CONVERSION
+#include <SimpleIni.h>
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+#include "app/logic/device_ops.h"
+#include "app/logic/field_helpers.h"
+#include "app/logic/mem_table.h"
+#include "app/logic/model_table.h"
+#include "app/logic/page_host.h"
+#include "app/logic/pages/clients.h"
+#include "app/logic/pages/communication.h"
+#include "app/logic/pages/items.h"
+#include "app/logic/pages/items_csv.h"
+#include "app/logic/pages/master_data.h"
+#include "app/logic/pages/service_info.h"
+#include "support/date_time.h"
+#include "support/dialogs.h"
+#include "support/err_container.h"
+#include "support/fd_misc.h"
+#include "support/files.h"
+
+namespace kestrel {
+
+namespace {
+
+constexpr const char* ITEMS = "items";
+constexpr const char* CLIENTS = "clients";
+
+// Values that name one device rather than its setup: a second device with the first
+// one's LAN address would clash on the network.
+bool isDeviceIdentity(const std::string& page, const std::string& key) {
+  return page == "communication" && (key == "LanMAC" || key == "BthVersion" || key == "BthAddress");
+}
+
+const TModelRow* modelRow(int ecrModel) {
+  return ecrModel >= 0 ? &MODEL_TABLE[static_cast<size_t>(ecrModel)] : nullptr;
+}
+
+bool modelHasTable(const TMasterTable& t, int ecrModel) {
+  const TModelRow* m = modelRow(ecrModel);
+  return std::string(t.cliName) != "keys" || (m && m->MaxProgrammableKeys > 0);
+}
+
+// Every value is written quoted with \, CR, LF escaped: SimpleIni trims blanks and
+// strips quotes of its own, and a line end would end the value.
+std::string quoted(const std::string& v) {
+  std::string s = "\"";
+  for (char c : v) {
+    if (c == '\\') s += "\\\\";
+    else if (c == '\n') s += "\\n";
+    else if (c == '\r') s += "\\r";
+    else s += c;
+  }
+  return s + "\"";
+}
+
+std::string unquoted(const std::string& raw, const std::string& where) {
+  if (raw.size() < 2 || raw.front() != '"' || raw.back() != '"')
+    throw std::runtime_error(where + ": the value is not quoted (the file is damaged)");
+  std::string v;
+  for (size_t i = 1; i + 1 < raw.size(); ++i) {
+    char c = raw[i];
+    if (c == '\\') {
+      if (i + 2 >= raw.size()) throw std::runtime_error(where + ": a broken escape (the file is damaged)");
+      const char n = raw[++i];
+      c = n == 'n' ? '\n' : n == 'r' ? '\r' : n == '\\' ? '\\' : '\0';
+      if (!c) throw std::runtime_error(where + ": a broken escape (the file is damaged)");
+    }
+    v += c;
+  }
+  return v;
+}
+
+void addLines(CSimpleIniA& ini, const std::string& section, const std::vector<std::string>& lines) {
+  for (size_t i = 0; i < lines.size(); ++i)
+    ini.SetValue(section.c_str(), ("line" + std::to_string(i + 1)).c_str(), quoted(lines[i]).c_str());
+}
+
+int countOf(const CSimpleIniA& ini, const std::string& name) {
+  const char* v = ini.GetValue("backup", name.c_str(), nullptr);
+  if (!v) return -1;
+  try {
+    size_t used = 0;
+    const int n = std::stoi(v, &used);
+    if (used == std::string(v).size() && n >= 0) return n;
+  } catch (const std::exception&) {
+  }
+  throw std::runtime_error("[backup] " + name + " is not a count: '" + v + "'");
+}
+
+std::vector<std::string> linesOf(const CSimpleIniA& ini, const std::string& section, int count) {
+  std::vector<std::string> lines;
+  for (int i = 1; i <= count; ++i) {
+    const std::string key = "line" + std::to_string(i);
+    const char* v = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    if (!v) throw std::runtime_error("[" + section + "] " + key + " is missing (the file is truncated)");
+    lines.push_back(unquoted(v, "[" + section + "] " + key));
+  }
+  return lines;
+}
+
+std::string nowText() {
+  const LocalDateTime t = LocalDateTime::now();
+  return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+
+// The page host's progress over the steps of a backup or restore.
+class Progress {
+ public:
+  Progress(PageHost& host, int steps) : fHost(host) { fHost.progressShow(0, steps); }
+  ~Progress() { fHost.progressHide(); }
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+  void step(const std::string& what) {
+    fHost.set_StatusText(what);
+    fHost.progressSet(++fDone);
+    fHost.processMessages();
+  }
+
+ private:
+  PageHost& fHost;
+  int fDone = 0;
+};
+
+int stepCount(int ecrModel, bool items, bool clients) {
+  int n = items + clients;
+  for (const auto& p : configPages()) n += pageIsBackedUp(p.name);
+  for (const auto& t : masterTables()) n += modelHasTable(t, ecrModel);
+  return n;
+}
+
+// Loads table rows from CSV lines; the read-only columns (registers, the operator's
+// current password) keep the device's values, by row position, so that a save sends
+// what the device expects.
+void loadFileRows(TMemTable& table, const TMemTable& device, const std::vector<std::string>& lines) {
+  tableFromCsvLines(table, lines);
+  for (int f = 0; f < table.fieldCount(); ++f) {
+    if (!table.field(f).readOnly) continue;
+    for (int r = 0; r < table.RecordCount(); ++r)
+      table.setValue(r, f, r < device.RecordCount() ? device.value(r, f) : std::string(), true);
+  }
+}
+
+// The table's writable columns as CSV lines: what a restore compares.
+std::vector<std::string> writableLines(const TMemTable& t) {
+  std::vector<std::string> lines = tableCsvLines(t);
+  for (size_t r = 0; r < lines.size(); ++r) {
+    std::string rest = lines[r], line;
+    for (int f = 0; f < t.fieldCount(); ++f) {
+      const std::string v = take_CsvField(rest);
+      if (!t.field(f).readOnly) line += csv_Field(v);
+    }
+    lines[r] = line;
+  }
+  return lines;
+}
+
+// Each page's and table's own "saved" message would interrupt a restore many times;
+// the summary at the end says it once. Every other dialog passes.
+class TSavedMessagesOff : public Dialogs {
+ public:
+  explicit TSavedMessagesOff(TFDMisc& misc) : fMisc(misc), fInner(misc.dialogs()) { fMisc.set_Dialogs(this); }
+  ~TSavedMessagesOff() override { fMisc.set_Dialogs(fInner); }
+  TSavedMessagesOff(const TSavedMessagesOff&) = delete;
+  TSavedMessagesOff& operator=(const TSavedMessagesOff&) = delete;
+  DialogResult show(const DialogRequest& request) override {
+    if (request.text == MSG_DATA_SAVED || !fInner) return mrOk;
+    return fInner->show(request);
+  }
+
+ private:
+  TFDMisc& fMisc;
+  Dialogs* fInner;
+};
+
+class TRestore {
+ public:
+  TRestore(TDeviceOps& ops, const TBackup& b, const TRestoreOptions& o, TRestoreReport& r)
+      : fOps(ops), fB(b), fO(o), fR(r) {}
+
+  void run() {
+    const int fileModel = fB.model.empty() ? -1 : modelIndexOf(fB.model);
+    if (fileModel != fOps.ecrModel) {
+      const TModelRow* m = modelRow(fOps.ecrModel);
+      fR.notes.push_back("The file is of model " + (fB.model.empty() ? std::string("?") : fB.model) +
+                         ", the device is " + (m ? m->name : "of an unknown model") +
+                         ": only what applies to this device is restored.");
+    }
+    Progress progress(fOps.host(), static_cast<int>(fB.pages.size() + fB.tables.size()) + fB.withItems +
+                                       fB.withClients);
+    for (const auto& [name, values] : fB.pages) {
+      progress.step("Restoring " + name + "...");
+      page(name, values);
+    }
+    for (const auto& [name, lines] : fB.tables) {
+      progress.step("Restoring " + name + "...");
+      table(name, lines);
+    }
+    if (fB.withItems) {
+      progress.step("Restoring items...");
+      items();
+    }
+    if (fB.withClients) {
+      progress.step("Restoring clients...");
+      clients();
+    }
+  }
+
+ private:
+  void refused(const std::string& what) { fR.notWritten.push_back(what); }
+  std::string lastError() const {
+    const std::string m = fOps.err.LastErrorMessage();
+    return m.empty() ? "refused by the device" : m;
+  }
+
+  void page(const std::string& name, const TKeyValues& fileValues) {
+    const TConfigPage* p = findConfigPage(name);
+    if (!p || !pageIsBackedUp(name)) {
+      fR.notes.push_back(name + ": not a page a restore writes; skipped");
+      return;
+    }
+    TPageValues values;
+    {
+      TDeviceOps::ShowErrOff quiet(fOps);
+      if (!p->read(fOps, values)) return refused(name + ": the page could not be read (" + lastError() + ")");
+    }
+    std::map<std::string, std::string> device;
+    for (const auto& [k, v] : p->show(values, fOps.ecrModel)) device[k] = v;
+    bool changed = false, service = false;
+    for (const auto& [key, value] : fileValues) {
+      const auto it = device.find(key);
+      if (it == device.end()) {
+        fR.notes.push_back(name + "." + key + ": not a value of this model; skipped");
+        continue;
+      }
+      if (it->second == value || isDeviceIdentity(name, key)) continue;
+      if (needsServiceMode(name, key) && fO.servicePassword.empty()) {
+        fR.notes.push_back(name + "." + key + ": needs the service password; skipped (" + it->second + " -> " +
+                           value + ")");
+        continue;
+      }
+      fR.changes.push_back(name + "." + key + ": " + it->second + " -> " + value);
+      try {
+        p->set(values, key, value, fOps.ecrModel);
+      } catch (const std::invalid_argument& e) {
+        refused(name + "." + key + ": " + e.what());
+        continue;
+      }
+      changed = true;
+      service = service || needsServiceMode(name, key);
+    }
+    if (!changed || fO.dryRun) return;
+    if (save(*p, values, service)) fR.written.push_back(name);
+    else refused(name + ": the save stopped (" + lastError() + ")");
+  }
+
+  bool save(const TConfigPage& p, const TPageValues& values, bool service) {
+    TDeviceOps::ShowErrOff quiet(fOps);
+    if (p.name == "communication") {
+      const TParamTable& t = communicationTable();
+      if (!service) {
+        // Only the values outside service mode: the device refuses the others.
+        std::vector<std::string> keys;
+        for (const auto& k : t.saveOrder)
+          if (!needsServiceMode(p.name, k)) keys.push_back(k);
+        return saveParams(fOps, t, keys, values);
+      }
+      if (!fOps.command(253, serviceModeInput(fO.servicePassword))) return false;
+      const bool ok = p.save(fOps, values);
+      fOps.commandUnjudged(253, serviceModeInput(""));
+      return ok;
+    }
+    return p.save(fOps, values);
+  }
+
+  void table(const std::string& name, const std::vector<std::string>& lines) {
+    const TMasterTable* def = findMasterTable(name);
+    if (!def || !modelHasTable(*def, fOps.ecrModel)) {
+      fR.notes.push_back(name + ": no such table on this device; skipped");
+      return;
+    }
+    TMemTable device(def->tableName), file(def->tableName);
+    def->prepare(device);
+    def->prepare(file);
+    const TModelRow* m = modelRow(fOps.ecrModel);
+    {
+      TDeviceOps::ShowErrOff quiet(fOps);
+      if (!def->read(fOps, device, m ? m->MaxProgrammableKeys : 0))
+        return refused(name + ": the table could not be read (" + lastError() + ")");
+    }
+    loadFileRows(file, device, lines);
+    const auto have = writableLines(device), want = writableLines(file);
+    if (have == want) return;
+    for (size_t i = 1; i < std::max(have.size(), want.size()); ++i) {
+      const std::string a = i < have.size() ? have[i] : "(none)", b = i < want.size() ? want[i] : "(none)";
+      if (a != b) fR.changes.push_back(name + " row " + std::to_string(i) + ": " + a + " -> " + b);
+    }
+    if (fO.dryRun) return;
+    TDeviceOps::ShowErrOff quiet(fOps);
+    bool ok = false;
+    try {
+      ok = def->save(fOps, file);
+    } catch (const std::exception& e) {
+      return refused(name + ": " + e.what());
+    }
+    if (ok) fR.written.push_back(name);
+    else refused(name + ": the save stopped (" + lastError() + ")");
+  }
+
+  void items() {
+    TMemTable table("fdmt_Articles");
+    prepareArticlesTable(table);
+    appendItemLines(table, fB.items, fOps.host());
+    if (table.RecordCount() == 0) return;
+    fR.changes.push_back(ITEMS + std::string(": ") + std::to_string(table.RecordCount()) + " item(s) to write");
+    if (fO.dryRun) return;
+    TDeviceOps::ShowErrOff quiet(fOps);
+    TItemsOps ops(fOps, table, fOps.host());
+    if (ops.SaveAllInGrid()) fR.written.push_back(ITEMS);
+    else refused(std::string(ITEMS) + ": the save stopped at PLU " + std::to_string(ops.reached + 1) + " or after (" +
+                 lastError() + ")");
+  }
+
+  void clients() {
+    TMemTable table(CLIENTS_TABLE_NAME);
+    prepareClientTable(table);
+    for (size_t i = 1; i < fB.clients.size(); ++i) importClientLine(table, fB.clients[i]);
+    if (table.RecordCount() == 0) return;
+    fR.changes.push_back(CLIENTS + std::string(": ") + std::to_string(table.RecordCount()) + " client(s) to write");
+    if (fO.dryRun) return;
+    TDeviceOps::ShowErrOff quiet(fOps);
+    const int before = fOps.failedVerdicts;
+    if (SaveAllClientInfo(fOps, table) && fOps.failedVerdicts == before) fR.written.push_back(CLIENTS);
+    else refused(std::string(CLIENTS) + ": " + std::to_string(fOps.failedVerdicts - before) +
+                 " client(s) refused (" + lastError() + ")");
+  }
+
+  TDeviceOps& fOps;
+  const TBackup& fB;
+  const TRestoreOptions& fO;
+  TRestoreReport& fR;
+};
+
+}  // namespace
+
+bool pageIsBackedUp(const std::string& page) { return page != "fiscal" && page != "datetime"; }
+
+bool needsServiceMode(const std::string& page, const std::string& key) {
+  if (page != "communication") return false;
+  const std::string name = key.substr(0, key.find('.'));
+  return name == "APN" || name == "APN_User" || name == "APN_Pass" || name.rfind("DtServer", 0) == 0 ||
+         name == "DtUseServer" || name == "DtMaxFileLen";
+}
+
+bool readBackup(TDeviceOps& ops, bool withItems, bool withClients, TBackup& b, std::string& error) {
+  b = TBackup{};
+  const TModelRow* m = modelRow(ops.ecrModel);
+  b.model = m ? m->name : "";
+  b.created = nowText();
+  b.withItems = withItems;
+  b.withClients = withClients;
+  Progress progress(ops.host(), stepCount(ops.ecrModel, withItems, withClients));
+  TDeviceOps::ShowErrOff quiet(ops);
+  auto failed = [&](const std::string& what) {
+    error = what + ": the read stopped at a refused command (" + ops.err.LastErrorMessage() + ")";
+    return false;
+  };
+  for (const auto& p : configPages()) {
+    if (!pageIsBackedUp(p.name)) continue;
+    progress.step("Reading " + p.name + "...");
+    TPageValues values;
+    if (!p.read(ops, values)) return failed(p.name);
+    b.pages.emplace_back(p.name, p.show(values, ops.ecrModel));
+  }
+  for (const auto& t : masterTables()) {
+    if (!modelHasTable(t, ops.ecrModel)) continue;
+    progress.step(std::string("Reading ") + t.cliName + "...");
+    TMemTable table(t.tableName);
+    t.prepare(table);
+    if (!t.read(ops, table, m ? m->MaxProgrammableKeys : 0)) return failed(t.cliName);
+    b.tables.emplace_back(t.cliName, tableCsvLines(table));
+  }
+  if (withItems) {
+    progress.step("Reading items...");
+    TMemTable table("fdmt_Articles");
+    prepareArticlesTable(table);
+    TItemsOps items(ops, table, ops.host());
+    items.ReadItems_inRange(1, MAX_PROGRAMMABLE_PLU);
+    if (items.stopped) return failed(ITEMS);
+    if (items.readFailures) return failed(ITEMS);
+    b.items.push_back(ITEMS_CSV_HEADER);
+    for (int r = 0; r < table.RecordCount(); ++r) {
+      std::string line;
+      appendItemCsvLine(line, table, r);
+      b.items.push_back(line);
+    }
+  }
+  if (withClients) {
+    progress.step("Reading clients...");
+    TMemTable table(CLIENTS_TABLE_NAME);
+    prepareClientTable(table);
+    const TClientReadResult r = readClientInfo(ops, table);
+    if (r.end != TClientReadEnd::Completed && r.end != TClientReadEnd::NoClients) return failed(CLIENTS);
+    b.clients = clientCsvLines(table);
+  }
+  return true;
+}
+
+std::string backupText(const TBackup& b) {
+  CSimpleIniA ini(false);
+  ini.SetSpaces(false);
+  ini.SetQuotes(false);
+  ini.SetValue("backup", "format", std::to_string(BACKUP_FORMAT).c_str());
+  ini.SetValue("backup", "model", b.model.c_str());
+  ini.SetValue("backup", "created", b.created.c_str());
+  // The counts let a restore tell a truncated file from a whole one.
+  for (const auto& [name, kv] : b.pages)
+    ini.SetValue("backup", ("config." + name).c_str(), std::to_string(kv.size()).c_str());
+  for (const auto& [name, lines] : b.tables)
+    ini.SetValue("backup", ("table." + name).c_str(), std::to_string(lines.size()).c_str());
+  if (b.withItems) ini.SetValue("backup", ITEMS, std::to_string(b.items.size()).c_str());
+  if (b.withClients) ini.SetValue("backup", CLIENTS, std::to_string(b.clients.size()).c_str());
+  ini.SetValue("backup", "end", "1");
+  for (const auto& [name, kv] : b.pages)
+    for (const auto& [key, value] : kv) ini.SetValue(("config." + name).c_str(), key.c_str(), quoted(value).c_str());
+  for (const auto& [name, lines] : b.tables) addLines(ini, "table." + name, lines);
+  if (b.withItems) addLines(ini, ITEMS, b.items);
+  if (b.withClients) addLines(ini, CLIENTS, b.clients);
+  std::string text;
+  if (ini.Save(text) < 0) throw EFileError("the backup could not be written");
+  return text;
+}
+
+void writeBackupFile(const std::string& path, const TBackup& b) { writePrivateFileAtomically(path, backupText(b)); }
+
+TBackup parseBackup(const std::string& text) {
+  CSimpleIniA ini(false);
+  ini.SetQuotes(false);
+  if (ini.LoadData(text) < 0) throw std::runtime_error("the file is no backup (it cannot be read as INI)");
+  const char* format = ini.GetValue("backup", "format", nullptr);
+  if (!format) throw std::runtime_error("the file is no backup (no [backup] section with its format)");
+  if (std::string(format) != std::to_string(BACKUP_FORMAT))
+    throw std::runtime_error(std::string("backup format ") + format + " is not known to this version");
+  if (!ini.GetValue("backup", "end", nullptr)) throw std::runtime_error("the [backup] section is truncated");
+  TBackup b;
+  b.model = ini.GetValue("backup", "model", "");
+  b.created = ini.GetValue("backup", "created", "");
+
+  CSimpleIniA::TNamesDepend keys;
+  ini.GetAllKeys("backup", keys);
+  keys.sort(CSimpleIniA::Entry::LoadOrder());
+  for (const auto& k : keys) {
+    const std::string name = k.pItem;
+    if (name.rfind("config.", 0) == 0) {
+      const int count = countOf(ini, name);
+      CSimpleIniA::TNamesDepend pageKeys;
+      ini.GetAllKeys(name.c_str(), pageKeys);
+      pageKeys.sort(CSimpleIniA::Entry::LoadOrder());
+      if (static_cast<int>(pageKeys.size()) != count)
+        throw std::runtime_error("[" + name + "] holds " + std::to_string(pageKeys.size()) + " of " +
+                                 std::to_string(count) + " values (the file is truncated)");
+      TKeyValues kv;
+      for (const auto& pk : pageKeys)
+        kv.emplace_back(pk.pItem, unquoted(ini.GetValue(name.c_str(), pk.pItem, ""), "[" + name + "] " + pk.pItem));
+      b.pages.emplace_back(name.substr(7), kv);
+    } else if (name.rfind("table.", 0) == 0) {
+      const std::string table = name.substr(6);
+      const TMasterTable* def = findMasterTable(table);
+      if (!def) throw std::runtime_error("[" + name + "]: no such table");
+      auto lines = linesOf(ini, name, countOf(ini, name));
+      TMemTable check(def->tableName);
+      def->prepare(check);
+      try {
+        tableFromCsvLines(check, lines);
+      } catch (const std::exception& e) {
+        throw std::runtime_error("[" + name + "] " + e.what());
+      }
+      b.tables.emplace_back(table, std::move(lines));
+    } else if (name == ITEMS) {
+      b.withItems = true;
+      b.items = linesOf(ini, ITEMS, countOf(ini, ITEMS));
+    } else if (name == CLIENTS) {
+      b.withClients = true;
+      b.clients = linesOf(ini, CLIENTS, countOf(ini, CLIENTS));
+    }
+  }
+  // The item and client lines are checked the way the restore loads them.
+  if (b.withItems) {
+    struct NoHost : PageHost {
+      void set_StatusText(const std::string&) override {}
+      std::string openFileName(const std::string&, const std::string&) override { return {}; }
+      std::string saveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    } host;
+    TMemTable t("fdmt_Articles");
+    prepareArticlesTable(t);
+    try {
+      appendItemLines(t, b.items, host);
+    } catch (const std::exception& e) {
+      throw std::runtime_error(std::string("[items] ") + e.what());
+    }
+  }
+  if (b.withClients) {
+    TMemTable t(CLIENTS_TABLE_NAME);
+    prepareClientTable(t);
+    for (size_t i = 1; i < b.clients.size(); ++i) try {
+        importClientLine(t, b.clients[i]);
+      } catch (const std::exception& e) {
+        throw std::runtime_error("[clients] line" + std::to_string(i + 1) + ": " + e.what());
+      }
+  }
+  return b;
+}
+
+TBackup readBackupFile(const std::string& path) { return parseBackup(readWholeFile(path)); }
+
+TRestoreReport restoreBackup(TDeviceOps& ops, const TBackup& backup, const TRestoreOptions& options) {
+  TRestoreReport report;
+  TSavedMessagesOff quiet(ops.misc);
+  TRestore(ops, backup, options, report).run();
+  return report;
+}
+
+std::string TRestoreReport::summary(bool dryRun) const {
+  std::string s;
+  auto list = [&](const char* title, const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    s += title;
+    s += '\n';
+    for (const auto& l : lines) s += "  " + l + '\n';
+  };
+  if (dryRun) {
+    list("Would change:", changes);
+    if (changes.empty()) s += "Nothing to change: the device holds the file's values.\n";
+  } else {
+    list("Written:", written);
+    list("Not written:", notWritten);
+    if (written.empty() && notWritten.empty()) s += "Nothing to change: the device holds the file's values.\n";
+  }
+  if (dryRun) list("Not readable:", notWritten);
+  list("Notes:", notes);
+  return s;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,78 @@
+// kestrel backup|restore: a device's configuration into one file and back, through the
+// pages' own operations (app/logic/backup.h). The service password for the access point
+// and server values comes from a private file or the environment, never the command line.
+#include <optional>
+#include <ostream>
+
+#include "app/logic/backup.h"
+#include "cli/cli_args.h"
+#include "cli/cli_pages.h"
+
+namespace kestrel::cli {
+
+namespace {
+
+constexpr const char* BACKUP_USAGE = "usage: backup FILE [--with-items] [--with-clients]";
+constexpr const char* RESTORE_USAGE = "usage: restore FILE [--dry-run] [--password-file FILE]";
+constexpr const char* PASSWORD_VARIABLE = "KESTREL_SERVICE_PASSWORD";
+
+struct BackupArgs {
+  std::string file;
+  bool withItems = false, withClients = false, dryRun = false;
+  std::optional<std::string> passwordFile;
+};
+
+BackupArgs parseArgs(const std::vector<std::string>& args, bool restore) {
+  BackupArgs a;
+  const char* usage = restore ? RESTORE_USAGE : BACKUP_USAGE;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& w = args[i];
+    if (!restore && w == "--with-items") a.withItems = true;
+    else if (!restore && w == "--with-clients") a.withClients = true;
+    else if (restore && w == "--dry-run") a.dryRun = true;
+    else if (restore && w == "--password-file" && i + 1 < args.size()) a.passwordFile = args[++i];
+    else if (!w.empty() && w[0] != '-' && a.file.empty()) a.file = w;
+    else throw UsageError(usage);
+  }
+  if (a.file.empty()) throw UsageError(usage);
+  return a;
+}
+
+}  // namespace
+
+void checkBackupArgs(const std::vector<std::string>& args) { parseArgs(args, false); }
+void checkRestoreArgs(const std::vector<std::string>& args) { parseArgs(args, true); }
+
+int runBackup(PageCommandContext& ctx) {
+  const BackupArgs a = parseArgs(ctx.args, false);
+  if (!identifyModel(ctx)) return operationStatus(ctx, false);
+  TBackup backup;
+  std::string error;
+  if (!readBackup(ctx.ops, a.withItems, a.withClients, backup, error)) {
+    ctx.err << "kestrel: backup: " << error << "; " << a.file << " was not written\n";
+    return 1;
+  }
+  writeBackupFile(a.file, backup);
+  ctx.err << "kestrel: backup of " << (backup.model.empty() ? "the device" : backup.model) << " written to " << a.file
+          << '\n';
+  return 0;
+}
+
+int runRestore(PageCommandContext& ctx) {
+  const BackupArgs a = parseArgs(ctx.args, true);
+  const std::string password = passwordFrom(a.passwordFile, PASSWORD_VARIABLE);
+  TBackup backup;
+  try {
+    backup = readBackupFile(a.file);
+  } catch (const std::exception& e) {
+    ctx.err << "kestrel: restore: " << a.file << ": " << e.what() << "; nothing was written\n";
+    return 1;
+  }
+  if (!identifyModel(ctx)) return operationStatus(ctx, false);
+  const TRestoreReport report = restoreBackup(ctx.ops, backup, {a.dryRun, password});
+  // The dry run lists its changes on stdout; the summary of a restore goes there too.
+  ctx.out << report.summary(a.dryRun);
+  return report.ok() ? 0 : 1;
+}
+
+}  // namespace kestrel::cli

@@ -1,0 +1,126 @@
+// The backup file and the restore against the simulator: values come back byte for
+// byte, a damaged file is refused before anything is sent, a dry run writes nothing,
+// service-mode values need the password, and a refusal does not end the restore.
+#include <gtest/gtest.h>
+
+#include "app/logic/backup.h"
+#include "app/ops_fixture.h"
+
+namespace kestrel {
+namespace {
+
+TBackup sample() {
+  TBackup b;
+  b.model = "KT-11A";
+  b.created = "2026-12-10 10:00:00";
+  b.pages = {{"header", {{"Header.0", "plain"}}}};
+  b.tables = {{"payments", {"\"Number\";\"Name\";\"Forbidden\";", "\"1\";\"Cash\";\"0\";"}}};
+  return b;
+}
+
+TEST(BackupFile, ValuesRoundTripExactly) {
+  const std::string values[] = {"",      "  leading",  "trailing  ", "\"quoted\"", " \" both \" ", "a\\b\\n",
+                                "x;y=z", "line\nnext", "cr\rhere",   "#hash",      ";semicolon", "[section]"};
+  TBackup b = sample();
+  for (size_t i = 0; i < std::size(values); ++i) b.pages[0].second.emplace_back("k" + std::to_string(i), values[i]);
+  b.withClients = true;
+  b.clients = {"header", "\"1\";\" A \"\"x\"\" \";\"\";\"0\";\"\";\"\";"};
+  const TBackup back = parseBackup(backupText(b));
+  EXPECT_EQ(back.model, "KT-11A");
+  ASSERT_EQ(back.pages.size(), 1u);
+  EXPECT_EQ(back.pages[0].second, b.pages[0].second);
+  EXPECT_EQ(back.tables, b.tables);
+  EXPECT_EQ(back.clients, b.clients);
+  EXPECT_FALSE(back.withItems);
+}
+
+TEST(BackupFile, DamagedFilesAreRefusedWithTheReason) {
+  const std::string whole = backupText(sample());
+  const auto cut = [&](const std::string& what) { return whole.substr(0, whole.find(what)); };
+  struct Case {
+    std::string text, reason;
+  };
+  const Case cases[] = {
+      {"", "no backup"},
+      {"just some text\n", "no backup"},
+      {cut("[config.header]"), "[config.header] holds 0 of 1"},
+      {cut("line2"), "line2 is missing"},
+      {std::string(whole).replace(whole.find("\"plain\""), 7, "plain"), "not quoted"},
+      {std::string(whole).replace(whole.find("format=1"), 8, "format=9"), "format 9"},
+      {std::string(whole).replace(whole.find("\"Name\""), 6, "\"Nom\""), "[table.payments] line 1"},
+  };
+  for (const auto& c : cases) {
+    try {
+      parseBackup(c.text);
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(BackupRestore, DryRunWritesNothingAndRestoreWritesOnlyDifferences) {
+  apptest::OpsOnSim source("KT-11A"), target("KT-11A");
+  source.device([](sim::DeviceModel& d) {
+    d.mutableState().params["Dept_name"][2] = " Bakery \"fresh\" ";
+    d.mutableState().params["APN"][0] = "internet.example";
+    return 0;
+  });
+  TBackup b;
+  std::string error;
+  ASSERT_TRUE(readBackup(source.ops, false, false, b, error)) << error;
+  EXPECT_EQ(source.host.progress.size(), source.host.progressMax) << "one step per page and table";
+  b = parseBackup(backupText(b));
+
+  target.clearSent();
+  const TRestoreReport dry = restoreBackup(target.ops, b, {true, ""});
+  for (const auto& s : target.sent) EXPECT_NE(s.command, 253) << "no service mode in a dry run";
+  EXPECT_NE(target.param("Dept_name", 2), source.param("Dept_name", 2));
+  EXPECT_EQ(dry.changes, (std::vector<std::string>{"departments row 3: \"3\";\"Department 3\"; -> \"3\";\" Bakery "
+                                                   "\"\"fresh\"\" \";"}));
+  ASSERT_EQ(dry.notes.size(), 1u);
+  EXPECT_NE(dry.notes[0].find("communication.APN.0: needs the service password"), std::string::npos);
+  EXPECT_TRUE(dry.written.empty());
+
+  // Without the password the access point stays; with it, it is written in service mode.
+  const TRestoreReport plain = restoreBackup(target.ops, b, {false, ""});
+  EXPECT_TRUE(plain.ok()) << plain.summary(false);
+  EXPECT_EQ(plain.written, (std::vector<std::string>{"departments"}));
+  for (const auto& d : target.dialogs.shown) EXPECT_NE(d.text, MSG_DATA_SAVED) << "one summary, not a message per save";
+  EXPECT_EQ(target.param("Dept_name", 2), " Bakery \"fresh\" ");
+  EXPECT_EQ(target.param("APN", 0), "");
+  const TRestoreReport service = restoreBackup(target.ops, b, {false, "1234"});
+  EXPECT_TRUE(service.ok()) << service.summary(false);
+  EXPECT_EQ(service.written, (std::vector<std::string>{"communication"}));
+  EXPECT_EQ(target.param("APN", 0), "internet.example");
+  EXPECT_FALSE(target.device([](sim::DeviceModel& d) { return d.serviceMode(); })) << "service mode left";
+
+  // A wrong password: the page is reported and the rest goes on.
+  target.device([](sim::DeviceModel& d) {
+    d.mutableState().params["APN"][0] = "";
+    d.mutableState().params["Dept_name"][2] = "x";
+    return 0;
+  });
+  const TRestoreReport wrong = restoreBackup(target.ops, b, {false, "9999"});
+  EXPECT_FALSE(wrong.ok());
+  EXPECT_EQ(wrong.written, (std::vector<std::string>{"departments"}));
+  ASSERT_EQ(wrong.notWritten.size(), 1u);
+  EXPECT_EQ(wrong.notWritten[0].rfind("communication: the save stopped", 0), 0u) << wrong.notWritten[0];
+  EXPECT_NE(wrong.summary(false).find("Not written:\n  communication"), std::string::npos);
+}
+
+TEST(BackupRestore, AFileOfAnotherModelRestoresWhatApplies) {
+  apptest::OpsOnSim source("KT-11A"), target("KT-33A");
+  source.device([](sim::DeviceModel& d) { return d.mutableState().params["Dept_name"][0] = "Bread"; });
+  TBackup b;
+  std::string error;
+  ASSERT_TRUE(readBackup(source.ops, false, false, b, error)) << error;
+  const TRestoreReport r = restoreBackup(target.ops, b, {false, ""});
+  EXPECT_TRUE(r.ok()) << r.summary(false);
+  ASSERT_FALSE(r.notes.empty());
+  EXPECT_EQ(r.notes[0].rfind("The file is of model KT-11A, the device is KT-33A", 0), 0u) << r.notes[0];
+  EXPECT_EQ(target.param("Dept_name", 0), "Bread");
+}
+
+}  // namespace
+}  // namespace kestrel
