@@ -1,6 +1,7 @@
 #include "app/logic/backup.h"
 
 #define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 #include <fmt/format.h>
 
