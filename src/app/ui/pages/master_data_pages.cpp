@@ -23,8 +23,8 @@
 
 namespace kestrel {
 
-TGridPage::TGridPage(TfmMainFBH& main, const char* objectName, const TGridPageSpec& spec)
-    : TPage(main, objectName, spec.title), fSpec(spec), fDef(*findMasterTable(spec.cliName)), fTable(fDef.tableName) {
+TGridPage::TGridPage(TfmMainFBH& main, const char* objectName, const TGridPageLayout& layout)
+    : TPage(main, objectName, layout.title), fLayout(layout), fDef(*findMasterTable(layout.cliName)), fTable(fDef.tableName) {
   fDef.prepare(fTable);
   fModel = new TMemTableModel(fTable, this);
   fModel->onRefused = [this](const std::string& message) { dm().misc.show_MyAlert(message); };
@@ -32,11 +32,11 @@ TGridPage::TGridPage(TfmMainFBH& main, const char* objectName, const TGridPageSp
   fTable.AfterDelete = [this](TMemTable&) { fModel->reset(); };
 
   fGrid = new QTableView(this);
-  fGrid->setObjectName(spec.grid);
+  fGrid->setObjectName(layout.grid);
   fGrid->setModel(fModel);
   fGrid->setItemDelegate(new TMemFieldDelegate(fGrid));
   fGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  fGrid->setSelectionMode(spec.multiSelect ? QAbstractItemView::ExtendedSelection
+  fGrid->setSelectionMode(layout.multiSelect ? QAbstractItemView::ExtendedSelection
                                            : QAbstractItemView::SingleSelection);
   fGrid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                          QAbstractItemView::AnyKeyPressed);
@@ -45,13 +45,13 @@ TGridPage::TGridPage(TfmMainFBH& main, const char* objectName, const TGridPageSp
   fGrid->verticalHeader()->hide();  // every table has its number column
   fGrid->installEventFilter(this);
 
-  auto* readButton = pushButton(spec.readButton, "Read", this);
-  auto* saveButton = pushButton(spec.saveButton, "Save", this);
+  auto* readButton = pushButton(layout.readButton, "Read", this);
+  auto* saveButton = pushButton(layout.saveButton, "Save", this);
   auto* column = new QVBoxLayout;
   column->addWidget(fGrid);
-  if (spec.hint) {
-    auto* hint = new QLabel(spec.hint, this);
-    hint->setObjectName(QString(spec.grid) + "_hint");
+  if (layout.hint) {
+    auto* hint = new QLabel(layout.hint, this);
+    hint->setObjectName(QString(layout.grid) + "_hint");
     column->addWidget(hint);
   }
   column->addLayout(buttonRow({readButton, saveButton}));
@@ -61,14 +61,14 @@ TGridPage::TGridPage(TfmMainFBH& main, const char* objectName, const TGridPageSp
   content()->addLayout(row);
   fitColumns();
 
-  onClick(readButton, spec.readClick, [this] { readTable(); });
-  if (spec.saveKeepsControls)
-    connect(saveButton, &QPushButton::clicked, this, [this] { guarded(fSpec.saveClick, [this] { saveTable(); }); });
+  onClick(readButton, layout.readClick, [this] { readTable(); });
+  if (layout.saveKeepsControls)
+    connect(saveButton, &QPushButton::clicked, this, [this] { guarded(fLayout.saveClick, [this] { saveTable(); }); });
   else
-    onClick(saveButton, spec.saveClick, [this] { saveTable(); });
+    onClick(saveButton, layout.saveClick, [this] { saveTable(); });
 }
 
-void TGridPage::read() { runOperation(fSpec.readOp, [this] { readTable(); }); }
+void TGridPage::read() { runOperation(fLayout.readOp, [this] { readTable(); }); }
 
 void TGridPage::readTable() {
   {

@@ -12,7 +12,7 @@ namespace kestrel {
 struct TMasterTable;
 class TMemTableModel;
 
-struct TGridPageSpec {
+struct TGridPageLayout {
   const char* cliName;      // the table's name in masterTables()
   const char* title;
   const char* grid;         // objectName of the grid
@@ -30,7 +30,7 @@ class TGridPage : public TPage {
   Q_OBJECT
 
  public:
-  TGridPage(TfmMainFBH& main, const char* objectName, const TGridPageSpec& spec);
+  TGridPage(TfmMainFBH& main, const char* objectName, const TGridPageLayout& layout);
   void read() override;
 
   TMemTable& table() { return fTable; }
@@ -46,7 +46,7 @@ class TGridPage : public TPage {
   void fitColumns();
   void deleteSelectedRows();
 
-  TGridPageSpec fSpec;
+  TGridPageLayout fLayout;
   const TMasterTable& fDef;
   TMemTable fTable;
   TMemTableModel* fModel = nullptr;
