@@ -4,7 +4,9 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "support/utf8.h"
 
@@ -171,30 +173,41 @@ bool isSupportedCodePage(unsigned codePage) { return tablesFor(codePage) != null
 
 namespace {
 
+// The first byte at or after `pos` that is not ASCII, or the end; eight bytes at a time.
+std::size_t firstNonAscii(std::string_view text, std::size_t pos) {
+  constexpr uint64_t HIGH_BITS = 0x8080808080808080ULL;
+  while (pos + 8 <= text.size()) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + pos, 8);
+    if (word & HIGH_BITS) break;
+    pos += 8;
+  }
+  while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80) ++pos;
+  return pos;
+}
+
 // Text -> bytes; `missing` gets each character (its UTF-8 bytes, or the invalid byte)
 // that becomes '?'.
 template <class Missing>
-std::string encode(const std::string& text, unsigned codePage, Missing&& missing) {
+void encodeInto(std::string& out, std::string_view text, unsigned codePage, Missing&& missing) {
   const CodePageTables* tables = tablesFor(codePage);
-  std::string out;
-  out.reserve(text.size());
+  // Grown geometrically: many small appends to one string stay linear.
+  if (out.capacity() < out.size() + text.size()) out.reserve(std::max(out.size() + text.size(), 2 * out.capacity()));
   std::size_t pos = 0;
   while (pos < text.size()) {
     // A run of ASCII characters is copied in one append; its last character may take a
     // combining mark that follows, so it goes the long way.
-    std::size_t run = pos;
-    while (run + 1 < text.size() && static_cast<unsigned char>(text[run]) < 0x80 &&
-           static_cast<unsigned char>(text[run + 1]) < 0x80)
-      ++run;
+    const std::size_t nonAscii = firstNonAscii(text, pos);
+    const std::size_t run = nonAscii > pos ? nonAscii - 1 : pos;
     if (run > pos) {
-      out.append(text, pos, run - pos);
+      out.append(text.substr(pos, run - pos));
       pos = run;
     }
     const std::size_t start = pos;
     char32_t cp;
     if (!decodeUtf8(text, pos, cp)) {
       out += '?';
-      missing(std::string_view(text).substr(start, pos - start));
+      missing(text.substr(start, pos - start));
       continue;
     }
     // A base letter followed by combining marks becomes the precomposed letter when
@@ -211,11 +224,17 @@ std::string encode(const std::string& text, unsigned codePage, Missing&& missing
     const int byte = encodeChar(tables, cp);
     if (byte < 0) {
       out += '?';
-      missing(std::string_view(text).substr(start, pos - start));
+      missing(text.substr(start, pos - start));
     } else {
       out += static_cast<char>(byte);
     }
   }
+}
+
+template <class Missing>
+std::string encode(std::string_view text, unsigned codePage, Missing&& missing) {
+  std::string out;
+  encodeInto(out, text, codePage, std::forward<Missing>(missing));
   return out;
 }
 
@@ -233,13 +252,20 @@ std::string shownCharacter(std::string_view utf8) {
     std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(cp));
     return text;
   }
-  return "\"" + std::string(utf8) + "\"";
+  std::string shown = "\"";
+  shown += utf8;
+  shown += '"';
+  return shown;
 }
 
 }  // namespace
 
 std::string utf8ToCodePage(const std::string& text, unsigned codePage) {
   return encode(text, codePage, [](std::string_view) {});
+}
+
+void appendInCodePage(std::string& out, std::string_view text, unsigned codePage) {
+  encodeInto(out, text, codePage, [](std::string_view) {});
 }
 
 std::vector<std::string> charactersOutsideCodePage(const std::string& text, unsigned codePage) {

@@ -1,6 +1,7 @@
 #pragma once
 // The device's single-byte Windows code pages (1250, 1251, 1252) as built-in tables.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrel {
@@ -12,6 +13,8 @@ bool isSupportedCodePage(unsigned codePage);
 // code page's non-ASCII character) becomes '?'. Combining sequences are composed first
 // where the result exists precomposed. Invalid UTF-8 bytes become '?'.
 std::string utf8ToCodePage(const std::string& text, unsigned codePage);
+// The same, appended to `out` (a long file converted piece by piece).
+void appendInCodePage(std::string& out, std::string_view text, unsigned codePage);
 
 // The characters of `text` that utf8ToCodePage turns into '?', each once, in the order
 // they first appear (a letter with a mark it cannot compose counts as one).

@@ -2,7 +2,6 @@
 #include "support/files.h"
 
 #include <sys/stat.h>
-#include <sys/stat.h>
 #include <fnmatch.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 namespace kestrel {
 
@@ -22,7 +22,7 @@ namespace {
   throw EFileError(what + " \"" + path + "\": " + std::strerror(err));
 }
 
-void writeAll(int fd, const std::string& data, const std::string& path) {
+void writeAll(int fd, std::string_view data, const std::string& path) {
   const char* p = data.data();
   std::size_t left = data.size();
   while (left > 0) {
@@ -36,40 +36,47 @@ void writeAll(int fd, const std::string& data, const std::string& path) {
   }
 }
 
-// Writes `head` and then `tail` to a temporary file next to `path` and renames it over
-// `path`; a failure removes the temporary file and leaves `path` as it was. `mode` < 0
-// keeps the old file's permissions.
 void replaceFile(const std::string& path, const std::string& head, const std::string& tail, int mode = -1) {
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) fail("Cannot create file", path, errno);
-  try {
-    writeAll(fd, head, path);
-    writeAll(fd, tail, path);
-    // Keep the old file's permissions, or the usual ones for a new file.
-    struct stat st {};
-    const mode_t keep = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    if (::fchmod(fd, mode >= 0 ? static_cast<mode_t>(mode) : keep) != 0 && mode >= 0)
-      fail("Cannot set the permissions of file", path, errno);
-    if (::fsync(fd) != 0) fail("Cannot write file", path, errno);
-    if (::close(fd) != 0) {
-      const int err = errno;
-      ::unlink(temp.c_str());
-      fail("Cannot write file", path, err);
-    }
-  } catch (...) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    throw;
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    fail("Cannot write file", path, err);
-  }
+  TAtomicFile file(path, mode);
+  file.write(head);
+  file.write(tail);
+  file.commit();
 }
 
 }  // namespace
+
+TAtomicFile::TAtomicFile(std::string path, int mode) : fPath(std::move(path)), fTemp(fPath + ".XXXXXX"), fMode(mode) {
+  fFd = ::mkstemp(fTemp.data());
+  if (fFd < 0) fail("Cannot create file", fPath, errno);
+}
+
+TAtomicFile::~TAtomicFile() {
+  if (fFd < 0) return;
+  ::close(fFd);
+  ::unlink(fTemp.c_str());
+}
+
+void TAtomicFile::write(std::string_view data) {
+  if (fFd < 0) throw EFileError("Cannot write file \"" + fPath + "\": already closed");
+  writeAll(fFd, data, fPath);
+}
+
+void TAtomicFile::commit() {
+  if (fFd < 0) throw EFileError("Cannot write file \"" + fPath + "\": already closed");
+  // Keep the old file's permissions, or the usual ones for a new file.
+  struct stat st {};
+  const mode_t keep = ::stat(fPath.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+  if (::fchmod(fFd, fMode >= 0 ? static_cast<mode_t>(fMode) : keep) != 0 && fMode >= 0)
+    fail("Cannot set the permissions of file", fPath, errno);
+  if (::fsync(fFd) != 0) fail("Cannot write file", fPath, errno);
+  const int fd = fFd;
+  fFd = -1;
+  if (::close(fd) != 0 || ::rename(fTemp.c_str(), fPath.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(fTemp.c_str());
+    fail("Cannot write file", fPath, err);
+  }
+}
 
 std::string readWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

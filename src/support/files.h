@@ -3,6 +3,7 @@
 // that is renamed over the target, so a failed write leaves the old file intact.
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace kestrel {
 
@@ -10,6 +11,26 @@ namespace kestrel {
 class EFileError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// A file written piece by piece: the pieces go to a temporary file in the same folder,
+// commit() makes it durable and renames it over `path`. Destroyed without a commit (a
+// failed write, an exception while building the rest), the temporary file is removed
+// and the old file is left as it was. `mode` < 0 keeps the old file's permissions.
+class TAtomicFile {
+ public:
+  explicit TAtomicFile(std::string path, int mode = -1);
+  ~TAtomicFile();
+  TAtomicFile(const TAtomicFile&) = delete;
+  TAtomicFile& operator=(const TAtomicFile&) = delete;
+  // Throws EFileError.
+  void write(std::string_view data);
+  void commit();
+
+ private:
+  std::string fPath, fTemp;
+  int fMode;
+  int fFd = -1;
 };
 
 // Writes `content` as the whole file. Throws EFileError on failure.

@@ -2,6 +2,8 @@
 // value, field and range, display formats and the hooks.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "app/logic/mem_table.h"
 
 namespace kestrel {
@@ -88,6 +90,12 @@ TEST(MemTable, FixedPointKeepsFourDecimalsAndDisplaysWithAPoint) {
   EXPECT_TRUE(t.acceptsChar(t.fieldIndex("Name"), U','));
   EXPECT_EQ(formatFixed(-5000, 2), "-0.50");
   EXPECT_EQ(formatFixed(-40, 2), "0.00");
+  // Leading zeros of the decimals, no point without them, the extremes.
+  EXPECT_EQ(formatFixed(5, 4), "0.0005");
+  EXPECT_EQ(formatFixed(15000, 0), "2");
+  EXPECT_EQ(formatFixed(-123456789, 3), "-12345.679");
+  EXPECT_EQ(formatFixed(INT64_MIN, 4), "-922337203685477.5808");
+  EXPECT_EQ(formatFixed(INT64_MAX, 2), "922337203685477.58");
 }
 
 TEST(MemTable, HooksRunAfterInsertPostAndDeleteAndAnInsertCanBeCancelled) {

@@ -3,6 +3,10 @@
 
 #include "app/logic/text_file.h"
 
+#include <unistd.h>
+
+#include <filesystem>
+
 namespace kestrel {
 namespace {
 
@@ -30,6 +34,37 @@ TEST(TextFile, SplitsAtEveryLineEnd) {
   EXPECT_EQ(splitTextLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
   EXPECT_EQ(splitTextLines("\n"), (std::vector<std::string>{""}));
   EXPECT_TRUE(splitTextLines("").empty());
+}
+
+// A long file written line by line is byte for byte the file writeTextLines writes,
+// whatever falls on the boundaries of its pieces; unfinished, it leaves the old file.
+TEST(TextFile, LineWriterWritesWhatWriteTextLinesWrites) {
+  const auto dir = std::filesystem::temp_directory_path() / ("kestrel_text_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string a = (dir / "a.csv").string(), b = (dir / "b.csv").string();
+  std::vector<std::string> lines;
+  // Letters of 1250, one outside it and a letter with a combining mark, about 1 MB.
+  for (int i = 0; i < 20000; ++i)
+    lines.push_back(std::to_string(i) + ";\"\xC4\x8C" "aj \xC5\xA1" "ifra\";\xE2\x82\xAC;\xE2\x82\xB9;Z\xCC\x8C;" + std::string(i % 37, 'x'));
+  writeTextLines(a, lines);
+  {
+    TTextFileWriter writer(b);
+    for (const auto& line : lines) {
+      writer.line() += line;
+      writer.endLine();
+    }
+    writer.commit();
+  }
+  EXPECT_EQ(readWholeFile(b), readWholeFile(a));
+  {
+    TTextFileWriter unfinished(b);
+    unfinished.line() += "half";
+    unfinished.endLine();
+  }
+  EXPECT_EQ(readWholeFile(b), readWholeFile(a));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 2)
+      << "no temporary file left";
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -21,6 +21,8 @@ void replace_CommaWithPoint(std::string& text);
 // double quote or ";" has its double quotes doubled, so take_CsvField gives it back
 // whole; any other value is written exactly as the plain format always wrote it.
 std::string csv_Field(const std::string& value);
+// True when the value holds a double quote or ";": csv_Field doubles its quotes.
+bool holds_CsvSpecial(std::string_view value);
 // csv_Field appended to `out` (a long file's lines without a string per field).
 void append_CsvField(std::string& out, std::string_view value);
 // Takes the first field off a ";" line and returns it without its quotes. A quoted field

@@ -1,6 +1,8 @@
 #include "app/logic/mem_table.h"
 
+#include <algorithm>
 #include <charconv>
+#include <string_view>
 
 #include "support/utf8.h"
 
@@ -88,7 +90,7 @@ std::string shortestDecimal(int64_t value) {
   return s;
 }
 
-std::string formatFixed(int64_t value, int decimals) {
+void appendFixed(std::string& out, int64_t value, int decimals) {
   if (decimals < 0) decimals = 0;
   if (decimals > 4) decimals = 4;
   const bool negative = value < 0;
@@ -98,11 +100,23 @@ std::string formatFixed(int64_t value, int decimals) {
   v = (v + step / 2) / step;  // half away from zero
   uint64_t unit = 1;
   for (int i = 0; i < decimals; ++i) unit *= 10;
-  std::string out = (negative && v != 0 ? "-" : "") + std::to_string(v / unit);
+  char text[32];
+  char* end = text;
+  if (negative && v != 0) *end++ = '-';
+  end = std::to_chars(end, text + sizeof text, v / unit).ptr;
   if (decimals > 0) {
-    std::string frac = std::to_string(v % unit);
-    out += "." + std::string(decimals - frac.size(), '0') + frac;
+    *end++ = '.';
+    // The decimals with their leading zeros: unit + fraction has one digit too many.
+    char frac[8];
+    char* fracEnd = std::to_chars(frac, frac + sizeof frac, unit + v % unit).ptr;
+    end = std::copy(frac + 1, fracEnd, end);
   }
+  out.append(text, end);
+}
+
+std::string formatFixed(int64_t value, int decimals) {
+  std::string out;
+  appendFixed(out, value, decimals);
   return out;
 }
 
@@ -208,16 +222,45 @@ std::string TMemTable::value(int row, int fieldIdx) const {
 }
 
 std::string TMemTable::displayText(int row, int fieldIdx) const {
+  std::string out;
+  appendDisplayText(out, row, fieldIdx);
+  return out;
+}
+
+void TMemTable::appendDisplayText(std::string& out, int row, int fieldIdx) const {
   checkRow(row);
   const TFieldDef& f = field(fieldIdx);
   const Cell& c = fRows[row][fieldIdx];
-  if (c.null) return {};
-  if (isFixed(f.kind)) return formatFixed(c.number, decimalsOf(f));
-  if (f.kind == TFieldKind::Boolean) {
-    const auto semi = f.displayFormat.find(';');
-    if (semi != std::string::npos) return c.number ? f.displayFormat.substr(0, semi) : f.displayFormat.substr(semi + 1);
+  if (c.null) return;
+  switch (f.kind) {
+    case TFieldKind::Text:
+      out += c.text;
+      return;
+    case TFieldKind::Money:
+    case TFieldKind::Quantity:
+      appendFixed(out, c.number, decimalsOf(f));
+      return;
+    case TFieldKind::Boolean: {
+      const auto semi = f.displayFormat.find(';');
+      if (semi != std::string::npos) {
+        out += c.number ? std::string_view(f.displayFormat).substr(0, semi) : std::string_view(f.displayFormat).substr(semi + 1);
+        return;
+      }
+      break;
+    }
+    case TFieldKind::Integer:
+      break;
   }
-  return value(row, fieldIdx);
+  char text[24];
+  out.append(text, std::to_chars(text, text + sizeof text, c.number).ptr);
+}
+
+std::optional<int64_t> TMemTable::number(int row, int fieldIdx) const {
+  checkRow(row);
+  const TFieldDef& f = field(fieldIdx);
+  const Cell& c = fRows[row][fieldIdx];
+  if (c.null || f.kind == TFieldKind::Text) return std::nullopt;
+  return c.number;
 }
 
 bool TMemTable::isNull(int row, int fieldIdx) const {

@@ -44,6 +44,7 @@ std::optional<int64_t> parseFixed(const std::string& text);
 // 125000 with 2 decimals -> "12.50" (rounded half away from zero); the point whatever
 // the locale.
 std::string formatFixed(int64_t value, int decimals);
+void appendFixed(std::string& out, int64_t value, int decimals);
 // A decimal number as the device and the user write it: blanks around it, an optional
 // sign, digits with at most one point; decimals past the fourth are rounded. nullopt for
 // anything else ("1,5", "", "abc").
@@ -83,7 +84,12 @@ class TMemTable {
   std::string value(int row, int fieldIdx) const;
   // The cell as the grid shows it (display format applied).
   std::string displayText(int row, int fieldIdx) const;
+  // The same appended to `out` (a long file built without a string per cell).
+  void appendDisplayText(std::string& out, int row, int fieldIdx) const;
   bool isNull(int row, int fieldIdx) const;
+  // The number of an Integer, Money or Quantity cell (fixed-point in 1/10000); nullopt
+  // for an empty cell or a text field.
+  std::optional<int64_t> number(int row, int fieldIdx) const;
   // Removes the row and runs AfterDelete.
   void deleteRow(int row);
   // Removes every row without running hooks.

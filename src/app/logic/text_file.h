@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
+
 namespace kestrel {
 
 // The 8-bit code page of these files. The platform has no system code page; the
@@ -27,8 +29,24 @@ void writeTextLines(const std::string& path, const std::vector<std::string>& lin
 // The same for lines that hold passwords: the file is readable by its owner only.
 void writePrivateTextLines(const std::string& path, const std::vector<std::string>& lines,
                            unsigned codePage = TEXT_FILE_CODE_PAGE);
-// The same for lines already joined, each followed by CR LF (a long file built in one
-// piece).
-void writeTextFile(const std::string& path, const std::string& text, unsigned codePage = TEXT_FILE_CODE_PAGE);
+// A long file written line by line as writeTextLines writes it: the lines are converted
+// and handed to the file in pieces, so neither the text nor its bytes are ever held
+// whole. Nothing replaces the old file before commit(); destroyed without it, the old
+// file stays. Throws EFileError.
+class TTextFileWriter {
+ public:
+  explicit TTextFileWriter(const std::string& path, unsigned codePage = TEXT_FILE_CODE_PAGE);
+  // The line being built, in UTF-8.
+  std::string& line() { return fText; }
+  // Ends the line with CR LF.
+  void endLine();
+  void commit();
+
+ private:
+  void flush();
+  TAtomicFile fFile;
+  unsigned fCodePage;
+  std::string fText, fBytes;
+};
 
 }  // namespace kestrel

@@ -136,10 +136,7 @@ int64_t quantityChange(const std::string& text) {
 
 // ---- rows ----
 
-int64_t TItemsOps::pluOf(int row) const {
-  const std::string v = fTable.value(row, fPLU);
-  return v.empty() ? 0 : wholeNumber(v, true);
-}
+int64_t TItemsOps::pluOf(int row) const { return fTable.number(row, fPLU).value_or(0); }
 
 int TItemsOps::rowOfPlu(int64_t plu) const {
   for (int r = 0; r < fTable.RecordCount(); ++r)

@@ -50,7 +50,21 @@ void showException(TItemsOps& items, const char* method, const std::string& mess
 }  // namespace
 
 void appendItemCsvLine(std::string& out, const TMemTable& table, int row) {
-  for (const Column& c : COLUMNS) append_CsvField(out, table.displayText(row, c.field));
+  for (const Column& c : COLUMNS) {
+    // The cell goes straight into the line; the rare value that needs its quotes
+    // doubled is taken out again and written the long way.
+    out += '"';
+    const std::size_t start = out.size();
+    table.appendDisplayText(out, row, c.field);
+    // Numbers never hold a quote or ";".
+    if (table.field(c.field).kind != TFieldKind::Text || !holds_CsvSpecial(std::string_view(out).substr(start))) {
+      out += "\";";
+      continue;
+    }
+    const std::string value = out.substr(start);
+    out.resize(start - 1);
+    append_CsvField(out, value);
+  }
 }
 
 void appendItemLines(TMemTable& table, const std::vector<std::string>& lines, PageHost& host) {
@@ -94,12 +108,12 @@ bool CreateCSV(TItemsOps& items, const std::string& fileName, bool inRange, int6
   try {
     const TMemTable& table = items.table();
     PageHost& host = items.host();
-    // The file in one piece: 100,000 lines are one string, not 100,000.
-    std::string text = std::string(ITEMS_CSV_HEADER) + "\r\n";
-    text.reserve(static_cast<size_t>(table.RecordCount() + 1) * 128);
+    TTextFileWriter file(fileName);
+    file.line() += ITEMS_CSV_HEADER;
+    file.endLine();
     auto addLine = [&](int row) {
-      appendItemCsvLine(text, table, row);
-      text += "\r\n";
+      appendItemCsvLine(file.line(), table, row);
+      file.endLine();
     };
     if (inRange) {
       items.narrow(from, to);
@@ -123,7 +137,7 @@ bool CreateCSV(TItemsOps& items, const std::string& fileName, bool inRange, int6
         host.progressSet(++position);
       }
     }
-    writeTextFile(fileName, text);
+    file.commit();
     std::error_code ec;
     const std::string full = std::filesystem::absolute(fileName, ec).string();
     items.ops().inform("Successful export to:\r\n" + (ec ? fileName : full));
