@@ -153,11 +153,16 @@ std::vector<int> TItemsOps::rowIndex() const {
   return index;
 }
 
-void TItemsOps::narrow(int64_t& from, int64_t& to) const {
+std::vector<int> TItemsOps::narrow(int64_t& from, int64_t& to) const {
+  std::vector<int> index = rowIndex();
   const int last = fTable.RecordCount() - 1;
-  if (last < 0) return;
-  if (rowOfPlu(from) < 0) from = pluOf(0);
-  if (rowOfPlu(to) < 0) to = pluOf(last);
+  if (last < 0) return index;
+  auto held = [&](int64_t plu) {
+    return plu >= 1 && plu <= MAX_PROGRAMMABLE_PLU ? index[static_cast<size_t>(plu)] >= 0 : rowOfPlu(plu) >= 0;
+  };
+  if (!held(from)) from = pluOf(0);
+  if (!held(to)) to = pluOf(last);
+  return index;
 }
 
 bool TItemsOps::stopRequested() {
@@ -279,11 +284,10 @@ bool TItemsOps::SaveInRange(int64_t fromID, int64_t toID) {
   return prefixed("SaveInRange", [&] {
     stopped = false;
     if (fTable.RecordCount() == 0) return false;
-    narrow(fromID, toID);
+    const std::vector<int> index = narrow(fromID, toID);
     fHost.progressShow(1, static_cast<int>(toID - fromID + 1));
     int position = 0;
     fHost.progressSet(1);
-    const std::vector<int> index = rowIndex();
     for (int64_t n = fromID; n <= toID; ++n) {
       fHost.processMessages();
       const int row = n >= 1 && n <= MAX_PROGRAMMABLE_PLU ? index[static_cast<size_t>(n)] : -1;

@@ -99,8 +99,8 @@ class TItemsOps {
   int rowOfPlu(int64_t plu) const;
 
   // Narrows a range to the table as the save and delete loops do: a number no row has
-  // becomes the first (from) or last (to) row's PLU.
-  void narrow(int64_t& from, int64_t& to) const;
+  // becomes the first (from) or last (to) row's PLU. Returns rowIndex(), which it uses.
+  std::vector<int> narrow(int64_t& from, int64_t& to) const;
   // Row positions by PLU for a loop over numbers (the first row with each number).
   std::vector<int> rowIndex() const;
 

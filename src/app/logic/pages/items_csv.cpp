@@ -116,8 +116,7 @@ bool CreateCSV(TItemsOps& items, const std::string& fileName, bool inRange, int6
       file.endLine();
     };
     if (inRange) {
-      items.narrow(from, to);
-      const std::vector<int> index = items.rowIndex();
+      const std::vector<int> index = items.narrow(from, to);
       host.progressShow(1, static_cast<int>(std::max<int64_t>(to - from + 1, 1)));
       host.progressSet(1);
       int position = 0;
