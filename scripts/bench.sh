@@ -20,6 +20,8 @@ for b in build/release/bench/bench_*; do
   [ -x "$b" ] || continue
   name=$(basename "$b")
   echo "=== $name"
+  # Dirty pages left by the programs before would be written during this one's fsyncs.
+  sync
   # shellcheck disable=SC2086
   "$b" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
     --benchmark_out="$results/$name.json" --benchmark_out_format=json ${KESTREL_BENCH_ARGS:-} >/dev/null
