@@ -20,6 +20,7 @@
 #include "app/logic/pages/items_csv.h"
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
+#include "app/ui/core/progress_host.h"
 #include "app/ui/dialogs/numbers_dialog.h"
 #include "app/ui/dialogs/select_dialog.h"
 #include "app/ui/shell/main_fbh.h"
@@ -30,19 +31,13 @@ namespace kestrel {
 // The window as the item loops see it: its status bar and file choices, the page's
 // progress bar, "Stop", the two dialogs, and events let through at a steady pace
 // rather than once per row.
-class TItemsHost : public PageHost {
+// The page's progress bar without a repaint per row (the loops pace the events
+// themselves), "Stop" through the window's flag, and the item dialogs.
+class TItemsHost : public TPageProgressHost {
  public:
   TItemsHost(TfmMainFBH& main, TItemsPage& page, QProgressBar* bar, QWidget* buttons)
-      : fMain(main), fPage(page), fBar(bar), fButtons(buttons) {}
+      : TPageProgressHost(main, bar), fMain(main), fPage(page), fBar(bar), fButtons(buttons) {}
 
-  void set_StatusText(const std::string& text) override { fMain.set_StatusText(text); }
-  std::string openFileName(const std::string& title, const std::string& filter) override {
-    return fMain.openFileName(title, filter);
-  }
-  std::string saveFileName(const std::string& title, const std::string& filter,
-                           const std::string& suggestedName) override {
-    return fMain.saveFileName(title, filter, suggestedName);
-  }
   void progressShow(int minimum, int maximum) override {
     fBar->setRange(minimum, std::max(minimum, maximum));
     fBar->setValue(minimum);
