@@ -300,7 +300,7 @@ TEST(SimTcp, AStateFileThatCannotBeReadIsLeftAloneAndTheStartRefused) {
   EXPECT_EQ(startError(fifo), "state file " + fifo.string() + " is not a regular file");
   EXPECT_EQ(startError(dir), "state file " + dir.string() + " is not a regular file");
   EXPECT_TRUE(fs::is_fifo(fifo));
-  fs::remove_all(dir);
+  fs::remove_all(dir.parent_path());
 }
 
 TEST(SimTcp, StartFailsCleanlyOnABusyPort) {
