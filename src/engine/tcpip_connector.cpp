@@ -81,43 +81,45 @@ void TTCPIPConnector::loseConnection() {
 }
 
 namespace {
+const char* const NOT_LOOPBACK = "not a loopback address, and KESTREL_LOOPBACK_ONLY is set";
+}  // namespace
 
-// The test suites set KESTREL_LOOPBACK_ONLY, so no test can reach another machine,
-// whatever address a test or a saved setting names.
 bool loopbackOnly() {
   const char* v = std::getenv("KESTREL_LOOPBACK_ONLY");
   return v && *v && std::string(v) != "0";
 }
 
-bool isLoopback(const sockaddr& a) {
+bool isLoopbackAddress(const sockaddr& a) {
   if (a.sa_family == AF_INET)
     return (ntohl(reinterpret_cast<const sockaddr_in&>(a).sin_addr.s_addr) >> 24) == 127;
   if (a.sa_family == AF_INET6) {
     const in6_addr& v6 = reinterpret_cast<const sockaddr_in6&>(a).sin6_addr;
     if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
-    // ::ffff:127.x.y.z
     return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
   }
   return false;
 }
 
-}  // namespace
-
 bool TTCPIPConnector::connectSocket(std::string& cause) {
+  const bool onlyLoopback = loopbackOnly();
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
+  // A name other than "localhost" would go to a name server: not even that is asked.
+  if (onlyLoopback && fAddress != "localhost") hints.ai_flags = AI_NUMERICHOST;
   addrinfo* list = nullptr;
   const std::string service = std::to_string(fPort);
   if (const int rc = ::getaddrinfo(fAddress.c_str(), service.c_str(), &hints, &list); rc != 0) {
-    cause = std::string("the address cannot be resolved (") + ::gai_strerror(rc) + ")";
+    cause = rc == EAI_NONAME && (hints.ai_flags & AI_NUMERICHOST)
+                ? NOT_LOOPBACK
+                : std::string("the address cannot be resolved (") + ::gai_strerror(rc) + ")";
     return false;
   }
   const int64_t deadline = deadlineIn(connectTimeoutMs);
   cause = "no address to connect to";
   for (addrinfo* ai = list; ai; ai = ai->ai_next) {
-    if (loopbackOnly() && !isLoopback(*ai->ai_addr)) {
-      cause = "not a loopback address, and KESTREL_LOOPBACK_ONLY is set";
+    if (onlyLoopback && !isLoopbackAddress(*ai->ai_addr)) {
+      cause = NOT_LOOPBACK;
       continue;
     }
     const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);

@@ -6,9 +6,17 @@
 #include <cstdint>
 #include <string>
 
+#include <sys/socket.h>
+
 #include "engine/fd_connector.h"
 
 namespace kestrel {
+
+// True for 127.0.0.0/8, ::1 and ::ffff:127.x.y.z.
+bool isLoopbackAddress(const sockaddr& address);
+// The test suites set KESTREL_LOOPBACK_ONLY; then only loopback addresses are tried, and
+// only a numeric address or "localhost" is looked up (no name server is asked).
+bool loopbackOnly();
 
 class TTCPIPConnector : public TFDConnector {
  public:
