@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <numeric>
 #include <stdexcept>
 
 #include "app/logic/device_ops.h"
@@ -304,45 +305,37 @@ bool TItemsOps::SaveInRange(int64_t fromID, int64_t toID) {
   });
 }
 
+bool TItemsOps::saveRows(const std::vector<int>& rows) {
+  stopped = false;
+  fHost.progressShow(1, static_cast<int>(rows.size()));
+  fHost.progressSet(1);
+  int position = 0;
+  for (int r : rows) {
+    fHost.processMessages();
+    current = r;
+    const int64_t plu = pluOf(r);
+    if (!SaveItem(plu)) return false;
+    reached = plu;
+    // Like the range loop: a stop request ends it, without the saved message.
+    if (stopRequested()) return false;
+    fHost.progressSet(++position);
+  }
+  fOps.informSaved();
+  return true;
+}
+
 bool TItemsOps::SaveAllInGrid() {
   return prefixed("SaveAllInGrid", [&] {
-    stopped = false;
-    const int rows = fTable.RecordCount();
-    fHost.progressShow(1, rows);
-    fHost.progressSet(1);
-    for (int r = 0; r < rows; ++r) {
-      fHost.processMessages();
-      current = r;
-      const int64_t plu = pluOf(r);
-      if (!SaveItem(plu)) return false;
-      reached = plu;
-      if (stopRequested()) return false;
-      fHost.progressSet(r + 1);
-    }
-    fOps.informSaved();
-    return true;
+    std::vector<int> rows(static_cast<size_t>(fTable.RecordCount()));
+    std::iota(rows.begin(), rows.end(), 0);
+    return saveRows(rows);
   });
 }
 
 bool TItemsOps::SaveSelected_inGrid() {
   try {
-    stopped = false;
     const int remembered = current;
-    const std::vector<int> rows = selected;
-    fHost.progressShow(1, static_cast<int>(rows.size()));
-    fHost.progressSet(1);
-    int position = 0;
-    for (int r : rows) {
-      fHost.processMessages();
-      current = r;
-      const int64_t plu = pluOf(r);
-      if (!SaveItem(plu)) return false;
-      reached = plu;
-      // Like the other save loops: a stop request ends it, without the saved message.
-      if (stopRequested()) return false;
-      fHost.progressSet(++position);
-    }
-    fOps.informSaved();
+    if (!saveRows(std::vector<int>(selected))) return false;
     current = remembered;
     return true;
   } catch (const std::exception& e) {
