@@ -28,6 +28,12 @@ std::string get_FieldByIndex(char separator, int index, const std::string& value
   return values.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
+std::string trimmed(const std::string& text, std::string_view blanks) {
+  const auto b = text.find_first_not_of(blanks);
+  if (b == std::string::npos) return {};
+  return text.substr(b, text.find_last_not_of(blanks) - b + 1);
+}
+
 void remove_FirstBlank(std::string& text) {
   const auto pos = text.find(' ');
   if (pos != std::string::npos) text.erase(pos, 1);

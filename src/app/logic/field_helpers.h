@@ -10,6 +10,8 @@ namespace kestrel {
 // than `index` separators.
 std::string get_FieldByIndex(char separator, int index, const std::string& values);
 
+// The text without the characters of `blanks` at either end.
+std::string trimmed(const std::string& text, std::string_view blanks = " ");
 // Removes the first blank of the text (only that one).
 void remove_FirstBlank(std::string& text);
 // Removes a double quote at the start, then the last character when it is a double quote.

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "app/logic/field_helpers.h"
 #include "app/logic/device_ops.h"
 #include "app/logic/mem_table.h"
 #include "app/logic/pages/vat.h"
@@ -14,12 +15,6 @@ namespace {
 constexpr uint16_t REPORT_COMMAND = 69;
 constexpr uint16_t SERVICE_COMMAND = 253;
 constexpr uint16_t ITEMS_COMMAND = 107;
-
-std::string trimmed(const std::string& s) {
-  const auto a = s.find_first_not_of(" \t");
-  if (a == std::string::npos) return {};
-  return s.substr(a, s.find_last_not_of(" \t") - a + 1);
-}
 
 // A sum the device sent; anything but a decimal number is a conversion error.
 int64_t sumValue(const std::string& text) {
@@ -50,12 +45,12 @@ void showReportSums(TDeviceOps& ops, TPageValues& labels) {
   labels[LB_TOTAL] = labels[LB_STORNO_TOTAL] = "0.00";
   int64_t total = 0, stornoTotal = 0;
   for (int i = 1; i <= VAT_GROUP_COUNT; ++i) {
-    const std::string sum = trimmed(ops.field(i + 1));
+    const std::string sum = trimmed(ops.field(i + 1), " \t");
     if (sum.empty()) continue;
     labels[vatSumLabel(i)] = sum;
     total += sumValue(sum);
     labels[LB_TOTAL] = shortestDecimal(total);
-    const std::string storno = trimmed(ops.field(i + 6));
+    const std::string storno = trimmed(ops.field(i + 6), " \t");
     labels[stornoSumLabel(i)] = storno;
     stornoTotal += sumValue(storno);
     labels[LB_STORNO_TOTAL] = shortestDecimal(stornoTotal);

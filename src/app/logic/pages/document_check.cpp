@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "app/logic/field_helpers.h"
+#include "engine/status_bytes.h"
 #include "app/logic/pages/journal.h"
 #include "app/logic/text_file.h"
 #include "support/fd_misc.h"
@@ -11,14 +12,6 @@
 namespace kestrel {
 
 namespace {
-
-std::string trimmed(const std::string& s) {
-  // Blanks as the platform's trim sees them: every control character and the space.
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
 
 // Removes the file on every way out of the check.
 struct RemovedAtEnd {
@@ -46,7 +39,7 @@ std::optional<TDocumentCheck> checkDocument(const TFDMisc& misc, const std::vect
   if (logo == 0) throw std::out_of_range("The \"{ logo }\" line is the first line: no hash line stands before it.");
   const std::string& hashLine = lines[static_cast<size_t>(logo - 1)];
   TDocumentCheck check;
-  check.printed = form == THashForm::Line ? trimmed(hashLine) : get_FieldByIndex('\t', 1, hashLine);
+  check.printed = form == THashForm::Line ? trimBlanks(hashLine) : get_FieldByIndex('\t', 1, hashLine);
   const std::vector<std::string> hashed(lines.begin(), lines.begin() + (logo - 1));
   writeJournalFile(tmpFile, hashed);
   check.calculated = misc.md5File(tmpFile);

@@ -52,12 +52,6 @@ void prepare(TMemTable& t, std::initializer_list<TFieldDef> fields) {
   for (const auto& f : fields) t.addField(f);
 }
 
-std::string trimmed(const std::string& s) {
-  const auto b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
 // An empty value would turn command 255 into a read: the device would keep its old
 // text while the save reports success. One blank is what the device stores as empty.
 std::string blankIfEmpty(const std::string& s) { return s.empty() ? " " : s; }

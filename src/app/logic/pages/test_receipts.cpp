@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "app/logic/field_helpers.h"
 #include "app/logic/device_ops.h"
 #include "app/logic/mem_table.h"
 #include "app/logic/param_bindings.h"
@@ -23,12 +24,6 @@ constexpr uint16_t CMD_VOID = 52;
 constexpr uint16_t CMD_CLOSE_NONFISCAL = 39;
 constexpr uint16_t CMD_RESTART = 202;
 constexpr int NO_TRANSACTIONS = -111020;
-
-std::string trimmed(const std::string& s) {
-  const auto a = s.find_first_not_of(' ');
-  if (a == std::string::npos) return {};
-  return s.substr(a, s.find_last_not_of(' ') - a + 1);
-}
 
 // An empty edit: its message, and the edit takes the focus.
 bool missing(TDeviceOps& ops, const std::string& value, const char* message, const char* edit, std::string& focus) {
