@@ -175,7 +175,6 @@ void checkClientsArgs(const std::vector<std::string>& args) {
 }
 
 int runClients(PageCommandContext& ctx) {
-  ctx.host.progressTexts = {"Reading client...", "Saving client..."};
   if (ctx.json && ctx.args.size() > 1 && ctx.args[1] == "--csv") {
     ctx.err << "kestrel: clients read: give --csv FILE or --json, not both\n";
     return 2;

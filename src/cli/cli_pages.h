@@ -33,8 +33,8 @@ class CliPageHost : public PageHost {
 
   std::string file;  // the file the command names; every file choice gets it
   // Status texts beginning with one of these only tell a loop's progress, which the
-  // progress line shows: not printed.
-  std::vector<std::string> progressTexts;
+  // progress line shows: not printed (one per client would flood a backup's output).
+  std::vector<std::string> progressTexts{"Reading client...", "Saving client..."};
 
  private:
   std::ostream& fErr;

@@ -81,13 +81,15 @@ void TTCPIPConnector::loseConnection() {
 }
 
 namespace {
+
 const char* const NOT_LOOPBACK = "not a loopback address, and KESTREL_LOOPBACK_ONLY is set";
-}  // namespace
 
 bool loopbackOnly() {
   const char* v = std::getenv("KESTREL_LOOPBACK_ONLY");
   return v && *v && std::string(v) != "0";
 }
+
+}  // namespace
 
 bool isLoopbackAddress(const sockaddr& a) {
   if (a.sa_family == AF_INET)

@@ -12,11 +12,10 @@
 
 namespace kestrel {
 
-// True for 127.0.0.0/8, ::1 and ::ffff:127.x.y.z.
+// True for 127.0.0.0/8, ::1 and ::ffff:127.x.y.z. The test suites set
+// KESTREL_LOOPBACK_ONLY; then only such addresses are tried, and only a numeric address
+// or "localhost" is looked up (no name server is asked).
 bool isLoopbackAddress(const sockaddr& address);
-// The test suites set KESTREL_LOOPBACK_ONLY; then only loopback addresses are tried, and
-// only a numeric address or "localhost" is looked up (no name server is asked).
-bool loopbackOnly();
 
 class TTCPIPConnector : public TFDConnector {
  public:

@@ -130,7 +130,6 @@ void DeviceModel::execute(uint16_t cmd, std::string_view input, std::string& ans
       return;
     }
   }
-  if (!refusedFunctions.empty() && refusedFunctions.count(fmt::format("{} {}", cmd, arg(0)))) return fail(ERR_SYNTAX);
   switch (cmd) {
     case 74: ok(); break;
     case 90: cmdDiagnostic(input); break;

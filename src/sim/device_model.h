@@ -164,8 +164,6 @@ class DeviceModel {
   // The journal document of this number never ends: after its last line its reader
   // gets its lines again (0: none).
   int endlessDocument = 0;
-  // Sub-commands answered with a syntax error, as by a firmware without them: "107 F".
-  std::set<std::string, std::less<>> refusedFunctions;
   // Certificates served by command 129, by device path.
   std::map<std::string, std::string, std::less<>> files;
   // A firmware fault seen in the field: "N" answers the last client again instead of

@@ -8,6 +8,7 @@
 #include "app/logic/mem_table.h"
 #include "app/logic/pages/items.h"
 #include "app/ops_fixture.h"
+#include "sim/device_codes.h"
 #include "sim/device_model.h"
 #include "sim/simulator.h"
 
@@ -63,7 +64,11 @@ inline std::vector<int> devicePlus(sim::Simulator& s) {
 
 // The simulator answers "107 F" with a syntax error, as a firmware without it.
 inline void refuseFirstQuery(sim::Simulator& s) {
-  s.withDevice([](sim::DeviceModel& d) { d.refusedFunctions.insert("107 F"); });
+  s.withDevice([](sim::DeviceModel& d) {
+    d.commandFault = [](uint16_t cmd, std::string_view in) {
+      return cmd == 107 && (in == "F" || in.starts_with("F\t")) ? sim::ERR_SYNTAX : 0;
+    };
+  });
 }
 
 }  // namespace kestrel::apptest

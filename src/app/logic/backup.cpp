@@ -22,6 +22,7 @@
 #include "app/logic/pages/items_csv.h"
 #include "app/logic/pages/master_data.h"
 #include "app/logic/pages/service_info.h"
+#include "app/logic/pages/then_always.h"
 #include "support/date_time.h"
 #include "support/dialogs.h"
 #include "support/err_container.h"
@@ -275,9 +276,8 @@ class TRestore {
         return saveParams(fOps, t, keys, values);
       }
       if (!fOps.command(253, serviceModeInput(fO.servicePassword))) return false;
-      const bool ok = p.save(fOps, values);
-      fOps.commandUnjudged(253, serviceModeInput(""));
-      return ok;
+      return thenAlways([&] { return p.save(fOps, values); },
+                        [&] { fOps.commandUnjudged(253, serviceModeInput("")); });
     }
     return p.save(fOps, values);
   }
@@ -495,11 +495,7 @@ TBackup parseBackup(const std::string& text) {
   }
   // The item and client lines are checked the way the restore loads them.
   if (b.withItems) {
-    struct NoHost : PageHost {
-      void set_StatusText(const std::string&) override {}
-      std::string openFileName(const std::string&, const std::string&) override { return {}; }
-      std::string saveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    } host;
+    NullPageHost host;
     TMemTable t("fdmt_Articles");
     prepareArticlesTable(t);
     try {

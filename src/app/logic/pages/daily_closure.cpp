@@ -5,6 +5,7 @@
 #include "app/logic/field_helpers.h"
 #include "app/logic/device_ops.h"
 #include "app/logic/mem_table.h"
+#include "app/logic/pages/service_info.h"
 #include "app/logic/pages/vat.h"
 #include "support/fd_misc.h"
 
@@ -70,14 +71,14 @@ bool deleteItemsAfterZ(TDeviceOps& ops, const TFBHSettings& settings) {
     ops.misc.show_MyAlert(MSG_NO_DELETE_PASSWORD);
     return false;
   }
-  if (!ops.command(SERVICE_COMMAND, "0\t" + settings.delete_ServicePass + "\t")) {
+  if (!ops.command(SERVICE_COMMAND, serviceModeInput(settings.delete_ServicePass))) {
     ops.misc.show_MyAlert(MSG_SERVICE_MODE_ERROR);
     return false;
   }
   // A refused deletion leaves the device in service mode, as the technician finds it.
   if (!ops.command(ITEMS_COMMAND, "D\t" + settings.delete_FromPLU + "\t" + settings.delete_ToPLU + "\t")) return false;
   ops.misc.show_MyAlert(MSG_ITEMS_DELETED);
-  ops.commandUnjudged(SERVICE_COMMAND, "0\t\t");
+  ops.commandUnjudged(SERVICE_COMMAND, serviceModeInput(""));
   return true;
 }
 

@@ -424,8 +424,7 @@ bool TItemsOps::DelSelectedInGrid() {
 bool TItemsOps::changeQuantity(int row, const std::string& changeText) {
   const int64_t change = quantityChange(changeText);
   if (!fOps.command(107, itemQuantityInput(pluOf(row), change))) return false;
-  const std::string old = fTable.value(row, fStockQty);
-  const int64_t qty = old.empty() ? 0 : quantityChange(old);
+  const int64_t qty = fTable.number(row, fStockQty).value_or(0);
   fTable.setValue(row, fStockQty, formatFixed(qty + change, 4));
   return true;
 }

@@ -104,13 +104,13 @@ void TConnectPage::btnFindDeviceClick() {
   }
   o.stopAtFirst = true;
 
-  const int total = static_cast<int>(o.ports.size() * searchSpeeds().size()) + (o.tcpHost.empty() ? 0 : 1);
-  QProgressDialog progress("Looking for a device...", "Stop", 0, std::max(total, 1), this);
+  QProgressDialog progress("Looking for a device...", "Stop", 0, 1, this);
   progress.setObjectName("dlgFindDevice");
   progress.setWindowTitle("Find device");
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(0);
-  o.onAttempt = [&](const TSearchTarget& t, int index, int) {
+  o.onAttempt = [&](const TSearchTarget& t, int index, int total) {
+    progress.setMaximum(std::max(total, 1));
     progress.setValue(index - 1);
     progress.setLabelText(qs("Trying " + t.label() + "..."));
     QCoreApplication::processEvents();

@@ -188,8 +188,6 @@ void TItemsPage::ArticlesControls() {
   for (QPushButton* b : {fDelete, fSave, fExport, fClear, fQty}) b->setEnabled(any);
 }
 
-void TItemsPage::connectionOpened() { ArticlesControls(); }
-
 void TItemsPage::showMenu(int popAction, QPushButton* button) {
   main().PopActionItems = popAction;
   fSelectedAction->setVisible(popAction != popRead);

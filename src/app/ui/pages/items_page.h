@@ -27,7 +27,6 @@ class TItemsPage : public TPage {
   ~TItemsPage() override;
 
   void ArticlesControls();
-  void connectionOpened() override;
   void bbtnReadItemsClick();
   void bbtnSendItemsClick();
   void bbtnDeleteClick();

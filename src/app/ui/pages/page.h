@@ -27,8 +27,6 @@ class TPage : public QWidget {
   virtual void read() {}
   // The connection opened or closed, or the model changed.
   virtual void modelChanged(int ecrModel) { (void)ecrModel; }
-  // The connection opened (after the model is known).
-  virtual void connectionOpened() {}
 
  protected:
   TfmMainFBH& main() const { return fMain; }
