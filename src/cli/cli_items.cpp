@@ -87,13 +87,7 @@ ItemsArgs parseItemsArgs(const std::vector<std::string>& args) {
 // The table as lines: tab-separated cells under the grid's titles, or one JSON object.
 void printItems(PageCommandContext& ctx, const TMemTable& t) {
   if (ctx.json) {
-    std::string arr = "[";
-    for (int r = 0; r < t.RecordCount(); ++r) {
-      JsonObject o;
-      for (int f = 0; f < t.fieldCount(); ++f) o.add(t.field(f).name, t.displayText(r, f));
-      arr += (r ? ", " : "") + o.text();
-    }
-    ctx.out << JsonObject().add("count", t.RecordCount()).addRaw("items", arr + "]").text() << '\n';
+    ctx.out << JsonObject().add("count", t.RecordCount()).addRaw("items", tableRowsJson(t)).text() << '\n';
     return;
   }
   for (int f = 0; f < t.fieldCount(); ++f) ctx.out << (f ? "\t" : "") << t.field(f).title();

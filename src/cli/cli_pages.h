@@ -10,6 +10,10 @@
 #include "app/logic/device_ops.h"
 #include "app/logic/page_host.h"
 
+namespace kestrel {
+class TMemTable;
+}
+
 namespace kestrel::cli {
 
 class DeviceSession;
@@ -101,6 +105,8 @@ int runTerminal(PageCommandContext& ctx);
 void checkCertificatesArgs(const std::vector<std::string>& args);
 int runCertificates(PageCommandContext& ctx);
 // table get|set (cli_table.cpp)
+// The table's rows as a JSON array of objects, field name -> the cell as the grid shows it.
+std::string tableRowsJson(const TMemTable& table);
 void checkTableArgs(const std::vector<std::string>& args);
 int runTable(PageCommandContext& ctx);
 // fm-report, ej (cli_journal.cpp)

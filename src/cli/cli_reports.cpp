@@ -275,7 +275,7 @@ int runReceipt(PageCommandContext& ctx) {
   TTestReceipt r;
   r.operPassword = passwordFrom(w.value("--password-file"), OPERATOR_PASSWORD_VARIABLE);
   if (r.operPassword.empty()) {
-    const TModelRow* row = ctx.ops.ecrModel >= 0 ? &MODEL_TABLE[static_cast<size_t>(ctx.ops.ecrModel)] : nullptr;
+    const TModelRow* row = modelRowOf(ctx.ops.ecrModel);
     r.operPassword = row ? row->testOperatorPassword : REGISTER_DEFAULT_OPERATOR_PASSWORD;
   }
   r.plu = w.valueOr("--plu", r.plu);

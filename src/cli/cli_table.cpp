@@ -35,7 +35,9 @@ void writeTableFile(const std::string& path, const TMemTable& table) {
   else writeTextLines(path, tableCsvLines(table));
 }
 
-std::string rowsJson(const TMemTable& t) {
+}  // namespace
+
+std::string tableRowsJson(const TMemTable& t) {
   std::string rows = "[";
   for (int r = 0; r < t.RecordCount(); ++r) {
     JsonObject o;
@@ -44,8 +46,6 @@ std::string rowsJson(const TMemTable& t) {
   }
   return rows + "]";
 }
-
-}  // namespace
 
 void checkTableArgs(const std::vector<std::string>& args) {
   if (args.size() < 2) throw UsageError(TABLE_USAGE);
@@ -67,14 +67,14 @@ int runTable(PageCommandContext& ctx) {
     return operationStatus(ctx, def.save(ctx.ops, table));
   }
 
-  const TModelRow* model = ctx.ops.ecrModel >= 0 ? &MODEL_TABLE[static_cast<size_t>(ctx.ops.ecrModel)] : nullptr;
+  const TModelRow* model = modelRowOf(ctx.ops.ecrModel);
   if (!def.read(ctx.ops, table, model ? model->MaxProgrammableKeys : 0)) {
     ctx.err << "kestrel: table: " << def.cliName << ": the read stopped at a refused command"
             << (ctx.args.size() == 4 ? "; " + ctx.args[3] + " was not written" : std::string()) << '\n';
     return operationStatus(ctx, false);
   }
   if (ctx.args.size() == 4) writeTableFile(ctx.args[3], table);
-  else if (ctx.json) ctx.out << JsonObject().addRaw(def.cliName, rowsJson(table)).text() << '\n';
+  else if (ctx.json) ctx.out << JsonObject().addRaw(def.cliName, tableRowsJson(table)).text() << '\n';
   else
     for (const auto& line : tableCsvLines(table)) ctx.out << line << '\n';
   return operationStatus(ctx, true);

@@ -42,12 +42,8 @@ bool isDeviceIdentity(const std::string& page, const std::string& key) {
   return page == "communication" && (key == "LanMAC" || key == "BthVersion" || key == "BthAddress");
 }
 
-const TModelRow* modelRow(int ecrModel) {
-  return ecrModel >= 0 ? &MODEL_TABLE[static_cast<size_t>(ecrModel)] : nullptr;
-}
-
 bool modelHasTable(const TMasterTable& t, int ecrModel) {
-  const TModelRow* m = modelRow(ecrModel);
+  const TModelRow* m = modelRowOf(ecrModel);
   return std::string(t.cliName) != "keys" || (m && m->MaxProgrammableKeys > 0);
 }
 
@@ -191,7 +187,7 @@ class TRestore {
   void run() {
     const int fileModel = fB.model.empty() ? -1 : modelIndexOf(fB.model);
     if (fileModel != fOps.ecrModel) {
-      const TModelRow* m = modelRow(fOps.ecrModel);
+      const TModelRow* m = modelRowOf(fOps.ecrModel);
       fR.notes.push_back("The file is of model " + (fB.model.empty() ? std::string("?") : fB.model) +
                          ", the device is " + (m ? m->name : "of an unknown model") +
                          ": only what applies to this device is restored.");
@@ -291,7 +287,7 @@ class TRestore {
     TMemTable device(def->tableName), file(def->tableName);
     def->prepare(device);
     def->prepare(file);
-    const TModelRow* m = modelRow(fOps.ecrModel);
+    const TModelRow* m = modelRowOf(fOps.ecrModel);
     {
       TDeviceOps::ShowErrOff quiet(fOps);
       if (!def->read(fOps, device, m ? m->MaxProgrammableKeys : 0))
@@ -363,7 +359,7 @@ bool needsServiceMode(const std::string& page, const std::string& key) {
 
 bool readBackup(TDeviceOps& ops, bool withItems, bool withClients, TBackup& b, std::string& error) {
   b = TBackup{};
-  const TModelRow* m = modelRow(ops.ecrModel);
+  const TModelRow* m = modelRowOf(ops.ecrModel);
   b.model = m ? m->name : "";
   b.created = nowText();
   b.withItems = withItems;

@@ -114,6 +114,12 @@ void appendFixed(std::string& out, int64_t value, int decimals) {
   out.append(text, end);
 }
 
+int64_t decimalValue(const std::string& text) {
+  const auto v = parseDecimal(text);
+  if (!v) throw std::invalid_argument("'" + text + "' is not a valid floating point value");
+  return *v;
+}
+
 std::string formatFixed(int64_t value, int decimals) {
   std::string out;
   appendFixed(out, value, decimals);

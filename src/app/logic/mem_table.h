@@ -49,6 +49,8 @@ void appendFixed(std::string& out, int64_t value, int decimals);
 // sign, digits with at most one point; decimals past the fourth are rounded. nullopt for
 // anything else ("1,5", "", "abc").
 std::optional<int64_t> parseDecimal(const std::string& text);
+// parseDecimal, or std::invalid_argument "'x' is not a valid floating point value".
+int64_t decimalValue(const std::string& text);
 // The shortest form of a fixed-point value: 12.5, -5, 0 (no trailing zeros, no point
 // without decimals).
 std::string shortestDecimal(int64_t value);

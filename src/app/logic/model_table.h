@@ -43,6 +43,12 @@ inline int modelIndexOf(const std::string& modelName) {
   return r ? r->index : -1;
 }
 
+// The row of a model index; nullptr for -1 (no or an unsupported model).
+inline const TModelRow* modelRowOf(int ecrModel) {
+  return ecrModel >= 0 && ecrModel < static_cast<int>(MODEL_TABLE.size()) ? &MODEL_TABLE[static_cast<size_t>(ecrModel)]
+                                                                           : nullptr;
+}
+
 inline constexpr const char* UNSUPPORTED_MODEL_MESSAGE = "Unsuported model!";
 
 }  // namespace kestrel

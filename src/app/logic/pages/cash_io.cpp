@@ -8,9 +8,7 @@
 namespace kestrel {
 
 std::string cashAmountText(const std::string& entered) {
-  const auto v = parseDecimal(entered);
-  if (!v) throw std::invalid_argument("'" + entered + "' is not a valid floating point value");
-  return formatFixed(*v, 2);
+  return formatFixed(decimalValue(entered), 2);
 }
 
 bool cashInOut(TDeviceOps& ops, bool out, const std::string& entered, TCashSums& sums,

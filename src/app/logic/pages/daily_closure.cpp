@@ -17,13 +17,6 @@ constexpr uint16_t REPORT_COMMAND = 69;
 constexpr uint16_t SERVICE_COMMAND = 253;
 constexpr uint16_t ITEMS_COMMAND = 107;
 
-// A sum the device sent; anything but a decimal number is a conversion error.
-int64_t sumValue(const std::string& text) {
-  const auto v = parseDecimal(text);
-  if (!v) throw std::invalid_argument("'" + text + "' is not a valid floating point value");
-  return *v;
-}
-
 bool dailyReport(TDeviceOps& ops, const char* kind, TPageValues& labels) {
   if (!ops.command(REPORT_COMMAND, std::string(kind) + "\t")) return false;
   showReportSums(ops, labels);
@@ -49,11 +42,11 @@ void showReportSums(TDeviceOps& ops, TPageValues& labels) {
     const std::string sum = trimmed(ops.field(i + 1), " \t");
     if (sum.empty()) continue;
     labels[vatSumLabel(i)] = sum;
-    total += sumValue(sum);
+    total += decimalValue(sum);
     labels[LB_TOTAL] = shortestDecimal(total);
     const std::string storno = trimmed(ops.field(i + 6), " \t");
     labels[stornoSumLabel(i)] = storno;
-    stornoTotal += sumValue(storno);
+    stornoTotal += decimalValue(storno);
     labels[LB_STORNO_TOTAL] = shortestDecimal(stornoTotal);
   }
 }

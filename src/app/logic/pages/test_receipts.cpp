@@ -72,9 +72,8 @@ std::string correctionFields(const std::string& percentText) {
 }
 
 std::string testItemProgramInput(const TTestReceipt& r) {
-  const auto price = parseDecimal(r.price);
-  if (!price) throw std::invalid_argument("'" + r.price + "' is not a valid floating point value");
-  return "P\t" + trimmed(r.plu) + "\t" + std::to_string(r.taxGroup + 1) + "\t1\t1\t1\t" + formatFixed(*price, 2) +
+  const int64_t price = decimalValue(r.price);
+  return "P\t" + trimmed(r.plu) + "\t" + std::to_string(r.taxGroup + 1) + "\t1\t1\t1\t" + formatFixed(price, 2) +
          "\t\t1.000\t0\t0\t0\t0\t" + r.itemName + "\t";
 }
 
