@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <stdexcept>
@@ -37,7 +38,8 @@ void applyValues(QWidget* root, const TPageValues& values) {
     else if (auto* e = qobject_cast<QLineEdit*>(w)) {
       e->setText(qs(value));
       e->setCursorPosition(0);
-    } else throw std::logic_error("widget " + name + " holds no value");
+    } else if (auto* t = qobject_cast<QLabel*>(w)) t->setText(qs(value));
+    else throw std::logic_error("widget " + name + " holds no value");
   }
 }
 

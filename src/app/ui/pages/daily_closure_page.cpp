@@ -13,6 +13,7 @@
 #include "app/logic/pages/daily_closure.h"
 #include "app/logic/pages/vat.h"
 #include "app/ui/core/form_helpers.h"
+#include "app/ui/pages/settings_page.h"
 #include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
@@ -20,9 +21,7 @@ namespace kestrel {
 TDailyClosurePage::TDailyClosurePage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_07_EndOfDay", "Daily closure") {
   const TPageValues initial = initialClosureLabels();
   auto label = [&](const std::string& name, QWidget* parent) {
-    QLabel* l = valueLabel(name.c_str(), qs(initial.at(name)), parent);
-    fLabels[name] = l;
-    return l;
+    return valueLabel(name.c_str(), qs(initial.at(name)), parent);
   };
 
   QGroupBox* reports = nullptr;
@@ -52,11 +51,6 @@ TDailyClosurePage::TDailyClosurePage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_0
   onClick(bbtnPrintZ, "bbtnPrintZClick", [this] { bbtnPrintZClick(); });
 }
 
-void TDailyClosurePage::apply(const TPageValues& labels) {
-  for (const auto& [name, text] : labels)
-    if (auto it = fLabels.find(name); it != fLabels.end()) it->second->setText(qs(text));
-}
-
 void TDailyClosurePage::bbtnPrintXClick() {
   readAndApply([this](TPageValues& labels) { return printXReport(ops(), labels); });
 }
@@ -64,15 +58,8 @@ void TDailyClosurePage::bbtnPrintXClick() {
 // The deletion's values are the Settings page's, as they stand.
 void TDailyClosurePage::bbtnPrintZClick() {
   TFBHSettings settings;
+  if (auto* page = dynamic_cast<TSettingsPage*>(main().page(PAGE_SETTINGS))) settings = page->shown();
   settings.DelItemsOnZ = main().DeleteItemsAFterZrep();
-  if (TPage* page = main().page(PAGE_SETTINGS)) {
-    auto text = [page](const char* name, std::string& to) {
-      if (auto* e = page->findChild<QLineEdit*>(name)) to = ss(e->text());
-    };
-    text("edDelFromPLU", settings.delete_FromPLU);
-    text("edDelToPLU", settings.delete_ToPLU);
-    text("edDelServPass", settings.delete_ServicePass);
-  }
   readAndApply([this, &settings](TPageValues& labels) { return printZReport(ops(), labels, settings); });
 }
 

@@ -76,15 +76,19 @@ void TSettingsPage::loadSettings() {
   loadingSettings = false;
 }
 
-void TSettingsPage::saveSettings() {
-  TSettingsFile* file = main().FIniSettingFile();
-  if (!file) return;
+TFBHSettings TSettingsPage::shown() const {
   TFBHSettings s;
   s.DelItemsOnZ = chbxSettingDelItemsZ->isChecked();
   s.delete_FromPLU = ss(edDelFromPLU->text());
   s.delete_ToPLU = ss(edDelToPLU->text());
   s.delete_ServicePass = ss(edDelServPass->text());
-  main().checkSettingsSaved(file->save(s));
+  return s;
+}
+
+void TSettingsPage::saveSettings() {
+  TSettingsFile* file = main().FIniSettingFile();
+  if (!file) return;
+  main().checkSettingsSaved(file->save(shown()));
 }
 
 void TSettingsPage::chbxSettingDelItemsZClick() {

@@ -1,6 +1,7 @@
 #pragma once
 // Settings: the tool's own settings (items deleted after a Z report), written through
 // to the settings file at every change.
+#include "app/logic/settings_file.h"
 #include "app/ui/pages/page.h"
 
 class QCheckBox;
@@ -15,6 +16,8 @@ class TSettingsPage : public TPage {
   explicit TSettingsPage(TfmMainFBH& main);
   void loadSettings();
   void saveSettings();
+  // The settings as the page shows them.
+  TFBHSettings shown() const;
   bool loadingSettings = false;
 
  private:
