@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -38,6 +37,19 @@ int main(int argc, char** argv) {
   }
   kestrel::ScriptedDialogs dialogs;
   int rc = 0;
+  auto save = [&](QWidget& window, const char* name) {
+    // Long enough for the status bar's wait notice to go once the device has answered.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    const QString file = out + "/" + name;
+    if (!window.grab().save(file)) {
+      std::cerr << "cannot write " << file.toStdString() << "\n";
+      rc = 1;
+    } else {
+      std::cout << file.toStdString() << "\n";
+    }
+  };
   {
     kestrel::Tdm dm;
     kestrel::TfmMainFBH window(dm, &dialogs);
@@ -45,53 +57,40 @@ int main(int argc, char** argv) {
     window.show();
     window.presetTCP("127.0.0.1", sim.port());
     QApplication::processEvents();
-    auto save = [&](const char* name) {
-      // Long enough for the status bar's wait notice to go once the device has answered.
-      QElapsedTimer settle;
-      settle.start();
-      while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);
-      const QString file = out + "/" + name;
-      if (!window.grab().save(file)) {
-        std::cerr << "cannot write " << file.toStdString() << "\n";
-        rc = 1;
-      } else {
-        std::cout << file.toStdString() << "\n";
-      }
-    };
-    save("connect_page.png");
+    save(window, "connect_page.png");
     window.findChild<QPushButton*>("btnConnect")->click();
     if (!window.Connected()) {
       std::cerr << "cannot connect to the simulator\n";
       for (const auto& d : dialogs.shown) std::cerr << d.text << "\n";
       rc = 1;
     }
-    save("cliche_page.png");  // the page every connection shows first, after its read
+    save(window, "cliche_page.png");  // the page every connection shows first, after its read
     window.showPage("jvpg_Sub__Root_05_Status");
-    save("status_page.png");
+    save(window, "status_page.png");
     window.showPage("jvpg_Sub__Root_06_Custom");
     window.findChild<QLineEdit*>("ed_CMD")->setText("90");
     window.findChild<QLineEdit*>("ed_INP_STR")->setText("[tab]");
     dialogs.answer(kestrel::mrYes);
     window.findChild<QPushButton*>("bbtnExecute")->click();
-    save("custom_command_page.png");
+    save(window, "custom_command_page.png");
     // Setup pages as a read leaves them (showing a page reads it).
     window.showPage("jvpg_Sub_02_Vats");
-    save("vat_page.png");
+    save(window, "vat_page.png");
     window.showPage("jvpg_Sub_03_Params");
-    save("parameters_page.png");
+    save(window, "parameters_page.png");
     window.showPage("jvpg_Sub_04_ReceiptFormat");
-    save("receipt_format_page.png");
+    save(window, "receipt_format_page.png");
     window.showPage("jvpg_Sub_24_Communication");
-    save("communication_page_printer.png");
+    save(window, "communication_page_printer.png");
     window.showPage("jvpg_Sub_05_ServiceInfo");
-    save("service_info_page.png");
+    save(window, "service_info_page.png");
     window.showPage("jvpg_Sub_06_Fiscalization");
-    save("fiscalization_page.png");
+    save(window, "fiscalization_page.png");
     // The terminal page has no read of its own: its data is read with the service password.
     window.showPage("jvpg_Sub_28_Terminal");
     window.findChild<QLineEdit*>("edServicePassTerminal")->setText(QString::fromStdString(options.servicePassword));
     window.findChild<QPushButton*>("btnReadTerminalData")->click();
-    save("terminal_page.png");
+    save(window, "terminal_page.png");
     // The report pages after an operation: two X reports and a Z report in the journal.
     sim.withDevice([](kestrel::sim::DeviceModel& d) {
       std::string answer;
@@ -99,7 +98,7 @@ int main(int argc, char** argv) {
     });
     window.showPage("jvpg_Sub_09_FiscalReports");
     window.findChild<QPushButton*>("bbtnFMbyNumber")->click();
-    save("fm_reports_page.png");
+    save(window, "fm_reports_page.png");
     window.showPage("jvpg_Sub_11_KLEN");
     window.findChild<QComboBox*>("cbxKLENtype")->setCurrentIndex(2);
     window.findChild<QCheckBox*>("chbxKLrangeBynum")->click();
@@ -107,7 +106,7 @@ int main(int argc, char** argv) {
     window.findChild<QLineEdit*>("edKLtoNum")->setText("2");
     window.findChild<QPushButton*>("bbtnGetKLEN")->click();
     window.findChild<QPushButton*>("btnValidateMd5")->click();
-    save("journal_page.png");
+    save(window, "journal_page.png");
     // Daily closure and the other selling pages after an operation on a day with sales.
     sim.withDevice([](kestrel::sim::DeviceModel& d) {
       d.mutableState().vat = {1700, 500, 0, 0, 0};
@@ -117,19 +116,19 @@ int main(int argc, char** argv) {
     });
     window.showPage("jvpg_Sub_07_EndOfDay");
     window.findChild<QPushButton*>("bbtnPrintX")->click();
-    save("daily_closure_page.png");
+    save(window, "daily_closure_page.png");
     window.showPage("jvpg_Sub_08_Reports");
     window.findChild<QComboBox*>("cbxPeriodicRepType")->setCurrentIndex(2);
     window.findChild<QPushButton*>("btnPrintPeriodicRep")->click();
-    save("reports_page.png");
+    save(window, "reports_page.png");
     window.showPage("jvpg_Sub_19_CashINOUT");
     window.findChild<QLineEdit*>("edInputCash")->setText("150.00");
     window.findChild<QPushButton*>("bbtnCashIn")->click();
-    save("cash_io_page.png");
+    save(window, "cash_io_page.png");
     window.showPage("jvpg_Sub_21_Test");
     window.findChild<QPushButton*>("bbtn_BAH_PROGR_TESTITEM")->click();
     window.findChild<QPushButton*>("bbtn_BAH_TEST_ECR")->click();
-    save("test_receipts_page.png");
+    save(window, "test_receipts_page.png");
     // Items after "Read..." "All": a small shop's items spread over the PLU numbers.
     sim.withDevice([](kestrel::sim::DeviceModel& d) {
       // Names as the device keeps them, in code page 1250.
@@ -153,12 +152,12 @@ int main(int argc, char** argv) {
     window.showPage("jvpg_Sub__Root_03_Items");
     window.findChild<QPushButton*>("bbtnReadItems")->click();
     window.findChild<QAction*>("mniAllItems")->trigger();
-    save("items_page.png");
+    save(window, "items_page.png");
     // A 1366x768 laptop less its panel and the title bar: the long page scrolls.
     window.setMinimumSize(800, 560);
     window.resize(1366, 680);
     window.showPage("jvpg_Sub__Root_05_Status");
-    save("small_screen_status_page.png");
+    save(window, "small_screen_status_page.png");
   }
   sim.stop();
 
@@ -176,12 +175,7 @@ int main(int argc, char** argv) {
     window.presetTCP("127.0.0.1", registerSim.port());
     window.findChild<QPushButton*>("btnConnect")->click();
     window.showPage("jvpg_Sub_24_Communication");
-    QElapsedTimer settle;
-    settle.start();
-    while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);
-    const QString file = out + "/communication_page_register.png";
-    if (!window.grab().save(file)) rc = 1;
-    else std::cout << file.toStdString() << "\n";
+    save(window, "communication_page_register.png");
     // The master-data pages as their read leaves them (a register, so that "Keys" shows).
     for (const auto& [page, name] : {std::pair{"jvpg_Sub_22_StockGrp", "stock_groups_page.png"},
                                      std::pair{"jvpg_Sub_12_Departments", "departments_page.png"},
@@ -191,11 +185,7 @@ int main(int argc, char** argv) {
                                      std::pair{"jvpg_Sub_17_Corrections", "corrections_page.png"},
                                      std::pair{"jvpg_Sub__Root_07_Settings", "settings_page.png"}}) {
       window.showPage(page);
-      settle.restart();
-      while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);
-      const QString pageFile = out + "/" + name;
-      if (!window.grab().save(pageFile)) rc = 1;
-      else std::cout << pageFile.toStdString() << "\n";
+      save(window, name);
     }
     // A few clients of a shop (texts in the device's code page 1250).
     registerSim.withDevice([](kestrel::sim::DeviceModel& d) {
@@ -208,11 +198,7 @@ int main(int argc, char** argv) {
       return 0;
     });
     window.showPage("jvpg_Sub_27_Clients");
-    settle.restart();
-    while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);
-    const QString clients = out + "/clients_page.png";
-    if (!window.grab().save(clients)) rc = 1;
-    else std::cout << clients.toStdString() << "\n";
+    save(window, "clients_page.png");
     registerSim.stop();
   } else {
     std::cerr << "simulator: " << error << "\n";
