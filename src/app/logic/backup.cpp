@@ -113,10 +113,7 @@ std::string nowText() {
 // The page host's progress over the steps of a backup or restore.
 class Progress {
  public:
-  Progress(PageHost& host, int steps) : fHost(host) { fHost.progressShow(0, steps); }
-  ~Progress() { fHost.progressHide(); }
-  Progress(const Progress&) = delete;
-  Progress& operator=(const Progress&) = delete;
+  Progress(PageHost& host, int steps) : fHost(host), fShown(host, 0, steps) {}
   void step(const std::string& what) {
     fHost.set_StatusText(what);
     fHost.progressSet(++fDone);
@@ -125,6 +122,7 @@ class Progress {
 
  private:
   PageHost& fHost;
+  ProgressScope fShown;
   int fDone = 0;
 };
 

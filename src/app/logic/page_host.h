@@ -44,6 +44,18 @@ class PageHost {
   }
 };
 
+// Shows the host's progress and hides it on every way out.
+class ProgressScope {
+ public:
+  ProgressScope(PageHost& host, int minimum, int maximum) : fHost(host) { fHost.progressShow(minimum, maximum); }
+  ~ProgressScope() { fHost.progressHide(); }
+  ProgressScope(const ProgressScope&) = delete;
+  ProgressScope& operator=(const ProgressScope&) = delete;
+
+ private:
+  PageHost& fHost;
+};
+
 // A host that shows nothing and chooses no files: for operations run without a window.
 class NullPageHost : public PageHost {
  public:

@@ -61,20 +61,12 @@ std::string clientCsvLine(const TMemTable& table, int row) {
   return line;
 }
 
-// The progress bar is hidden on every way out.
-struct ProgressScope {
-  explicit ProgressScope(PageHost& host) : host(host) {}
-  ~ProgressScope() { host.progressHide(); }
-  PageHost& host;
-};
-
 // The selected clients one by one, with the progress; the first refusal (or the stop
 // request) ends the loop.
 template <class Step>
 bool eachClient(TDeviceOps& ops, const std::vector<int>& numbers, Step step) {
   PageHost& host = ops.host();
-  host.progressShow(1, static_cast<int>(numbers.size()));
-  ProgressScope progress(host);
+  ProgressScope progress(host, 1, static_cast<int>(numbers.size()));
   int done = 0;
   for (int number : numbers) {
     host.processMessages();
@@ -148,9 +140,8 @@ TClientReadResult readClientInfo(TDeviceOps& ops, TMemTable& table) {
   PageHost& host = ops.host();
   TClientReadResult r;
   table.clear();
-  host.progressShow(1, MAX_CLIENTS);
+  ProgressScope progress(host, 1, MAX_CLIENTS);
   host.progressSet(1);
-  ProgressScope progress(host);
   struct StatusClear {
     PageHost& host;
     ~StatusClear() { host.set_StatusText(std::string()); }
@@ -214,8 +205,7 @@ bool SaveClient(TDeviceOps& ops, const TMemTable& table, int number) {
 bool SaveAllClientInfo(TDeviceOps& ops, const TMemTable& table) {
   PageHost& host = ops.host();
   if (table.RecordCount() == 0) return true;
-  host.progressShow(0, table.RecordCount());
-  ProgressScope progress(host);
+  ProgressScope progress(host, 0, table.RecordCount());
   for (int row = 0; row < table.RecordCount(); ++row) {
     host.set_StatusText(savingClientText(ops.misc, table.value(row, "ID")));
     host.progressSet(row + 1);
@@ -297,8 +287,7 @@ bool importFromCsv_clients(PageHost& host, TMemTable& table, const std::string& 
   table.clear();
   const std::vector<std::string> lines = readTextLines(fileName);
   if (lines.empty()) return true;
-  host.progressShow(0, static_cast<int>(lines.size()));
-  ProgressScope progress(host);
+  ProgressScope progress(host, 0, static_cast<int>(lines.size()));
   for (size_t i = 1; i < lines.size(); ++i) {
     host.progressSet(static_cast<int>(i));
     host.processMessages();
@@ -313,8 +302,7 @@ void CreateCSV_clients(TDeviceOps& ops, const TMemTable& table, const std::strin
   PageHost& host = ops.host();
   std::vector<std::string> lines;
   {
-    host.progressShow(1, table.RecordCount());
-    ProgressScope progress(host);
+    ProgressScope progress(host, 1, table.RecordCount());
     lines = clientCsvLines(table, &host);
   }
   writeTextLines(fileName, lines);

@@ -168,18 +168,6 @@ namespace {
 
 constexpr uint16_t LOGO_COMMAND = 202;
 
-// Hides the host's progress on every way out.
-class ProgressScope {
- public:
-  ProgressScope(PageHost& host, int minimum, int maximum) : fHost(host) { fHost.progressShow(minimum, maximum); }
-  ~ProgressScope() { fHost.progressHide(); }
-  ProgressScope(const ProgressScope&) = delete;
-  ProgressScope& operator=(const ProgressScope&) = delete;
-
- private:
-  PageHost& fHost;
-};
-
 // The device's checksum in field 1 against ours; a mismatch is shown and ends the upload.
 bool checksumMatches(TDeviceOps& ops, uint32_t calculated) {
   const uint32_t device = logoDeviceChecksum(ops.fieldCount() > 1 ? ops.field(1) : std::string());
