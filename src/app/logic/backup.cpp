@@ -12,7 +12,6 @@
 #include <stdexcept>
 
 #include "app/logic/device_ops.h"
-#include "app/logic/field_helpers.h"
 #include "app/logic/mem_table.h"
 #include "app/logic/model_table.h"
 #include "app/logic/page_host.h"
@@ -143,20 +142,6 @@ void loadFileRows(TMemTable& table, const TMemTable& device, const std::vector<s
     for (int r = 0; r < table.RecordCount(); ++r)
       table.setValue(r, f, r < device.RecordCount() ? device.value(r, f) : std::string(), true);
   }
-}
-
-// The table's writable columns as CSV lines: what a restore compares.
-std::vector<std::string> writableLines(const TMemTable& t) {
-  std::vector<std::string> lines = tableCsvLines(t);
-  for (size_t r = 0; r < lines.size(); ++r) {
-    std::string rest = lines[r], line;
-    for (int f = 0; f < t.fieldCount(); ++f) {
-      const std::string v = take_CsvField(rest);
-      if (!t.field(f).readOnly) line += csv_Field(v);
-    }
-    lines[r] = line;
-  }
-  return lines;
 }
 
 // Each page's and table's own "saved" message would interrupt a restore many times;
@@ -292,7 +277,8 @@ class TRestore {
         return refused(name + ": the table could not be read (" + lastError() + ")");
     }
     loadFileRows(file, device, lines);
-    const auto have = writableLines(device), want = writableLines(file);
+    // The writable columns: what a restore compares.
+    const auto have = tableCsvLines(device, true), want = tableCsvLines(file, true);
     if (have == want) return;
     for (size_t i = 1; i < std::max(have.size(), want.size()); ++i) {
       const std::string a = i < have.size() ? have[i] : "(none)", b = i < want.size() ? want[i] : "(none)";

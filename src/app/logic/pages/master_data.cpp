@@ -256,14 +256,17 @@ const TMasterTable* findMasterTable(const std::string& cliName) {
   return nullptr;
 }
 
-std::vector<std::string> tableCsvLines(const TMemTable& t) {
+std::vector<std::string> tableCsvLines(const TMemTable& t, bool writableOnly) {
+  std::vector<int> fields;
+  for (int f = 0; f < t.fieldCount(); ++f)
+    if (!writableOnly || !t.field(f).readOnly) fields.push_back(f);
   std::vector<std::string> lines;
   std::string header;
-  for (int f = 0; f < t.fieldCount(); ++f) header += csv_Field(t.field(f).title());
+  for (int f : fields) header += csv_Field(t.field(f).title());
   lines.push_back(header);
   for (int r = 0; r < t.RecordCount(); ++r) {
     std::string line;
-    for (int f = 0; f < t.fieldCount(); ++f) line += csv_Field(t.displayText(r, f));
+    for (int f : fields) line += csv_Field(t.displayText(r, f));
     lines.push_back(line);
   }
   return lines;

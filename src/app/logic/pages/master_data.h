@@ -58,8 +58,9 @@ const std::vector<TMasterTable>& masterTables();
 const TMasterTable* findMasterTable(const std::string& cliName);
 
 // The CSV form of a table: a header line of the grid's titles, then one line per row
-// with the cells as the grid shows them, every field written with csv_Field.
-std::vector<std::string> tableCsvLines(const TMemTable& t);
+// with the cells as the grid shows them, every field written with csv_Field. With
+// `writableOnly` the read-only columns are left out.
+std::vector<std::string> tableCsvLines(const TMemTable& t, bool writableOnly = false);
 // Empties the table and appends the rows of `lines` (the first line is the header).
 // Throws std::runtime_error naming the line number (counted from 1) of a refused line;
 // the table then holds the rows before it.
