@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QProgressBar>
 
+#include "app/logic/device_ops.h"
 #include "app/logic/page_host.h"
 
 namespace kestrel {
@@ -38,6 +39,28 @@ class TPageProgressHost : public PageHost {
   PageHost& fWindow;
   QProgressBar* fBar;
   QCheckBox* fStop;
+};
+
+// The page's progress host in place of the window's while an operation runs; the
+// window's again, and the bar hidden, on every way out.
+class TPageProgressScope {
+ public:
+  TPageProgressScope(TDeviceOps& ops, QProgressBar* bar, QCheckBox* stop = nullptr)
+      : fOps(ops), fWindow(ops.host()), fHost(fWindow, bar, stop), fBar(bar) {
+    fOps.set_Host(fHost);
+  }
+  ~TPageProgressScope() {
+    fOps.set_Host(fWindow);
+    fBar->hide();
+  }
+  TPageProgressScope(const TPageProgressScope&) = delete;
+  TPageProgressScope& operator=(const TPageProgressScope&) = delete;
+
+ private:
+  TDeviceOps& fOps;
+  PageHost& fWindow;
+  TPageProgressHost fHost;
+  QProgressBar* fBar;
 };
 
 }  // namespace kestrel

@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <set>
@@ -120,14 +119,8 @@ TMemTable& TClientsPage::table() const { return dm().fdmt_ClientInfo; }
 
 void TClientsPage::clientsOperation(const char* name, const std::function<void()>& f) {
   runOperation(name, [&] {
-    PageHost& window = ops().host();
-    TPageProgressHost host(window, pbClients, chbx_StopClients);
     chbx_StopClients->setChecked(false);
-    ops().set_Host(host);
-    const auto restore = qScopeGuard([&] {
-      ops().set_Host(window);
-      pbClients->hide();
-    });
+    TPageProgressScope progress(ops(), pbClients, chbx_StopClients);
     f();
   });
   ClientsControls();

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScopeGuard>
 
 #include "app/logic/device_ops.h"
 #include "app/logic/page_table.h"
@@ -91,13 +90,7 @@ void TReceiptFormatPage::btn_CenterLogoClick() {
 }
 
 void TReceiptFormatPage::bbtnLogoClick() {
-  PageHost& window = ops().host();
-  TPageProgressHost host(window, pbLogo);
-  ops().set_Host(host);
-  const auto restore = qScopeGuard([&] {
-    ops().set_Host(window);
-    pbLogo->hide();
-  });
+  TPageProgressScope progress(ops(), pbLogo);
   uploadLogoFromFile(ops());
 }
 
