@@ -97,20 +97,13 @@ TClichePage::~TClichePage() {
 }
 
 QTableView* TClichePage::linesGrid(const char* name, TMemTableModel* model) {
-  auto* grid = new QTableView(pgcCliche);
-  grid->setObjectName(name);
-  grid->setModel(model);
-  grid->setItemDelegate(new TMemFieldDelegate(grid));
+  auto* grid = memTableGrid(name, model, pgcCliche, QAbstractItemView::SelectItems,
+                            QAbstractItemView::SingleSelection, 8);
   grid->verticalHeader()->hide();
   grid->horizontalHeader()->setStretchLastSection(true);
-  grid->setSelectionBehavior(QAbstractItemView::SelectItems);
-  grid->setSelectionMode(QAbstractItemView::SingleSelection);
-  grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                        QAbstractItemView::AnyKeyPressed);
   // All ten lines in view, below a title row of about the same height (the header has
   // no sections yet to measure).
   const int rowHeight = grid->fontMetrics().height() + 8;
-  grid->verticalHeader()->setDefaultSectionSize(rowHeight);
   grid->setMinimumHeight((CLICHE_LINES + 1) * rowHeight + 2 * grid->frameWidth() + 8);
   return grid;
 }

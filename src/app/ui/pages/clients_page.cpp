@@ -52,15 +52,8 @@ TClientsPage::TClientsPage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_27_Clients"
   auto* box = new QGroupBox("Clients", this);
   box->setObjectName("grpClients");
   auto* v = new QVBoxLayout(box);
-  dbgClientInfo = new QTableView(box);
-  dbgClientInfo->setObjectName("dbgClientInfo");
-  dbgClientInfo->setModel(fModel);
-  dbgClientInfo->setItemDelegate(new TMemFieldDelegate(dbgClientInfo));
-  dbgClientInfo->setSelectionBehavior(QAbstractItemView::SelectRows);
-  dbgClientInfo->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  dbgClientInfo->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                                 QAbstractItemView::AnyKeyPressed);
-  dbgClientInfo->verticalHeader()->setDefaultSectionSize(dbgClientInfo->fontMetrics().height() + 8);
+  dbgClientInfo = memTableGrid("dbgClientInfo", fModel, box, QAbstractItemView::SelectRows,
+                               QAbstractItemView::ExtendedSelection, 8);
   dbgClientInfo->verticalHeader()->hide();
   dbgClientInfo->horizontalHeader()->setStretchLastSection(true);
   dbgClientInfo->setMinimumHeight(540);

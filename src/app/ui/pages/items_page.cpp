@@ -86,15 +86,8 @@ TItemsPage::TItemsPage(TfmMainFBH& main)
   prepareArticlesTable(fTable);
   fModel = new TMemTableModel(fTable, this);
   fModel->onRefused = [this](const std::string& message) { dm().misc.show_MyAlert(message); };
-  fGrid = new QTableView(this);
-  fGrid->setObjectName("dbg_Articles");
-  fGrid->setModel(fModel);
-  fGrid->setItemDelegate(new TMemFieldDelegate(fGrid));
-  fGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  fGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  fGrid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                         QAbstractItemView::AnyKeyPressed);
-  fGrid->verticalHeader()->setDefaultSectionSize(fGrid->fontMetrics().height() + 6);
+  fGrid = memTableGrid("dbg_Articles", fModel, this, QAbstractItemView::SelectRows,
+                       QAbstractItemView::ExtendedSelection, 6);
   fGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   fGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   fGrid->setAlternatingRowColors(true);

@@ -31,16 +31,8 @@ TGridPage::TGridPage(TfmMainFBH& main, const char* objectName, const TGridPageLa
   fTable.AfterPost = [this](TMemTable&) { fModel->refresh(); };
   fTable.AfterDelete = [this](TMemTable&) { fModel->reset(); };
 
-  fGrid = new QTableView(this);
-  fGrid->setObjectName(layout.grid);
-  fGrid->setModel(fModel);
-  fGrid->setItemDelegate(new TMemFieldDelegate(fGrid));
-  fGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  fGrid->setSelectionMode(layout.multiSelect ? QAbstractItemView::ExtendedSelection
-                                           : QAbstractItemView::SingleSelection);
-  fGrid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                         QAbstractItemView::AnyKeyPressed);
-  fGrid->verticalHeader()->setDefaultSectionSize(fGrid->fontMetrics().height() + 8);
+  fGrid = memTableGrid(layout.grid, fModel, this, QAbstractItemView::SelectRows,
+                       layout.multiSelect ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection, 8);
   fGrid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   fGrid->verticalHeader()->hide();  // every table has its number column
   fGrid->installEventFilter(this);

@@ -1,6 +1,8 @@
 #include "app/ui/tables/mem_table_model.h"
 
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QTableView>
 #include <QValidator>
 #include <exception>
 
@@ -115,6 +117,21 @@ QWidget* TMemFieldDelegate::createEditor(QWidget* parent, const QStyleOptionView
   if (f.kind == TFieldKind::Text && f.size > 0) edit->setMaxLength(f.size);
   if (!f.validChars.empty()) edit->setValidator(new TFieldCharsValidator(table, index.column(), edit));
   return editor;
+}
+
+QTableView* memTableGrid(const char* objectName, TMemTableModel* model, QWidget* parent,
+                         QAbstractItemView::SelectionBehavior behavior, QAbstractItemView::SelectionMode mode,
+                         int rowPad) {
+  auto* grid = new QTableView(parent);
+  grid->setObjectName(objectName);
+  grid->setModel(model);
+  grid->setItemDelegate(new TMemFieldDelegate(grid));
+  grid->setSelectionBehavior(behavior);
+  grid->setSelectionMode(mode);
+  grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                        QAbstractItemView::AnyKeyPressed);
+  grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + rowPad);
+  return grid;
 }
 
 }  // namespace kestrel

@@ -3,11 +3,14 @@
 // fields' display labels as column titles, edits through the table's own checks (a
 // refused value keeps the cell and shows the table's message), read-only fields not
 // editable. Loops that change many rows detach the views and reset them once.
+#include <QAbstractItemView>
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>
 #include <functional>
 #include <map>
 #include <string>
+
+class QTableView;
 
 namespace kestrel {
 
@@ -71,5 +74,11 @@ class TMemFieldDelegate : public QStyledItemDelegate {
   using QStyledItemDelegate::QStyledItemDelegate;
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
+
+// A page's grid over the model: the field's own cell editor, editing started by a double
+// click, F2 or typing, rows `rowPad` pixels taller than the font.
+QTableView* memTableGrid(const char* objectName, TMemTableModel* model, QWidget* parent,
+                         QAbstractItemView::SelectionBehavior behavior, QAbstractItemView::SelectionMode mode,
+                         int rowPad);
 
 }  // namespace kestrel
