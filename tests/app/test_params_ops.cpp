@@ -89,8 +89,9 @@ TEST(ParamsOps, SaveAndReadOrdersPerModelRoundTripThroughTheDevice) {
   }
 }
 
-TEST(ParamsOps, FirstRefusalEndsTheSaveAndTheRepeatCountIsBackToOne) {
+TEST(ParamsOps, FirstRefusalEndsTheSaveAndTheRepeatCountIsBackToWhatItWas) {
   apptest::OpsOnSim s("KT-11A");
+  s.fd.repeatCount = 1;  // the window's
   std::vector<int> repeats;
   s.ops.onCommand = [&](uint16_t c, const std::string& in) {
     s.sent.push_back({c, in});
@@ -109,10 +110,11 @@ TEST(ParamsOps, FirstRefusalEndsTheSaveAndTheRepeatCountIsBackToOne) {
   EXPECT_EQ(repeats, std::vector<int>(repeats.size(), PARAMS_SAVE_REPEAT_COUNT));
   EXPECT_EQ(s.fd.repeatCount, 1);
 
-  // An exception on the way is a way out too.
+  // An exception on the way is a way out too; a command line's --repeat 2 stays 2 for
+  // the commands after the save.
   s.fd.repeatCount = 2;
   EXPECT_THROW(saveParameters(s.ops, TPageValues{}), std::logic_error);
-  EXPECT_EQ(s.fd.repeatCount, 1);
+  EXPECT_EQ(s.fd.repeatCount, 2);
 }
 
 TEST(ParamsOps, ConfigPageByParameterNames) {

@@ -52,16 +52,18 @@ const TParamTable& paramsTable() {
 bool readParamsTab(TDeviceOps& ops, TPageValues& values) { return readParams(ops, paramsTable(), values); }
 
 namespace {
-// The engine's repeat count for a scope, back to 1 on every way out.
+// The engine's repeat count for a scope, back to what it was on every way out (the
+// window's 1; a command line's own --repeat stays for the commands after the save).
 class RepeatCountScope {
  public:
-  RepeatCountScope(TFiscalDevice& fd, int count) : fFd(fd) { fFd.repeatCount = count; }
-  ~RepeatCountScope() { fFd.repeatCount = 1; }
+  RepeatCountScope(TFiscalDevice& fd, int count) : fFd(fd), fBefore(fd.repeatCount) { fFd.repeatCount = count; }
+  ~RepeatCountScope() { fFd.repeatCount = fBefore; }
   RepeatCountScope(const RepeatCountScope&) = delete;
   RepeatCountScope& operator=(const RepeatCountScope&) = delete;
 
  private:
   TFiscalDevice& fFd;
+  int fBefore;
 };
 }  // namespace
 

@@ -25,7 +25,7 @@ const TParamTable& paramsTable();
 // refused one; throws for a value of the wrong form.
 bool readParamsTab(TDeviceOps& ops, TPageValues& values);
 // bbtnSetParametersClick's commands with the engine's repeatCount at 900 for their
-// duration (1 afterwards, on every way out); the saved message on success.
+// duration (what it was afterwards, on every way out); the saved message on success.
 bool saveParameters(TDeviceOps& ops, const TPageValues& values);
 
 TConfigPage paramsConfigPage();
