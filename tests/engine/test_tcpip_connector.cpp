@@ -155,8 +155,12 @@ TEST_F(TcpTransport, BytesSentBeforeThePeerDroppedAreReadThenActiveTurnsFalse) {
 }
 
 TEST_F(TcpTransport, ActiveIsFalseAfterTheDropEvenBeforeAnyRead) {
-  auto peer = ScriptedPeer::tcp({test::closeConnection()});
+  // The peer hangs up only once it has a byte: hanging up at once could beat the
+  // connect's own check and fail the open instead.
+  auto peer = ScriptedPeer::tcp({test::expectBytes(1), test::closeConnection()});
   connectTo(*peer);
+  const uint8_t go = '!';
+  ASSERT_EQ(conn().writeBuffer(&go, 1), 1u);
   ASSERT_TRUE(peer->waitDone());
   bool active = true;
   for (int i = 0; i < 100 && active; ++i) {
