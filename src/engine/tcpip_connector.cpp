@@ -82,14 +82,7 @@ void TTCPIPConnector::loseConnection() {
 
 namespace {
 
-const char* const NOT_LOOPBACK = "not a loopback address, and KESTREL_LOOPBACK_ONLY is set";
-
-bool loopbackOnly() {
-  const char* v = std::getenv("KESTREL_LOOPBACK_ONLY");
-  return v && *v && std::string(v) != "0";
-}
-
-}  // namespace
+const char* const NOT_LOOPBACK = "not a numeric loopback address, and KESTREL_LOOPBACK_ONLY is set";
 
 bool isLoopbackAddress(const sockaddr& a) {
   if (a.sa_family == AF_INET)
@@ -102,42 +95,65 @@ bool isLoopbackAddress(const sockaddr& a) {
   return false;
 }
 
-bool TTCPIPConnector::connectSocket(std::string& cause) {
-  const bool onlyLoopback = loopbackOnly();
+bool loopbackOnlyFromEnvironment() {
+  const char* v = std::getenv("KESTREL_LOOPBACK_ONLY");
+  return v && *v && std::string(v) != "0";
+}
+
+}  // namespace
+
+std::vector<TConnectTarget> connectTargets(const std::string& host, uint16_t port, bool loopbackOnly,
+                                           std::string& cause) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
-  // A name other than "localhost" would go to a name server: not even that is asked.
-  if (onlyLoopback && fAddress != "localhost") hints.ai_flags = AI_NUMERICHOST;
+  // Under the guard a name is not looked up at all: even "localhost" could go to a name
+  // server where the hosts file lacks it.
+  if (loopbackOnly) hints.ai_flags = AI_NUMERICHOST;
   addrinfo* list = nullptr;
-  const std::string service = std::to_string(fPort);
-  if (const int rc = ::getaddrinfo(fAddress.c_str(), service.c_str(), &hints, &list); rc != 0) {
+  const std::string service = std::to_string(port);
+  if (const int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list); rc != 0) {
     cause = rc == EAI_NONAME && (hints.ai_flags & AI_NUMERICHOST)
                 ? NOT_LOOPBACK
                 : std::string("the address cannot be resolved (") + ::gai_strerror(rc) + ")";
-    return false;
+    return {};
   }
-  const int64_t deadline = deadlineIn(connectTimeoutMs);
+  std::vector<TConnectTarget> targets;
   cause = "no address to connect to";
-  for (addrinfo* ai = list; ai; ai = ai->ai_next) {
-    if (onlyLoopback && !isLoopbackAddress(*ai->ai_addr)) {
+  for (const addrinfo* ai = list; ai; ai = ai->ai_next) {
+    if (loopbackOnly && !isLoopbackAddress(*ai->ai_addr)) {
       cause = NOT_LOOPBACK;
       continue;
     }
-    const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
+    TConnectTarget t;
+    std::memcpy(&t.address, ai->ai_addr, ai->ai_addrlen);
+    t.length = ai->ai_addrlen;
+    t.family = ai->ai_family;
+    t.socktype = ai->ai_socktype;
+    t.protocol = ai->ai_protocol;
+    targets.push_back(t);
+  }
+  ::freeaddrinfo(list);
+  return targets;
+}
+
+bool TTCPIPConnector::connectSocket(std::string& cause) {
+  const std::vector<TConnectTarget> targets = connectTargets(fAddress, fPort, loopbackOnlyFromEnvironment(), cause);
+  const int64_t deadline = deadlineIn(connectTimeoutMs);
+  for (const TConnectTarget& t : targets) {
+    const int fd = ::socket(t.family, t.socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, t.protocol);
     if (fd < 0) {
       cause = std::strerror(errno);
       continue;
     }
     int err = 0;
-    if (::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&t.address), t.length) != 0) {
       err = errno;
       if (err == EINPROGRESS) {
         const int ev = waitFor(fd, POLLOUT, deadline, connectTimeoutMs);
         socklen_t len = sizeof err;
         if (ev == kWaitCancelled) {
           ::close(fd);
-          ::freeaddrinfo(list);
           cause = "cancelled by the user";
           return false;
         }
@@ -154,14 +170,12 @@ bool TTCPIPConnector::connectSocket(std::string& cause) {
       ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
       fSocket = fd;
       dropInput();
-      ::freeaddrinfo(list);
       return true;
     }
     if (err != ETIMEDOUT) cause = std::strerror(err);
     ::close(fd);
     if (deadline >= 0 && nowMs() >= deadline) break;
   }
-  ::freeaddrinfo(list);
   return false;
 }
 

@@ -5,6 +5,7 @@
 // buffer.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <sys/socket.h>
 
@@ -12,10 +13,20 @@
 
 namespace kestrel {
 
-// True for 127.0.0.0/8, ::1 and ::ffff:127.x.y.z. The test suites set
-// KESTREL_LOOPBACK_ONLY; then only such addresses are tried, and only a numeric address
-// or "localhost" is looked up (no name server is asked).
-bool isLoopbackAddress(const sockaddr& address);
+// One address a connect may try.
+struct TConnectTarget {
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  int family = 0, socktype = 0, protocol = 0;
+};
+
+// The addresses `host` names, in the order to try them; empty with `cause` filled when
+// there is none. With `loopbackOnly` (the environment variable KESTREL_LOOPBACK_ONLY,
+// set by every test run) only numeric addresses are taken, so no name server is asked,
+// and of them only 127.0.0.0/8, ::1 and ::ffff:127.x.y.z. Nothing is opened here: a
+// connect only ever tries what this returns.
+std::vector<TConnectTarget> connectTargets(const std::string& host, uint16_t port, bool loopbackOnly,
+                                           std::string& cause);
 
 class TTCPIPConnector : public TFDConnector {
  public:

@@ -11,9 +11,9 @@ namespace {
 using clitest::runCli;
 
 TEST(CliArgs, DefaultsOfAConnection) {
-  const Invocation tcp = parseCommandLine({"--tcp", "10.0.0.5", "status"});
+  const Invocation tcp = parseCommandLine({"--tcp", "127.0.0.5", "status"});
   EXPECT_EQ(tcp.connection.kind, LinkKind::Tcp);
-  EXPECT_EQ(tcp.connection.host, "10.0.0.5");
+  EXPECT_EQ(tcp.connection.host, "127.0.0.5");
   EXPECT_EQ(tcp.connection.tcpPort, 4999);
   EXPECT_EQ(tcp.connection.repeat, 2);
   EXPECT_FALSE(tcp.connection.timeoutMs.has_value());
@@ -62,7 +62,7 @@ TEST(CliArgs, SerialPortForms) {
 
 TEST(CliArgs, TcpTargetForms) {
   const std::vector<std::tuple<std::string, std::string, uint16_t>> good = {
-      {"192.168.1.50", "192.168.1.50", 4999}, {"localhost:5000", "localhost", 5000},
+      {"127.0.1.50", "127.0.1.50", 4999}, {"localhost:5000", "localhost", 5000},
       {"[::1]:6000", "::1", 6000},            {"[::1]", "::1", 4999},
       {"fe80::1", "fe80::1", 4999},           {"h:65535", "h", 65535},
   };
