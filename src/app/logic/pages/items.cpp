@@ -4,6 +4,7 @@
 #include <charconv>
 #include <numeric>
 #include <stdexcept>
+#include <utility>
 
 #include "app/logic/device_ops.h"
 #include "app/logic/mem_table.h"
@@ -305,7 +306,7 @@ bool TItemsOps::SaveInRange(int64_t fromID, int64_t toID) {
   });
 }
 
-bool TItemsOps::saveRows(const std::vector<int>& rows) {
+bool TItemsOps::saveRows(std::vector<int> rows) {
   stopped = false;
   fHost.progressShow(1, static_cast<int>(rows.size()));
   fHost.progressSet(1);
@@ -328,14 +329,14 @@ bool TItemsOps::SaveAllInGrid() {
   return prefixed("SaveAllInGrid", [&] {
     std::vector<int> rows(static_cast<size_t>(fTable.RecordCount()));
     std::iota(rows.begin(), rows.end(), 0);
-    return saveRows(rows);
+    return saveRows(std::move(rows));
   });
 }
 
 bool TItemsOps::SaveSelected_inGrid() {
   try {
     const int remembered = current;
-    if (!saveRows(std::vector<int>(selected))) return false;
+    if (!saveRows(selected)) return false;
     current = remembered;
     return true;
   } catch (const std::exception& e) {

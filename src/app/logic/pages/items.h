@@ -105,8 +105,8 @@ class TItemsOps {
   std::vector<int> rowIndex() const;
 
  private:
-  // The save loop over these rows (copied: the selection may change while it runs).
-  bool saveRows(const std::vector<int>& rows);
+  // The save loop over these rows (a copy: the selection may change while it runs).
+  bool saveRows(std::vector<int> rows);
   // The walk over fromPlu..toPlu; one step of it per item handled.
   void readRange(int64_t fromPlu, int64_t toPlu);
   // The next programmed PLU at or above `plu`: 1 found, 0 none left, -1 "F" refused.

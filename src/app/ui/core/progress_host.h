@@ -35,6 +35,9 @@ class TPageProgressHost : public PageHost {
   void processMessages() override { fWindow.processMessages(); }
   bool stopRequested() override { return fStop ? fStop->isChecked() : fWindow.stopRequested(); }
 
+ protected:
+  QProgressBar* bar() const { return fBar; }
+
  private:
   PageHost& fWindow;
   QProgressBar* fBar;

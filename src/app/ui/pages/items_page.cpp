@@ -28,21 +28,18 @@
 
 namespace kestrel {
 
-// The window as the item loops see it: its status bar and file choices, the page's
-// progress bar, "Stop", the two dialogs, and events let through at a steady pace
-// rather than once per row.
 // The page's progress bar without a repaint per row (the loops pace the events
 // themselves), "Stop" through the window's flag, and the item dialogs.
 class TItemsHost : public TPageProgressHost {
  public:
   TItemsHost(TfmMainFBH& main, TItemsPage& page, QProgressBar* bar, QWidget* buttons)
-      : TPageProgressHost(main, bar), fMain(main), fPage(page), fBar(bar), fButtons(buttons) {}
+      : TPageProgressHost(main, bar), fMain(main), fPage(page), fButtons(buttons) {}
 
   void progressShow(int minimum, int maximum) override {
-    fBar->setRange(minimum, std::max(minimum, maximum));
-    fBar->setValue(minimum);
+    bar()->setRange(minimum, std::max(minimum, maximum));
+    bar()->setValue(minimum);
   }
-  void progressSet(int position) override { fBar->setValue(std::min(position, fBar->maximum())); }
+  void progressSet(int position) override { bar()->setValue(std::min(position, bar()->maximum())); }
   void processMessages() override {
     // Every 30 ms: the window repaints and "Stop" responds, and a loop over 100,000 rows
     // does not spend its time in the event loop.
@@ -76,7 +73,6 @@ class TItemsHost : public TPageProgressHost {
  private:
   TfmMainFBH& fMain;
   TItemsPage& fPage;
-  QProgressBar* fBar;
   QWidget* fButtons;
   QElapsedTimer fClock;
 };
