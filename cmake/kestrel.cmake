@@ -36,26 +36,50 @@ function(kestrel_library name dir)
   target_link_libraries(${name} PUBLIC ${ARGN})
 endfunction()
 
-# Every tests/<module>/test_*.cpp becomes its own test program, so a test file
-# that does not build stops only itself. Label: "gui" for test_gui_*, "integration"
-# for test_it_*, else "unit". Tests see every header under src/.
-function(kestrel_tests module)
-  file(GLOB _tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test_*.cpp)
+# One test program per module: its tests/<module>/test_*.cpp files and its support_*.cpp
+# files, each compiled once and linked once (a program per test file linked the same
+# support sources and libraries dozens of times). ctest still lists one test per file,
+# named <module>.<file>, that runs the file's own test suites through --gtest_filter.
+# Label: "gui" for test_gui_*, "integration" for test_it_*, else "unit". Tests see
+# every header under src/.
+#
+#   kestrel_tests(<module> <library>...)          program <module>_tests
+#   kestrel_test_program(<program> <files> <library>...)   one program over given files
+function(kestrel_test_program exe files)
   file(GLOB _support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support_*.cpp)
-  foreach(t ${_tests})
+  get_filename_component(_module ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  add_executable(${exe} ${files} ${_support})
+  target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${exe} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  foreach(t ${files})
     get_filename_component(_n ${t} NAME_WE)
-    set(_exe ${module}_${_n})
-    add_executable(${_exe} ${t} ${_support})
-    target_include_directories(${_exe} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${_exe} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
-    add_test(NAME ${module}.${_n} COMMAND ${_exe})
+    # The suites a file declares; a parameterised suite runs as <prefix>/<suite>.
+    file(READ ${t} _text)
+    string(REGEX MATCHALL "(TEST|TEST_F|TEST_P)\\([ \t\r\n]*[A-Za-z_][A-Za-z0-9_]*" _decls "${_text}")
+    set(_filter)
+    foreach(d ${_decls})
+      string(REGEX REPLACE "^[A-Z_]+\\([ \t\r\n]*" "" _suite "${d}")
+      list(APPEND _filter "${_suite}.*" "*/${_suite}.*")
+    endforeach()
+    list(REMOVE_DUPLICATES _filter)
+    if(NOT _filter)
+      message(FATAL_ERROR "${t} declares no test")
+    endif()
+    list(JOIN _filter ":" _filter)
+    add_test(NAME ${_module}.${_n} COMMAND ${exe} --gtest_filter=${_filter})
     set(_label unit)
     if(_n MATCHES "^test_gui_")
       set(_label gui)
     elseif(_n MATCHES "^test_it_")
       set(_label integration)
     endif()
-    set_tests_properties(${module}.${_n} PROPERTIES LABELS "${_label}" TIMEOUT 300
+    set_tests_properties(${_module}.${_n} PROPERTIES LABELS "${_label}" TIMEOUT 300
       ENVIRONMENT "KESTREL_LOOPBACK_ONLY=1;QT_QPA_PLATFORM=offscreen;KESTREL_TEST_SRC=${PROJECT_SOURCE_DIR}")
   endforeach()
+endfunction()
+
+function(kestrel_tests module)
+  file(GLOB _tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test_*.cpp)
+  list(FILTER _tests EXCLUDE REGEX "/test_gui_[^/]*$")
+  kestrel_test_program(${module}_tests "${_tests}" ${ARGN})
 endfunction()

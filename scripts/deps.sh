@@ -2,7 +2,7 @@
 # Installs the Debian packages the project needs; does nothing when all are there.
 set -euo pipefail
 pkgs=(
-  cmake ninja-build g++                        # build
+  cmake ninja-build g++ ccache                 # build
   libgtest-dev libgmock-dev libbenchmark-dev   # tests and benchmarks
   libcli11-dev libfmt-dev libsimpleini-dev     # the CLI, formatting, settings files
   qt6-base-dev                                 # the window and its tests
