@@ -1,6 +1,7 @@
 # One static library per source folder under src/: every .cpp (and .h) in the folder
 # and its subfolders belongs to it, except the program entry points in main/, which
-# are built as executables of their own.
+# are built as executables of their own, and the other platform's side of a platform
+# seam: <name>_posix.cpp is built on Linux, <name>_win32.cpp on Windows.
 #
 # A library sees only its own headers and those of the libraries it links, so an
 # include of a higher layer does not compile. Its include root in the build tree,
@@ -19,9 +20,14 @@ function(kestrel_library name dir)
   file(GLOB_RECURSE _all CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)
   set(_main ${dir}/main/)
   set(_srcs)
+  if(WIN32)
+    set(_other_platform "_posix\\.cpp$")
+  else()
+    set(_other_platform "_win32\\.cpp$")
+  endif()
   foreach(f ${_all})
     cmake_path(IS_PREFIX _main "${f}" _in_main)
-    if(NOT _in_main)
+    if(NOT _in_main AND NOT f MATCHES "${_other_platform}")
       list(APPEND _srcs ${f})
     endif()
   endforeach()
@@ -78,8 +84,25 @@ function(kestrel_test_program exe files)
   endforeach()
 endfunction()
 
+#
+# The Windows build (under Wine) runs the files named in KESTREL_WINDOWS_TESTS
+# (<module>/<file>, set in tests/CMakeLists.txt): the others need a pseudo-terminal,
+# a POSIX process or the window.
 function(kestrel_tests module)
   file(GLOB _tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test_*.cpp)
   list(FILTER _tests EXCLUDE REGEX "/test_gui_[^/]*$")
+  if(WIN32)
+    set(_kept)
+    foreach(t ${_tests})
+      get_filename_component(_n ${t} NAME_WE)
+      if("${module}/${_n}" IN_LIST KESTREL_WINDOWS_TESTS)
+        list(APPEND _kept ${t})
+      endif()
+    endforeach()
+    set(_tests ${_kept})
+    if(NOT _tests)
+      return()
+    endif()
+  endif()
   kestrel_test_program(${module}_tests "${_tests}" ${ARGN})
 endfunction()

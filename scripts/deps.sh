@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs; does nothing when all are there.
+# Installs the Debian packages the project needs (or the packages given as arguments);
+# does nothing when all are there.
 set -euo pipefail
 pkgs=(
   cmake ninja-build g++ ccache                 # build
@@ -10,6 +11,9 @@ pkgs=(
   fonts-dejavu-core                            # texts of the offscreen window and its screenshots
   dpkg-dev file lintian desktop-file-utils appstream  # the Debian package and its checks
 )
+if [ $# -gt 0 ]; then
+  pkgs=("$@")
+fi
 missing=()
 for p in "${pkgs[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

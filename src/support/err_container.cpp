@@ -4,9 +4,6 @@
 #include "support/code_pages.h"
 #include "support/files.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -118,14 +115,6 @@ std::string joinLines(const std::vector<std::string>& lines) {
   std::string text;
   for (const auto& l : lines) text.append(l).push_back('\n');
   return text;
-}
-
-// Creates a file that did not exist; false when `path` is taken or cannot be created.
-bool createNewFile(const std::string& path, const std::string& content) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  bool ok = ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
-  return (::close(fd) == 0) && ok;
 }
 
 std::runtime_error operationError(const char* operation, const std::exception& e) {

@@ -1,9 +1,6 @@
 #include "support/caught.h"
 #include "support/files.h"
-
-#include <sys/stat.h>
-#include <fnmatch.h>
-#include <unistd.h>
+#include "support/files_platform.h"
 
 #include <cerrno>
 #include <cstring>
@@ -18,24 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-[[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
-  throw EFileError(what + " \"" + path + "\": " + std::strerror(err));
-}
-
-void writeAll(int fd, std::string_view data, const std::string& path) {
-  const char* p = data.data();
-  std::size_t left = data.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail("Cannot write file", path, errno);
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-}
-
 void replaceFile(const std::string& path, const std::string& head, const std::string& tail, int mode = -1) {
   TAtomicFile file(path, mode);
   file.write(head);
@@ -45,44 +24,15 @@ void replaceFile(const std::string& path, const std::string& head, const std::st
 
 }  // namespace
 
-TAtomicFile::TAtomicFile(std::string path, int mode) : fPath(std::move(path)), fTemp(fPath + ".XXXXXX"), fMode(mode) {
-  fFd = ::mkstemp(fTemp.data());
-  if (fFd < 0) fail("Cannot create file", fPath, errno);
-}
-
-TAtomicFile::~TAtomicFile() {
-  if (fFd < 0) return;
-  ::close(fFd);
-  ::unlink(fTemp.c_str());
-}
-
-void TAtomicFile::write(std::string_view data) {
-  if (fFd < 0) throw EFileError("Cannot write file \"" + fPath + "\": already closed");
-  writeAll(fFd, data, fPath);
-}
-
-void TAtomicFile::commit() {
-  if (fFd < 0) throw EFileError("Cannot write file \"" + fPath + "\": already closed");
-  // Keep the old file's permissions, or the usual ones for a new file.
-  struct stat st {};
-  const mode_t keep = ::stat(fPath.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-  if (::fchmod(fFd, fMode >= 0 ? static_cast<mode_t>(fMode) : keep) != 0 && fMode >= 0)
-    fail("Cannot set the permissions of file", fPath, errno);
-  if (::fsync(fFd) != 0) fail("Cannot write file", fPath, errno);
-  const int fd = fFd;
-  fFd = -1;
-  if (::close(fd) != 0 || ::rename(fTemp.c_str(), fPath.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(fTemp.c_str());
-    fail("Cannot write file", fPath, err);
-  }
+[[noreturn]] void failFile(const std::string& what, const std::string& path, int err) {
+  throw EFileError(what + " \"" + path + "\": " + std::strerror(err));
 }
 
 std::string readWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) fail("Cannot open file", path, errno ? errno : ENOENT);
+  if (!in) failFile("Cannot open file", path, errno ? errno : ENOENT);
   std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) fail("Cannot read file", path, EIO);
+  if (in.bad()) failFile("Cannot read file", path, EIO);
   return content;
 }
 
@@ -100,13 +50,6 @@ void appendFileAtomically(const std::string& path, const std::string& text) {
 
 void copyFileAtomically(const std::string& source, const std::string& destination) {
   replaceFile(destination, readWholeFile(source), {});
-}
-
-bool matchesFileMask(const std::string& mask, const std::string& fileName) {
-  const std::string m = mask.find_first_not_of(' ') == std::string::npos ? "*" : mask;
-  // On the original platform "*.*" also matches names without an extension.
-  if (m == "*.*" || m == "*") return true;
-  return ::fnmatch(m.c_str(), fileName.c_str(), FNM_PERIOD) == 0;
 }
 
 bool copyAllFromTo(const std::string& sourcePath, const std::string& destinationPath, const std::string& mask) {
@@ -147,12 +90,6 @@ bool deleteFilesFromDir(const std::string& directory, const std::string& mask, b
     }
   }
   return ok && !ec;
-}
-
-std::string programFilePath() {
-  std::error_code ec;
-  const fs::path p = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : p.string();
 }
 
 }  // namespace kestrel

@@ -47,6 +47,9 @@ inline void writePrivateFileAtomically(const std::string& path, const std::strin
 void appendFileAtomically(const std::string& path, const std::string& text);
 // Copies `source` over `destination` through a temporary file. Throws EFileError.
 void copyFileAtomically(const std::string& source, const std::string& destination);
+// Creates a file that did not exist with `content`; false when `path` is taken or the
+// file cannot be created or written.
+bool createNewFile(const std::string& path, const std::string& content);
 // The whole file; throws EFileError when it cannot be opened or read.
 std::string readWholeFile(const std::string& path);
 
@@ -64,7 +67,7 @@ bool copyAllFromTo(const std::string& sourcePath, const std::string& destination
 // the folder does not exist or something could not be deleted.
 bool deleteFilesFromDir(const std::string& directory, const std::string& mask, bool deleteSubDirs);
 
-// The program file of this process (/proc/self/exe).
+// The program file of this process (/proc/self/exe; GetModuleFileNameW on Windows).
 std::string programFilePath();
 
 }  // namespace kestrel

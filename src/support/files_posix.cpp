@@ -1,0 +1,89 @@
+// The POSIX side of the file helpers: the temporary file of an atomic write, file masks
+// and the program's own path.
+#include "support/files.h"
+#include "support/files_platform.h"
+
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+namespace kestrel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void writeAll(int fd, std::string_view data, const std::string& path) {
+  const char* p = data.data();
+  std::size_t left = data.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      failFile("Cannot write file", path, errno);
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace
+
+TAtomicFile::TAtomicFile(std::string path, int mode) : fPath(std::move(path)), fTemp(fPath + ".XXXXXX"), fMode(mode) {
+  fFd = ::mkstemp(fTemp.data());
+  if (fFd < 0) failFile("Cannot create file", fPath, errno);
+}
+
+TAtomicFile::~TAtomicFile() {
+  if (fFd < 0) return;
+  ::close(fFd);
+  ::unlink(fTemp.c_str());
+}
+
+void TAtomicFile::write(std::string_view data) {
+  if (fFd < 0) throw EFileError("Cannot write file \"" + fPath + "\": already closed");
+  writeAll(fFd, data, fPath);
+}
+
+void TAtomicFile::commit() {
+  if (fFd < 0) throw EFileError("Cannot write file \"" + fPath + "\": already closed");
+  // Keep the old file's permissions, or the usual ones for a new file.
+  struct stat st {};
+  const mode_t keep = ::stat(fPath.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+  if (::fchmod(fFd, fMode >= 0 ? static_cast<mode_t>(fMode) : keep) != 0 && fMode >= 0)
+    failFile("Cannot set the permissions of file", fPath, errno);
+  if (::fsync(fFd) != 0) failFile("Cannot write file", fPath, errno);
+  const int fd = fFd;
+  fFd = -1;
+  if (::close(fd) != 0 || ::rename(fTemp.c_str(), fPath.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(fTemp.c_str());
+    failFile("Cannot write file", fPath, err);
+  }
+}
+
+bool createNewFile(const std::string& path, const std::string& content) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+  return (::close(fd) == 0) && ok;
+}
+
+bool matchesFileMask(const std::string& mask, const std::string& fileName) {
+  const std::string m = mask.find_first_not_of(' ') == std::string::npos ? "*" : mask;
+  // On the original platform "*.*" also matches names without an extension.
+  if (m == "*.*" || m == "*") return true;
+  return ::fnmatch(m.c_str(), fileName.c_str(), FNM_PERIOD) == 0;
+}
+
+std::string programFilePath() {
+  std::error_code ec;
+  const fs::path p = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : p.string();
+}
+
+}  // namespace kestrel

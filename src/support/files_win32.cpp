@@ -1,0 +1,153 @@
+// The Windows side of the file helpers: the temporary file of an atomic write is
+// replaced over the target with MoveFileExW, file masks match as the shell's do
+// (without regard to case), the program's path comes from GetModuleFileNameW.
+#include "support/files.h"
+#include "support/files_platform.h"
+#include "support/win32_text.h"
+
+#include <aclapi.h>
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cwctype>
+#include <memory>
+#include <random>
+
+namespace kestrel {
+
+namespace {
+
+[[noreturn]] void failWin32(const std::string& what, const std::string& path, DWORD err) {
+  throw EFileError(what + " \"" + path + "\": " + win32ErrorText(err));
+}
+
+// Only the user who runs the program (and the system's own accounts, through no entry
+// at all: a protected list with the owner alone) may open the file. The counterpart of
+// mode 0600: used for a mode without group and other bits.
+bool restrictToOwner(HANDLE file) {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  auto buffer = std::make_unique<unsigned char[]>(size ? size : 1);
+  const bool got = ::GetTokenInformation(token, TokenUser, buffer.get(), size, &size);
+  ::CloseHandle(token);
+  if (!got) return false;
+  PSID user = reinterpret_cast<TOKEN_USER*>(buffer.get())->User.Sid;
+  EXPLICIT_ACCESSW access{};
+  access.grfAccessPermissions = GENERIC_ALL;
+  access.grfAccessMode = SET_ACCESS;
+  access.grfInheritance = NO_INHERITANCE;
+  access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+  access.Trustee.TrusteeType = TRUSTEE_IS_USER;
+  access.Trustee.ptstrName = static_cast<LPWSTR>(user);
+  PACL acl = nullptr;
+  if (::SetEntriesInAclW(1, &access, nullptr, &acl) != ERROR_SUCCESS) return false;
+  const DWORD rc = ::SetSecurityInfo(file, SE_FILE_OBJECT,
+                                     DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                     nullptr, acl, nullptr);
+  ::LocalFree(acl);
+  return rc == ERROR_SUCCESS;
+}
+
+bool wildcardMatch(const wchar_t* mask, const wchar_t* name) {
+  for (; *mask; ++mask, ++name) {
+    if (*mask == L'*') {
+      for (const wchar_t* rest = name;; ++rest) {
+        if (wildcardMatch(mask + 1, rest)) return true;
+        if (!*rest) return false;
+      }
+    }
+    if (!*name) return false;
+    if (*mask != L'?' && std::towlower(*mask) != std::towlower(*name)) return false;
+  }
+  return !*name;
+}
+
+}  // namespace
+
+TAtomicFile::TAtomicFile(std::string path, int mode) : fPath(std::move(path)), fMode(mode) {
+  std::random_device random;
+  for (int attempt = 0; attempt < 100 && fFd < 0; ++attempt) {
+    fTemp = fPath + "." + std::to_string(random() % 1000000u) + ".tmp";
+    const int err = ::_wsopen_s(&fFd, widen(fTemp).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY | _O_NOINHERIT,
+                                _SH_DENYRW, _S_IREAD | _S_IWRITE);
+    if (err != 0 && err != EEXIST) failFile("Cannot create file", fPath, err);
+  }
+  if (fFd < 0) failFile("Cannot create file", fPath, EEXIST);
+  if (fMode >= 0 && (fMode & 077) == 0 &&
+      !restrictToOwner(reinterpret_cast<HANDLE>(::_get_osfhandle(fFd)))) {
+    const DWORD err = ::GetLastError();
+    ::_close(fFd);
+    fFd = -1;
+    ::_wunlink(widen(fTemp).c_str());
+    failWin32("Cannot set the permissions of file", fPath, err);
+  }
+}
+
+TAtomicFile::~TAtomicFile() {
+  if (fFd < 0) return;
+  ::_close(fFd);
+  ::_wunlink(widen(fTemp).c_str());
+}
+
+void TAtomicFile::write(std::string_view data) {
+  if (fFd < 0) throw EFileError("Cannot write file \"" + fPath + "\": already closed");
+  const char* p = data.data();
+  std::size_t left = data.size();
+  while (left > 0) {
+    const unsigned chunk = left > (1u << 30) ? (1u << 30) : static_cast<unsigned>(left);
+    const int n = ::_write(fFd, p, chunk);
+    if (n <= 0) failFile("Cannot write file", fPath, n < 0 ? errno : ENOSPC);
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+}
+
+void TAtomicFile::commit() {
+  if (fFd < 0) throw EFileError("Cannot write file \"" + fPath + "\": already closed");
+  if (::_commit(fFd) != 0) failFile("Cannot write file", fPath, errno);
+  const int fd = fFd;
+  fFd = -1;
+  if (::_close(fd) != 0) {
+    const int err = errno;
+    ::_wunlink(widen(fTemp).c_str());
+    failFile("Cannot write file", fPath, err);
+  }
+  if (!::MoveFileExW(widen(fTemp).c_str(), widen(fPath).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD err = ::GetLastError();
+    ::_wunlink(widen(fTemp).c_str());
+    failWin32("Cannot write file", fPath, err);
+  }
+}
+
+bool createNewFile(const std::string& path, const std::string& content) {
+  HANDLE file = ::CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+                  written == content.size();
+  return ::CloseHandle(file) && ok;
+}
+
+bool matchesFileMask(const std::string& mask, const std::string& fileName) {
+  const std::string m = mask.find_first_not_of(' ') == std::string::npos ? "*" : mask;
+  // "*.*" also matches names without an extension.
+  if (m == "*.*" || m == "*") return true;
+  return wildcardMatch(widen(m).c_str(), widen(fileName).c_str());
+}
+
+std::string programFilePath() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) return narrow(buffer.substr(0, n));
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+}  // namespace kestrel
