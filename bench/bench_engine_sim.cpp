@@ -33,6 +33,10 @@
 // line's theoretical command rate can be set against the measured one (scripts/bench.sh).
 // The pty does not pace the request the engine writes; only the answer crosses a
 // "line".
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+
 #include <memory>
 
 #include "bench_common.h"
@@ -233,6 +237,106 @@ void BM_EngineOnSimPty(benchmark::State& state) {
   state.counters["baud"] = kBaud;
 }
 BENCHMARK(BM_EngineOnSimPty)->UseRealTime()->MinTime(2.0);
+
+// ---- fixed numbers of commands, for counting system calls ----
+//
+// scripts/bench.sh runs each of these under `strace -f -c` twice, with 200 and with
+// 1200 commands; the difference of the two counts over 1000 is the calls per command
+// of both ends, without the set-up's. Against the simulator over TCP (one core) and
+// over an unpaced pseudo-terminal, through the engine and through a plain client: over
+// TCP the plain client sends and blocks in recv, over the pty it writes and waits in
+// poll before each read, the least a wait with a limit needs on a terminal.
+
+std::unique_ptr<sim::Simulator> unpacedPtySimulator() {
+  sim::SimulatorOptions o;
+  o.tcp = false;
+  o.pty = true;
+  auto s = std::make_unique<sim::Simulator>(o);
+  std::string error;
+  if (!s->start(error)) return nullptr;
+  s->withDevice([](sim::DeviceModel& d) { d.mutableState().clients[1] = benchClient(); });
+  return s;
+}
+
+// Runs `client` against a simulator of its own over TCP, both on core 0.
+template <class Client>
+void countedOnSimTcp(benchmark::State& state, Client client) {
+  BenchThreadPin pin;
+  auto s = startSimulator(false);
+  if (!s) {
+    state.SkipWithError("simulator did not start");
+    return;
+  }
+  client(s->port());
+}
+
+void BM_CountedEngineOnSimTcp(benchmark::State& state) {
+  countedOnSimTcp(state, [&](uint16_t port) { runEngineOverTcp(state, port); });
+}
+BENCHMARK(BM_CountedEngineOnSimTcp)->Iterations(200);
+BENCHMARK(BM_CountedEngineOnSimTcp)->Iterations(1200);
+
+void BM_CountedPlainOnSimTcp(benchmark::State& state) {
+  countedOnSimTcp(state, [&](uint16_t port) {
+    runPlainExchanges(state, port, kCommand, kRequest, kAnswerDataSize + ANSWER_OVERHEAD);
+  });
+}
+BENCHMARK(BM_CountedPlainOnSimTcp)->Iterations(200);
+BENCHMARK(BM_CountedPlainOnSimTcp)->Iterations(1200);
+
+void BM_CountedEngineOnSimPty(benchmark::State& state) {
+  auto s = unpacedPtySimulator();
+  ProfiledEngine e;
+  if (!s || !e.connectPty(s->ptyPath(), kBaud)) {
+    state.SkipWithError("simulator or pseudo-terminal did not start");
+    return;
+  }
+  if (e.warmUp(state)) runCommands(state, e.fd, kCommand, kRequest);
+  e.fd.RS232()->closeConnection();
+}
+BENCHMARK(BM_CountedEngineOnSimPty)->Iterations(200);
+BENCHMARK(BM_CountedEngineOnSimPty)->Iterations(1200);
+
+void BM_CountedPlainOnSimPty(benchmark::State& state) {
+  auto s = unpacedPtySimulator();
+  const int fd = s ? ::open(s->ptyPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+  termios tio{};
+  if (fd < 0 || ::tcgetattr(fd, &tio) != 0) {
+    if (fd >= 0) ::close(fd);
+    state.SkipWithError("simulator or pseudo-terminal did not start");
+    return;
+  }
+  ::cfmakeraw(&tio);
+  ::tcsetattr(fd, TCSANOW, &tio);
+  uint8_t seq = frame::SEQ_FIRST;
+  std::string request, answer;
+  char buf[4096];
+  for (auto _ : state) {
+    requestFrame(seq, kCommand, kRequest, request);
+    seq = frame::nextSequence(seq, true);
+    if (::write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
+      state.SkipWithError("write failed");
+      break;
+    }
+    answer.clear();
+    size_t need = 0;
+    while (need == 0 || answer.size() < need) {
+      pollfd p{fd, POLLIN, 0};
+      const ssize_t r = ::poll(&p, 1, 1000) == 1 ? ::read(fd, buf, sizeof buf) : -1;
+      if (r <= 0) break;
+      answer.append(buf, static_cast<size_t>(r));
+      if (need == 0 && answer.size() >= 5)
+        need = frame::getNibbles(reinterpret_cast<const uint8_t*>(answer.data()) + 1) - FRAME_LEN_EXCESS;
+    }
+    if (need == 0 || answer.size() < need) {
+      state.SkipWithError("no answer");
+      break;
+    }
+  }
+  ::close(fd);
+}
+BENCHMARK(BM_CountedPlainOnSimPty)->Iterations(200);
+BENCHMARK(BM_CountedPlainOnSimPty)->Iterations(1200);
 
 }  // namespace
 

@@ -54,6 +54,21 @@ json.dump({"rows": len(rows) - 1, "read_s": statistics.median(reads), "write_s":
 PY
 fi
 
+# System calls per command, both ends of the exchange: each counted benchmark runs
+# under strace with 200 and with 1200 commands; the difference over 1000 leaves out
+# the calls of starting up.
+calls=""
+if command -v strace >/dev/null; then
+  echo "=== system calls per command (strace)"
+  for name in EngineOnSimTcp PlainOnSimTcp EngineOnSimPty PlainOnSimPty; do
+    for n in 200 1200; do
+      strace -f -c -o "$results/strace_${name}_$n.txt" build/release/bench/bench_engine_sim \
+        --benchmark_filter="^BM_Counted${name}/iterations:${n}\$" >/dev/null 2>&1
+    done
+  done
+  calls="$results"
+fi
+
 instructions=""
 if command -v valgrind >/dev/null && command -v callgrind_annotate >/dev/null; then
   echo "=== instructions per command (callgrind)"
@@ -63,10 +78,10 @@ if command -v valgrind >/dev/null && command -v callgrind_annotate >/dev/null; t
     instructions="$results/engine.callgrind"
 fi
 
-python3 - "$results" "$instructions" <<'PY'
+python3 - "$results" "$instructions" "$calls" <<'PY'
 import json, os, re, subprocess, sys
 
-results, callgrind = sys.argv[1], sys.argv[2]
+results, callgrind, calls = sys.argv[1], sys.argv[2], sys.argv[3]
 runs = {}
 for f in sorted(os.listdir(results)):
     if not f.endswith(".json"):
@@ -141,6 +156,21 @@ if callgrind:
             total = int(l.split()[1])
     if calls:
         row("  engine user-space instructions per command (callgrind)", f"{total/calls:.0f}", "")
+
+def calls_per_command(name):
+    def total(n):
+        for l in open(os.path.join(calls, f"strace_{name}_{n}.txt")):
+            f = l.split()
+            if f and f[-1] == "total":
+                return int(f[3])
+        raise SystemExit(f"no strace total for {name}")
+    return (total(1200) - total(200)) / 1000
+
+if calls:
+    for what, link in (("simulator over TCP", "Tcp"), ("simulator over a pty", "Pty")):
+        e, p = calls_per_command(f"EngineOnSim{link}"), calls_per_command(f"PlainOnSim{link}")
+        row(f"system calls per command beyond a bare exchange, {what} (engine {e:.2f}, plain {p:.2f}, both ends)",
+            f"{e - p:.2f}", "<= 1", e - p <= 1.05)
 
 mix = get("BM_SimTypicalMix")
 worst = max((r for n, r in runs.items() if n.startswith("BM_SimCommand/")), key=lambda r: r["cpu"])

@@ -134,7 +134,7 @@ bool TFDConnector::waitCancelled() const { return fOwner && fOwner->fCancel.load
 
 int TFDConnector::waitFor(int fd, short events, int64_t deadline, uint32_t limitMs) const {
   for (;;) {
-    if (fOwner && fOwner->idleWhileWaiting(*this, limitMs)) return kWaitCancelled;
+    if (idleCancelled(limitMs)) return kWaitCancelled;
     int wait = TFiscalDevice::IDLE_INTERVAL_MS;
     if (deadline >= 0) {
       const int64_t left = deadline - nowMs();
@@ -149,10 +149,14 @@ int TFDConnector::waitFor(int fd, short events, int64_t deadline, uint32_t limit
   }
 }
 
+bool TFDConnector::idleCancelled(uint32_t limitMs) const {
+  return fOwner && fOwner->idleWhileWaiting(*this, limitMs);
+}
+
 bool TFDConnector::pauseFor(uint32_t ms, uint32_t limitMs) const {
   const int64_t deadline = deadlineIn(ms);
   for (;;) {
-    if (fOwner && fOwner->idleWhileWaiting(*this, limitMs)) return false;
+    if (idleCancelled(limitMs)) return false;
     const int64_t left = deadline - nowMs();
     if (left <= 0) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(left, TFiscalDevice::IDLE_INTERVAL_MS)));
@@ -160,7 +164,7 @@ bool TFDConnector::pauseFor(uint32_t ms, uint32_t limitMs) const {
 }
 
 bool TFDConnector::pauseForMicros(int64_t us, uint32_t limitMs) const {
-  if (fOwner && fOwner->idleWhileWaiting(*this, limitMs)) return false;
+  if (idleCancelled(limitMs)) return false;
   std::this_thread::sleep_for(std::chrono::microseconds(us));
   return true;
 }

@@ -42,6 +42,12 @@ class TFDConnector {
   virtual int closeConnection() = 0;
   virtual int clearIOBuffers() = 0;
   virtual uint32_t writeBuffer(const uint8_t* buffer, uint32_t buffLength) = 0;
+  // The engine's look before it writes a frame, one system call on a quiet link: bytes
+  // an earlier answer left are dropped (they never count as the next one's), and a link
+  // the peer has ended is found (linkLost) before anything is written. True (code 0)
+  // when the frame may be written now; false when the transport is not open (any more)
+  // or clearing failed. Replaces Active() followed by clearIOBuffers().
+  virtual bool lookBeforeWrite() { return Active() && clearIOBuffers() == 0; }
   // One byte for the engine; bytesCount receives 0 or 1. Waits at most the transport's
   // own read timeout.
   virtual bool readByte(uint8_t& b, uint32_t& bytesCount) = 0;
@@ -130,6 +136,8 @@ class TFDConnector {
   // engine's idle hook runs meanwhile; `limitMs` is the limit it reports. Returns revents,
   // 0 when the time ran out, -1 on a poll error, kWaitCancelled after cancelWait.
   int waitFor(int fd, short events, int64_t deadline, uint32_t limitMs) const;
+  // Runs the engine's idle hook when its slice is due; true once the wait is cancelled.
+  bool idleCancelled(uint32_t limitMs) const;
   // Sleeps `ms` in the same slices; false when the wait was cancelled.
   bool pauseFor(uint32_t ms, uint32_t limitMs) const;
   // One short pause of `us` microseconds after the idle hook; false when cancelled.

@@ -1,5 +1,6 @@
 #include "engine/fiscal_device.h"
 
+#include <bit>
 #include <chrono>
 #include <cstring>
 #include <iostream>
@@ -388,8 +389,10 @@ bool TFiscalDevice::commandLoop(uint16_t command, const std::string& data) {
       if (!conn) continue;
       bool prepared = false;
       try {
-        bool open = conn->Active();
-        if (!open) {
+        // One look tells at once whether the link is up, drops what an earlier answer
+        // left and finds a link the peer has ended, before anything is written.
+        prepared = conn->lookBeforeWrite();
+        if (!prepared) {
           if (ocoecModeOn) {
             // The opening may run the diagnostic read, a command of its own.
             ++fOpeningsInCommand;
@@ -398,19 +401,18 @@ bool TFiscalDevice::commandLoop(uint16_t command, const std::string& data) {
               ~Done() { --n; }
             } done{fOpeningsInCommand};
             conn->openConnection();
-          } else if (!conn->linkLost()) {
+            prepared = lastCode() == 0 && conn->lookBeforeWrite();
+          } else if (!conn->linkLost() && !conn->Active()) {
             setCode(codes::NOT_OPEN);
           }
-          open = lastCode() == 0 && conn->Active();
         }
-        prepared = open && conn->clearIOBuffers() == 0;
       } catch (const std::exception& e) {
         fInternalError += std::string("TFiscalDevice: preparing the transport: ") + e.what() + '\n';
         setCode(codes::GENERAL);
       }
       // A link that has ended (before, or found so while clearing) is not written to;
       // with open-on-demand the next attempt opens it again.
-      if (conn->linkLost() && !conn->Active() && !ocoecModeOn) {
+      if (!prepared && conn->linkLost() && !conn->Active() && !ocoecModeOn) {
         fFailure = LinkFailure::Lost;
         break;
       }
@@ -458,6 +460,7 @@ bool TFiscalDevice::commandLoop(uint16_t command, const std::string& data) {
         trace->markOutcome(received);
       }
       if (!received && fNakReceived) ++refusedCount;
+      noteLateAnswers(received);
 
       bool ok = false;
       if (isType2()) {
@@ -503,10 +506,14 @@ bool TFiscalDevice::commandLoop(uint16_t command, const std::string& data) {
   }
 
   // Leave the transport clean; keep the loop's code unless the cleanup itself failed.
+  // After an answer that was read whole, the next command's look drops whatever follows
+  // it, so only a failed command (or one that closes the link) clears here.
   const int remembered = lastCode();
   try {
     bool cleanupOk = true;
-    if (conn && conn->Active()) {
+    if (result && !ocoecModeOn) {
+      // nothing to clear: see above
+    } else if (conn && conn->Active()) {
       cleanupOk = conn->clearIOBuffers() == 0;
       if (ocoecModeOn) {
         const int closed = conn->closeConnection();
@@ -532,6 +539,19 @@ bool TFiscalDevice::commandLoop(uint16_t command, const std::string& data) {
       setCode(refusedCount == sentCount ? CODE_FRAME_REFUSED : CODE_NO_VALID_ANSWER);
   }
   return result;
+}
+
+void TFiscalDevice::noteLateAnswers(bool received) {
+  const uint8_t seq = (*fMessage)[isType2() ? 5 : 2];
+  if (received) {
+    // The device answers in order: every answer to an earlier frame has come by now.
+    // Only this frame's own, when an earlier attempt of it was given up, may follow.
+    const bool own = fLateSequences.test(seq);
+    fLateSequences.reset();
+    if (own) fLateSequences.set(seq);
+  } else if (lastCode() == codes::TIMEOUT || lastCode() == CODE_CANCELLED) {
+    fLateSequences.set(seq);
+  }
 }
 
 void TFiscalDevice::buildRequest(uint16_t command, const std::string& data, TSniffer* trace, bool active) {
@@ -687,42 +707,55 @@ bool TFiscalDevice::readAnswer(uint16_t command, TFDConnector* conn, TSniffer* t
     return true;
   };
 
-  // Wait for SOH.
-  uint32_t noise = 0;
-  for (;;) {
-    if (!next(false)) return false;
-    if (b == SOH) break;
-    if (b == SYN) {
-      if (OnWait) OnWait(*this, SYN);
-      continue;
-    }
-    if (b == NAK) {
-      fNakReceived = true;
-      if (OnWait) OnWait(*this, NAK);
-      return false;
-    }
-    if (++noise >= MAX_NOISE_BYTES) {
-      setCode(codes::TOO_MANY_BYTES);
-      return false;
-    }
-  }
-
-  uint8_t field[4];
-  uint32_t n;
-  if (type2) {
-    if (!nibbleField(field)) return false;
-    fWord_LEN = getNibbles(field);
-    n = static_cast<uint16_t>(fWord_LEN - ANS_LEN_OFFSET_TYPE2);
-  } else {
-    if (!next(true)) return false;
-    fByte_LEN = b;
-    n = static_cast<uint8_t>(fByte_LEN - ANS_LEN_OFFSET_TYPE1);
-  }
-
-  if (!next(true)) return false;
   uint8_t expectedSeq = static_cast<uint8_t>(fSeqNumber - 1);
   if (fSeqNumber - 1 < SEQ_FIRST) expectedSeq = type2 ? SEQ_LAST_TYPE2 : SEQ_LAST_TYPE1;
-  if (b != expectedSeq) return false;
+  uint8_t field[4];
+  uint32_t n;
+  uint32_t noise = 0;
+  for (;;) {
+    // Wait for SOH.
+    for (;;) {
+      if (!next(false)) return false;
+      if (b == SOH) break;
+      if (b == SYN) {
+        if (OnWait) OnWait(*this, SYN);
+        continue;
+      }
+      if (b == NAK) {
+        fNakReceived = true;
+        if (OnWait) OnWait(*this, NAK);
+        return false;
+      }
+      if (++noise >= MAX_NOISE_BYTES) {
+        setCode(codes::TOO_MANY_BYTES);
+        return false;
+      }
+    }
+
+    if (type2) {
+      if (!nibbleField(field)) return false;
+      fWord_LEN = getNibbles(field);
+      n = static_cast<uint16_t>(fWord_LEN - ANS_LEN_OFFSET_TYPE2);
+    } else {
+      if (!next(true)) return false;
+      fByte_LEN = b;
+      n = static_cast<uint8_t>(fByte_LEN - ANS_LEN_OFFSET_TYPE1);
+    }
+
+    if (!next(true)) return false;
+    if (b == expectedSeq) break;
+    // The answer to a frame whose wait ended (cancelled, timed out) may come this late:
+    // it is read to its end and dropped, and the wait for this frame's answer goes on.
+    // Any other sequence number fails the read.
+    if (!fLateSequences.test(b)) return false;
+    const uint32_t rest = (type2 ? 4u : 1u) + n + 1u + (type2 ? STATUS_BYTES_TYPE2 : STATUS_BYTES_TYPE1) + 1u + 4u + 1u;
+    for (uint32_t i = 0; i < rest; ++i)
+      if (!next(false)) return false;
+    fCalculated_BCC = 0;
+    if (trace)
+      for (TPacketValueRec* p : {&trace->hexPacket.header, &trace->hexPacket.data, &trace->hexPacket.footer})
+        p->fromDevceValue.clear();
+  }
 
   if (type2) {
     if (!nibbleField(field)) return false;
@@ -777,22 +810,32 @@ bool TFiscalDevice::readAnswer(uint16_t command, TFDConnector* conn, TSniffer* t
 // Status bits
 // ---------------------------------------------------------------------------
 
+// The three passes below run on every answer: they touch the table's bits directly
+// (mirror included) and look at the profile's flags only for bits that are set.
+
 void TFiscalDevice::clear_StatusBits() {
-  TLowLevel& ll = fDD->LowLevel();
-  const int count = ll.statusBytes().ByteCountInUse();
+  TStatusBytes& sb = fDD->LowLevel().statusBytes();
+  TStatuses& table = sb.statuses().statuses;
+  const int count = sb.ByteCountInUse();
   for (int i = 0; i < count; ++i)
-    for (int bit = 0; bit < 8; ++bit) ll.set_sBytesState(i, bit, false);
+    for (int bit = 0; bit < 8; ++bit) {
+      table[i][bit].currentState = false;
+      sb.setMirrorState(i, bit, false);
+    }
 }
 
 void TFiscalDevice::calculate_StatusBits() {
   try {
-    TLowLevel& ll = fDD->LowLevel();
-    TStatusBytes& sb = ll.statusBytes();
+    TStatusBytes& sb = fDD->LowLevel().statusBytes();
+    TStatuses& table = sb.statuses().statuses;
     const int count = sb.ByteCountInUse();
     for (int i = 0; i < count; ++i) {
       sb.Byte(i).Value = fStatus[i];
-      for (int bit = 0; bit < 8; ++bit)
-        if (fStatus[i] & (1u << bit)) ll.set_sBytesState(i, bit, true);
+      for (unsigned bits = fStatus[i]; bits != 0; bits &= bits - 1) {
+        const int bit = std::countr_zero(bits);
+        table[i][bit].currentState = true;
+        sb.setMirrorState(i, bit, true);
+      }
     }
   } catch (const std::exception& e) {
     setCode(codes::GENERAL);
@@ -806,11 +849,12 @@ bool TFiscalDevice::check_DeviceForStatusErrors() {
     setCode(codes::OK);
     errorInStatuses = false;
     TLowLevel& ll = fDD->LowLevel();
+    const TStatuses& table = ll.statusBytes().statuses().statuses;
     const TErrorChecking profile = ll.errorCheckType();
     const int count = ll.statusBytes().ByteCountInUse();
     for (int i = 0; i < count; ++i) {
       for (int bit = 7; bit >= 0; --bit) {
-        if (ll.get_sBytesCheckingFor(i, bit, profile) && ll.get_sBytesState(i, bit)) {
+        if (table[i][bit].currentState && ll.get_sBytesCheckingFor(i, bit, profile)) {
           if (!errorInStatuses) {
             setCode(codes::STATUS_ERROR);
             fInternalError = ll.get_sBytesDescription(i, bit);

@@ -10,6 +10,7 @@
 // called from any thread.
 #include <array>
 #include <atomic>
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -158,6 +159,9 @@ class TFiscalDevice : public TComponent {
   bool readOneByte(uint8_t& b, TFDConnector* conn, TSniffer* trace, bool active);
   bool waitForByte(uint8_t& b, TFDConnector* conn, TSniffer* trace, bool active);
   void onByteReadFailed(TFDConnector* conn);
+  // After an attempt's read: remembers the frame's sequence number when its wait was
+  // given up (its answer may still come), forgets older ones once an answer came.
+  void noteLateAnswers(bool received);
   void traceAnswerByte(uint8_t b, TSniffer* trace, bool active);
   void traceSentRows(TSniffer* s, int attempt, uint16_t command);
   void traceReceivedRows(TSniffer* s, int attempt, uint16_t command, bool prepare);
@@ -205,6 +209,9 @@ class TFiscalDevice : public TComponent {
   int64_t fLastIdleMs = 0;
   uint16_t fCommand = 0;
   bool fNakReceived = false;  // the last answer read ended in NAK
+  // Sequence numbers of frames whose answer the engine stopped waiting for; such an
+  // answer arriving during a later command's wait is skipped, not taken as a wrong one.
+  std::bitset<256> fLateSequences;
   LinkFailure fFailure = LinkFailure::None;
 };
 

@@ -76,6 +76,9 @@ std::string openFailureText(const std::string& path, int err) {
 // A modem-line request on a device without modem lines (a pseudo-terminal).
 bool noModemLines(int err) { return err == ENOTTY || err == EINVAL; }
 
+// Frames that take less than this on the line are written without waiting for the drain.
+constexpr uint64_t kUndrainedMs = 5;
+
 }  // namespace
 
 TRS232Connector::TRS232Connector(TFiscalDevice* owner) : TFDConnector(owner, 1000) {}
@@ -320,7 +323,15 @@ uint64_t TRS232Connector::readLimit(uint32_t count) const {
 }
 
 bool TRS232Connector::fillInput(int64_t deadline) {
+  // A fill starts when the buffer is empty: the answer (or its next piece) is usually
+  // still on the line, so wait first and read what poll reports.
   for (;;) {
+    const int ev = waitFor(fHandle, POLLIN, deadline, readLimitMs());
+    if (ev == 0 || ev == kWaitCancelled) return false;
+    if (ev < 0) {
+      loseLine(std::strerror(errno));
+      return false;
+    }
     const ssize_t n = ::read(fHandle, fInput.data(), kInputSize);
     if (n > 0) {
       fInPos = 0;
@@ -328,15 +339,12 @@ bool TRS232Connector::fillInput(int64_t deadline) {
       return true;
     }
     const int err = n < 0 ? errno : 0;
-    if (err == EINTR) continue;
-    // Nothing waits: EAGAIN, or 0 from a terminal set to VMIN 0 (and from a hung-up one).
-    if (n == 0 || err == EAGAIN) {
-      const int ev = waitFor(fHandle, POLLIN, deadline, readLimitMs());
-      if (ev == 0 || ev == kWaitCancelled) return false;
-      if (ev > 0 && !(ev & (POLLHUP | POLLERR | POLLNVAL))) continue;
+    // Nothing to read: EAGAIN, or 0 from a terminal set to VMIN 0 (and from a hung-up one).
+    if (n == 0 || err == EAGAIN || err == EINTR) {
+      if (!(ev & (POLLHUP | POLLERR | POLLNVAL))) continue;
       // Hung up (the other end of a pseudo-terminal closed, a USB adapter pulled out):
       // no byte will come on this descriptor again.
-      loseLine(ev < 0 ? std::strerror(errno) : "hang-up");
+      loseLine("hang-up");
       return false;
     }
     loseLine(std::strerror(err));
@@ -420,7 +428,11 @@ uint32_t TRS232Connector::writeBuffer(const uint8_t* buffer, uint32_t buffLength
   }
   setCode(0);
   traceHex(buffer, written, toDevice);
-  drainOutput(deadline, limit > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(limit));
+  // A frame the line carries within a few milliseconds is not waited for: no answer can
+  // come before it has left, and its time on the line is lost in any per-byte limit.
+  // Longer frames are, so that their time does not count against the answer's first byte.
+  if (static_cast<uint64_t>(buffLength) * 10'000 >= static_cast<uint64_t>(std::max(baudRate, 1)) * kUndrainedMs)
+    drainOutput(deadline, limit > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(limit));
   return written;
 }
 

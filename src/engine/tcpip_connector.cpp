@@ -2,8 +2,7 @@
 
 #include <arpa/inet.h>
 
-#include <cstdlib>
-
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -12,8 +11,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
+#include "engine/fiscal_device.h"
 #include "support/err_container.h"
 
 namespace kestrel {
@@ -71,6 +72,7 @@ std::string TTCPIPConnector::target() const {
 void TTCPIPConnector::closeSocket() {
   if (fSocket >= 0) ::close(fSocket);
   fSocket = -1;
+  fLookedReady = false;
   dropInput();
 }
 
@@ -168,6 +170,7 @@ bool TTCPIPConnector::connectSocket(std::string& cause) {
     if (err == 0) {
       int one = 1;
       ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      fSlicedReceives = useSlicedReceives(fd);
       fSocket = fd;
       dropInput();
       return true;
@@ -177,6 +180,14 @@ bool TTCPIPConnector::connectSocket(std::string& cause) {
     if (deadline >= 0 && nowMs() >= deadline) break;
   }
   return false;
+}
+
+bool TTCPIPConnector::useSlicedReceives(int fd) {
+  // Every call but the waiting receive passes MSG_DONTWAIT, so only that one blocks.
+  const timeval slice{0, TFiscalDevice::IDLE_INTERVAL_MS * 1000};
+  if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof slice) != 0) return false;
+  const int flags = ::fcntl(fd, F_GETFL);
+  return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 int TTCPIPConnector::openConnection() {
@@ -234,6 +245,7 @@ int TTCPIPConnector::closeConnection() {
   const int rc = ::close(fSocket);
   const int err = errno;
   fSocket = -1;
+  fLookedReady = false;
   dropInput();
   if (rc != 0 && err != EINTR) {
     failWith(codes::TCP_DISCONNECT, std::string("TTCPIPConnector.closeConnection: ") + std::strerror(err));
@@ -278,7 +290,7 @@ int TTCPIPConnector::clearIOBuffers() {
 bool TTCPIPConnector::sendAll(const uint8_t* buffer, uint32_t length, std::string& cause) {
   uint32_t sent = 0;
   while (sent < length) {
-    const ssize_t n = ::send(fSocket, buffer + sent, length - sent, MSG_NOSIGNAL);
+    const ssize_t n = ::send(fSocket, buffer + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n > 0) {
       sent += static_cast<uint32_t>(n);
       continue;
@@ -310,9 +322,22 @@ void TTCPIPConnector::writeWithoutConnection(const char* where) {
   if (errContainer()->RaiseMode) throw EConnectorError(text, codes::GENERAL);
 }
 
+bool TTCPIPConnector::lookBeforeWrite() {
+  fLookedReady = false;
+  if (!componentsPresent() || !socketOpen()) return false;
+  discardInput();  // closes the socket when the peer has ended the connection
+  if (!socketOpen()) return false;
+  setCode(0);
+  fLookedReady = true;
+  return true;
+}
+
 uint32_t TTCPIPConnector::writeBuffer(const uint8_t* buffer, uint32_t buffLength) {
   if (!componentsPresent()) return 0;
-  if (!Active()) {
+  // Right after the engine's look the connection is known to be up: no second look.
+  const bool looked = fLookedReady && socketOpen();
+  fLookedReady = false;
+  if (!looked && !Active()) {
     writeWithoutConnection("TTCPIPConnector.writeBuffer");
     return 0;
   }
@@ -344,9 +369,25 @@ bool TTCPIPConnector::writeByte(uint8_t byteValue) {
 }
 
 bool TTCPIPConnector::fillInput(uint32_t timeoutMs) {
+  fLookedReady = false;
   const int64_t deadline = deadlineIn(timeoutMs);
   while (socketOpen()) {
-    const ssize_t n = ::recv(fSocket, fInput.data(), kInputSize, MSG_DONTWAIT);
+    if (idleCancelled(readLimitMs())) return false;
+    const int64_t left = deadline < 0 ? INT64_MAX : deadline - nowMs();
+    if (left <= 0) return false;
+    // The receive itself waits one slice for the answer; a wait shorter than a slice
+    // (or a socket that could not be set so) polls first and then takes what came.
+    int flags = 0;
+    if (!fSlicedReceives || left < TFiscalDevice::IDLE_INTERVAL_MS) {
+      const int ev = waitFor(fSocket, POLLIN, deadline, readLimitMs());
+      if (ev == 0 || ev == kWaitCancelled) return false;
+      if (ev < 0) {
+        loseConnection();
+        return false;
+      }
+      flags = MSG_DONTWAIT;
+    }
+    const ssize_t n = ::recv(fSocket, fInput.data(), kInputSize, flags);
     if (n > 0) {
       fInPos = 0;
       fInLen = static_cast<uint32_t>(n);
@@ -356,17 +397,9 @@ bool TTCPIPConnector::fillInput(uint32_t timeoutMs) {
       loseConnection();  // the peer closed the connection
       return false;
     }
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) {
-      loseConnection();  // ECONNRESET and the like
-      return false;
-    }
-    const int ev = waitFor(fSocket, POLLIN, deadline, readLimitMs());
-    if (ev == 0 || ev == kWaitCancelled) return false;
-    if (ev < 0) {
-      loseConnection();
-      return false;
-    }
+    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;  // a slice ended
+    loseConnection();  // ECONNRESET and the like
+    return false;
   }
   return false;
 }

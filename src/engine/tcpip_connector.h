@@ -57,6 +57,9 @@ class TTCPIPConnector : public TFDConnector {
   int closeConnection() override;
   int clearIOBuffers() override;
   uint32_t writeBuffer(const uint8_t* buffer, uint32_t buffLength) override;
+  // One receive that does not wait: stale bytes are dropped, a closed or reset
+  // connection is lost, silence means the frame may go.
+  bool lookBeforeWrite() override;
   bool writeByte(uint8_t byteValue);
   bool readByte(uint8_t& b, uint32_t& bytesCount) override;
   using TFDConnector::readByte;
@@ -78,6 +81,10 @@ class TTCPIPConnector : public TFDConnector {
   // Returns false on silence, a cancelled wait or a broken connection (then the socket
   // is closed and the link counts as lost).
   bool fillInput(uint32_t timeoutMs);
+  // After a connect: receives block, each for at most one idle slice, so that the wait
+  // for an answer is the receive that takes it. False when the socket refuses (then
+  // every wait polls first).
+  bool useSlicedReceives(int fd);
   // The peer closed or reset the connection: close the socket, remember the loss.
   void loseConnection();
   // Sends all bytes; on failure fills `cause` (and closes a broken connection).
@@ -91,6 +98,8 @@ class TTCPIPConnector : public TFDConnector {
   std::string fAddress = "127.0.0.1";
   uint16_t fPort = 59000;
   int fSocket = -1;
+  bool fSlicedReceives = false;  // receives block for one slice (SO_RCVTIMEO)
+  bool fLookedReady = false;     // lookBeforeWrite found the link up just before this write
   std::string fLastOpenError;
 };
 

@@ -705,3 +705,137 @@ TEST(EngineCommand, DataLongerThanAFrameIsRefusedAndNothingIsSent) {
     EXPECT_EQ(reqs[1].data, longest);
   }
 }
+
+// The look before each write and answers that come after their wait ended, over both
+// transports.
+namespace {
+
+void connectEither(Engine& e, DevicePeer& peer, bool overPty, uint32_t byteLimitMs) {
+  if (!overPty) {
+    e.connectTcp(peer.port(), byteLimitMs);
+    return;
+  }
+  e.fd.set_CommunicationType(ct_RS232);
+  e.fd.RS232()->portName = peer.slavePath();
+  e.fd.RS232()->exitByTimeValue = byteLimitMs;
+  ASSERT_EQ(e.fd.RS232()->openConnection(), 0);
+}
+
+std::unique_ptr<DevicePeer> peerOver(bool overPty, DevicePeer::Script script) {
+  return overPty ? DevicePeer::pty(true, std::move(script)) : DevicePeer::tcp(true, std::move(script));
+}
+
+}  // namespace
+
+TEST(EngineLook, StaleBytesAreDroppedAndALostLinkIsReportedBeforeWriting) {
+  for (bool overPty : {false, true}) {
+    SCOPED_TRACE(overPty ? "pty" : "tcp");
+    // After the first answer the device sends a whole frame that would pass as the next
+    // command's answer, and noise: none of it may count.
+    auto peer = peerOver(overPty, [](PeerLink& l) {
+      answerFirst(l);
+      Request r;
+      if (!l.readRequest(r)) return;
+      l.answer(r, "0\tfirst\t");
+      l.send(answerFrame(true, static_cast<uint8_t>(r.seq + 1), r.cmd, "0\tstale\t"));
+      l.send(std::string("\x16noise"));
+      if (!l.readRequest(r)) return;
+      l.answer(r, "0\tfresh\t");
+      l.readRequest(r, 300);  // a retry would show here
+    });
+    Engine e;
+    connectEither(e, *peer, overPty, 1000);
+    EXPECT_TRUE(e.cmd(255, "a\t"));
+    EXPECT_EQ(e.fd.answerFieldsList, (std::vector<std::string>{"0", "first"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the stale bytes arrive
+    EXPECT_TRUE(e.cmd(255, "b\t"));
+    EXPECT_EQ(e.fd.answerFieldsList, (std::vector<std::string>{"0", "fresh"}));
+    if (overPty) e.fd.RS232()->closeConnection();
+    peer->join();
+    EXPECT_EQ(peer->requests().size(), 3u);
+  }
+  for (bool overPty : {false, true}) {
+    SCOPED_TRACE(overPty ? "pty, hang-up" : "tcp, hang-up");
+    auto peer = peerOver(overPty, [](PeerLink& l) {
+      answerFirst(l);
+      Request r;
+      if (l.readRequest(r)) l.answer(r, "0\t");
+      l.sleepMs(200);  // a pty's hang-up would take the unread answer with it
+      l.close();
+    });
+    Engine e;
+    connectEither(e, *peer, overPty, 1000);
+    EXPECT_TRUE(e.cmd(255, "a\t"));
+    peer->join();
+    int sends = 0;
+    e.fd.activeConnector()->Sniffer()->Active = true;
+    e.fd.OnSendCommand = [&](TFiscalDevice&, const TCommunicationEventArgs&) { ++sends; };
+    EXPECT_FALSE(e.cmd(255, "b\t"));
+    EXPECT_EQ(e.code(), CODE_CONNECTION_LOST);
+    EXPECT_EQ(sends, 0) << "nothing is written to a link that has ended";
+  }
+}
+
+// A command whose wait ended (cancelled, or out of time) may still be answered, during
+// the next command's wait: that answer is skipped, the next command takes its own, and
+// no frame is sent twice.
+TEST(EngineLook, AnAnswerArrivingAfterItsWaitEndedIsNotTakenForTheNext) {
+  struct Case {
+    const char* name;
+    bool overPty;
+    bool cancel;       // else the byte limit runs out
+    size_t sentEarly;  // bytes of the first answer sent before its wait ends
+  };
+  const Case cases[] = {
+      {"tcp, cancelled before the answer", false, true, 0},
+      {"tcp, cancelled in the middle of the answer", false, true, 12},
+      {"tcp, timed out", false, false, 0},
+      {"pty, cancelled before the answer", true, true, 0},
+      {"pty, cancelled in the middle of the answer", true, true, 12},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::atomic<bool> waitEnded{false};
+    auto peer = peerOver(c.overPty, [&](PeerLink& l) {
+      Request a;
+      if (!l.readRequest(a)) return;
+      const Bytes late = answerFrame(true, a.seq, a.cmd, "0\tfor a\t");
+      l.send(Bytes(late.begin(), late.begin() + static_cast<long>(c.sentEarly)));
+      for (int i = 0; i < 200 && !waitEnded; ++i) l.sleepMs(10);
+      Request b;
+      if (!l.readRequest(b)) return;
+      l.send(Bytes(late.begin() + static_cast<long>(c.sentEarly), late.end()));  // now, after b went out
+      l.sleepMs(50);
+      l.answer(b, "0\tfor b\t");
+      Request next;
+      if (!l.readRequest(next, 1000)) return;
+      l.answer(next, "0\tfor c\t");
+      l.readRequest(next, 300);  // a retry would show here
+    });
+    Engine e;
+    connectEither(e, *peer, c.overPty, c.cancel ? 5000 : 300);
+    e.fd.firstCommand = false;
+    e.fd.repeatCount = 1;
+    int hooks = 0;
+    if (c.cancel)
+      e.fd.OnIdle = [&](const TWaitState&) {
+        if (++hooks == 4) e.fd.cancelWait();
+      };
+    EXPECT_FALSE(e.cmd(255, "a\t"));
+    EXPECT_EQ(e.code(), c.cancel ? CODE_CANCELLED : codes::TIMEOUT);
+    waitEnded = true;
+    e.fd.OnIdle = nullptr;
+    // Taking the late answer for b's would fail b's first attempt and send b again.
+    e.fd.repeatCount = 2;
+    EXPECT_TRUE(e.cmd(255, "b\t")) << e.err.LastErrorMessage();
+    EXPECT_EQ(e.fd.answerFieldsList, (std::vector<std::string>{"0", "for b"}));
+    EXPECT_TRUE(e.cmd(255, "c\t")) << e.err.LastErrorMessage();
+    EXPECT_EQ(e.fd.answerFieldsList, (std::vector<std::string>{"0", "for c"}));
+    if (c.overPty) e.fd.RS232()->closeConnection();
+    peer->join();
+    const auto reqs = peer->requests();
+    std::vector<std::string> sent;
+    for (const Request& r : reqs) sent.push_back(r.data);
+    EXPECT_EQ(sent, (std::vector<std::string>{"a\t", "b\t", "c\t"})) << "each once";
+  }
+}
