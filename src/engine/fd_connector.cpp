@@ -1,7 +1,5 @@
 #include "engine/fd_connector.h"
 
-#include <poll.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -9,6 +7,7 @@
 #include <thread>
 
 #include "engine/fiscal_device.h"
+#include "engine/socket_io.h"
 #include "support/err_container.h"
 #include "support/fd_misc.h"
 
@@ -132,7 +131,7 @@ int64_t TFDConnector::deadlineIn(uint64_t timeoutMs) {
 
 bool TFDConnector::waitCancelled() const { return fOwner && fOwner->fCancel.load(); }
 
-int TFDConnector::waitFor(int fd, short events, int64_t deadline, uint32_t limitMs) const {
+int TFDConnector::waitFor(std::intptr_t fd, short events, int64_t deadline, uint32_t limitMs) const {
   for (;;) {
     if (idleCancelled(limitMs)) return kWaitCancelled;
     int wait = TFiscalDevice::IDLE_INTERVAL_MS;
@@ -141,11 +140,11 @@ int TFDConnector::waitFor(int fd, short events, int64_t deadline, uint32_t limit
       if (left <= 0) return 0;
       wait = static_cast<int>(std::min<int64_t>(left, wait));
     }
-    pollfd p{fd, events, 0};
-    const int rc = ::poll(&p, 1, wait);
-    if (rc > 0) return p.revents;
-    if (rc == 0) continue;  // a slice ended, or poll woke a little early: re-check the clock
-    if (errno != EINTR) return -1;
+    short revents = 0;
+    const int rc = pollDescriptor(fd, events, wait, revents);
+    if (rc > 0) return revents;
+    if (rc < 0) return -1;
+    // A slice ended, or poll woke a little early: re-check the clock.
   }
 }
 

@@ -135,7 +135,7 @@ class TFDConnector {
   // poll() for `events` until `deadline` (-1: no limit), in short slices so that the
   // engine's idle hook runs meanwhile; `limitMs` is the limit it reports. Returns revents,
   // 0 when the time ran out, -1 on a poll error, kWaitCancelled after cancelWait.
-  int waitFor(int fd, short events, int64_t deadline, uint32_t limitMs) const;
+  int waitFor(std::intptr_t fd, short events, int64_t deadline, uint32_t limitMs) const;
   // Runs the engine's idle hook when its slice is due; true once the wait is cancelled.
   bool idleCancelled(uint32_t limitMs) const;
   // Sleeps `ms` in the same slices; false when the wait was cancelled.

@@ -90,7 +90,10 @@ std::vector<SettingKey> settingKeys(TSniffer& s) {
     keys.push_back({name + ".addDescriptionToHeader", &addDescription, 1, nullptr});
     keys.push_back({name + ".headerDescription", &description, 0, defDescription});
   };
-  auto colour = [&keys](const std::string& key, uint32_t& c, uint32_t def) { keys.push_back({key, &c, def, nullptr}); };
+  // Colours are kept as the signed 32-bit value they are written as (long has 32 bits on Windows).
+  auto colour = [&keys](const std::string& key, uint32_t& c, uint32_t def) {
+    keys.push_back({key, &c, static_cast<int32_t>(def), nullptr});
+  };
 
   TSnifferUIDRec& u = s.snifferUIDRec;
   header("unicID", u.addToHeader, u.addDescriptionToHeader, u.headerDescription, "UnicID = ");

@@ -1,15 +1,5 @@
 #include "engine/tcpip_connector.h"
 
-#include <arpa/inet.h>
-
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -47,17 +37,17 @@ bool TTCPIPConnector::componentsPresent() const { return errContainer() && misc(
 bool TTCPIPConnector::Active() const {
   if (!socketOpen()) return false;
   if (hasInput()) return true;
-  pollfd p{fSocket, static_cast<short>(POLLIN | POLLRDHUP), 0};
-  if (::poll(&p, 1, 0) < 0) return false;
+  short revents = 0;
+  if (pollDescriptor(fSocket, static_cast<short>(POLLIN | POLLRDHUP), 0, revents) < 0) return false;
   // A connection the peer ended (or reset) while we were idle is lost, not just closed.
-  if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+  if (revents & (POLLERR | POLLHUP | POLLNVAL)) {
     markLinkLost();
     return false;
   }
-  if (p.revents & POLLRDHUP) {
+  if (POLLRDHUP != 0 && (revents & POLLRDHUP)) {
     // The peer has finished sending; the connection is up while its last bytes wait.
     uint8_t b;
-    if (::recv(fSocket, &b, 1, MSG_PEEK | MSG_DONTWAIT) > 0) return true;
+    if (receiveSome(fSocket, &b, 1, true) > 0) return true;
     markLinkLost();
     return false;
   }
@@ -70,8 +60,8 @@ std::string TTCPIPConnector::target() const {
 }
 
 void TTCPIPConnector::closeSocket() {
-  if (fSocket >= 0) ::close(fSocket);
-  fSocket = -1;
+  if (socketOpen()) closeSocketHandle(fSocket);
+  fSocket = kNoSocket;
   fLookedReady = false;
   dropInput();
 }
@@ -106,6 +96,10 @@ bool loopbackOnlyFromEnvironment() {
 
 std::vector<TConnectTarget> connectTargets(const std::string& host, uint16_t port, bool loopbackOnly,
                                            std::string& cause) {
+  if (!socketLayerReady()) {
+    cause = "the socket layer cannot be started";
+    return {};
+  }
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -117,7 +111,7 @@ std::vector<TConnectTarget> connectTargets(const std::string& host, uint16_t por
   if (const int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list); rc != 0) {
     cause = rc == EAI_NONAME && (hints.ai_flags & AI_NUMERICHOST)
                 ? NOT_LOOPBACK
-                : std::string("the address cannot be resolved (") + ::gai_strerror(rc) + ")";
+                : "the address cannot be resolved (" + resolveErrorText(rc) + ")";
     return {};
   }
   std::vector<TConnectTarget> targets;
@@ -143,51 +137,38 @@ bool TTCPIPConnector::connectSocket(std::string& cause) {
   const std::vector<TConnectTarget> targets = connectTargets(fAddress, fPort, loopbackOnlyFromEnvironment(), cause);
   const int64_t deadline = deadlineIn(connectTimeoutMs);
   for (const TConnectTarget& t : targets) {
-    const int fd = ::socket(t.family, t.socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, t.protocol);
-    if (fd < 0) {
-      cause = std::strerror(errno);
+    const TSocketHandle fd = openSocket(t.family, t.socktype, t.protocol);
+    if (fd == kNoSocket) {
+      cause = socketErrorText(socketError());
       continue;
     }
-    int err = 0;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&t.address), t.length) != 0) {
-      err = errno;
-      if (err == EINPROGRESS) {
-        const int ev = waitFor(fd, POLLOUT, deadline, connectTimeoutMs);
-        socklen_t len = sizeof err;
-        if (ev == kWaitCancelled) {
-          ::close(fd);
-          cause = "cancelled by the user";
-          return false;
-        }
-        if (ev == 0) {
-          err = ETIMEDOUT;
-          cause = "no answer within " + std::to_string(connectTimeoutMs) + " ms";
-        } else if (ev < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) {
-          err = errno ? errno : EIO;
-        }
+    int err = startConnect(fd, reinterpret_cast<const sockaddr*>(&t.address), t.length);
+    if (err == EINPROGRESS) {
+      const int ev = waitFor(fd, POLLOUT, deadline, connectTimeoutMs);
+      if (ev == kWaitCancelled) {
+        closeSocketHandle(fd);
+        cause = "cancelled by the user";
+        return false;
+      }
+      if (ev == 0) {
+        err = ETIMEDOUT;
+        cause = "no answer within " + std::to_string(connectTimeoutMs) + " ms";
+      } else {
+        err = ev < 0 ? socketError() : pendingSocketError(fd);
       }
     }
     if (err == 0) {
-      int one = 1;
-      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-      fSlicedReceives = useSlicedReceives(fd);
+      setNoDelay(fd);
+      fSlicedReceives = useSlicedReceives(fd, TFiscalDevice::IDLE_INTERVAL_MS);
       fSocket = fd;
       dropInput();
       return true;
     }
-    if (err != ETIMEDOUT) cause = std::strerror(err);
-    ::close(fd);
+    if (err != ETIMEDOUT) cause = socketErrorText(err);
+    closeSocketHandle(fd);
     if (deadline >= 0 && nowMs() >= deadline) break;
   }
   return false;
-}
-
-bool TTCPIPConnector::useSlicedReceives(int fd) {
-  // Every call but the waiting receive passes MSG_DONTWAIT, so only that one blocks.
-  const timeval slice{0, TFiscalDevice::IDLE_INTERVAL_MS * 1000};
-  if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof slice) != 0) return false;
-  const int flags = ::fcntl(fd, F_GETFL);
-  return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 int TTCPIPConnector::openConnection() {
@@ -241,14 +222,13 @@ int TTCPIPConnector::closeConnection() {
     setCode(0);
     return -1;
   }
-  ::shutdown(fSocket, SHUT_RDWR);
-  const int rc = ::close(fSocket);
-  const int err = errno;
-  fSocket = -1;
+  shutdownSocket(fSocket);
+  const int err = closeSocketHandle(fSocket);
+  fSocket = kNoSocket;
   fLookedReady = false;
   dropInput();
-  if (rc != 0 && err != EINTR) {
-    failWith(codes::TCP_DISCONNECT, std::string("TTCPIPConnector.closeConnection: ") + std::strerror(err));
+  if (err != 0) {
+    failWith(codes::TCP_DISCONNECT, "TTCPIPConnector.closeConnection: " + socketErrorText(err));
     return 0;
   }
   setCode(0);
@@ -259,13 +239,12 @@ void TTCPIPConnector::discardInput() {
   dropInput();
   uint32_t dropped = 0;
   while (socketOpen() && dropped < kMaxDiscard) {
-    const ssize_t n = ::recv(fSocket, fInput.data(), kInputSize, MSG_DONTWAIT);
+    const long n = receiveSome(fSocket, fInput.data(), kInputSize);
     if (n > 0) {
       dropped += static_cast<uint32_t>(n);
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) loseConnection();  // dropped by the peer
+    if (n == 0 || socketError() != EAGAIN) loseConnection();  // dropped by the peer
     break;
   }
   dropInput();
@@ -290,13 +269,13 @@ int TTCPIPConnector::clearIOBuffers() {
 bool TTCPIPConnector::sendAll(const uint8_t* buffer, uint32_t length, std::string& cause) {
   uint32_t sent = 0;
   while (sent < length) {
-    const ssize_t n = ::send(fSocket, buffer + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    const long n = sendSome(fSocket, buffer + sent, length - sent);
     if (n > 0) {
       sent += static_cast<uint32_t>(n);
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    const int err = n < 0 ? socketError() : EIO;
+    if (err == EAGAIN) {
       const int ev = waitFor(fSocket, POLLOUT, deadlineIn(kWriteStallMs), kWriteStallMs);
       if (ev > 0 && (ev & POLLOUT)) continue;
       if (ev == kWaitCancelled) {
@@ -309,7 +288,7 @@ bool TTCPIPConnector::sendAll(const uint8_t* buffer, uint32_t length, std::strin
       }
       return false;
     }
-    cause = std::strerror(errno);
+    cause = socketErrorText(err);
     loseConnection();  // EPIPE, ECONNRESET: the peer is gone
     return false;
   }
@@ -377,7 +356,7 @@ bool TTCPIPConnector::fillInput(uint32_t timeoutMs) {
     if (left <= 0) return false;
     // The receive itself waits one slice for the answer; a wait shorter than a slice
     // (or a socket that could not be set so) polls first and then takes what came.
-    int flags = 0;
+    bool waits = true;
     if (!fSlicedReceives || left < TFiscalDevice::IDLE_INTERVAL_MS) {
       const int ev = waitFor(fSocket, POLLIN, deadline, readLimitMs());
       if (ev == 0 || ev == kWaitCancelled) return false;
@@ -385,9 +364,10 @@ bool TTCPIPConnector::fillInput(uint32_t timeoutMs) {
         loseConnection();
         return false;
       }
-      flags = MSG_DONTWAIT;
+      waits = false;
     }
-    const ssize_t n = ::recv(fSocket, fInput.data(), kInputSize, flags);
+    const long n = waits ? receiveWaiting(fSocket, fInput.data(), kInputSize)
+                         : receiveSome(fSocket, fInput.data(), kInputSize);
     if (n > 0) {
       fInPos = 0;
       fInLen = static_cast<uint32_t>(n);
@@ -397,7 +377,7 @@ bool TTCPIPConnector::fillInput(uint32_t timeoutMs) {
       loseConnection();  // the peer closed the connection
       return false;
     }
-    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;  // a slice ended
+    if (const int err = socketError(); err == EINTR || err == EAGAIN) continue;  // a slice ended
     loseConnection();  // ECONNRESET and the like
     return false;
   }

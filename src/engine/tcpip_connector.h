@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include <sys/socket.h>
-
 #include "engine/fd_connector.h"
+#include "engine/socket_io.h"
 
 namespace kestrel {
 
@@ -74,17 +73,13 @@ class TTCPIPConnector : public TFDConnector {
 
  private:
   bool componentsPresent() const;
-  bool socketOpen() const { return fSocket >= 0; }
+  bool socketOpen() const { return fSocket != kNoSocket; }
   // Connects within connectTimeoutMs; on failure fills `cause`.
   bool connectSocket(std::string& cause);
   // Waits up to `timeoutMs` and receives what is waiting into the input buffer.
   // Returns false on silence, a cancelled wait or a broken connection (then the socket
   // is closed and the link counts as lost).
   bool fillInput(uint32_t timeoutMs);
-  // After a connect: receives block, each for at most one idle slice, so that the wait
-  // for an answer is the receive that takes it. False when the socket refuses (then
-  // every wait polls first).
-  bool useSlicedReceives(int fd);
   // The peer closed or reset the connection: close the socket, remember the loss.
   void loseConnection();
   // Sends all bytes; on failure fills `cause` (and closes a broken connection).
@@ -97,7 +92,7 @@ class TTCPIPConnector : public TFDConnector {
 
   std::string fAddress = "127.0.0.1";
   uint16_t fPort = 59000;
-  int fSocket = -1;
+  TSocketHandle fSocket = kNoSocket;
   bool fSlicedReceives = false;  // receives block for one slice (SO_RCVTIMEO)
   bool fLookedReady = false;     // lookBeforeWrite found the link up just before this write
   std::string fLastOpenError;
