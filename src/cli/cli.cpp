@@ -10,6 +10,7 @@
 #include "cli/cli_pages.h"
 #include "cli/device_session.h"
 #include "sim/simulator.h"
+#include "support/files.h"
 
 namespace kestrel::cli {
 
@@ -28,11 +29,16 @@ int runSimulator(const Invocation& inv) {
 
 int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   Invocation inv;
+  forgetPasswordFiles();
   try {
     inv = parseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
   } catch (const UsageError& e) {
     err << "kestrel: " << e.what() << "\nRun with --help for more information.\n";
     return 2;
+  } catch (const EFileError& e) {
+    // A file named on the command line that is refused before anything is connected.
+    err << "kestrel: " << e.what() << '\n';
+    return 1;
   }
   if (inv.help) {
     out << usageText();

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "app/logic/backup.h"
+#include "app/logic/text_file.h"
 #include "cli/cli_args.h"
 #include "cli/cli_pages.h"
 
@@ -40,8 +41,8 @@ BackupArgs parseArgs(const std::vector<std::string>& args, bool restore) {
 
 }  // namespace
 
-void checkBackupArgs(const std::vector<std::string>& args) { parseArgs(args, false); }
-void checkRestoreArgs(const std::vector<std::string>& args) { parseArgs(args, true); }
+void checkBackupArgs(const std::vector<std::string>& args) { checkOutputFile(parseArgs(args, false).file); }
+void checkRestoreArgs(const std::vector<std::string>& args) { checkInputFile(parseArgs(args, true).file, BACKUP_INPUT); }
 
 int runBackup(PageCommandContext& ctx) {
   const BackupArgs a = parseArgs(ctx.args, false);
@@ -72,7 +73,9 @@ int runRestore(PageCommandContext& ctx) {
   const TRestoreReport report = restoreBackup(ctx.ops, backup, {a.dryRun, password});
   // The dry run lists its changes on stdout; the summary of a restore goes there too.
   ctx.out << report.summary(a.dryRun);
-  return report.ok() ? 0 : 1;
+  // 0 only when the device now holds the file: a value skipped for want of the password
+  // is as much not written as a refused one. A dry run writes nothing by design.
+  return (a.dryRun ? report.ok() : report.complete()) ? 0 : 1;
 }
 
 }  // namespace kestrel::cli

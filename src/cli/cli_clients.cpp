@@ -8,6 +8,7 @@
 #include "app/logic/mem_table.h"
 #include "app/logic/page_table.h"
 #include "app/logic/pages/clients.h"
+#include "app/logic/text_file.h"
 #include "cli/cli_args.h"
 #include "cli/cli_pages.h"
 #include "cli/device_session.h"
@@ -93,6 +94,13 @@ int runRead(PageCommandContext& ctx) {
     return 1;
   }
   if (r.end == TClientReadEnd::NoClients && r.refused) return 1;
+  if (toFile && r.refused) {
+    // Refused numbers (a link that failed half-way refuses every one after it) leave the
+    // list incomplete: the old file stays and nothing claims an export.
+    ctx.err << "kestrel: clients read: " << r.refused << " client number(s) were refused; " << ctx.args[2]
+            << " was not written\n";
+    return 1;
+  }
   if (toFile) {
     ctx.host.file = ctx.args[2];
     CreateCSV_clients(ctx.ops, table, ctx.args[2]);
@@ -155,9 +163,11 @@ void checkClientsArgs(const std::vector<std::string>& args) {
   if (verb == "read") {
     const bool csv = args.size() == 3 && args[1] == "--csv" && !args[2].empty();
     const bool json = args.size() == 2 && args[1] == "--json";
+    if (csv) checkOutputFile(args[2]);
     if (args.size() == 1 || csv || json) return;
   } else if (verb == "write") {
     if (args.size() >= 2 && !args[1].empty() && args[1] != "--selected") {
+      checkInputFile(args[1], CLIENTS_CSV_INPUT);
       if (args.size() == 2) return;
       if (args[2] == "--selected" && args.size() > 3) {
         clientNumbersArgs(args, 3);

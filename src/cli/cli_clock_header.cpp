@@ -5,6 +5,7 @@
 #include "app/logic/mem_table.h"
 #include "app/logic/page_table.h"
 #include "app/logic/pages/cliche.h"
+#include "app/logic/text_file.h"
 #include "cli/cli_args.h"
 #include "cli/cli_pages.h"
 #include "cli/json_out.h"
@@ -77,6 +78,8 @@ int runDate(PageCommandContext& ctx) {
 void checkHeaderArgs(const std::vector<std::string>& args) {
   if (args.size() != 2 || (args[0] != "export" && args[0] != "import") || args[1].empty())
     throw UsageError(HEADER_USAGE);
+  if (args[0] == "import") checkInputFile(args[1], HEADER_TEXT_INPUT);
+  else checkOutputFile(args[1]);
 }
 
 int runHeader(PageCommandContext& ctx) {

@@ -164,7 +164,7 @@ int checkCsv(PageCommandContext& ctx, const ItemsArgs& a) {
   prepareArticlesTable(table);
   NullPageHost quiet;
   try {
-    appendItemLines(table, readTextLines(a.file), quiet);
+    appendItemLines(table, readTextLines(a.file, ITEMS_CSV_INPUT), quiet);
   } catch (const std::exception& e) {
     if (ctx.json) ctx.out << JsonObject().add("ok", false).add("items", table.RecordCount()).add("error", e.what()).text() << '\n';
     else ctx.err << "kestrel: items: " << a.file << ": " << e.what() << '\n';
@@ -177,7 +177,11 @@ int checkCsv(PageCommandContext& ctx, const ItemsArgs& a) {
 
 }  // namespace
 
-void checkItemsArgs(const std::vector<std::string>& args) { parseItemsArgs(args); }
+void checkItemsArgs(const std::vector<std::string>& args) {
+  const ItemsArgs a = parseItemsArgs(args);
+  if (a.verb == "read" && !a.file.empty()) checkOutputFile(a.file);
+  else if (!a.file.empty()) checkInputFile(a.file, ITEMS_CSV_INPUT);
+}
 
 bool itemsOffline(const std::vector<std::string>& args) { return !args.empty() && args[0] == "csv-check"; }
 

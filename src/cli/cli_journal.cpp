@@ -11,6 +11,7 @@
 #include "app/logic/pages/fm_reports.h"
 #include "app/logic/pages/journal.h"
 #include "app/logic/param_bindings.h"
+#include "app/logic/text_file.h"
 #include "cli/cli_args.h"
 #include "cli/cli_pages.h"
 #include "cli/device_session.h"
@@ -141,9 +142,10 @@ int runFmReport(PageCommandContext& ctx) {
 }
 
 void checkJournalArgs(const std::vector<std::string>& args) {
-  if (args.size() == 2 && args[0] == "validate" && !args[1].empty()) return;
+  if (args.size() == 2 && args[0] == "validate" && !args[1].empty()) return checkInputFile(args[1], JOURNAL_INPUT);
   if (args.empty() || (args[0] != "read" && args[0] != "print")) throw UsageError(EJ_USAGE);
-  parseRange("ej " + args[0], tail(args), true, EJ_USAGE);
+  const RangeArgs r = parseRange("ej " + args[0], tail(args), true, EJ_USAGE);
+  if (!r.outFile.empty()) checkOutputFile(r.outFile);
 }
 
 bool journalOffline(const std::vector<std::string>& args) { return !args.empty() && args[0] == "validate"; }

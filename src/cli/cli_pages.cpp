@@ -12,8 +12,11 @@
 #include "cli/device_session.h"
 #include "cli/json_out.h"
 #include "engine/fiscal_device.h"
+#include "support/files.h"
 
 namespace kestrel::cli {
+
+void checkOutputFile(const std::string& path) { outputTarget(path); }
 
 CliPageHost::CliPageHost(std::ostream& err) : fErr(err), fTerminal(isatty(STDERR_FILENO) == 1) {}
 

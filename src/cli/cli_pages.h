@@ -57,6 +57,12 @@ struct PageCommandContext {
   std::vector<std::string> args;  // the words after the command's name
 };
 
+// An output named on the command line, checked before a device is connected: a target
+// that exists and is no regular file (a FIFO, a device, a link to one) is refused with
+// EFileError, so that a long read does not end in a refused write. A link to a regular
+// file is written through.
+void checkOutputFile(const std::string& path);
+
 struct PageCommand {
   const char* name;   // first word on the command line
   const char* usage;  // "config get [PAGE...] | config set PAGE.NAME=VALUE..."
@@ -94,7 +100,12 @@ int runLogo(PageCommandContext& ctx);
 // A password: the first line of `passwordFile`, which only its owner may read, or else
 // the environment's `variable`; empty when neither gives one. Throws UsageError for a
 // file that others can read or that cannot be read.
+// The file is read once per run (it may be a pipe, <(echo ...)); a UTF-8 byte-order mark
+// and the line end are not part of the password. A FIFO that sends nothing for a few
+// seconds and a file that is neither regular nor a pipe are refused.
 std::string passwordFrom(const std::optional<std::string>& passwordFile, const char* variable);
+// Forgets the password files read: each run of the tool reads them afresh.
+void forgetPasswordFiles();
 // fiscal, service, terminal, certificates (cli_service.cpp)
 void checkFiscalArgs(const std::vector<std::string>& args);
 int runFiscal(PageCommandContext& ctx);

@@ -3,8 +3,15 @@
 // private file (--password-file) or the environment (KESTREL_SERVICE_PASSWORD), never
 // from the command line. The steps that cannot be undone ask on a terminal and need
 // --yes elsewhere.
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <map>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +27,7 @@
 #include "app/logic/pages/fiscalization.h"
 #include "app/logic/pages/service_info.h"
 #include "app/logic/pages/terminal.h"
+#include "app/logic/text_file.h"
 #include "cli/cli_args.h"
 #include "cli/cli_pages.h"
 #include "cli/device_session.h"
@@ -28,25 +36,77 @@
 
 namespace kestrel::cli {
 
+namespace {
+
+// The files read in this run: a pipe (--password-file <(echo ...)) can be read only once,
+// and the checks before connecting and the command itself both want the password.
+std::map<std::string, std::string>& passwordFilesRead() {
+  static std::map<std::string, std::string> files;
+  return files;
+}
+
+// How long a pipe may take to deliver the password.
+constexpr int PASSWORD_PIPE_WAIT_MS = 5000;
+
+std::string readPasswordFile(const std::string& file) {
+  auto refused = [&](const std::string& why) { return UsageError("--password-file: '" + file + "' " + why); };
+  // Opened once, non-blocking: a FIFO that nobody writes must not hold the tool.
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw refused(std::string("cannot be read: ") + std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) throw refused(std::string("cannot be read: ") + std::strerror(errno));
+  if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) throw refused("is neither a regular file nor a pipe");
+  if (st.st_mode & (S_IRGRP | S_IROTH)) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    throw refused(std::string("can be read by others (mode ") + mode + "); make it private first: chmod 600 '" + file +
+                  "'");
+  }
+  std::string text;
+  char buffer[512];
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(PASSWORD_PIPE_WAIT_MS);
+  while (text.find('\n') == std::string::npos) {
+    if (text.size() > PASSWORD_INPUT.maxBytes)
+      throw refused("holds no line end within " + std::to_string(PASSWORD_INPUT.maxBytes) +
+                    " bytes, more than any password file holds");
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      text.append(buffer, static_cast<size_t>(n));
+      continue;
+    }
+    if (n == 0) break;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN) throw refused(std::string("cannot be read: ") + std::strerror(errno));
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd p{fd, POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) == 0)
+      throw refused("sent no password within " + std::to_string(PASSWORD_PIPE_WAIT_MS / 1000) + " s");
+  }
+  std::string line = text.substr(0, text.find('\n'));
+  // Editors on Windows start a UTF-8 file with a byte-order mark and end lines with CR.
+  if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (line.empty()) throw refused("holds no password on its first line");
+  return line;
+}
+
+}  // namespace
+
+void forgetPasswordFiles() { passwordFilesRead().clear(); }
+
 std::string passwordFrom(const std::optional<std::string>& passwordFile, const char* variable) {
   if (!passwordFile) {
     const char* env = std::getenv(variable);
     return env ? env : "";
   }
-  const std::string& file = *passwordFile;
-  struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) throw UsageError("--password-file: cannot read '" + file + "'");
-  if (st.st_mode & (S_IRGRP | S_IROTH)) {
-    char mode[8];
-    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-    throw UsageError("--password-file: '" + file + "' can be read by others (mode " + mode +
-                     "); make it private first: chmod 600 '" + file + "'");
-  }
-  std::ifstream in(file, std::ios::binary);
-  std::string line;
-  if (!in || !std::getline(in, line)) throw UsageError("--password-file: cannot read '" + file + "'");
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
+  auto& read = passwordFilesRead();
+  const auto it = read.find(*passwordFile);
+  if (it != read.end()) return it->second;
+  return read[*passwordFile] = readPasswordFile(*passwordFile);
 }
 
 namespace {

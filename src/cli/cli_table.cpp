@@ -50,8 +50,9 @@ std::string tableRowsJson(const TMemTable& t) {
 void checkTableArgs(const std::vector<std::string>& args) {
   if (args.size() < 2) throw UsageError(TABLE_USAGE);
   tableNamed(args[1]);
-  if (args[0] == "get" && (args.size() == 2 || (args.size() == 4 && args[2] == "--csv" && !args[3].empty()))) return;
-  if (args[0] == "set" && args.size() == 3 && !args[2].empty()) return;
+  if (args[0] == "get" && args.size() == 2) return;
+  if (args[0] == "get" && args.size() == 4 && args[2] == "--csv" && !args[3].empty()) return checkOutputFile(args[3]);
+  if (args[0] == "set" && args.size() == 3 && !args[2].empty()) return checkInputFile(args[2], TABLE_CSV_INPUT);
   throw UsageError(TABLE_USAGE);
 }
 
@@ -63,7 +64,7 @@ int runTable(PageCommandContext& ctx) {
 
   if (ctx.args[0] == "set") {
     // A file that cannot be read or holds a refused line ends here: nothing is written.
-    tableFromCsvLines(table, readTextLines(ctx.args[2]));
+    tableFromCsvLines(table, readTextLines(ctx.args[2], TABLE_CSV_INPUT));
     return operationStatus(ctx, def.save(ctx.ops, table));
   }
 

@@ -1,5 +1,6 @@
 #include "cli/device_session.h"
 
+#include <cstdlib>
 #include <ostream>
 
 #include "app/logic/model_table.h"
@@ -14,8 +15,8 @@ namespace {
 constexpr uint16_t DIAGNOSTIC_COMMAND = 90;
 
 // The event gives the frame as header, data and footer hex, each byte "XX ".
-std::string frameHex(const TCommunicationEventArgs& args) {
-  std::string hex = args.hexPacketHeader + args.hexPacketData + args.hexPacketFooter;
+std::string frameHex(const TCommunicationEventArgs& args, const std::string& data) {
+  std::string hex = args.hexPacketHeader + data + args.hexPacketFooter;
   while (!hex.empty() && hex.back() == ' ') hex.pop_back();
   return hex;
 }
@@ -36,7 +37,9 @@ DeviceSession::DeviceSession(std::ostream& err, bool trace) : fErr(err), fTrace(
 DeviceSession::~DeviceSession() { close(); }
 
 void DeviceSession::onFrame(const TCommunicationEventArgs& args, bool written) {
-  const std::string hex = frameHex(args);
+  const std::string hex = frameHex(args, written ? fMask.request(static_cast<uint16_t>(std::atoi(args.command.c_str())),
+                                                                  args.hexPacketData)
+                                                : fMask.answer(args.hexPacketData));
   if (!hex.empty()) (written ? fSent : fReceived).push_back(hex);
   if (fTrace) {
     fErr << (written ? ">> " : "<< ") << "cmd " << args.command << " try " << args.repeatIndex << ": "

@@ -11,6 +11,7 @@
 #include "catalogue/fba_kt_33a.h"
 #include "cli/cli_args.h"
 #include "engine/fiscal_device.h"
+#include "engine/secrets.h"
 #include "support/dialogs.h"
 #include "support/err_container.h"
 #include "support/fd_misc.h"
@@ -58,6 +59,7 @@ class DeviceSession {
 
   std::ostream& fErr;
   bool fTrace;
+  TPasswordMask fMask;  // no password reaches the trace or the JSON frame lists
   StderrDialogs fDialogs;
   TErrContainer fErrors;
   TFDMisc fMisc;

@@ -170,7 +170,8 @@ int runSimulatorMain(int argc, char** argv) {
   sigwait(&set, &sig);
   sim.stop();
   std::printf("kestrel-sim: stopped\n");
-  return 0;
+  // The device's last state is lost: a script that runs the simulator must see that.
+  return sim.stateSaveFailed() ? 1 : 0;
 }
 
 }  // namespace kestrel::sim

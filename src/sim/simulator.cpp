@@ -18,6 +18,7 @@
 #include <ctime>
 
 #include "engine/frame_codec.h"
+#include "engine/secrets.h"
 
 namespace kestrel::sim {
 
@@ -161,6 +162,7 @@ bool Simulator::saveState(std::string* error) {
   ok = ok && ::fsync(fd) == 0;
   if (fd >= 0) ::close(fd);
   ok = ok && ::rename(tmp.c_str(), fOpt.stateFile.c_str()) == 0;
+  fSaveFailed = !ok;
   if (!ok) {
     const std::string msg = fmt::format("cannot write state file {}: {}", fOpt.stateFile, std::strerror(errno));
     ::unlink(tmp.c_str());
@@ -190,8 +192,24 @@ bool Simulator::start(std::string& error) {
     return false;
   };
   if (!fOpt.logFile.empty()) {
-    fLog = std::fopen(fOpt.logFile.c_str(), "a");
-    if (!fLog) return failWith(fmt::format("cannot open log file {}: {}", fOpt.logFile, std::strerror(errno)));
+    // Non-blocking: a FIFO would hold open() while the signals that end the program are
+    // blocked. Owner-only: the log holds what clients send.
+    const int fd = ::open(fOpt.logFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0600);
+    struct stat st {};
+    // A FIFO without a reader fails the open itself (ENXIO).
+    if (fd < 0 && ::stat(fOpt.logFile.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+      return failWith(fmt::format("log file {} is not a regular file", fOpt.logFile));
+    if (fd < 0) return failWith(fmt::format("cannot open log file {}: {}", fOpt.logFile, std::strerror(errno)));
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return failWith(fmt::format("log file {} is not a regular file", fOpt.logFile));
+    }
+    ::fchmod(fd, 0600);  // an older log may hold passwords logged before they were masked
+    fLog = ::fdopen(fd, "a");
+    if (!fLog) {
+      ::close(fd);
+      return failWith(fmt::format("cannot open log file {}: {}", fOpt.logFile, std::strerror(errno)));
+    }
   }
   if (::pipe2(fWake, O_CLOEXEC | O_NONBLOCK) != 0) return failWith("cannot create a pipe");
   if (fOpt.tcp) {
@@ -335,6 +353,17 @@ void Simulator::run() {
       while (::read(fWake[0], drain, sizeof drain) > 0) {
       }
     }
+    if (tcp.fd >= 0 && fListen >= 0 && Clock::now() - tcp.lastByte >= std::chrono::milliseconds(fOpt.idleDropMs)) {
+      // One client at a time: one that connects and sends nothing would hold off every
+      // other. It goes once it has been silent this long and another one is waiting.
+      pollfd waiting{fListen, POLLIN, 0};
+      if (::poll(&waiting, 1, 0) > 0) {
+        logNote(fmt::format("client dropped: it sent nothing for {} s while another client waited",
+                            fOpt.idleDropMs / 1000));
+        closeSession(tcp);
+        continue;
+      }
+    }
     if (pr > 0 && listenAt >= 0 && (fds[listenAt].revents & POLLIN)) {
       const int fd = ::accept4(fListen, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
       if (fd >= 0) {
@@ -342,6 +371,7 @@ void Simulator::run() {
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         tcp.reset();
         tcp.fd = fd;
+        tcp.lastByte = Clock::now();
         logNote("client connected");
       }
     }
@@ -479,8 +509,9 @@ void Simulator::logNote(std::string_view text) {
 
 void Simulator::logExchange(uint16_t cmd, std::string_view input, int code, std::string_view answer) {
   if (!fLog) return;
-  logNote(fmt::format("cmd {:3}  in \"{}\"  code {}  answer \"{}\"", cmd, escapeBytes(input), code,
-                      escapeBytes(answer)));
+  // Passwords never reach the log, neither sent nor read back.
+  logNote(fmt::format("cmd {:3}  in \"{}\"  code {}  answer \"{}\"", cmd, escapeBytes(maskedPasswords(cmd, input)),
+                      code, escapeBytes(answerHoldsPassword(cmd, input) ? maskedAnswer(answer) : std::string(answer))));
 }
 
 }  // namespace kestrel::sim

@@ -30,6 +30,8 @@ struct SimulatorOptions {
   int synIntervalMs = 100;    // SYN interval while a command takes long (fault slow:MS)
   int frameTimeoutMs = 1000;  // a frame whose bytes stop arriving for this long is answered with NAK
   std::string servicePassword = "1234";
+  // A TCP client silent this long is dropped when another one is waiting to connect.
+  int idleDropMs = 30000;
   std::function<DeviceTime()> hostClock;  // empty: the host's local clock
 };
 
@@ -61,6 +63,8 @@ class Simulator {
   }
   // Writes the state file now (temporary file, then rename). False on an I/O error.
   bool saveState(std::string* error = nullptr);
+  // The last write of the state file failed (and nothing has been written since).
+  bool stateSaveFailed() const { return fSaveFailed.load(); }
 
  private:
   struct Session;
@@ -91,6 +95,7 @@ class Simulator {
   bool fStateRead = false;  // the state file was read (or is still to be made)
   std::FILE* fLog = nullptr;
   bool fSaveErrorShown = false;
+  std::atomic<bool> fSaveFailed{false};
 };
 
 // The kestrel-sim program: `kestrel sim [options]` calls it as well.

@@ -3,9 +3,9 @@
 #include "support/files_platform.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 #include <utility>
 
@@ -28,12 +28,46 @@ void replaceFile(const std::string& path, const std::string& head, const std::st
   throw EFileError(what + " \"" + path + "\": " + std::strerror(err));
 }
 
-std::string readWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) failFile("Cannot open file", path, errno ? errno : ENOENT);
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) failFile("Cannot read file", path, EIO);
-  return content;
+[[noreturn]] void failTooLarge(const std::string& path, std::size_t maxBytes, const std::string& kind) {
+  throw EFileError("File \"" + path + "\" is larger than " + std::to_string(maxBytes) + " bytes, more than any " + kind +
+                   " holds; it was not read");
+}
+
+[[noreturn]] void failNotRegular(const std::string& path, fs::file_type type) {
+  const char* what = type == fs::file_type::directory ? "a folder"
+                     : type == fs::file_type::fifo    ? "a FIFO"
+                     : type == fs::file_type::socket  ? "a socket"
+                     : type == fs::file_type::character || type == fs::file_type::block ? "a device"
+                                                                                        : "no regular file";
+  throw EFileError("File \"" + path + "\" is " + what + ", not a regular file; only regular files are read or written");
+}
+
+void checkRegularFile(const std::string& path, bool mustExist, std::size_t maxBytes, const std::string& kind) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (status.type() == fs::file_type::not_found) {
+    if (mustExist) failFile("Cannot open file", path, ENOENT);
+    return;
+  }
+  if (ec) failFile("Cannot open file", path, ec.value());
+  if (status.type() != fs::file_type::regular) failNotRegular(path, status.type());
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (!ec && size > maxBytes) failTooLarge(path, maxBytes, kind);
+}
+
+std::string outputTarget(const std::string& path) {
+  std::error_code ec;
+  if (!fs::is_symlink(fs::symlink_status(path, ec))) {
+    checkRegularFile(path);
+    return path;
+  }
+  // Written in the folder of the file the link names, so that the link keeps pointing at it.
+  const fs::path target = fs::canonical(path, ec);
+  if (ec)
+    throw EFileError("File \"" + path + "\" is a symbolic link to a file that does not exist; it was not written");
+  const fs::file_status status = fs::status(target, ec);
+  if (status.type() != fs::file_type::regular) failNotRegular(path, status.type());
+  return target.string();
 }
 
 void writeFileAtomically(const std::string& path, const std::string& content) { replaceFile(path, content, {}); }

@@ -1,6 +1,11 @@
 #pragma once
 // File helpers. Every file written here goes to a temporary file in the same folder
 // that is renamed over the target, so a failed write leaves the old file intact.
+// Files are read and written by name only when they are regular files: a FIFO would
+// block for ever, a device such as /dev/zero never ends, and renaming over a device
+// node or a FIFO would replace it with a plain file.
+#include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -13,10 +18,23 @@ class EFileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The one check of a file's type. Throws EFileError when `path` exists and is no
+// regular file (a folder, FIFO, socket or device), judged by what a symbolic link
+// points to, or is larger than `maxBytes` (the message says that no `kind` is that
+// large); with `mustExist` also when it does not exist.
+void checkRegularFile(const std::string& path, bool mustExist = false, std::size_t maxBytes = SIZE_MAX,
+                      const std::string& kind = "file");
+
+// The file an output named `path` goes to: a symbolic link is followed to the regular
+// file it names (the link stays a link), anything else is `path` itself. Throws
+// EFileError for a target that exists and is no regular file, or a link to nothing.
+std::string outputTarget(const std::string& path);
+
 // A file written piece by piece: the pieces go to a temporary file in the same folder,
 // commit() makes it durable and renames it over `path`. Destroyed without a commit (a
 // failed write, an exception while building the rest), the temporary file is removed
-// and the old file is left as it was. `mode` < 0 keeps the old file's permissions.
+// and the old file is left as it was. `mode` < 0 keeps the old file's permissions. The
+// target is outputTarget(path): a link is followed, a special file refused.
 class TAtomicFile {
  public:
   explicit TAtomicFile(std::string path, int mode = -1);
@@ -50,8 +68,12 @@ void copyFileAtomically(const std::string& source, const std::string& destinatio
 // Creates a file that did not exist with `content`; false when `path` is taken or the
 // file cannot be created or written.
 bool createNewFile(const std::string& path, const std::string& content);
-// The whole file; throws EFileError when it cannot be opened or read.
-std::string readWholeFile(const std::string& path);
+// No file read whole by name is larger than this unless its kind says so.
+inline constexpr std::size_t MAX_READ_FILE_BYTES = 256u << 20;
+// The whole file; throws EFileError when it cannot be opened or read, is no regular
+// file, or is larger than `maxBytes` (the message says that no `kind` is that large).
+std::string readWholeFile(const std::string& path, std::size_t maxBytes = MAX_READ_FILE_BYTES,
+                          const std::string& kind = "file");
 
 // Windows-style file mask ("*.txt", "data?.csv"; "*.*" and a blank mask match every
 // name) against a file name.

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -33,7 +34,8 @@ void writeAll(int fd, std::string_view data, const std::string& path) {
 
 }  // namespace
 
-TAtomicFile::TAtomicFile(std::string path, int mode) : fPath(std::move(path)), fTemp(fPath + ".XXXXXX"), fMode(mode) {
+TAtomicFile::TAtomicFile(std::string path, int mode)
+    : fPath(outputTarget(path)), fTemp(fPath + ".XXXXXX"), fMode(mode) {
   fFd = ::mkstemp(fTemp.data());
   if (fFd < 0) failFile("Cannot create file", fPath, errno);
 }
@@ -64,6 +66,39 @@ void TAtomicFile::commit() {
     ::unlink(fTemp.c_str());
     failFile("Cannot write file", fPath, err);
   }
+}
+
+std::string readWholeFile(const std::string& path, std::size_t maxBytes, const std::string& kind) {
+  checkRegularFile(path, true, maxBytes, kind);
+  // Non-blocking and checked again once open: a FIFO put in its place meanwhile must
+  // not hold the program.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) failFile("Cannot open file", path, errno);
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) failFile("Cannot read file", path, errno);
+  if (!S_ISREG(st.st_mode))
+    throw EFileError("File \"" + path + "\" is not a regular file any more; only regular files are read or written");
+  std::string content(std::min<std::size_t>(static_cast<std::size_t>(st.st_size), maxBytes) + 1, '\0');
+  std::size_t got = 0;
+  for (;;) {
+    // The file may grow while it is read: never past the limit.
+    if (got == content.size()) {
+      if (got > maxBytes) failTooLarge(path, maxBytes, kind);
+      content.resize(std::min(maxBytes + 1, got * 2 + 4096));
+    }
+    const ssize_t n = ::read(fd, content.data() + got, content.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) failFile("Cannot read file", path, errno);
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  if (got > maxBytes) failTooLarge(path, maxBytes, kind);
+  content.resize(got);
+  return content;
 }
 
 bool createNewFile(const std::string& path, const std::string& content) {

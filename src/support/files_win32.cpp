@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cwctype>
+#include <fstream>
 #include <memory>
 #include <random>
 
@@ -69,7 +70,21 @@ bool wildcardMatch(const wchar_t* mask, const wchar_t* name) {
 
 }  // namespace
 
-TAtomicFile::TAtomicFile(std::string path, int mode) : fPath(std::move(path)), fMode(mode) {
+std::string readWholeFile(const std::string& path, std::size_t maxBytes, const std::string& kind) {
+  checkRegularFile(path, true, maxBytes, kind);
+  std::ifstream in(widen(path), std::ios::binary);
+  if (!in) failFile("Cannot open file", path, errno ? errno : ENOENT);
+  std::string content;
+  char buffer[65536];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    content.append(buffer, static_cast<std::size_t>(in.gcount()));
+    if (content.size() > maxBytes) failTooLarge(path, maxBytes, kind);  // it grew while read
+  }
+  if (in.bad()) failFile("Cannot read file", path, EIO);
+  return content;
+}
+
+TAtomicFile::TAtomicFile(std::string path, int mode) : fPath(outputTarget(path)), fMode(mode) {
   std::random_device random;
   for (int attempt = 0; attempt < 100 && fFd < 0; ++attempt) {
     fTemp = fPath + "." + std::to_string(random() % 1000000u) + ".tmp";

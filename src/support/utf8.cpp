@@ -88,4 +88,28 @@ std::string u32ToUtf8(std::u32string_view text) {
   return out;
 }
 
+std::string excerpt(std::string_view text, std::size_t maxChars) {
+  static const char HEX[] = "0123456789ABCDEF";
+  std::string out;
+  std::size_t pos = 0, chars = 0;
+  while (pos < text.size()) {
+    if (chars == maxChars) return out + "...";
+    const std::size_t start = pos;
+    char32_t cp = 0;
+    const bool valid = decodeUtf8(text, pos, cp);
+    if (!valid || cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0)) {
+      for (std::size_t i = start; i < pos; ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        out += "\\x";
+        out += HEX[b >> 4];
+        out += HEX[b & 15];
+      }
+    } else {
+      out.append(text.substr(start, pos - start));
+    }
+    ++chars;
+  }
+  return out;
+}
+
 }  // namespace kestrel

@@ -16,6 +16,11 @@ void appendUtf8(std::string& out, char32_t cp);
 // Number of characters (an invalid byte counts as one).
 std::size_t utf8Length(std::string_view text);
 
+// A piece of outside text (a file's field, a key) fit to quote in a message: control
+// characters and bytes that are no UTF-8 as \xNN (no terminal escape, no NUL that cuts
+// the message), at most `maxChars` characters of the text followed by "..." when longer.
+std::string excerpt(std::string_view text, std::size_t maxChars = 40);
+
 std::u32string utf8ToU32(std::string_view text);
 std::string u32ToUtf8(std::u32string_view text);
 

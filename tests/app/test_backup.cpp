@@ -37,6 +37,9 @@ TEST(BackupFile, ValuesRoundTripExactly) {
 TEST(BackupFile, DamagedFilesAreRefusedWithTheReason) {
   const std::string whole = backupText(sample());
   const auto cut = [&](const std::string& what) { return whole.substr(0, whole.find(what)); };
+  const auto replaced = [&](const std::string& what, const std::string& by) {
+    return std::string(whole).replace(whole.find(what), what.size(), by);
+  };
   struct Case {
     std::string text, reason;
   };
@@ -48,6 +51,17 @@ TEST(BackupFile, DamagedFilesAreRefusedWithTheReason) {
       {std::string(whole).replace(whole.find("\"plain\""), 7, "plain"), "not quoted"},
       {std::string(whole).replace(whole.find("format=1"), 8, "format=9"), "format 9"},
       {std::string(whole).replace(whole.find("\"Name\""), 6, "\"Nom\""), "[table.payments] line 1"},
+      // The parts must fit together: counts, sections, keys and the end key.
+      {replaced("table.payments=2\n", ""), "[table.payments] has no count in [backup]"},
+      {replaced("table.payments=2", "table.payments=1"), "[table.payments] holds 2 values, [backup] counts 1"},
+      {whole + "[table.payments]\nline1=\"x\"\n", "[table.payments] appears twice"},
+      {replaced("[config.header]\n", "[config.header]\nHeader.0=\"other\"\n"), "[config.header] Header.0 appears twice"},
+      {replaced("end=1", "end=1\ntable.payments=2"), "table.payments appears twice"},
+      {replaced("end=1", "end=1\nformat2=1"), "\"end=1\" is not its last key"},
+      {replaced("end=1", "end=2"), "\"end=1\" is not its last key"},
+      {replaced("model=", "surprise=1\nmodel="), "[backup] surprise is not a key of a backup"},
+      // Outside text in a message is quoted short and escaped.
+      {replaced("format=1", "format=\x1B[2J" + std::string(500, 'x')), "format \\x1B[2Jxxx"},
   };
   for (const auto& c : cases) {
     try {
@@ -55,6 +69,8 @@ TEST(BackupFile, DamagedFilesAreRefusedWithTheReason) {
       ADD_FAILURE() << "accepted: " << c.text;
     } catch (const std::runtime_error& e) {
       EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+      EXPECT_LT(std::string(e.what()).size(), 200u) << e.what();
+      EXPECT_EQ(std::string(e.what()).find('\x1B'), std::string::npos);
     }
   }
 }
@@ -78,19 +94,23 @@ TEST(BackupRestore, DryRunWritesNothingAndRestoreWritesOnlyDifferences) {
   EXPECT_NE(target.param("Dept_name", 2), source.param("Dept_name", 2));
   EXPECT_EQ(dry.changes, (std::vector<std::string>{"departments row 3: \"3\";\"Department 3\"; -> \"3\";\" Bakery "
                                                    "\"\"fresh\"\" \";"}));
-  ASSERT_EQ(dry.notes.size(), 1u);
-  EXPECT_NE(dry.notes[0].find("communication.APN.0: needs the service password"), std::string::npos);
+  ASSERT_EQ(dry.skipped.size(), 1u);
+  EXPECT_NE(dry.skipped[0].find("communication.APN.0: needs the service password"), std::string::npos);
   EXPECT_TRUE(dry.written.empty());
 
   // Without the password the access point stays; with it, it is written in service mode.
   const TRestoreReport plain = restoreBackup(target.ops, b, {false, ""});
   EXPECT_TRUE(plain.ok()) << plain.summary(false);
+  EXPECT_FALSE(plain.complete()) << "a skipped value is not written";
+  EXPECT_NE(plain.summary(false).find("Skipped (not written):\n  communication.APN.0: needs the service password"),
+            std::string::npos)
+      << plain.summary(false);
   EXPECT_EQ(plain.written, (std::vector<std::string>{"departments"}));
   for (const auto& d : target.dialogs.shown) EXPECT_NE(d.text, MSG_DATA_SAVED) << "one summary, not a message per save";
   EXPECT_EQ(target.param("Dept_name", 2), " Bakery \"fresh\" ");
   EXPECT_EQ(target.param("APN", 0), "");
   const TRestoreReport service = restoreBackup(target.ops, b, {false, "1234"});
-  EXPECT_TRUE(service.ok()) << service.summary(false);
+  EXPECT_TRUE(service.complete()) << service.summary(false);
   EXPECT_EQ(service.written, (std::vector<std::string>{"communication"}));
   EXPECT_EQ(target.param("APN", 0), "internet.example");
   EXPECT_FALSE(target.device([](sim::DeviceModel& d) { return d.serviceMode(); })) << "service mode left";

@@ -25,6 +25,14 @@ struct SimServer {
   std::unique_ptr<sim::Simulator> sim;
 };
 
+// A simulator of `model`, chosen explicitly.
+inline sim::SimulatorOptions modelOptions(const std::string& model) {
+  sim::SimulatorOptions o;
+  o.model = model;
+  o.modelGiven = true;
+  return o;
+}
+
 inline sim::SimulatorOptions withFault(const std::string& fault) {
   sim::SimulatorOptions o;
   std::string error;

@@ -3,6 +3,7 @@
 // reported and the rest is written; a damaged file writes nothing.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -76,9 +77,22 @@ TEST(CliBackup, ADeviceMovesToAFreshOne) {
   EXPECT_NE(dry.out.find("communication.APN.1: needs the service password"), std::string::npos) << dry.out;
   EXPECT_NE(before, everything(fresh)) << "a dry run writes nothing";
 
-  setenv("KESTREL_SERVICE_PASSWORD", "1234", 1);
-  const clitest::CliRun restore = runCli({"--tcp", fresh.tcp(), "restore", file.path});
-  unsetenv("KESTREL_SERVICE_PASSWORD");
+  // Without the password the access point is skipped: not everything was written.
+  const clitest::CliRun partial = runCli({"--tcp", fresh.tcp(), "restore", file.path});
+  EXPECT_EQ(partial.status, 1) << partial.out << partial.err;
+  EXPECT_NE(partial.out.find("Skipped (not written):\n  communication.APN.1: needs the service password"),
+            std::string::npos)
+      << partial.out;
+
+  // The password through a pipe, as <(echo ...) gives it, with a byte-order mark and CR LF.
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  const std::string line = "\xEF\xBB\xBF" "1234\r\n";
+  ASSERT_EQ(::write(pipeFds[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
+  ::close(pipeFds[1]);
+  const clitest::CliRun restore = runCli(
+      {"--tcp", fresh.tcp(), "restore", file.path, "--password-file", "/dev/fd/" + std::to_string(pipeFds[0])});
+  ::close(pipeFds[0]);
   EXPECT_EQ(restore.status, 0) << restore.out << restore.err;
   EXPECT_EQ(before, everything(fresh));
 }

@@ -126,6 +126,25 @@ TEST(CliClients, CtrlCEndsTheReadBetweenTwoClients) {
   EXPECT_LT(server.sim->framesServed(), 1000u);
 }
 
+// A link cut half-way refuses every number after it: the list is incomplete, so the old
+// file stays and no export is claimed.
+TEST(CliClients, AReadCutHalfWayKeepsTheOldFile) {
+  sim::SimulatorOptions o = registerModel();
+  o.faults.cutEvery = 8;
+  clitest::SimServer server(o);
+  server.sim->withDevice([](sim::DeviceModel& d) {
+    for (int n = 1; n <= 20; ++n) d.mutableState().clients[n] = {"C" + std::to_string(n), "", "", "", ""};
+    return 0;
+  });
+  TempPath out;
+  std::ofstream(out.path, std::ios::binary) << "old list";
+  const clitest::CliRun r = runCli({"--tcp", server.tcp(), "clients", "read", "--csv", out.path});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(fileBytes(out.path), "old list");
+  EXPECT_EQ(r.err.find("Successful export"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("was not written"), std::string::npos) << r.err;
+}
+
 TEST(CliClients, ProgressLineOnATerminal) {
   clitest::SimServer server(registerModel());
   server.sim->withDevice([](sim::DeviceModel& d) { return d.mutableState().clients[4].name = "Shop"; });

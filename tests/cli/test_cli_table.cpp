@@ -10,6 +10,7 @@
 #include "app/logic/text_file.h"
 #include "cli/support_cli.h"
 #include "cli/support_sim_server.h"
+#include "util/temp_path.h"
 
 namespace kestrel {
 namespace {
@@ -18,18 +19,7 @@ using clitest::runCli;
 using clitest::SimServer;
 namespace fs = std::filesystem;
 
-struct Folder {
-  Folder() {
-    char tmpl[] = "/tmp/kestrel_table_XXXXXX";
-    path = mkdtemp(tmpl);
-  }
-  ~Folder() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  std::string file(const char* name) const { return path + "/" + name; }
-  std::string path;
-};
+using Folder = test::TempFolder;
 
 sim::SimulatorOptions registerModel() {
   sim::SimulatorOptions o;

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -82,52 +83,90 @@ TEST(KestrelProgram, ExitStatusesAndStreams) {
   EXPECT_NE(usage.err.find("--help"), std::string::npos);
 }
 
-TEST(KestrelProgram, SimSubcommandServesAnotherKestrel) {
-  int pipeFd[2];
-  ASSERT_EQ(::pipe(pipeFd), 0);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_adddup2(&fa, pipeFd[1], 1);
-  posix_spawn_file_actions_addclose(&fa, pipeFd[0]);
-  std::vector<std::string> words{KESTREL_BIN, "sim", "--tcp", "127.0.0.1:0"};
-  std::vector<char*> argv = argvOf(words);
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, KESTREL_BIN, &fa, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&fa);
-  ::close(pipeFd[1]);
-
-  // Wait for "listening on 127.0.0.1:PORT".
-  std::string printed;
-  std::string port;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (port.empty() && std::chrono::steady_clock::now() < deadline) {
-    pollfd p{pipeFd[0], POLLIN, 0};
-    if (::poll(&p, 1, 100) <= 0) continue;
-    char buf[256];
-    const ssize_t n = ::read(pipeFd[0], buf, sizeof buf);
-    if (n <= 0) break;
-    printed.append(buf, static_cast<size_t>(n));
-    const std::string key = "listening on 127.0.0.1:";
-    if (const size_t at = printed.find(key); at != std::string::npos && printed.find('\n', at) != std::string::npos)
-      port = printed.substr(at + key.size(), printed.find('\n', at) - at - key.size());
+// `kestrel sim ARGS` as a process, its stdout read until it listens.
+struct SimProcess {
+  explicit SimProcess(std::vector<std::string> args) {
+    int pipeFd[2];
+    if (::pipe(pipeFd) != 0) throw std::runtime_error("pipe");
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, pipeFd[1], 1);
+    posix_spawn_file_actions_addclose(&fa, pipeFd[0]);
+    std::vector<std::string> words{KESTREL_BIN, "sim", "--tcp", "127.0.0.1:0"};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv = argvOf(words);
+    const int rc = posix_spawn(&pid, KESTREL_BIN, &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    ::close(pipeFd[1]);
+    out = pipeFd[0];
+    if (rc != 0) throw std::runtime_error("spawn failed");
+    // Wait for "listening on 127.0.0.1:PORT".
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (port.empty() && std::chrono::steady_clock::now() < deadline) {
+      pollfd p{out, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      char buf[256];
+      const ssize_t n = ::read(out, buf, sizeof buf);
+      if (n <= 0) break;
+      printed.append(buf, static_cast<size_t>(n));
+      const std::string key = "listening on 127.0.0.1:";
+      if (const size_t at = printed.find(key); at != std::string::npos && printed.find('\n', at) != std::string::npos)
+        port = printed.substr(at + key.size(), printed.find('\n', at) - at - key.size());
+    }
   }
-  ASSERT_FALSE(port.empty()) << printed;
-  const std::string target = "127.0.0.1:" + port;
+  ~SimProcess() {
+    if (pid > 0) stop();
+    ::close(out);
+  }
+  // SIGTERM, then the exit status; what it printed is in `printed`.
+  int stop() {
+    ::kill(pid, SIGTERM);
+    int wstatus = 0;
+    ::waitpid(pid, &wstatus, 0);
+    pid = -1;
+    char buf[256];
+    ssize_t n;
+    while ((n = ::read(out, buf, sizeof buf)) > 0) printed.append(buf, static_cast<size_t>(n));
+    return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  }
+  std::string target() const { return "127.0.0.1:" + port; }
 
-  EXPECT_EQ(runKestrel({"--tcp", target, "param", "set", "Header", "3", "FROM A SCRIPT"}).status, 0);
-  const ProcessRun get = runKestrel({"--tcp", target, "param", "get", "Header", "3"});
+  pid_t pid = -1;
+  int out = -1;
+  std::string port, printed;
+};
+
+TEST(KestrelProgram, SimSubcommandServesAnotherKestrel) {
+  SimProcess sim({});
+  ASSERT_FALSE(sim.port.empty()) << sim.printed;
+  EXPECT_EQ(runKestrel({"--tcp", sim.target(), "param", "set", "Header", "3", "FROM A SCRIPT"}).status, 0);
+  const ProcessRun get = runKestrel({"--tcp", sim.target(), "param", "get", "Header", "3"});
   EXPECT_EQ(get.status, 0);
   EXPECT_EQ(get.out, "FROM A SCRIPT\n");
+  EXPECT_EQ(sim.stop(), 0);
+  EXPECT_NE(sim.printed.find("kestrel-sim: stopped"), std::string::npos) << sim.printed;
+}
 
-  ::kill(pid, SIGTERM);
-  int wstatus = 0;
-  ::waitpid(pid, &wstatus, 0);
-  EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
-  char buf[256];
-  ssize_t n;
-  while ((n = ::read(pipeFd[0], buf, sizeof buf)) > 0) printed.append(buf, static_cast<size_t>(n));
-  ::close(pipeFd[0]);
-  EXPECT_NE(printed.find("kestrel-sim: stopped"), std::string::npos) << printed;
+// The device's state is lost when its file cannot be written: the exit status says so.
+// A log that is no regular file ends the start at once instead of blocking in open().
+TEST(KestrelProgram, SimExitStatusTellsOfALostStateAndARefusedLog) {
+  char dir[] = "/tmp/kestrel-sim-state-XXXXXX";
+  ASSERT_TRUE(::mkdtemp(dir));
+  const std::string folder = std::string(dir) + "/gone";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  SimProcess sim({"--state", folder + "/device.state"});
+  ASSERT_FALSE(sim.port.empty()) << sim.printed;
+  ASSERT_EQ(::rmdir(folder.c_str()), 0);
+  EXPECT_EQ(runKestrel({"--tcp", sim.target(), "param", "set", "Header", "3", "LOST"}).status, 0);
+  EXPECT_NE(sim.stop(), 0) << "the state was not written";
+
+  const std::string fifo = std::string(dir) + "/log.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const ProcessRun log = runKestrel({"sim", "--tcp", "127.0.0.1:0", "--log", fifo});
+  EXPECT_EQ(log.status, 1);
+  EXPECT_NE(log.err.find("is not a regular file"), std::string::npos) << log.err;
+  ::unlink(fifo.c_str());
+  ::rmdir(dir);
 }
 
 }  // namespace

@@ -303,6 +303,60 @@ TEST(SimTcp, AStateFileThatCannotBeReadIsLeftAloneAndTheStartRefused) {
   fs::remove_all(dir.parent_path());
 }
 
+// The log holds what clients send: readable by its owner only, and no password in it,
+// neither sent (service mode, an operator's change) nor read back as a parameter.
+TEST(SimTcp, TheLogIsPrivateAndHoldsNoPassword) {
+  const fs::path dir = tempDir();
+  const fs::path log = dir / "secrets.log";
+  fs::remove(log);
+  SimulatorOptions o = quickOptions();
+  o.logFile = log.string();
+  o.model = "KT-11A";
+  {
+    Running r(o);
+    auto c = r.client();
+    EXPECT_EQ(c->call(253, "0\t1234\t").code(), 0);
+    EXPECT_EQ(c->call(101, "1\t1\t5678\t").code(), 0);
+    EXPECT_EQ(c->call(255, "OperPasw\t0\t\t").fields().at(1), "5678");
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(log.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  const std::string text = readFile(log);
+  EXPECT_NE(text.find("cmd 253  in \"0\\t****\\t\""), std::string::npos) << text;
+  EXPECT_EQ(text.find("1234"), std::string::npos) << text;
+  EXPECT_EQ(text.find("5678"), std::string::npos) << text;
+
+  // A log that is no regular file is refused at once (a FIFO would block the start).
+  const fs::path fifo = dir / "log.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  o.logFile = fifo.string();
+  Simulator sim(o);
+  std::string error;
+  EXPECT_FALSE(sim.start(error));
+  EXPECT_EQ(error, "log file " + fifo.string() + " is not a regular file");
+  fs::remove_all(dir);
+}
+
+// One client at a time: a client that connects and stays silent gives way to the next.
+TEST(SimTcp, ASilentClientGivesWayToAWaitingOne) {
+  const fs::path dir = tempDir();
+  const fs::path log = dir / "idle.log";
+  SimulatorOptions o = quickOptions();
+  o.idleDropMs = 300;
+  o.logFile = log.string();
+  {
+    Running r(o);
+    auto silent = r.client();
+    auto waiting = r.client();
+    const Answer a = waiting->call(74, "", 10000);
+    EXPECT_TRUE(a.valid) << "the waiting client was not served";
+    EXPECT_TRUE(silent->closedByPeer(1000));
+  }
+  EXPECT_NE(readFile(log).find("client dropped: it sent nothing"), std::string::npos) << readFile(log);
+  fs::remove_all(dir);
+}
+
 TEST(SimTcp, StartFailsCleanlyOnABusyPort) {
   Running first;
   SimulatorOptions o = quickOptions();

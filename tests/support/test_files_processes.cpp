@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -62,6 +63,55 @@ TEST_F(TempDir, FailedWriteLeavesTheOldFileIntact) {
   appendFileAtomically(file, "more\n");
   EXPECT_EQ(read(file), "old content\nmore\n");
   EXPECT_THROW(writeFileAtomically(path("missing/x.txt"), "x"), EFileError);
+}
+
+// Special files are never replaced by a write nor read (a FIFO would block, a device
+// never end); a link to a regular file is written through, and stays a link.
+TEST_F(TempDir, OnlyRegularFilesAreWrittenOrRead) {
+  ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+  fs::create_symlink("/dev/null", path("null"));
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);  // what /proc/self/fd/1 is when the output is piped
+  fs::create_symlink("/proc/self/fd/" + std::to_string(pipeFds[1]), path("stdout"));
+  fs::create_symlink(path("nothing"), path("dangling"));
+  fs::create_directory(path("folder"));
+  for (const char* name : {"fifo", "null", "stdout", "dangling", "folder"}) {
+    SCOPED_TRACE(name);
+    struct stat before {};
+    ::lstat(path(name).c_str(), &before);
+    EXPECT_THROW(writeFileAtomically(path(name), "x"), EFileError);
+    EXPECT_THROW(TAtomicFile{path(name)}, EFileError);
+    struct stat after {};
+    ::lstat(path(name).c_str(), &after);
+    EXPECT_EQ(after.st_mode, before.st_mode) << "the node was replaced";
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    if (std::string(name) != "dangling") {
+      EXPECT_THROW(readWholeFile(path(name)), EFileError);
+      EXPECT_THROW(checkRegularFile(path(name)), EFileError);
+    }
+  }
+  EXPECT_THROW(readWholeFile("/dev/zero"), EFileError);
+  ::close(pipeFds[0]);
+  ::close(pipeFds[1]);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 5) << "no temporary file left";
+
+  write(path("real/target.csv"), "old");
+  fs::create_symlink(path("real/target.csv"), path("link.csv"));
+  writeFileAtomically(path("link.csv"), "new");
+  EXPECT_TRUE(fs::is_symlink(path("link.csv")));
+  EXPECT_EQ(read(path("real/target.csv")), "new");
+  EXPECT_NO_THROW(checkRegularFile(path("missing")));
+  EXPECT_THROW(checkRegularFile(path("missing"), true), EFileError);
+
+  // A size limit names the kind of file that is never that large.
+  write(path("big.csv"), std::string(2000, 'x'));
+  try {
+    readWholeFile(path("big.csv"), 1000, "items CSV file");
+    ADD_FAILURE() << "a file above the limit was read";
+  } catch (const EFileError& e) {
+    EXPECT_NE(std::string(e.what()).find("more than any items CSV file holds"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(readWholeFile(path("big.csv"), 2000, "items CSV file").size(), 2000u);
 }
 
 TEST_F(TempDir, FoldersAndLog) {

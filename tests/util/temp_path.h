@@ -3,6 +3,7 @@
 // file's bytes.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -23,6 +24,22 @@ struct TempPath {
   }
   TempPath(const TempPath&) = delete;
   TempPath& operator=(const TempPath&) = delete;
+  std::string path;
+};
+
+// A folder of this test in the temporary folder, removed with everything in it.
+struct TempFolder {
+  TempFolder() {
+    char name[] = "/tmp/kestrel_test_XXXXXX";
+    path = ::mkdtemp(name);
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  std::string file(const std::string& name) const { return path + "/" + name; }
   std::string path;
 };
 

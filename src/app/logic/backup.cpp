@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 
 #include "app/logic/device_ops.h"
@@ -22,11 +23,13 @@
 #include "app/logic/pages/master_data.h"
 #include "app/logic/pages/service_info.h"
 #include "app/logic/pages/then_always.h"
+#include "app/logic/text_file.h"
 #include "support/date_time.h"
 #include "support/dialogs.h"
 #include "support/err_container.h"
 #include "support/fd_misc.h"
 #include "support/files.h"
+#include "support/utf8.h"
 
 namespace kestrel {
 
@@ -224,7 +227,7 @@ class TRestore {
       }
       if (it->second == value || isDeviceIdentity(name, key)) continue;
       if (needsServiceMode(name, key) && fO.servicePassword.empty()) {
-        fR.notes.push_back(name + "." + key + ": needs the service password; skipped (" + it->second + " -> " +
+        fR.skipped.push_back(name + "." + key + ": needs the service password; skipped (" + it->second + " -> " +
                            value + ")");
         continue;
       }
@@ -422,15 +425,71 @@ std::string backupText(const TBackup& b) {
 
 void writeBackupFile(const std::string& path, const TBackup& b) { writePrivateFileAtomically(path, backupText(b)); }
 
+namespace {
+
+// A backup is refused unless its parts fit together: every section once, every key once
+// in its section, a count in [backup] for every section and exactly that many values in
+// it, and "end" as the last key of [backup]. A file edited by hand or cut and pasted
+// together is refused before anything is sent, instead of restoring a part of it.
+void checkWhole(const CSimpleIniA& ini, const std::string& text) {
+  std::set<std::string> seen;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + at, end - at);
+    at = end + 1;
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    const size_t close = line.find(']');
+    if (line.empty() || line.front() != '[' || close == std::string_view::npos) continue;
+    const std::string name(line.substr(1, close - 1));
+    if (!seen.insert(name).second)
+      throw std::runtime_error("the section [" + excerpt(name) + "] appears twice (the file is damaged)");
+  }
+  CSimpleIniA::TNamesDepend sections;
+  ini.GetAllSections(sections);
+  for (const auto& section : sections) {
+    CSimpleIniA::TNamesDepend keys;
+    ini.GetAllKeys(section.pItem, keys);
+    const std::string name = section.pItem;
+    for (const auto& k : keys)
+      if (bool twice = false; ini.GetValue(section.pItem, k.pItem, nullptr, &twice) && twice)
+        throw std::runtime_error("[" + excerpt(name) + "] " + excerpt(k.pItem) + " appears twice (the file is damaged)");
+    if (name == "backup") continue;
+    const int count = countOf(ini, name);
+    if (count < 0)
+      throw std::runtime_error("[" + excerpt(name) + "] has no count in [backup] (the file is damaged)");
+    // Fewer values than counted is a truncated file, named where its lines are read.
+    if (static_cast<int>(keys.size()) > count)
+      throw std::runtime_error("[" + excerpt(name) + "] holds " + std::to_string(keys.size()) + " values, [backup] counts " +
+                               std::to_string(count) + " (the file is damaged)");
+  }
+  CSimpleIniA::TNamesDepend keys;
+  ini.GetAllKeys("backup", keys);
+  keys.sort(CSimpleIniA::Entry::LoadOrder());
+  if (keys.empty() || std::string(keys.back().pItem) != "end" || std::string(ini.GetValue("backup", "end", "")) != "1")
+    throw std::runtime_error("the [backup] section is truncated or damaged (\"end=1\" is not its last key)");
+  for (const auto& k : keys) {
+    const std::string key = k.pItem;
+    const bool known = key == "format" || key == "model" || key == "created" || key == "end" || key == ITEMS ||
+                       key == CLIENTS || key.rfind("config.", 0) == 0 || key.rfind("table.", 0) == 0;
+    if (!known) throw std::runtime_error("[backup] " + excerpt(key) + " is not a key of a backup (the file is damaged)");
+    // A count whose section is missing is checked where its lines are read.
+  }
+}
+
+}  // namespace
+
 TBackup parseBackup(const std::string& text) {
-  CSimpleIniA ini(false);
+  // Several values per key, so that a key given twice is seen instead of the last one winning.
+  CSimpleIniA ini(false, true);
   ini.SetQuotes(false);
   if (ini.LoadData(text) < 0) throw std::runtime_error("the file is no backup (it cannot be read as INI)");
   const char* format = ini.GetValue("backup", "format", nullptr);
   if (!format) throw std::runtime_error("the file is no backup (no [backup] section with its format)");
   if (std::string(format) != std::to_string(BACKUP_FORMAT))
-    throw std::runtime_error(std::string("backup format ") + format + " is not known to this version");
+    throw std::runtime_error("backup format " + excerpt(format) + " is not known to this version");
   if (!ini.GetValue("backup", "end", nullptr)) throw std::runtime_error("the [backup] section is truncated");
+  checkWhole(ini, text);
   TBackup b;
   b.model = ini.GetValue("backup", "model", "");
   b.created = ini.GetValue("backup", "created", "");
@@ -496,7 +555,7 @@ TBackup parseBackup(const std::string& text) {
   return b;
 }
 
-TBackup readBackupFile(const std::string& path) { return parseBackup(readWholeFile(path)); }
+TBackup readBackupFile(const std::string& path) { return parseBackup(readWholeFile(path, BACKUP_INPUT.maxBytes, BACKUP_INPUT.name)); }
 
 TRestoreReport restoreBackup(TDeviceOps& ops, const TBackup& backup, const TRestoreOptions& options) {
   TRestoreReport report;
@@ -522,6 +581,7 @@ std::string TRestoreReport::summary(bool dryRun) const {
     if (written.empty() && notWritten.empty()) s += "Nothing to change: the device holds the file's values.\n";
   }
   if (dryRun) list("Not readable:", notWritten);
+  list(dryRun ? "Would be skipped:" : "Skipped (not written):", skipped);
   list("Notes:", notes);
   return s;
 }

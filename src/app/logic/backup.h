@@ -52,8 +52,11 @@ struct TRestoreReport {
   std::vector<std::string> changes;     // "page.key: device value -> file value", table rows
   std::vector<std::string> written;     // pages and tables written
   std::vector<std::string> notWritten;  // refusals and failures, with the reason
-  std::vector<std::string> notes;       // skipped values, another model
+  std::vector<std::string> skipped;     // values that differ but need the service password
+  std::vector<std::string> notes;       // values and tables of another model, the model warning
   bool ok() const { return notWritten.empty(); }
+  // Everything that differed was written: nothing refused and nothing skipped.
+  bool complete() const { return ok() && skipped.empty(); }
   // The summary printed at the end (and shown by the window).
   std::string summary(bool dryRun) const;
 };

@@ -31,7 +31,7 @@ std::string rangeText(const TFieldDef& f) {
 }
 
 [[noreturn]] void refuse(const TFieldDef& f, const std::string& text) {
-  throw EFieldValueError("'" + text + "' is not a valid value for field '" + f.title() + "'. The allowed range is " +
+  throw EFieldValueError("'" + excerpt(text) + "' is not a valid value for field '" + f.title() + "'. The allowed range is " +
                          rangeText(f) + ".");
 }
 
@@ -116,7 +116,7 @@ void appendFixed(std::string& out, int64_t value, int decimals) {
 
 int64_t decimalValue(const std::string& text) {
   const auto v = parseDecimal(text);
-  if (!v) throw std::invalid_argument("'" + text + "' is not a valid floating point value");
+  if (!v) throw std::invalid_argument("'" + excerpt(text) + "' is not a valid floating point value");
   return *v;
 }
 

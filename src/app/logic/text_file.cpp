@@ -1,6 +1,5 @@
 #include "app/logic/text_file.h"
 
-#include <filesystem>
 
 #include "support/code_pages.h"
 #include "support/files.h"
@@ -75,10 +74,11 @@ std::vector<std::string> splitTextLines(const std::string& text) {
 }
 
 std::vector<std::string> readTextLines(const std::string& path, unsigned codePage) {
-  // A folder opens as a stream that reads nothing; it would pass for an empty file.
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) throw EFileError("Cannot read file \"" + path + "\": Is a directory");
   return splitTextLines(decodeTextBytes(readWholeFile(path), codePage));
+}
+
+std::vector<std::string> readTextLines(const std::string& path, const TInputKind& kind, unsigned codePage) {
+  return splitTextLines(decodeTextBytes(readWholeFile(path, kind.maxBytes, kind.name), codePage));
 }
 
 namespace {

@@ -20,8 +20,30 @@ std::string decodeTextBytes(const std::string& bytes, unsigned codePage);
 // Lines split at CR LF, LF or CR; a break at the very end ends the last line.
 std::vector<std::string> splitTextLines(const std::string& text);
 
+// Each kind of file read by name, with a size far above any real file of its kind: a
+// wrong file (a disk image, /dev/zero behind a link) is refused instead of filling memory.
+struct TInputKind {
+  std::size_t maxBytes;
+  const char* name;
+};
+inline constexpr TInputKind ITEMS_CSV_INPUT{64u << 20, "items CSV file"};  // 100,000 items of ~200 bytes
+inline constexpr TInputKind CLIENTS_CSV_INPUT{4u << 20, "clients CSV file"};  // 1,000 clients
+inline constexpr TInputKind TABLE_CSV_INPUT{4u << 20, "table CSV file"};
+inline constexpr TInputKind HEADER_TEXT_INPUT{64u << 10, "header and footer file"};  // 20 lines
+inline constexpr TInputKind JOURNAL_INPUT{32u << 20, "journal document"};
+inline constexpr TInputKind BACKUP_INPUT{128u << 20, "backup file"};
+inline constexpr TInputKind PASSWORD_INPUT{4096, "password file"};
+
+// Refuses an input before anything else is done (a device connected): throws EFileError
+// when `path` exists and is no regular file or is larger than its kind allows.
+inline void checkInputFile(const std::string& path, const TInputKind& kind) {
+  checkRegularFile(path, false, kind.maxBytes, kind.name);
+}
+
 // The file's lines. Throws EFileError when it cannot be read.
 std::vector<std::string> readTextLines(const std::string& path, unsigned codePage = TEXT_FILE_CODE_PAGE);
+std::vector<std::string> readTextLines(const std::string& path, const TInputKind& kind,
+                                       unsigned codePage = TEXT_FILE_CODE_PAGE);
 // Each line followed by CR LF, converted to `codePage` (characters it lacks become "?"),
 // written through a temporary file and a rename. Throws EFileError.
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines,

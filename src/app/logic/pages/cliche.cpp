@@ -181,7 +181,7 @@ void exportClicheFile(const std::string& path, TClicheTables tables) {
 }
 
 void importClicheFile(const std::string& path, TClicheTables tables) {
-  std::vector<std::string> lines = readTextLines(path);
+  std::vector<std::string> lines = readTextLines(path, HEADER_TEXT_INPUT);
   lines.resize(2 * CLICHE_LINES);
   // Every line is checked before any row changes, so a file that does not fit leaves
   // the grids (and what a following save would write) as they were.

@@ -285,7 +285,7 @@ void importClientLine(TMemTable& table, std::string line) {
 
 bool importFromCsv_clients(PageHost& host, TMemTable& table, const std::string& fileName) {
   table.clear();
-  const std::vector<std::string> lines = readTextLines(fileName);
+  const std::vector<std::string> lines = readTextLines(fileName, CLIENTS_CSV_INPUT);
   if (lines.empty()) return true;
   ProgressScope progress(host, 0, static_cast<int>(lines.size()));
   for (size_t i = 1; i < lines.size(); ++i) {

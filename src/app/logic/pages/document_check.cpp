@@ -47,6 +47,6 @@ std::optional<TDocumentCheck> checkDocument(const TFDMisc& misc, const std::vect
   return check;
 }
 
-std::vector<std::string> readJournalFile(const std::string& path) { return readTextLines(path, 1250); }
+std::vector<std::string> readJournalFile(const std::string& path) { return readTextLines(path, JOURNAL_INPUT, 1250); }
 
 }  // namespace kestrel

@@ -96,7 +96,7 @@ bool importFromCsv(TItemsOps& items, const std::string& fileName) {
   items.current = -1;
   items.selected.clear();
   try {
-    appendItemLines(items.table(), readTextLines(fileName), items.host());
+    appendItemLines(items.table(), readTextLines(fileName, ITEMS_CSV_INPUT), items.host());
     return true;
   } catch (const std::exception& e) {
     showException(items, "importFromCsv", e.what());

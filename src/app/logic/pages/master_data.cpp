@@ -6,6 +6,7 @@
 #include "app/logic/device_ops.h"
 #include "app/logic/field_helpers.h"
 #include "app/logic/mem_table.h"
+#include "support/utf8.h"
 
 namespace kestrel {
 
@@ -283,7 +284,7 @@ void tableFromCsvLines(TMemTable& t, const std::vector<std::string>& lines) {
   for (int f = 0; f < t.fieldCount(); ++f) {
     const std::string title = take_CsvField(header);
     if (title != t.field(f).title())
-      refuse(0, "column " + std::to_string(f + 1) + " is '" + title + "', expected '" + t.field(f).title() + "'");
+      refuse(0, "column " + std::to_string(f + 1) + " is '" + excerpt(title) + "', expected '" + t.field(f).title() + "'");
   }
   for (size_t n = 1; n < lines.size(); ++n) {
     std::string line = lines[n];
