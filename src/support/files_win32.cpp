@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cwctype>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -72,7 +73,7 @@ bool wildcardMatch(const wchar_t* mask, const wchar_t* name) {
 
 std::string readWholeFile(const std::string& path, std::size_t maxBytes, const std::string& kind) {
   checkRegularFile(path, true, maxBytes, kind);
-  std::ifstream in(widen(path), std::ios::binary);
+  std::ifstream in(std::filesystem::path(widen(path)), std::ios::binary);
   if (!in) failFile("Cannot open file", path, errno ? errno : ENOENT);
   std::string content;
   char buffer[65536];
