@@ -1,4 +1,5 @@
 #include "engine/fiscal_device.h"
+#include "engine/secrets.h"
 
 #include <bit>
 #include <chrono>
@@ -881,7 +882,9 @@ void TFiscalDevice::traceSentRows(TSniffer* s, int attempt, uint16_t command) {
   v.cRepeatIndex.toDeviceValue = std::to_string(attempt);
   v.cCommand.toDeviceValue = std::to_string(command & 0xFF);
   v.cDateTime.toDeviceValue = snifferTimeStamp();
-  v.cText.toDeviceValue = fromDeviceBytes(fAnsiTextInput);
+  // No password reaches a trace, its events or its log file.
+  v.cText.toDeviceValue = fromDeviceBytes(maskedPasswords(command, fAnsiTextInput));
+  s->hexPacket.data.toDeviceValue = TPasswordMask().request(command, s->hexPacket.data.toDeviceValue);
   s->calculate_Headers(toDevice);
   if (s->calc_FullRows) {
     s->calculate_FullRows(toDevice);

@@ -460,6 +460,13 @@ TEST(EngineTrace, EventsCarryTheFrameInHex) {
   EXPECT_EQ(received[0].textValue, "0\tKT-33A\t");
   EXPECT_EQ(received[0].hexPacketData, "30 09 4B 54 2D 33 33 41 09 ");
   EXPECT_EQ(received[0].hexPacketHeader.substr(0, 3), "01 ");
+
+  // A password shows as '*' (2A) in the events; the device gets it as it is.
+  sent.clear();
+  EXPECT_TRUE(e.cmd(253, "0\t1234\t"));
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].hexPacketData, "30 09 2A 2A 2A 2A 09 ");
+  EXPECT_EQ(sent[0].textValue, "0\t****\t");
   e.fd.TCPIP()->closeConnection();
   peer->join();
 }
