@@ -884,7 +884,8 @@ void TFiscalDevice::traceSentRows(TSniffer* s, int attempt, uint16_t command) {
   v.cDateTime.toDeviceValue = snifferTimeStamp();
   // No password reaches a trace, its events or its log file.
   v.cText.toDeviceValue = fromDeviceBytes(maskedPasswords(command, fAnsiTextInput));
-  s->hexPacket.data.toDeviceValue = TPasswordMask().request(command, s->hexPacket.data.toDeviceValue);
+  maskPasswordsInHex(command, fAnsiTextInput, s->hexPacket.data.toDeviceValue);
+  maskPasswordsInHex(command, fAnsiTextInput, v.cHEX.toDeviceValue);  // earlier attempts' frames
   s->calculate_Headers(toDevice);
   if (s->calc_FullRows) {
     s->calculate_FullRows(toDevice);

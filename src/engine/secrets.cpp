@@ -84,6 +84,16 @@ std::string maskedAnswer(std::string_view answer) {
   return out;
 }
 
+std::string traceHex(std::string_view bytes) { return bytesToHex(std::string(bytes), " "); }
+
+void maskPasswordsInHex(uint16_t command, std::string_view input, std::string& text) {
+  const std::string masked = maskedPasswords(command, input);
+  if (masked == input || input.empty()) return;
+  const std::string plainHex = traceHex(input), maskedHex = traceHex(masked);
+  for (size_t at = text.find(plainHex); at != std::string::npos; at = text.find(plainHex, at + maskedHex.size()))
+    text.replace(at, plainHex.size(), maskedHex);
+}
+
 std::string TPasswordMask::request(uint16_t command, const std::string& hexData) {
   const std::string input = hexToBytes(hexData);
   fAnswerSecret = answerHoldsPassword(command, input);

@@ -17,6 +17,12 @@ bool answerHoldsPassword(uint16_t command, std::string_view input);
 // An answer's data with every byte but the TABs as '*'.
 std::string maskedAnswer(std::string_view answer);
 
+// `bytes` as a trace writes them: "XX " each.
+std::string traceHex(std::string_view bytes);
+// `text` with every occurrence of the hex of `input` replaced by the hex of its masked
+// form (a trace's rows hold whole frames, and earlier attempts of the same one).
+void maskPasswordsInHex(uint16_t command, std::string_view input, std::string& text);
+
 // The same for a trace that sees frames as hex text ("30 09 31 "), one request and then
 // its answers: the answer is masked when its request asked for a password.
 class TPasswordMask {
