@@ -1,6 +1,8 @@
 // kestrel date get|set and kestrel header export|import: the "Date, header & footer"
 // page's operations on the command line.
+#include <cstdio>
 #include <ostream>
+#include <stdexcept>
 
 #include "app/logic/mem_table.h"
 #include "app/logic/page_table.h"
@@ -14,8 +16,23 @@ namespace kestrel::cli {
 
 namespace {
 
-constexpr const char* DATE_USAGE = "usage: date get | date set --now | date set \"DD-MM-YY HH:MM:SS\"";
+constexpr const char* DATE_USAGE =
+    "usage: date get | date set --now | date set \"DD.MM.YYYY HH:MM:SS\" | date set \"DD-MM-YY HH:MM:SS\"";
 constexpr const char* HEADER_USAGE = "usage: header export FILE | header import FILE";
+
+// What `date get` prints, "DD.MM.YYYY HH:MM:SS" (with " DST" in summer), in the device's
+// form, so that a printed date can be set again; any other text as it is.
+std::string deviceFormOf(const std::string& arg) {
+  int d = 0, m = 0, y = 0, hh = 0, mm = 0, ss = 0, used = -1;
+  if (std::sscanf(arg.c_str(), "%2d.%2d.%4d %2d:%2d:%2d%n", &d, &m, &y, &hh, &mm, &ss, &used) != 6 || used < 0)
+    return arg;
+  const std::string rest = arg.substr(static_cast<size_t>(used));
+  if (!rest.empty() && rest != " DST") return arg;
+  if (y < 2000 || y > 2099) throw std::range_error("the device takes the years 2000 to 2099");
+  char text[40];
+  std::snprintf(text, sizeof text, "%02d-%02d-%02d %02d:%02d:%02d%s", d, m, y - 2000, hh, mm, ss, rest.c_str());
+  return text;
+}
 
 // The moment `date set` names; throws UsageError for a text of another form.
 LocalDateTime momentToSet(const std::string& arg) {
@@ -25,7 +42,7 @@ LocalDateTime momentToSet(const std::string& arg) {
     return now;
   }
   try {
-    const LocalDateTime dt = deviceDateTimeOf(arg);
+    const LocalDateTime dt = deviceDateTimeOf(deviceFormOf(arg));
     deviceDateTimeText(dt);
     return dt;
   } catch (const std::exception& e) {

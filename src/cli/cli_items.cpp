@@ -73,8 +73,9 @@ ItemsArgs parseItemsArgs(const std::vector<std::string>& args) {
     a.plus.push_back(pluArg(words[0], "PLU"));
     try {
       quantityChange(words[1]);
-    } catch (const std::exception&) {
-      throw UsageError("items qty: CHANGE '" + words[1] + "' is not a number such as 2.5 or -1");
+    } catch (const std::exception& e) {
+      throw UsageError("items qty: CHANGE '" + words[1] + "' is not a quantity the device takes, such as 2.5 or -1 (" +
+                       e.what() + ")");
     }
     a.change = words[1];
   } else {

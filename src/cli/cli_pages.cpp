@@ -82,7 +82,8 @@ bool CliPageHost::stopRequested() { return gInterrupted != 0; }
 const std::vector<PageCommand>& pageCommands() {
   static const std::vector<PageCommand> commands = {
       {"config", "config get [PAGE...] | config set PAGE.NAME=VALUE...", checkConfigArgs, runConfig},
-      {"date", "date get | date set --now | date set \"DD-MM-YY HH:MM:SS\"", checkDateArgs, runDate},
+      {"date", "date get | date set --now | date set \"DD.MM.YYYY HH:MM:SS\" | date set \"DD-MM-YY HH:MM:SS\"",
+       checkDateArgs, runDate},
       {"header", "header export FILE | header import FILE", checkHeaderArgs, runHeader},
       {"logo", "logo FILE.bmp", checkLogoArgs, runLogo},
       {"fiscal", "fiscal get | set-serial SERIAL FM | set-tax JIB PIB | set-iosa IOSA | fiscalize", checkFiscalArgs,
@@ -184,13 +185,13 @@ int runConfig(PageCommandContext& ctx) {
     for (const auto& name : names) {
       const TConfigPage& page = configPageNamed(name);
       TPageValues values;
-      const bool ok = page.read(ctx.ops, values);
+      const bool ok = readWithDeviceValues(page, ctx.ops, values);
       if (!ok) {
         ctx.err << "kestrel: " << name << ": the read stopped at a refused command\n";
         return operationStatus(ctx, false);
       }
       JsonObject o;
-      for (const auto& [key, value] : page.show(values, model)) {
+      for (const auto& [key, value] : showDeviceValues(page, values, model)) {
         if (ctx.json) o.add(key, value);
         else ctx.out << name << '.' << key << '=' << value << '\n';
       }
@@ -204,7 +205,7 @@ int runConfig(PageCommandContext& ctx) {
   const std::string pageName = ctx.args[1].substr(0, ctx.args[1].find('.'));
   const TConfigPage& page = configPageNamed(pageName);
   TPageValues values;
-  if (!page.read(ctx.ops, values)) {
+  if (!readWithDeviceValues(page, ctx.ops, values)) {
     ctx.err << "kestrel: " << pageName << ": the page could not be read; nothing was written\n";
     return operationStatus(ctx, false);
   }
@@ -213,7 +214,7 @@ int runConfig(PageCommandContext& ctx) {
     const auto dot = a.find('.');
     const auto eq = a.find('=');
     try {
-      page.set(values, a.substr(dot + 1, eq - dot - 1), a.substr(eq + 1), model);
+      setDeviceValue(page, values, a.substr(dot + 1, eq - dot - 1), a.substr(eq + 1), model);
     } catch (const std::invalid_argument& e) {
       ctx.err << "kestrel: config set: " << e.what() << "; nothing was written\n";
       return 1;

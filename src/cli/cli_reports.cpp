@@ -112,6 +112,8 @@ TFBHSettings deletionOf(const Words& w) {
   s.delete_ToPLU = dash == std::string::npos ? "" : range->substr(dash + 1);
   auto plu = [](const std::string& t) { return !t.empty() && t.size() <= 6 && t.find_first_not_of("0123456789") == std::string::npos; };
   if (!plu(s.delete_FromPLU) || !plu(s.delete_ToPLU)) throw UsageError("--delete-items: '" + *range + "' is not FROM-TO");
+  if (const std::string e = itemDeletionRangeError(s.delete_FromPLU, s.delete_ToPLU); !e.empty())
+    throw UsageError("--delete-items: " + e);
   s.DelItemsOnZ = true;
   s.delete_ServicePass = passwordFrom(w.value("--password-file"), SERVICE_PASSWORD_VARIABLE);
   if (s.delete_ServicePass.empty())
@@ -214,8 +216,8 @@ void checkCashArgs(const std::vector<std::string>& args) {
   if (w.plain[0] != "in" && w.plain[0] != "out") throw UsageError(CASH_USAGE);
   try {
     cashAmountText(w.plain[1]);
-  } catch (const std::invalid_argument&) {
-    throw UsageError("cash: '" + w.plain[1] + "' is no amount");
+  } catch (const std::invalid_argument& e) {
+    throw UsageError("cash: '" + w.plain[1] + "' is no amount the device takes (" + e.what() + ")");
   }
 }
 

@@ -55,7 +55,18 @@ TEST(CashOps, InAndOutShowTheDrawerSums) {
   EXPECT_NE(s.dialogs.shown.back().text, "The data was saved in the device.");
   EXPECT_EQ(sums.inSafe, "10.50");
   EXPECT_THROW(cashInOut(s.ops, false, "1,5", sums), std::invalid_argument);
+  // A cent's fraction is refused, naming the amount, not rounded away; zeros past the
+  // cents are no fraction.
+  for (const char* fraction : {"0.001", "12.505"}) {
+    try {
+      cashInOut(s.ops, false, fraction, sums);
+      ADD_FAILURE() << fraction << " sent";
+    } catch (const std::invalid_argument& e) {
+      EXPECT_NE(std::string(e.what()).find("Amount"), std::string::npos) << e.what();
+    }
+  }
   EXPECT_EQ(s.inputsOf(70).size(), 3u);
+  EXPECT_EQ(cashAmountText("1.5000"), "1.50");
 }
 
 TEST(TestReceiptOps, CorrectionKindsAndShortestForms) {

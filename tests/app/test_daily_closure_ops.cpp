@@ -128,7 +128,6 @@ TEST(DailyClosureOps, ZWithDeletionEachWayItEnds) {
        3,
        false,
        false},
-      {"range refused", {true, "10", "2", "1234"}, {"<device>"}, {"0\t1234\t"}, {"D\t10\t2\t"}, 3, true, false},
       {"setting off", {false, "2", "10", "1234"}, {}, {}, {}, 3, false, true},
   };
   for (const auto& c : cases) {
@@ -147,6 +146,13 @@ TEST(DailyClosureOps, ZWithDeletionEachWayItEnds) {
     EXPECT_EQ(s.inputsOf(107), c.sent107);
     EXPECT_EQ(itemCount(s), c.itemsLeft);
     EXPECT_EQ(serviceMode(s), c.serviceModeAfter);
+  }
+  // A range no device can delete is refused before the day is closed.
+  for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{{"10", "2"}, {"0", "5"}, {"1", "100001"}}) {
+    apptest::OpsOnSim s;
+    TPageValues labels = initialClosureLabels();
+    EXPECT_THROW(printZReport(s.ops, labels, {true, from, to, "1234"}), std::invalid_argument) << from << "-" << to;
+    EXPECT_TRUE(s.sent.empty()) << from << "-" << to;
   }
 }
 

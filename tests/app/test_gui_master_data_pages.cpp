@@ -105,7 +105,8 @@ TEST(GuiMasterDataPages, CorrectionsEnableEditsAndReportABadNumber) {
   win.find<QLineEdit>(WIDGET_DISCOUNT_SUM)->setText("abc");
   win.find<QPushButton>("btnSaveCorrections")->click();
   EXPECT_EQ(win.dialogs.shown.back().text,
-            "Exception in method \"btnSaveCorrectionsClick\": 'abc' is not a valid floating point value");
+            "Exception in method \"btnSaveCorrectionsClick\": KeyOTS_value: 'abc' is not a valid floating point value; "
+            "nothing was saved");
 
   // A fresh read shows the device's values: percent as saved, the key disabled.
   disable->click();

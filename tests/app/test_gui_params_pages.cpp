@@ -105,7 +105,7 @@ TEST(GuiParamsPages, ParametersSaveAndReadBackInAFreshWindow) {
 TEST(GuiParamsPages, ReceiptFormatSaveCenterLogoAndLogoUpload) {
   auto sim = startSimulator(false, "KT-33A");
   const std::string logo = GuiEnvironment::folder + "/logo.bmp";
-  std::ofstream(logo, std::ios::binary) << std::string(300, '\x42');
+  std::ofstream(logo, std::ios::binary) << "BM" << std::string(298, '\x42');
   {
     Window win;
     connectTo(win, *sim);
@@ -130,7 +130,7 @@ TEST(GuiParamsPages, ReceiptFormatSaveCenterLogoAndLogoUpload) {
     EXPECT_TRUE(shownWhileMoving);
     EXPECT_EQ(bar->maximum(), 300);
     EXPECT_TRUE(bar->isHidden());
-    EXPECT_EQ(sim->withDevice([](sim::DeviceModel& d) { return d.state().logo; }), std::string(300, '\x42'));
+    EXPECT_EQ(sim->withDevice([](sim::DeviceModel& d) { return d.state().logo; }), "BM" + std::string(298, '\x42'));
 
     // A file that cannot be read: its reason, nothing sent, the buttons back on.
     win.files.answers.push_back(GuiEnvironment::folder + "/missing.bmp");

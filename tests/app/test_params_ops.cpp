@@ -117,6 +117,40 @@ TEST(ParamsOps, FirstRefusalEndsTheSaveAndTheRepeatCountIsBackToWhatItWas) {
   EXPECT_EQ(s.fd.repeatCount, 2);
 }
 
+// An emptied field never makes a write a read (Name TAB TAB TAB): a text goes as a blank,
+// while an emptied number or a choice list with no entry refuses the save, naming the
+// parameter, before anything is sent.
+TEST(ParamsOps, AnEmptyValueIsNeverSentAsARead) {
+  apptest::OpsOnSim s("KT-33A");
+  s.ops.ecrModel = 2;
+  TPageValues v = pageValues();
+  v["edNTPServeraddr"] = "";
+  ASSERT_TRUE(saveParameters(s.ops, v));
+  EXPECT_EQ(s.param("TimeServerAddress"), "");
+  for (const auto& input : s.inputsOf(255)) EXPECT_NE(input.substr(input.size() - 2), "\t\t") << input;
+
+  struct Case {
+    const char* widget;
+    std::string value;
+    const char* named;
+  };
+  for (const Case& c : {Case{"ledLogical", "", "EcrLogNumber"}, Case{"ledClearDisplay", "", "RegModeOnIdle"},
+                       Case{"ledAutoOff", "", "AutoPowerOff"}, Case{"ledBckLightOff", "", "BkLight_AutoOff"},
+                       Case{"cbxBarcodeCount", "-1", "EcrNumberBarcode"}, Case{"cbxTimezone", "-1", "TimeZone"},
+                       Case{"edNTPServeraddr", "a\tb", "TimeServerAddress"}, Case{"ledBarcodeMask", "1\n2", "EcrScaleBarMask"}}) {
+    TPageValues bad = pageValues();
+    bad[c.widget] = c.value;
+    const size_t before = s.inputsOf(255).size();
+    try {
+      saveParameters(s.ops, bad);
+      ADD_FAILURE() << c.widget << " saved";
+    } catch (const std::invalid_argument& e) {
+      EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(s.inputsOf(255).size(), before) << c.widget;
+  }
+}
+
 TEST(ParamsOps, ConfigPageByParameterNames) {
   const TConfigPage* p = findConfigPage("parameters");
   ASSERT_NE(p, nullptr);

@@ -127,6 +127,7 @@ TEST(CliItems, CsvCheckNeedsNoDeviceAndUsageErrorsComeFirst) {
       {"--sim", "items", "delete", "x"},
       {"--sim", "items", "qty", "5"},
       {"--sim", "items", "qty", "5", "1,5"},
+      {"--sim", "items", "qty", "1", "0.0001"},  // past the device's 3 decimals
       {"--sim", "items", "csv-check", "a.csv"},  // no device for a file check
       {"items", "read"},
   };

@@ -59,6 +59,12 @@ TEST(CliReports, XThenZWithSumsAndTheDeletionWithTheEnvironmentsPassword) {
     EXPECT_NE(refused.out.find("number=1\n"), std::string::npos) << refused.out;
   }
   EnvironmentValue password("KESTREL_SERVICE_PASSWORD", "1234");
+  // A range that cannot be deleted is refused before the day is closed.
+  for (const char* range : {"5-1", "0-100001", "1-100001"}) {
+    const clitest::CliRun bad = runCli({"--tcp", tcp, "report", "z", "--delete-items", range});
+    EXPECT_EQ(bad.status, 2) << range << ": " << bad.err;
+    EXPECT_NE(bad.err.find("items to delete"), std::string::npos) << bad.err;
+  }
   const clitest::CliRun z = runCli({"--tcp", tcp, "report", "z", "--delete-items", "2-3"});
   EXPECT_EQ(z.status, 0) << z.err;
   EXPECT_NE(z.out.find("number=2\n"), std::string::npos) << z.out;
@@ -117,7 +123,7 @@ TEST(CliReports, UsageErrorsComeBeforeTheDeviceIsOpened) {
        {std::vector<std::string>{"report"}, {"report", "y"}, {"report", "x", "--clear"}, {"report", "operators", "1"},
         {"report", "plu", "all", "1", "2"}, {"report", "periodic", "payments", "--from", "31.12.1999", "--to", "01.01.2024"},
         {"report", "periodic", "payments", "--from", "01.01.2024", "--to", "01.01.2024", "--by", "group"},
-        {"report", "z", "--delete-items", "5"}, {"cash", "in"}, {"cash", "in", "1,5"}, {"cash", "sideways", "1"},
+        {"report", "z", "--delete-items", "5"}, {"cash", "in"}, {"cash", "in", "1,5"}, {"cash", "in", "0.001"}, {"cash", "sideways", "1"},
         {"receipt", "close", "--plu", "1"}, {"receipt", "test", "--tax-group", "Q"},
         {"receipt", "reclamation", "--price", "1"}, {"restart", "now"}}) {
     std::vector<std::string> full{"--tcp", "127.0.0.1:1"};

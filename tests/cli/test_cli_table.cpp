@@ -91,14 +91,14 @@ TEST(CliTable, OperatorsFileIsPrivateAndKeysFollowTheModel) {
 TEST(CliTable, CorrectionsThroughConfig) {
   SimServer server(registerModel());
   const clitest::CliRun set =
-      runCli({"--tcp", server.tcp(), "config", "set", "corrections.KeyNDB_percentage=12.5",
+      runCli({"--tcp", server.tcp(), "config", "set", "corrections.KeyNDB_percentage=1250",
               "corrections.KeyOTS_forbidden=1"});
   ASSERT_EQ(set.status, 0) << set.err;
   const clitest::CliRun get = runCli({"--tcp", server.tcp(), "config", "get", "corrections"});
   ASSERT_EQ(get.status, 0) << get.err;
   EXPECT_EQ(get.out,
             "corrections.KeyNDB_forbidden=0\ncorrections.KeyOTS_forbidden=1\ncorrections.KeyNDB_value=0\n"
-            "corrections.KeyNDB_percentage=12.5\ncorrections.KeyOTS_value=0\ncorrections.KeyOTS_percentage=0\n");
+            "corrections.KeyNDB_percentage=1250\ncorrections.KeyOTS_value=0\ncorrections.KeyOTS_percentage=0\n");
   EXPECT_EQ(runCli({"--tcp", server.tcp(), "config", "set", "corrections.KeyNDB_value=abc"}).status, 1);
 }
 

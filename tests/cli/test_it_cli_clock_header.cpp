@@ -41,8 +41,16 @@ TEST(CliClock, DateGetAndSetWithTheSummerTimeRule) {
   EXPECT_EQ(runCli({"--tcp", server.tcp(), "date", "get"}).out, "07.03.2025 09:05:03\n");
   EXPECT_EQ(runCli({"--tcp", server.tcp(), "config", "get", "datetime"}).out, "datetime.device=07-03-25 09:05:03\n");
 
+  // What date get printed goes back as it is, summer time included.
+  for (const char* printed : {"01.07.2025 10:00:00 DST", "08.03.2025 09:05:03"}) {
+    const clitest::CliRun again = runCli({"--tcp", server.tcp(), "date", "set", printed});
+    EXPECT_EQ(again.status, 0) << printed << ": " << again.err;
+    EXPECT_EQ(runCli({"--tcp", server.tcp(), "date", "get"}).out, std::string(printed) + "\n");
+  }
+
   EXPECT_EQ(runCli({"--sim", "date", "set", "--now"}).status, 0);
-  for (const std::string bad : {"7.3.2025", "07-03-25", "32-01-25 10:00:00", "now"})
+  for (const std::string bad : {"7.3.2025", "07-03-25", "32-01-25 10:00:00", "now", "31.02.2025 10:00:00",
+                                "01.01.1999 10:00:00", "01.07.2025 10:00:00 XYZ"})
     EXPECT_EQ(runCli({"--sim", "date", "set", bad}).status, 2) << bad;
   EXPECT_EQ(runCli({"--sim", "date"}).status, 2);
 }

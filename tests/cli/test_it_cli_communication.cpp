@@ -19,7 +19,7 @@ std::string param(SimServer& server, const char* name, int index = 0) {
 TEST(CliCommunication, GetShowsTheModelsKeysAndServerParts) {
   const clitest::CliRun r = runCli({"--sim", "config", "get", "communication"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out.rfind("communication.MainInterfaceType=Auto\ncommunication.FpComBaudRate=115200\n"
+  EXPECT_EQ(r.out.rfind("communication.MainInterfaceType=0\ncommunication.FpComBaudRate=9\n"
                         "communication.APN.0=\n",
                         0),
             0u)
@@ -30,7 +30,7 @@ TEST(CliCommunication, GetShowsTheModelsKeysAndServerParts) {
   EXPECT_EQ(r.out.find("FpComPort"), std::string::npos);  // register group only
 
   const clitest::CliRun reg = runCli({"--sim", "--model", "KT-11A", "config", "get", "communication"});
-  EXPECT_NE(reg.out.find("communication.FpComPort=COM 1\n"), std::string::npos) << reg.out;
+  EXPECT_NE(reg.out.find("communication.FpComPort=1\n"), std::string::npos) << reg.out;
   EXPECT_NE(reg.out.find("communication.ComPortBaudRate.1=9600\n"), std::string::npos);
   EXPECT_EQ(reg.out.find("MainInterfaceType"), std::string::npos);
 }

@@ -1,6 +1,9 @@
 #include "app/logic/config_pages.h"
 
+#include <map>
 #include <stdexcept>
+
+#include "app/logic/device_ops.h"
 
 #include "app/logic/pages/cliche.h"
 #include "app/logic/pages/params.h"
@@ -48,6 +51,43 @@ void setParamTable(const TParamTable& table, TPageValues& values, const std::str
   for (const TParamBinding* b : found) values[b->widget] = widgetValueFromDisplay(*b, value);
 }
 
+std::string paramTableDeviceValue(const TParamTable& table, const std::string& key, const std::string& value,
+                                  int ecrModel) {
+  const auto found = table.find(key, ecrModel);
+  if (found.empty()) throw std::invalid_argument(table.page + " has no value '" + key + "' for this model");
+  return checkedDeviceValue(*found.front(), value);
+}
+
+bool readWithDeviceValues(const TConfigPage& page, TDeviceOps& ops, TPageValues& values) {
+  std::map<std::string, std::string> read;
+  ops.paramsRead = &read;
+  bool ok = false;
+  try {
+    ok = page.read(ops, values);
+  } catch (...) {
+    ops.paramsRead = nullptr;
+    throw;
+  }
+  ops.paramsRead = nullptr;
+  if (page.deviceValue)
+    for (const auto& [key, value] : read) values[deviceValueKey(key)] = value;
+  return ok;
+}
+
+TKeyValues showDeviceValues(const TConfigPage& page, const TPageValues& values, int ecrModel) {
+  TKeyValues kv = page.show(values, ecrModel);
+  for (auto& [key, value] : kv)
+    if (const auto d = values.find(deviceValueKey(key)); d != values.end()) value = d->second;
+  return kv;
+}
+
+void setDeviceValue(const TConfigPage& page, TPageValues& values, const std::string& key, const std::string& value,
+                    int ecrModel) {
+  const auto d = values.find(deviceValueKey(key));
+  if (d == values.end()) return page.set(values, key, value, ecrModel);
+  d->second = page.deviceValue(key, value, ecrModel);
+}
+
 TConfigPage paramTableConfigPage(const TParamTable& table, std::function<bool(TDeviceOps&, TPageValues&)> read,
                                  std::function<bool(TDeviceOps&, const TPageValues&)> save) {
   TConfigPage p;
@@ -57,6 +97,9 @@ TConfigPage paramTableConfigPage(const TParamTable& table, std::function<bool(TD
   p.show = [&table](const TPageValues& values, int ecrModel) { return showParamTable(table, values, ecrModel); };
   p.set = [&table](TPageValues& values, const std::string& key, const std::string& value, int ecrModel) {
     setParamTable(table, values, key, value, ecrModel);
+  };
+  p.deviceValue = [&table](const std::string& key, const std::string& value, int ecrModel) {
+    return paramTableDeviceValue(table, key, value, ecrModel);
   };
   return p;
 }

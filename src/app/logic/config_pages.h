@@ -24,7 +24,25 @@ struct TConfigPage {
   // Changes one value by key; throws std::invalid_argument for an unknown key or a value
   // the page cannot hold.
   std::function<void(TPageValues&, const std::string& key, const std::string& value, int ecrModel)> set;
+  // For a key named after a device parameter: a device value typed for it, checked and in
+  // the form the page writes; throws std::invalid_argument. Null: no key is such a name.
+  std::function<std::string(const std::string& key, const std::string& value, int ecrModel)> deviceValue;
 };
+
+// The command-line tool's view of a page, where a key named after a device parameter
+// carries the device's own value both ways (an inverted box, minutes, an entry number),
+// while the window keeps its widgets' states. The read keeps every parameter's device
+// value in `values` (deviceValueKey); the page's save writes those back as they are, so
+// only what was set changes.
+bool readWithDeviceValues(const TConfigPage& page, TDeviceOps& ops, TPageValues& values);
+// page.show with device values for the keys that carry one.
+TKeyValues showDeviceValues(const TConfigPage& page, const TPageValues& values, int ecrModel);
+// A key that carries a device value takes a device value; any other key as page.set.
+void setDeviceValue(const TConfigPage& page, TPageValues& values, const std::string& key, const std::string& value,
+                    int ecrModel);
+// The device value of a table's key typed by a user (checkedDeviceValue of its binding).
+std::string paramTableDeviceValue(const TParamTable& table, const std::string& key, const std::string& value,
+                                  int ecrModel);
 
 // Every page `kestrel config` knows, in the tree's order.
 const std::vector<TConfigPage>& configPages();

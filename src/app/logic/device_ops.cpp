@@ -55,6 +55,7 @@ const std::string& TDeviceOps::field(int n) const {
 bool TDeviceOps::readParam(const std::string& name, const std::string& index, std::string& value) {
   if (!command(255, paramReadText(name, index))) return false;
   value = field(1);
+  if (paramsRead) (*paramsRead)[index.empty() ? name : name + "." + index] = value;
   return true;
 }
 

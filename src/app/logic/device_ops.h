@@ -4,6 +4,7 @@
 // The window and the command-line tool each own one, so both judge a device alike.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,9 @@ class TDeviceOps {
   // Named device parameter: read (Name TAB Index TAB TAB, value in field 1) and write
   // (Name TAB Index TAB Value TAB), each judged.
   bool readParam(const std::string& name, const std::string& index, std::string& value);
+  // While set, every parameter read also leaves the device's value here under its key
+  // ("Name" or "Name.index"): how the command-line tool learns the device's own values.
+  std::map<std::string, std::string>* paramsRead = nullptr;
   bool writeParam(const std::string& name, const std::string& index, const std::string& value);
 
   // "The data was saved in the device."

@@ -1,6 +1,7 @@
 #include "app/logic/field_helpers.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace kestrel {
 
@@ -111,6 +112,21 @@ void set_FieldFromCSV(std::string& line, std::string& field, const std::string& 
   remove_FirstBlank(value);
   if (!defaultText.empty() && value.find_first_not_of(' ') == std::string::npos) value = defaultText;
   field = value;
+}
+
+void checkSendable(const std::string& field, std::string_view value) {
+  if (value.find_first_of("\t\r\n") != std::string_view::npos)
+    throw std::invalid_argument(field + ": a TAB or a line break cannot be sent to the device");
+}
+
+void checkDecimals(const std::string& field, std::string_view text, int decimals) {
+  const size_t point = text.find('.');
+  if (point == std::string_view::npos) return;
+  std::string_view after = text.substr(point + 1);
+  while (!after.empty() && (after.back() == ' ' || after.back() == '0')) after.remove_suffix(1);
+  if (after.size() > static_cast<size_t>(decimals))
+    throw std::invalid_argument(field + ": '" + std::string(text) + "' has more decimals than the device takes (" +
+                                std::to_string(decimals) + ")");
 }
 
 }  // namespace kestrel

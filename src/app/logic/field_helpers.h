@@ -40,4 +40,13 @@ void set_StringFieldFromCSV(std::string& line, std::string& field);
 // go, and a blank value takes `defaultText` when that is not empty.
 void set_FieldFromCSV(std::string& line, std::string& field, const std::string& defaultText);
 
+// Every value that goes into a device command passes here: a TAB would shift the
+// command's later fields and a line break end it, so either throws
+// std::invalid_argument naming `field`. Nothing is replaced in silence.
+void checkSendable(const std::string& field, std::string_view value);
+// Throws std::invalid_argument naming `field` when the decimal number `text` has more
+// decimals than the device takes (`decimals`; trailing zeros aside), which it would
+// otherwise round in silence.
+void checkDecimals(const std::string& field, std::string_view text, int decimals);
+
 }  // namespace kestrel

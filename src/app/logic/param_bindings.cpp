@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "app/logic/device_ops.h"
+#include "app/logic/field_helpers.h"
 
 namespace kestrel {
 
@@ -142,8 +143,8 @@ std::string widgetValueOf(const TParamBinding& b, const std::string& v) {
       return entryEqualTo(b, n > 0 ? "+" + std::to_string(n) : std::to_string(n));
     }
     case TParamEnc::Text:
-    case TParamEnc::TextBlank:
     case TParamEnc::TextZero:
+    case TParamEnc::Number:
     case TParamEnc::ReadOnly: return v;
     case TParamEnc::Hundredths: return hundredthsText(parseIntValue(v));
   }
@@ -159,10 +160,10 @@ std::string deviceValueOf(const TParamBinding& b, const std::string& w) {
     case TParamEnc::EntryText:
     case TParamEnc::EntryByNumber:
     case TParamEnc::TimeZone: return chosenText(b, w);
-    case TParamEnc::TextBlank: return w.empty() ? " " : w;
+    case TParamEnc::Text: return w.empty() ? " " : w;
     case TParamEnc::TextZero: return w.empty() ? "0" : w;
     case TParamEnc::Hundredths: return std::to_string(hundredthsOf(w));
-    case TParamEnc::Text:
+    case TParamEnc::Number:
     case TParamEnc::ReadOnly: return w;
   }
   return w;
@@ -178,15 +179,53 @@ bool readParams(TDeviceOps& ops, const TParamTable& table, const std::vector<std
   return true;
 }
 
+std::string deviceValueKey(const std::string& key) { return "device:" + key; }
+
+namespace {
+
+// The value saveParams writes for one binding, checked as it checks it.
+std::string valueToWrite(const TParamBinding& b, const TPageValues& values) {
+  std::string v;
+  if (auto d = values.find(deviceValueKey(b.key())); d != values.end()) {
+    v = d->second;
+    if (v.empty() && (b.enc == TParamEnc::Text || b.enc == TParamEnc::TextZero)) v = deviceValueOf(b, v);
+  } else {
+    auto it = values.find(b.widget);
+    if (it == values.end()) throw std::logic_error("no value for " + b.widget);
+    try {
+      v = deviceValueOf(b, it->second);
+    } catch (const std::invalid_argument& e) {
+      throw std::invalid_argument(b.key() + ": " + e.what() + "; nothing was saved");
+    }
+  }
+  if (v.empty())
+    throw std::invalid_argument(b.key() + (b.isChoice() ? ": no entry is chosen" : ": no value is given") +
+                                "; nothing was saved");
+  checkSendable(b.key(), v);
+  return v;
+}
+
+}  // namespace
+
+std::vector<std::string> paramWriteTexts(const TDeviceOps& ops, const TParamTable& table,
+                                         const std::vector<std::string>& order, const TPageValues& values) {
+  std::vector<std::string> texts;
+  for (const auto& key : order)
+    for (const TParamBinding* b : table.find(key, ops.ecrModel))
+      if (b->enc != TParamEnc::ReadOnly)
+        texts.push_back(paramWriteText(b->name, b->saveIndex ? b->saveIndex : b->index, valueToWrite(*b, values)));
+  return texts;
+}
+
 bool saveParams(TDeviceOps& ops, const TParamTable& table, const std::vector<std::string>& order,
                 const TPageValues& values) {
+  // Every value is checked before the first is written.
+  const std::vector<std::string> texts = paramWriteTexts(ops, table, order, values);
+  size_t i = 0;
   for (const auto& key : order)
     for (const TParamBinding* b : table.find(key, ops.ecrModel)) {
       if (b->enc == TParamEnc::ReadOnly) continue;
-      auto it = values.find(b->widget);
-      if (it == values.end()) throw std::logic_error("no value for " + b->widget);
-      const std::string text =
-          paramWriteText(b->name, b->saveIndex ? b->saveIndex : b->index, deviceValueOf(*b, it->second));
+      const std::string& text = texts[i++];
       if (!b->judged) {
         ops.commandUnjudged(255, text);
         continue;
@@ -194,6 +233,53 @@ bool saveParams(TDeviceOps& ops, const TParamTable& table, const std::vector<std
       if (!ops.command(255, text)) return false;
     }
   return true;
+}
+
+std::string checkedDeviceValue(const TParamBinding& b, const std::string& text) {
+  auto refuse = [&](const std::string& what) -> std::string {
+    throw std::invalid_argument(b.key() + ": '" + text + "' is not " + what);
+  };
+  auto integer = [&](const std::string& what) {
+    try {
+      return parseIntValue(text);
+    } catch (const std::invalid_argument&) {
+      refuse(what);
+      return 0;
+    }
+  };
+  checkSendable(b.key(), text);
+  const int entries = static_cast<int>(choicesOf(b).size());
+  switch (b.enc) {
+    case TParamEnc::ReadOnly: throw std::invalid_argument(b.key() + " is read-only");
+    case TParamEnc::Check:
+    case TParamEnc::CheckInverted:
+      if (text != "0" && text != "1") refuse("1 or 0");
+      return text;
+    case TParamEnc::CheckMinutes:
+      if (integer("a number of minutes") < 0) refuse("a number of minutes");
+      return std::to_string(parseIntValue(text));
+    case TParamEnc::EntryIndex:
+    case TParamEnc::EntryByNumber: {
+      const int i = integer("an entry number");
+      if (i < 0 || i >= entries) refuse("an entry number from 0 to " + std::to_string(entries - 1));
+      return std::to_string(i);
+    }
+    case TParamEnc::EntryText:
+      if (entryEqualTo(b, text) == "-1") refuse("one of " + choicesOf(b).front() + " to " + choicesOf(b).back());
+      return text;
+    case TParamEnc::TimeZone: {
+      const std::string entry = chosenText(b, widgetValueOf(b, std::to_string(integer("a time zone"))));
+      if (entry.empty()) refuse("a time zone from " + choicesOf(b).front() + " to " + choicesOf(b).back());
+      return entry;
+    }
+    case TParamEnc::Hundredths: return std::to_string(integer("a whole number of hundredths"));
+    case TParamEnc::Number:
+      if (text.empty()) refuse("a number");
+      return text;
+    case TParamEnc::Text:
+    case TParamEnc::TextZero: return text;
+  }
+  return text;
 }
 
 std::string displayValueOf(const TParamBinding& b, const std::string& w) {

@@ -23,9 +23,9 @@ enum class TParamEnc {
   EntryText,      // the chosen entry's text; on read the entry equal to the value (none when none is)
   EntryByNumber,  // the chosen entry's text; on read the value, as an integer, is the entry index
   TimeZone,       // the chosen text ("+1", "0", "-4"); on read a value above 0 is looked up with "+"
-  Text,           // the text both ways
-  TextBlank,      // the text; an empty field is written as a single blank
+  Text,           // the text both ways; an empty field is written as a single blank
   TextZero,       // the text; an empty field is written as "0"
+  Number,         // the text both ways; an empty field refuses the save
   Hundredths,     // a whole number of hundredths shown in the shortest decimal form (550 as "5.5"); the
                   // typed decimal number written times 100, cut without rounding; no number throws
   ReadOnly,       // read, never written
@@ -87,13 +87,28 @@ std::string deviceValueOf(const TParamBinding& b, const std::string& widgetValue
 // (the values read before it stay). Throws for a value of the wrong form.
 bool readParams(TDeviceOps& ops, const TParamTable& table, const std::vector<std::string>& order, TPageValues& values);
 // Writes the parameters of `order` from `values`; false at the first refused parameter.
-// A widget missing from `values` is an error (throws): nothing is written for it.
+// A value carried under deviceValueKey(key) is written as it stands, in place of what the
+// widget's state encodes. An empty value never goes out, since Name TAB Index TAB TAB would
+// read instead of write: a text goes as a single blank; an empty number, a choice list
+// with no entry, a value holding a TAB or a line break, or a widget missing from `values`
+// throws std::invalid_argument naming the parameter before anything is written.
 bool saveParams(TDeviceOps& ops, const TParamTable& table, const std::vector<std::string>& order,
                 const TPageValues& values);
 inline bool readParams(TDeviceOps& ops, const TParamTable& t, TPageValues& v) { return readParams(ops, t, t.readOrder, v); }
 inline bool saveParams(TDeviceOps& ops, const TParamTable& t, const TPageValues& v) {
   return saveParams(ops, t, t.saveOrder, v);
 }
+
+// The texts saveParams would send for `order`, checked as it checks them (throws the same way).
+std::vector<std::string> paramWriteTexts(const TDeviceOps& ops, const TParamTable& table,
+                                         const std::vector<std::string>& order, const TPageValues& values);
+
+// The key under which page values carry a parameter's own device value (key "Name" or
+// "Name.index"); no widget has such a name, so only the command-line tool's values hold it.
+std::string deviceValueKey(const std::string& key);
+// A device value typed for the binding, checked against what its encoding can mean and
+// in the form the window writes (a time zone "+2"); throws std::invalid_argument naming it.
+std::string checkedDeviceValue(const TParamBinding& b, const std::string& text);
 
 // How the command-line tool shows and takes a widget value: a choice list by its
 // entry's text, a check box as "1"/"0", a text as it is.

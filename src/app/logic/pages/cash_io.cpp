@@ -3,12 +3,15 @@
 #include <stdexcept>
 
 #include "app/logic/device_ops.h"
+#include "app/logic/field_helpers.h"
 #include "app/logic/mem_table.h"
 
 namespace kestrel {
 
 std::string cashAmountText(const std::string& entered) {
-  return formatFixed(decimalValue(entered), 2);
+  const int64_t amount = decimalValue(entered);
+  checkDecimals("Amount", entered, 2);
+  return formatFixed(amount, 2);
 }
 
 bool cashInOut(TDeviceOps& ops, bool out, const std::string& entered, TCashSums& sums,

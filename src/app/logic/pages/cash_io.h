@@ -15,7 +15,7 @@ struct TCashSums {
 };
 
 // The amount as command 70 takes it: the entered decimal number with 2 decimals. A
-// text that is no number throws.
+// text that is no number, or one with more decimals than 2, throws std::invalid_argument.
 std::string cashAmountText(const std::string& entered);
 // bbtnCashInClick (out = false) and bbtnCashOutClick: on success the sums are filled,
 // shown (`show`), and then "The data was saved in the device." is shown.

@@ -13,6 +13,7 @@
 
 #include "app/logic/config_pages.h"
 #include "app/logic/device_ops.h"
+#include "app/logic/field_helpers.h"
 #include "support/err_container.h"
 #include "support/files.h"
 
@@ -65,10 +66,10 @@ int selectedLine(const TPageValues& values) {
   return row >= 0 && row < SERVER_LINES ? row + 1 : 0;
 }
 
-// A free text that may be cleared: an empty value would make the write a read
-// (Name TAB Index TAB TAB), so it goes as a blank, which the device stores as empty.
+// A free text that may be cleared: the save loop sends an empty one as a blank, which
+// the device stores as empty.
 TParamBinding text(const char* name, const char* index, const char* widget) {
-  return {name, index, widget, TParamEnc::TextBlank};
+  return {name, index, widget, TParamEnc::Text};
 }
 TParamBinding number(const char* name, const char* index, const char* widget) {
   return {name, index, widget, TParamEnc::TextZero};
@@ -129,12 +130,12 @@ TParamTable makeTable() {
       choice("MainInterfaceType", "", "cbxInterfaceType", E::EntryIndex, M::NotRegisterGroup, INTERFACE_TYPE_CHOICES),
       check("DHCPenable", "chbxDHCP"),
       number("LANport_fpCommands", "", "edLANport"),
-      {"LAN_IP", "", "edIP", E::TextBlank},
-      {"LAN_NetMask", "", "edMask", E::TextBlank},
-      {"LAN_Gateway", "", "edGateway", E::TextBlank},
-      {"LAN_PriDNS", "", "edDNS1", E::TextBlank},
-      {"LAN_SecDNS", "", "edDNS2", E::TextBlank},
-      {"LanMAC", "", "ledMAC", E::TextBlank, M::Any, nullptr, false},
+      {"LAN_IP", "", "edIP", E::Text},
+      {"LAN_NetMask", "", "edMask", E::Text},
+      {"LAN_Gateway", "", "edGateway", E::Text},
+      {"LAN_PriDNS", "", "edDNS1", E::Text},
+      {"LAN_SecDNS", "", "edDNS2", E::Text},
+      {"LanMAC", "", "ledMAC", E::Text, M::Any, nullptr, false},
       check("BthEnable", "chbxBlueToothON"),
       check("BthDiscoverability", "chbxBT_Discoverable"),
       choice("BthPairing", "", "cbxBT_Pairing", E::EntryIndex, M::Any, BT_PAIRING_CHOICES),
@@ -185,10 +186,17 @@ std::string serverPart(const TPageValues& values, const TServerParam& s) {
   return s.port ? l.port : l.address;
 }
 
+// The value a save writes for a server part: the device value it carries, else the
+// line's part; an empty part as a value the device stores, never as a read.
+std::string serverValueToWrite(const TPageValues& values, const TServerParam& s) {
+  const auto d = values.find(deviceValueKey(s.key()));
+  const std::string v = d != values.end() ? d->second : serverPart(values, s);
+  checkSendable(s.key(), v);
+  return v.empty() ? (s.port ? "0" : " ") : v;
+}
+
 bool saveServerParam(TDeviceOps& ops, const TPageValues& values, const TServerParam& s) {
-  const std::string v = serverPart(values, s);
-  // An empty part is written as a value the device stores, never as a read.
-  return ops.writeParam(s.name, std::to_string(s.line - 1), v.empty() ? (s.port ? "0" : " ") : v);
+  return ops.writeParam(s.name, std::to_string(s.line - 1), serverValueToWrite(values, s));
 }
 
 }  // namespace
@@ -235,6 +243,12 @@ bool readCommunications(TDeviceOps& ops, TPageValues& values) {
 
 bool saveCommunications(TDeviceOps& ops, const TPageValues& values) {
   const TParamTable& t = communicationTable();
+  // Every value checked before the first is written.
+  std::vector<std::string> bound;
+  for (const auto& key : t.saveOrder)
+    if (const TServerParam* s = serverParam(key)) serverValueToWrite(values, *s);
+    else bound.push_back(key);
+  paramWriteTexts(ops, t, bound, values);
   // ShowErr goes back on on every way out.
   std::optional<TDeviceOps::ShowErrOff> errorsToStatusBar;
   std::string skipped;
@@ -392,6 +406,14 @@ TConfigPage communicationConfigPage() {
     TServerLine l = parseServerLine(lineOf(values, s->line));
     (s->port ? l.port : l.address) = value;
     values[serverLineKey(s->line)] = serverLineText(s->line, l.port, l.address);
+  };
+  p.deviceValue = [](const std::string& key, const std::string& value, int ecrModel) {
+    const TServerParam* s = serverParam(key);
+    if (!s) return paramTableDeviceValue(communicationTable(), key, value, ecrModel);
+    checkSendable(key, value);
+    if (s->port && !value.empty() && value.find_first_not_of("0123456789") != std::string::npos)
+      throw std::invalid_argument(key + ": '" + value + "' is not a port number");
+    return value;
   };
   return p;
 }

@@ -53,7 +53,26 @@ void showReportSums(TDeviceOps& ops, TPageValues& labels) {
 
 bool printXReport(TDeviceOps& ops, TPageValues& labels) { return dailyReport(ops, "X", labels); }
 
+std::string itemDeletionRangeError(const std::string& from, const std::string& to) {
+  constexpr int64_t MAX_PROGRAMMABLE_PLU = 100000;  // the items page's highest PLU (its header clashes with this one)
+  auto plu = [](const std::string& t) -> int64_t {
+    if (t.empty() || t.size() > 6 || t.find_first_not_of("0123456789") != std::string::npos) return -1;
+    const int64_t v = std::stoll(t);
+    return v >= 1 && v <= MAX_PROGRAMMABLE_PLU ? v : -1;
+  };
+  const int64_t a = plu(from), b = plu(to);
+  if (a < 0 || b < 0)
+    return "the items to delete must be PLUs from 1 to " + std::to_string(MAX_PROGRAMMABLE_PLU) + " (not " + from +
+           "-" + to + ")";
+  if (a > b) return "the items to delete begin at " + from + ", above their end " + to;
+  return {};
+}
+
 bool printZReport(TDeviceOps& ops, TPageValues& labels, const TFBHSettings& settings) {
+  // The day is closed only when what follows it can be done.
+  if (settings.DelItemsOnZ)
+    if (const std::string e = itemDeletionRangeError(settings.delete_FromPLU, settings.delete_ToPLU); !e.empty())
+      throw std::invalid_argument(e + "; the Z report was not printed");
   if (!dailyReport(ops, "Z", labels)) return false;
   if (!settings.DelItemsOnZ) return true;
   return deleteItemsAfterZ(ops, settings);

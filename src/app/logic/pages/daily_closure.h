@@ -34,7 +34,12 @@ void showReportSums(TDeviceOps& ops, TPageValues& labels);
 bool printXReport(TDeviceOps& ops, TPageValues& labels);
 // bbtnPrintZClick: the Z report, then the deletion when the settings ask for it. False
 // when the report or a deletion step failed. The settings are the Settings page's.
+// A deletion that cannot be done is refused (std::invalid_argument, see
+// itemDeletionRangeError) before the Z report closes the day.
 bool printZReport(TDeviceOps& ops, TPageValues& labels, const TFBHSettings& settings);
+// Why the deletion range FROM-TO of the settings cannot be deleted (not whole numbers
+// from 1 to the highest PLU, or FROM above TO); empty when it can.
+std::string itemDeletionRangeError(const std::string& from, const std::string& to);
 // The deletion after a Z report: service mode with the password, command 107 "D" for
 // the range, "Items deleted.", service mode left (not judged).
 bool deleteItemsAfterZ(TDeviceOps& ops, const TFBHSettings& settings);

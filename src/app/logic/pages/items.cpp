@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/logic/device_ops.h"
+#include "app/logic/field_helpers.h"
 #include "app/logic/mem_table.h"
 #include "app/logic/page_table.h"
 #include "support/err_container.h"
@@ -133,6 +134,7 @@ int64_t quantityChange(const std::string& text) {
   const bool negative = !text.empty() && text[0] == '-';
   const auto v = parseFixed(negative || (!text.empty() && text[0] == '+') ? text.substr(1) : text);
   if (!v) throw std::invalid_argument("'" + text + "' is not a valid floating point value");
+  checkDecimals("StockQty", text, 3);
   return negative ? -*v : *v;
 }
 

@@ -36,7 +36,8 @@ std::string itemQuantityInput(int64_t plu, int64_t change);
 
 // A range dialog edit as a whole number; anything else throws the conversion error.
 int64_t rangeNumber(const std::string& text);
-// A signed decimal with a point ("2.5", "-1"), in 1/10000; throws on anything else.
+// A signed decimal with a point ("2.5", "-1") of at most the 3 decimals the device takes,
+// in 1/10000; throws std::invalid_argument on anything else.
 int64_t quantityChange(const std::string& text);
 
 // The operations of the Items page on one table. The grid's selection and current row

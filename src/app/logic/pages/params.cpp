@@ -14,9 +14,9 @@ const TParamTable& paramsTable() {
       "parameters",
       {
           {"DaylightSavingMinutes", "", "chbxAutoSummerTime", E::CheckMinutes},
-          {"RegModeOnIdle", "", "ledClearDisplay", E::Text},
+          {"RegModeOnIdle", "", "ledClearDisplay", E::Number},
           {"EcrNumberBarcode", "", "cbxBarcodeCount", E::EntryText, TModelRule::Any, &numberChoices(1, 4)},
-          {"EcrScaleBarMask", "", "ledBarcodeMask", E::TextBlank},
+          {"EcrScaleBarMask", "", "ledBarcodeMask", E::Text},
           {"EcrAskForPassword", "", "chbxAutoExitAfterTotal", E::Check},
           {"EcrAskForVoidPassword", "", "chbxVoidPassword", E::Check},
           {"EcrConnectedOperReport", "", "chbxZconnectOperator", E::Check},
@@ -25,11 +25,11 @@ const TParamTable& paramsTable() {
           {"EcrPluDailyClearing", "", "chbxZnullItems", E::Check},
           {"EcrConnectedGroupsReport", "", "chbxZconnectStock", E::Check},
           {"EcrUserPeriodReports", "", "chbxUsePeriodicReports", E::Check},
-          {"EcrLogNumber", "", "ledLogical", E::Text},
+          {"EcrLogNumber", "", "ledLogical", E::Number},
           {"EcrWithoutPasswords", "", "chbxNoPasswords", E::Check},
           {"EcrSafeOpening", "", "chbxOpenDrawer", E::Check},
-          {"AutoPowerOff", "", "ledAutoOff", E::Text},
-          {"BkLight_AutoOff", "", "ledBckLightOff", E::Text},
+          {"AutoPowerOff", "", "ledAutoOff", E::Number},
+          {"BkLight_AutoOff", "", "ledBckLightOff", E::Number},
           {"FlushAtEndOnly", "", "chbxPrintAfterPay_ECR", E::Check, TModelRule::RegisterGroup},
           {"DateFromNAPServDisable", "", "chbxNTPuse", E::CheckInverted},
           {"TimeServerAddress", "", "edNTPServeraddr", E::Text},
@@ -82,6 +82,9 @@ TConfigPage paramsConfigPage() {
   p.show = [](const TPageValues& values, int ecrModel) { return showParamTable(paramsTable(), values, ecrModel); };
   p.set = [](TPageValues& values, const std::string& key, const std::string& value, int ecrModel) {
     setParamTable(paramsTable(), values, key, value, ecrModel);
+  };
+  p.deviceValue = [](const std::string& key, const std::string& value, int ecrModel) {
+    return paramTableDeviceValue(paramsTable(), key, value, ecrModel);
   };
   return p;
 }

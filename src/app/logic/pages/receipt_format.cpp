@@ -91,6 +91,9 @@ bool readBONFormat(TDeviceOps& ops, TPageValues& values) {
 
 bool saveBONFormat(TDeviceOps& ops, const TPageValues& values) {
   const TParamTable& table = receiptFormatTable();
+  std::vector<std::string> bound = table.saveOrder;
+  std::erase(bound, std::string(PRINT_COLUMNS));
+  paramWriteTexts(ops, table, bound, values);  // every value checked before the first is written
   for (const auto& key : table.saveOrder) {
     if (key != PRINT_COLUMNS) {
       if (!saveParams(ops, table, {key}, values)) return false;
@@ -99,8 +102,10 @@ bool saveBONFormat(TDeviceOps& ops, const TPageValues& values) {
     // The status of the last answer tells whether the device is in fiscal mode.
     const bool fiscalMode = ops.fd.dd()->LowLevel().get_sBytesState(5, 3);
     const auto it = values.find(PRINT_SIZE_WIDGET);
-    const std::string columns =
+    std::string columns =
         printColumnsToSave(it == values.end() ? std::string("-1") : it->second, ops.ecrModel, fiscalMode);
+    if (const auto d = values.find(deviceValueKey(PRINT_COLUMNS)); !columns.empty() && d != values.end())
+      columns = d->second;
     if (!columns.empty() && !ops.writeParam(PRINT_COLUMNS, "", columns)) return false;
   }
   ops.informSaved();
@@ -148,11 +153,11 @@ std::string loadLogoFile(const std::string& path) {
   if (!fs::is_regular_file(status)) throw std::runtime_error("\"" + path + "\" is not a file.");
   auto tooLarge = [&](std::uintmax_t size) {
     return std::runtime_error("The logo file \"" + path + "\" has " + std::to_string(size) +
-                              " bytes; the device takes at most " + std::to_string(LOGO_MAX_SIZE) +
-                              " bytes. Nothing was sent.");
+                              " bytes, more than any device takes as a logo (" + std::to_string(LOGO_FILE_LIMIT) +
+                              "). Nothing was sent.");
   };
   const std::uintmax_t size = fs::file_size(path, ec);
-  if (!ec && size > LOGO_MAX_SIZE) throw tooLarge(size);
+  if (!ec && size > LOGO_FILE_LIMIT) throw tooLarge(size);
   std::string data;
   try {
     data = readWholeFile(path);
@@ -160,7 +165,9 @@ std::string loadLogoFile(const std::string& path) {
     throw std::runtime_error(std::string(e.what()) + ". Nothing was sent.");
   }
   // The file may have grown since its size was taken.
-  if (data.size() > LOGO_MAX_SIZE) throw tooLarge(data.size());
+  if (data.size() > LOGO_FILE_LIMIT) throw tooLarge(data.size());
+  if (data.rfind("BM", 0) != 0)
+    throw std::runtime_error("The file \"" + path + "\" is not a BMP image. Nothing was sent.");
   return data;
 }
 
@@ -220,6 +227,12 @@ TConfigPage receiptFormatConfigPage() {
   };
   p.set = [](TPageValues& values, const std::string& key, const std::string& value, int ecrModel) {
     setParamTable(receiptFormatTable(), values, key, value, ecrModel);
+  };
+  p.deviceValue = [](const std::string& key, const std::string& value, int ecrModel) {
+    // Characters per line; whether the model prints 48 is the device's to say.
+    if (key == PRINT_COLUMNS && value != "42" && value != "48")
+      throw std::invalid_argument(key + ": '" + value + "' is not 42 or 48");
+    return key == PRINT_COLUMNS ? value : paramTableDeviceValue(receiptFormatTable(), key, value, ecrModel);
   };
   return p;
 }

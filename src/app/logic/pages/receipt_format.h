@@ -43,8 +43,9 @@ bool centerLogo(TDeviceOps& ops, TPageValues& values);
 // ---- logo upload (command 202) ----
 
 inline constexpr std::size_t LOGO_BLOCK_SIZE = 54;
-// The device's logo memory: a larger file is refused before anything is sent.
-inline constexpr std::size_t LOGO_MAX_SIZE = 65536;
+// Larger than any device's logo memory: such a file cannot be a logo and is refused
+// before anything is sent. Below it, what the device takes is the device's to say.
+inline constexpr std::size_t LOGO_FILE_LIMIT = 4 * 1024 * 1024;
 inline constexpr std::chrono::milliseconds LOGO_DEADLINE{900000};
 inline constexpr const char* LOGO_FILE_FILTER = "bmp|*.bmp";
 inline constexpr const char* LOGO_CHECKSUM_MESSAGE = "Invalid checksum! Read check sum: %d. Calc check sum: %d";
@@ -53,8 +54,8 @@ inline constexpr const char* LOGO_CHECKSUM_MESSAGE = "Invalid checksum! Read che
 // hexadecimal number.
 uint32_t logoDeviceChecksum(const std::string& field);
 std::string logoChecksumMessage(uint32_t device, uint32_t calculated);
-// The whole file as it is. Throws std::runtime_error with the reason when it is no
-// readable file or larger than the device takes.
+// The whole file as it is. Throws std::runtime_error with the reason when it cannot be a
+// logo file: not readable, not a BMP image (no "BM" at its start), or over LOGO_FILE_LIMIT.
 std::string loadLogoFile(const std::string& path);
 
 // The upload of `data`: "START", blocks of 54 bytes in Base64 each checked against the
