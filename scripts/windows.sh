@@ -12,15 +12,35 @@ bash scripts/deps.sh g++-mingw-w64-x86-64-posix wine64 wine
 
 out=build/windows
 cmake --preset windows >/dev/null
-targets=(kestrel kestrel-sim)
+targets=()
 for t in support_tests windows_tests engine_tests catalogue_tests sim_tests app_tests cli_tests; do
   if cmake --build "$out" --target help 2>/dev/null | grep -q "^$t:"; then targets+=("$t"); fi
 done
 cmake --build "$out" -j "$jobs" --target "${targets[@]}"
 
+# The Linux simulator is the other end of the serial tests' COM port: the one of CI's
+# sanitized build when it is there, else one built in build/dev.
+sim=${KESTREL_LINUX_SIM:-}
+if [ -z "$sim" ]; then
+  for b in build/asan build/dev; do
+    if [ -x "$b/src/sim/kestrel-sim" ]; then sim=$b/src/sim/kestrel-sim; break; fi
+  done
+fi
+if [ -z "$sim" ]; then
+  cmake --preset dev >/dev/null
+  cmake --build build/dev -j "$jobs" --target kestrel-sim
+  sim=build/dev/src/sim/kestrel-sim
+fi
+
 export WINEPREFIX=$PWD/$out/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
-trap stop_wine EXIT
+tmp=$(mktemp -d)
+sim_pid=
+finish() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$tmp"
+}
+trap finish EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i </dev/null >/dev/null 2>&1
 fi
@@ -28,6 +48,13 @@ fi
 # started by the first test, they would hold those pipes open and ctest would wait.
 wineserver -p </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1
+
+# COM7 is the simulator's pseudo-terminal; the simulator keeps its end open throughout.
+"$sim" --pty "$tmp/pty" --state "$tmp/state.json" >"$tmp/sim.out" 2>&1 &
+sim_pid=$!
+for _ in $(seq 100); do [ -L "$tmp/pty" ] && break; sleep 0.1; done
+ln -sfn "$(readlink -f "$tmp/pty")" "$WINEPREFIX/dosdevices/com7"
+export KESTREL_TEST_COM=7
 
 ctest --test-dir "$out" -j "$jobs" --output-on-failure
 

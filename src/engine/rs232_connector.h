@@ -1,9 +1,10 @@
 #pragma once
-// The serial transport on a POSIX terminal device (termios). Port number n is the
-// device /dev/ttyS<n-1>; `portName` (any device path, e.g. /dev/ttyUSB0 or a
-// pseudo-terminal) is used instead when it is set. The port is opened exclusively
-// (TIOCEXCL and an flock), reads are bounded by `poll`, and all bytes that are
-// waiting are taken with one read into the transport's own buffer.
+// The serial transport. On POSIX a terminal device (termios): port number n is the
+// device /dev/ttyS<n-1>, opened exclusively (TIOCEXCL and an flock), reads bounded by
+// `poll`. On Windows the device \\.\COM<n> (DCB, COMMTIMEOUTS, PurgeComm,
+// EscapeCommFunction), opened without sharing. `portName` (any device path, e.g.
+// /dev/ttyUSB0, a pseudo-terminal, \\.\COM12) is used instead when it is set. All bytes
+// that are waiting are taken with one read into the transport's own buffer.
 #include <cstdint>
 #include <string>
 
@@ -56,7 +57,8 @@ class TRS232Connector : public TFDConnector {
   // --- state ---
   bool Active() const override { return fHandle >= 0; }
   std::string target() const override { return devicePath(); }
-  int handle() const { return fHandle; }  // -1 while closed
+  // The descriptor (POSIX) or HANDLE (Windows) of the open port; -1 while closed.
+  std::intptr_t handle() const { return fHandle; }
   bool dtr_State() const { return fDTRState; }
   bool rts_State() const { return fRTSState; }
   // Why the last openConnection failed ("" after a successful one), for the user.
@@ -92,9 +94,14 @@ class TRS232Connector : public TFDConnector {
   std::string settingsProblem(bool always) const;
   void writeSettings();
   void logSettingsFailure(int err);
-  // Raises or lowers a modem line; a device without modem lines counts as done.
-  bool driveLine(int bit, bool level, bool& state);
-  int setLineState(int bit, bool level, bool& state, const char* where);
+  // Opens the device and puts its handle into fHandle; 0, else failOpen's code.
+  int openPort(const std::string& path);
+  // Raises or lowers DTR (else RTS) and keeps its state; a device without modem lines
+  // counts as done.
+  bool driveLine(bool dtr, bool level);
+  int setLineState(bool dtr, bool level, const char* where);
+  // The system's text for the last failed call (errno, GetLastError).
+  static std::string lastSystemError();
   // Total limit of a read of `count` bytes (UINT32_MAX: none).
   uint64_t readLimit(uint32_t count) const;
   // Reads what is waiting into the input buffer, waiting until `deadline` (-1: no limit).
@@ -108,7 +115,7 @@ class TRS232Connector : public TFDConnector {
   // Waits until the driver has sent what it holds, at most until `deadline`.
   void drainOutput(int64_t deadline, uint32_t limitMs);
 
-  int fHandle = -1;
+  std::intptr_t fHandle = -1;
   bool fDTRState = false;
   bool fRTSState = false;
   TCommTimeouts fApplied;  // the timeouts in force on the open port

@@ -124,7 +124,8 @@ std::string socketErrorText(int err) {
   return "socket error " + std::to_string(err);
 }
 
-std::string resolveErrorText(int rc) { return ::gai_strerrorA(rc); }
+// getaddrinfo answers with Winsock error codes.
+std::string resolveErrorText(int rc) { return win32ErrorText(static_cast<DWORD>(rc)); }
 
 int pollDescriptor(TSocketHandle s, short events, int waitMs, short& revents) {
   WSAPOLLFD p{static_cast<SOCKET>(s), events, 0};
