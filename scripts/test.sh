@@ -2,8 +2,9 @@
 # Everything CI runs: dependencies; every target (window, tests, benchmarks) built once
 # with AddressSanitizer + UndefinedBehaviorSanitizer and warnings as errors, and every
 # test run on that build; the Debian package built and checked; each fuzz target for a
-# bounded run. One sanitized build instead of a plain one and a sanitized one keeps CI
-# well inside its time; the plain `dev` build is the same code without the checks.
+# bounded run; the Windows cross-build and its tests under Wine. One sanitized build
+# instead of a plain one and a sanitized one keeps CI well inside its time; the plain
+# `dev` build is the same code without the checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -22,6 +23,10 @@ stage "asan: tests"
 ctest --preset asan -j "$jobs"
 stage "package"
 bash scripts/package.sh
+# The Windows build under Wine: the support and engine libraries and their tests, the
+# serial transport against the simulator of the sanitized build on a pseudo-terminal.
+stage "windows"
+bash scripts/windows.sh
 
 if [ -f fuzz/CMakeLists.txt ]; then
   stage "fuzz"
