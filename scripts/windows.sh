@@ -49,12 +49,15 @@ fi
 wineserver -p </dev/null >/dev/null 2>&1 || true  # already running after a first wineboot
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
-# COM7 is the simulator's pseudo-terminal; the simulator keeps its end open throughout.
-"$sim" --pty "$tmp/pty" --state "$tmp/state.json" >"$tmp/sim.out" 2>&1 &
+# COM7 is the simulator's pseudo-terminal (the simulator keeps its end open throughout);
+# the same simulator serves TCP on a free loopback port.
+"$sim" --pty "$tmp/pty" --tcp 127.0.0.1:0 --state "$tmp/state.json" >"$tmp/sim.out" 2>&1 &
 sim_pid=$!
-for _ in $(seq 100); do [ -L "$tmp/pty" ] && break; sleep 0.1; done
+for _ in $(seq 100); do [ -L "$tmp/pty" ] && grep -q "listening on" "$tmp/sim.out" && break; sleep 0.1; done
 ln -sfn "$(readlink -f "$tmp/pty")" "$WINEPREFIX/dosdevices/com7"
 export KESTREL_TEST_COM=7
+KESTREL_TEST_TCP_PORT=$(sed -n 's/^kestrel-sim: listening on .*:\([0-9]*\)$/\1/p' "$tmp/sim.out")
+export KESTREL_TEST_TCP_PORT
 
 ctest --test-dir "$out" -j "$jobs" --output-on-failure
 
