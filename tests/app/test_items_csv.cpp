@@ -130,6 +130,7 @@ TEST_F(Csv, ARefusedLineStopsTheImportAndNamesItsNumber) {
       "\"9\";\"x\";\"1\";\"0\";\"1\";\"0\";\"1 2 3\";",   // a second space stays
       "\"9\";\"x\";\"6\";",                              // VAT out of range
       "\"0\";\"x\";",                                    // PLU out of range
+      "\"9\";\"x\";\"1\";\"0\";\"1\";\"0\";\"922337203685477.5808\";",  // more than a price holds
   };
   for (const char* line : refused) {
     dialogs.shown.clear();
@@ -139,6 +140,13 @@ TEST_F(Csv, ARefusedLineStopsTheImportAndNamesItsNumber) {
     ASSERT_EQ(shown().size(), 1u);
     EXPECT_EQ(shown()[0].rfind("Exception in method \"importFromCsv\": Line 4: '", 0), 0u) << shown()[0];
   }
+}
+
+TEST_F(Csv, APriceBelowZeroIsTakenAndWrittenBack) {
+  write("neg.csv", HEADER + "\"1\";\"Deposit return\";\"1\";\"0\";\"1\";\"0\";\"-0.50\";\r\n");
+  ASSERT_TRUE(importFromCsv(items, path("neg.csv"))) << (shown().empty() ? "" : shown()[0]);
+  EXPECT_EQ(table.value(0, "Price"), "-0.5000");
+  EXPECT_EQ(itemProgramInput(table, 0).rfind("P\t1\t1\t0\t1\t0\t-0.50\t", 0), 0u) << itemProgramInput(table, 0);
 }
 
 TEST_F(Csv, ButtonsAskCheckTheFileAndItsName) {

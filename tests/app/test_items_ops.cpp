@@ -208,6 +208,21 @@ TEST(ItemsOps, QuantityChangeAddsTheSignedChange) {
   EXPECT_EQ(s.table.displayText(0, s.table.fieldIndex("StockQty")), "-1.000");
   s.items.ReadItems_inRange(10, 10);
   EXPECT_EQ(s.table.displayText(0, s.table.fieldIndex("StockQty")), "-1.000");
+  // A change past what the quantity holds, or one that would take the sum past it, is
+  // refused naming the field, and nothing goes to the device.
+  const size_t sentBefore = s.inputsOf(107).size();
+  for (const char* change : {"922337203685477.5808", "-922337203685477.5807"}) {
+    SCOPED_TRACE(change);
+    try {
+      s.items.changeQuantity(0, change);
+      ADD_FAILURE() << "accepted";
+    } catch (const EFieldValueError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(std::string("'") + change + "' is not a valid value for field 'Stock qty'", 0), 0u)
+          << e.what();
+    }
+  }
+  EXPECT_EQ(s.inputsOf(107).size(), sentBefore);
+  EXPECT_EQ(s.table.displayText(0, s.table.fieldIndex("StockQty")), "-1.000");
 }
 
 TEST(ItemsOps, RangeDialogFeedsTheMenuAndAnEmptiedEditIsAConversionError) {

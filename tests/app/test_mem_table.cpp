@@ -50,10 +50,15 @@ TEST(MemTable, RefusedValuesNameValueFieldAndRangeAndLeaveTheCell) {
       {"PLU", "100001", "'100001' is not a valid value for field 'PLU'. The allowed range is 1 to 100000."},
       {"PLU", "12a", "'12a' is not a valid value for field 'PLU'. The allowed range is 1 to 100000."},
       {"Name", "abcdef", "'abcdef' is not a valid value for field 'Name'. The allowed range is 0 to 5 characters."},
-      {"Price", "1,5", "'1,5' is not a valid value for field 'Price'. The allowed range is 0 to any number."},
-      {"Price", "-1", "'-1' is not a valid value for field 'Price'. The allowed range is 0 to any number."},
-      {"Price", "1.23456", "'1.23456' is not a valid value for field 'Price'. The allowed range is 0 to any number."},
+      {"Price", "1,5", "'1,5' is not a valid value for field 'Price'. The allowed range is 0 to 922337203685477.58."},
+      {"Price", "-1", "'-1' is not a valid value for field 'Price'. The allowed range is 0 to 922337203685477.58."},
+      {"Price", "1.23456", "'1.23456' is not a valid value for field 'Price'. The allowed range is 0 to 922337203685477.58."},
       {"StockQty", "1000", "'1000' is not a valid value for field 'Stock qty'. The allowed range is 0 to 999.000."},
+      // One past what 64 bits of 1/10000 hold: refused, not wrapped to a negative price.
+      {"Price", "922337203685477.5808",
+       "'922337203685477.5808' is not a valid value for field 'Price'. The allowed range is 0 to 922337203685477.58."},
+      {"Price", "99999999999999999999",
+       "'99999999999999999999' is not a valid value for field 'Price'. The allowed range is 0 to 922337203685477.58."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -68,6 +73,34 @@ TEST(MemTable, RefusedValuesNameValueFieldAndRangeAndLeaveTheCell) {
   // Five characters are five characters, whatever their bytes.
   t.setValue(row, "Name", "ČĆŽŠĐ");
   EXPECT_EQ(t.value(row, "Name"), "ČĆŽŠĐ");
+}
+
+TEST(MemTable, FixedPointParsingStopsAtWhatSixtyFourBitsHold) {
+  EXPECT_EQ(parseFixed("922337203685477.5807"), INT64_MAX);
+  EXPECT_EQ(parseFixed("922337203685477.5808"), std::nullopt);
+  EXPECT_EQ(parseFixed("922337203685478"), std::nullopt);
+  EXPECT_EQ(parseDecimal("-922337203685477.5807"), -INT64_MAX);
+  EXPECT_EQ(parseDecimal("-922337203685477.5808"), std::nullopt);
+  EXPECT_EQ(parseDecimal("922337203685477.58075"), std::nullopt) << "rounding up past the largest value";
+  EXPECT_EQ(parseDecimal("922337203685477.58074"), INT64_MAX);
+  // A field that takes a sign holds as much below zero as above.
+  TMemTable t("t");
+  TFieldDef turnover;
+  turnover.name = "Turnover";
+  turnover.kind = TFieldKind::Money;
+  turnover.displayFormat = "0.00";
+  turnover.allowNegative = true;
+  t.addField(turnover);
+  const int row = t.append();
+  t.setValue(row, 0, "-922337203685477.5807");
+  EXPECT_EQ(t.number(row, 0), -INT64_MAX);
+  try {
+    t.setValue(row, 0, "-922337203685477.5808");
+    ADD_FAILURE() << "accepted";
+  } catch (const EFieldValueError& e) {
+    EXPECT_STREQ(e.what(), "'-922337203685477.5808' is not a valid value for field 'Turnover'. The allowed range is "
+                           "-922337203685477.58 to 922337203685477.58.");
+  }
 }
 
 TEST(MemTable, FixedPointKeepsFourDecimalsAndDisplaysWithAPoint) {

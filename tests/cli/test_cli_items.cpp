@@ -132,6 +132,11 @@ TEST(CliItems, CsvCheckNeedsNoDeviceAndUsageErrorsComeFirst) {
       {"items", "read"},
   };
   for (const auto& args : usage) EXPECT_EQ(runCli(args).status, 2) << args.back();
+  // A change the quantity cannot hold is refused, not wrapped to a negative one.
+  const auto huge = runCli({"--sim", "items", "qty", "7", "922337203685477.5808"});
+  EXPECT_EQ(huge.status, 2);
+  EXPECT_NE(huge.err.find("'922337203685477.5808' is not a valid value for field 'Stock qty'"), std::string::npos)
+      << huge.err;
 }
 
 TEST(CliItems, CtrlCEndsAWriteBetweenTwoItems) {

@@ -25,15 +25,24 @@ std::string boundText(const TFieldDef& f, int64_t v) {
 std::string rangeText(const TFieldDef& f) {
   if (f.kind == TFieldKind::Text) return "0 to " + std::to_string(f.size) + " characters";
   if (f.kind == TFieldKind::Boolean) return "0 to 1";
-  std::string from = f.minValue ? boundText(f, *f.minValue) : (isFixed(f.kind) ? "0" : "any number");
-  std::string to = f.maxValue ? boundText(f, *f.maxValue) : "any number";
+  // A fixed-point field without limits still holds only what 64 bits hold.
+  const bool fixed = isFixed(f.kind);
+  std::string from = f.minValue ? boundText(f, *f.minValue)
+                     : fixed    ? (f.allowNegative ? boundText(f, -INT64_MAX) : "0")
+                                : "any number";
+  std::string to = f.maxValue ? boundText(f, *f.maxValue) : fixed ? boundText(f, INT64_MAX) : "any number";
   return from + " to " + to;
 }
 
-[[noreturn]] void refuse(const TFieldDef& f, const std::string& text) {
-  throw EFieldValueError("'" + excerpt(text) + "' is not a valid value for field '" + f.title() + "'. The allowed range is " +
-                         rangeText(f) + ".");
+}  // namespace
+
+std::string refusalText(const TFieldDef& f, const std::string& text) {
+  return "'" + excerpt(text) + "' is not a valid value for field '" + f.title() + "'. The allowed range is " + rangeText(f) + ".";
 }
+
+namespace {
+
+[[noreturn]] void refuse(const TFieldDef& f, const std::string& text) { throw EFieldValueError(refusalText(f, text)); }
 
 }  // namespace
 
@@ -60,6 +69,8 @@ std::optional<int64_t> parseFixed(const std::string& text) {
   }
   if (!anyDigit) return std::nullopt;
   for (int i = fracDigits; i < 4; ++i) frac *= 10;
+  // The digit check above keeps `whole` itself in range, not the value it scales to.
+  if (whole > (INT64_MAX - frac) / FIXED_SCALE) return std::nullopt;
   return whole * FIXED_SCALE + frac;
 }
 
@@ -78,7 +89,7 @@ std::optional<int64_t> parseDecimal(const std::string& text) {
     t.erase(point + 5);
   }
   auto v = parseFixed(t);
-  if (!v) return std::nullopt;
+  if (!v || (roundUp && *v == INT64_MAX)) return std::nullopt;
   if (roundUp) ++*v;
   return negative ? -*v : *v;
 }
@@ -129,8 +140,41 @@ std::string formatFixed(int64_t value, int decimals) {
 TFieldDef& TMemTable::addField(TFieldDef def) {
   if (def.validChars.empty() && isFixed(def.kind)) def.validChars = "0123456789.";
   fFields.push_back(std::move(def));
-  for (auto& r : fRows) r.emplace_back();
+  // A new text field is the last one: its empty text ends where the row's texts end.
+  const bool text = fFields.back().kind == TFieldKind::Text;
+  for (auto& r : fRows) r.numbers.push_back(text ? static_cast<int64_t>(r.texts.size()) : kNull);
   return fFields.back();
+}
+
+size_t TMemTable::textStart(const Row& r, int fieldIdx) const {
+  for (int i = fieldIdx - 1; i >= 0; --i)
+    if (fFields[static_cast<size_t>(i)].kind == TFieldKind::Text) return static_cast<size_t>(r.numbers[static_cast<size_t>(i)]);
+  return 0;
+}
+
+std::string_view TMemTable::cellText(const Row& r, int fieldIdx) const {
+  const size_t start = textStart(r, fieldIdx);
+  return std::string_view(r.texts).substr(start, static_cast<size_t>(r.numbers[static_cast<size_t>(fieldIdx)]) - start);
+}
+
+bool TMemTable::cellNull(const Row& r, int fieldIdx) const {
+  if (fFields[static_cast<size_t>(fieldIdx)].kind == TFieldKind::Text) return cellText(r, fieldIdx).empty();
+  return r.numbers[static_cast<size_t>(fieldIdx)] == kNull;
+}
+
+void TMemTable::store(Row& r, int fieldIdx, const Cell& c) const {
+  const size_t idx = static_cast<size_t>(fieldIdx);
+  if (fFields[idx].kind != TFieldKind::Text) {
+    r.numbers[idx] = c.null ? kNull : c.number;
+    return;
+  }
+  const size_t start = textStart(r, fieldIdx);
+  const size_t oldEnd = static_cast<size_t>(r.numbers[idx]);
+  const std::string& text = c.null ? std::string() : c.text;
+  r.texts.replace(start, oldEnd - start, text);
+  const int64_t shift = static_cast<int64_t>(text.size()) - static_cast<int64_t>(oldEnd - start);
+  for (size_t i = idx; i < fFields.size(); ++i)
+    if (fFields[i].kind == TFieldKind::Text) r.numbers[i] += shift;
 }
 
 int TMemTable::fieldIndex(const std::string& fieldName) const {
@@ -162,7 +206,8 @@ TMemTable::Cell TMemTable::convert(const TFieldDef& f, const std::string& text) 
       const char* b = text.data();
       const char* e = b + text.size();
       auto [p, ec] = std::from_chars(b, e, v);
-      if (ec != std::errc() || p != e) refuse(f, text);
+      // The smallest number marks an empty cell in a row.
+      if (ec != std::errc() || p != e || v == kNull) refuse(f, text);
       c.number = v;
       break;
     }
@@ -184,8 +229,12 @@ void TMemTable::checkRow(int row) const {
 }
 
 int TMemTable::append() {
-  std::vector<Cell> row;
-  for (const auto& f : fFields) row.push_back(convert(f, f.defaultText));
+  Row row;
+  row.numbers.assign(fFields.size(), 0);
+  for (size_t i = 0; i < fFields.size(); ++i) {
+    if (fFields[i].kind == TFieldKind::Text) row.numbers[i] = static_cast<int64_t>(row.texts.size());
+    store(row, static_cast<int>(i), convert(fFields[i], fFields[i].defaultText));
+  }
   fRows.push_back(std::move(row));
   fCancelled = false;
   if (AfterInsert) AfterInsert(*this);
@@ -207,7 +256,7 @@ void TMemTable::setValue(int row, int fieldIdx, const std::string& text, bool fo
   checkRow(row);
   const TFieldDef& f = field(fieldIdx);
   if (f.readOnly && !force) throw EFieldValueError("Field '" + f.title() + "' cannot be modified");
-  fRows[row][fieldIdx] = convert(f, text);
+  store(fRows[static_cast<size_t>(row)], fieldIdx, convert(f, text));
   if (AfterPost) AfterPost(*this);
 }
 
@@ -220,11 +269,12 @@ std::string TMemTable::value(int row, const std::string& fieldName) const {
 std::string TMemTable::value(int row, int fieldIdx) const {
   checkRow(row);
   const TFieldDef& f = field(fieldIdx);
-  const Cell& c = fRows[row][fieldIdx];
-  if (c.null) return {};
-  if (f.kind == TFieldKind::Text) return c.text;
-  if (isFixed(f.kind)) return formatFixed(c.number, 4);
-  return std::to_string(c.number);
+  const Row& r = fRows[static_cast<size_t>(row)];
+  if (cellNull(r, fieldIdx)) return {};
+  if (f.kind == TFieldKind::Text) return std::string(cellText(r, fieldIdx));
+  const int64_t number = r.numbers[static_cast<size_t>(fieldIdx)];
+  if (isFixed(f.kind)) return formatFixed(number, 4);
+  return std::to_string(number);
 }
 
 std::string TMemTable::displayText(int row, int fieldIdx) const {
@@ -236,20 +286,21 @@ std::string TMemTable::displayText(int row, int fieldIdx) const {
 void TMemTable::appendDisplayText(std::string& out, int row, int fieldIdx) const {
   checkRow(row);
   const TFieldDef& f = field(fieldIdx);
-  const Cell& c = fRows[row][fieldIdx];
-  if (c.null) return;
+  const Row& r = fRows[static_cast<size_t>(row)];
+  if (cellNull(r, fieldIdx)) return;
+  const int64_t number = r.numbers[static_cast<size_t>(fieldIdx)];
   switch (f.kind) {
     case TFieldKind::Text:
-      out += c.text;
+      out += cellText(r, fieldIdx);
       return;
     case TFieldKind::Money:
     case TFieldKind::Quantity:
-      appendFixed(out, c.number, decimalsOf(f));
+      appendFixed(out, number, decimalsOf(f));
       return;
     case TFieldKind::Boolean: {
       const auto semi = f.displayFormat.find(';');
       if (semi != std::string::npos) {
-        out += c.number ? std::string_view(f.displayFormat).substr(0, semi) : std::string_view(f.displayFormat).substr(semi + 1);
+        out += number ? std::string_view(f.displayFormat).substr(0, semi) : std::string_view(f.displayFormat).substr(semi + 1);
         return;
       }
       break;
@@ -258,20 +309,21 @@ void TMemTable::appendDisplayText(std::string& out, int row, int fieldIdx) const
       break;
   }
   char text[24];
-  out.append(text, std::to_chars(text, text + sizeof text, c.number).ptr);
+  out.append(text, std::to_chars(text, text + sizeof text, number).ptr);
 }
 
 std::optional<int64_t> TMemTable::number(int row, int fieldIdx) const {
   checkRow(row);
   const TFieldDef& f = field(fieldIdx);
-  const Cell& c = fRows[row][fieldIdx];
-  if (c.null || f.kind == TFieldKind::Text) return std::nullopt;
-  return c.number;
+  const Row& r = fRows[static_cast<size_t>(row)];
+  if (f.kind == TFieldKind::Text || cellNull(r, fieldIdx)) return std::nullopt;
+  return r.numbers[static_cast<size_t>(fieldIdx)];
 }
 
 bool TMemTable::isNull(int row, int fieldIdx) const {
   checkRow(row);
-  return fRows[row][fieldIdx].null;
+  field(fieldIdx);  // range check of the field, as before
+  return cellNull(fRows[static_cast<size_t>(row)], fieldIdx);
 }
 
 void TMemTable::deleteRow(int row) {

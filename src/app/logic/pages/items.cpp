@@ -55,6 +55,23 @@ const char* menuHandlerName(TMenuEntry entry) {
   return "";
 }
 
+namespace {
+
+TFieldDef fixedField(const char* name, TFieldKind kind, const char* label, const char* def, bool negative) {
+  TFieldDef f;
+  f.name = name;
+  f.kind = kind;
+  f.displayLabel = label;
+  f.defaultText = def;
+  f.displayFormat = kind == TFieldKind::Money ? "0.00" : "0.000";
+  f.allowNegative = negative;
+  return f;
+}
+
+TFieldDef stockQtyField() { return fixedField("StockQty", TFieldKind::Quantity, "Stock qty", "0", true); }
+
+}  // namespace
+
 void prepareArticlesTable(TMemTable& table) {
   table.clear();
   if (table.fieldCount() > 0) return;
@@ -75,14 +92,7 @@ void prepareArticlesTable(TMemTable& table) {
     table.addField(f);
   };
   auto fixed = [&](const char* name, TFieldKind kind, const char* label, const char* def, bool negative) {
-    TFieldDef f;
-    f.name = name;
-    f.kind = kind;
-    f.displayLabel = label;
-    f.defaultText = def;
-    f.displayFormat = kind == TFieldKind::Money ? "0.00" : "0.000";
-    f.allowNegative = negative;
-    table.addField(f);
+    table.addField(fixedField(name, kind, label, def, negative));
   };
   integer("PLU", 1, MAX_PROGRAMMABLE_PLU);
   integer("VAT", 1, 5);
@@ -90,10 +100,11 @@ void prepareArticlesTable(TMemTable& table) {
   integer("Dept", 0, 99, "Department", "0");
   integer("Stock", 1, 99, "Group", "1");
   integer("PriceType", 0, 2, "Price type", "0");
-  fixed("Price", TFieldKind::Money, "", "", false);
+  // A price has no limits of its own: discounts and deposit returns are negative.
+  fixed("Price", TFieldKind::Money, "", "", true);
   // Refunds and sales from stock take these below zero in the device.
   fixed("Turnover", TFieldKind::Money, "", "0", true);
-  fixed("StockQty", TFieldKind::Quantity, "Stock qty", "0", true);
+  table.addField(stockQtyField());
   fixed("SoldQty", TFieldKind::Quantity, "Sold qty", "", true);
   for (int b = 1; b <= 4; ++b) text(("Barcode" + std::to_string(b)).c_str(), 13);
 }
@@ -132,8 +143,18 @@ int64_t rangeNumber(const std::string& text) { return wholeNumber(text, false); 
 
 int64_t quantityChange(const std::string& text) {
   const bool negative = !text.empty() && text[0] == '-';
-  const auto v = parseFixed(negative || (!text.empty() && text[0] == '+') ? text.substr(1) : text);
-  if (!v) throw std::invalid_argument("'" + text + "' is not a valid floating point value");
+  const std::string digits = negative || (!text.empty() && text[0] == '+') ? text.substr(1) : text;
+  const auto v = parseFixed(digits);
+  if (!v) {
+    // A well-formed number that the quantity cannot hold is refused as too large.
+    const auto point = digits.find('.');
+    const std::string whole = digits.substr(0, point);
+    const std::string frac = point == std::string::npos ? "" : digits.substr(point + 1);
+    auto onlyDigits = [](const std::string& x) { return x.find_first_not_of("0123456789") == std::string::npos; };
+    if (!(whole.empty() && frac.empty()) && onlyDigits(whole) && onlyDigits(frac) && frac.size() <= 4)
+      throw EFieldValueError(refusalText(stockQtyField(), text));
+    throw std::invalid_argument("'" + text + "' is not a valid floating point value");
+  }
   checkDecimals("StockQty", text, 3);
   return negative ? -*v : *v;
 }
@@ -426,9 +447,12 @@ bool TItemsOps::DelSelectedInGrid() {
 
 bool TItemsOps::changeQuantity(int row, const std::string& changeText) {
   const int64_t change = quantityChange(changeText);
+  // Refused before anything is sent: the grid could not show the device's new quantity.
+  int64_t sum = 0;
+  if (__builtin_add_overflow(fTable.number(row, fStockQty).value_or(0), change, &sum))
+    throw EFieldValueError(refusalText(stockQtyField(), changeText));
   if (!fOps.command(107, itemQuantityInput(pluOf(row), change))) return false;
-  const int64_t qty = fTable.number(row, fStockQty).value_or(0);
-  fTable.setValue(row, fStockQty, formatFixed(qty + change, 4));
+  fTable.setValue(row, fStockQty, formatFixed(sum, 4));
   return true;
 }
 
