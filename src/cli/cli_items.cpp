@@ -165,7 +165,8 @@ int checkCsv(PageCommandContext& ctx, const ItemsArgs& a) {
   prepareArticlesTable(table);
   NullPageHost quiet;
   try {
-    appendItemLines(table, readTextLines(a.file, ITEMS_CSV_INPUT), quiet);
+    TTextLineReader lines(a.file, ITEMS_CSV_INPUT);
+    appendItemLines(table, lines, quiet);
   } catch (const std::exception& e) {
     if (ctx.json) ctx.out << JsonObject().add("ok", false).add("items", table.RecordCount()).add("error", e.what()).text() << '\n';
     else ctx.err << "kestrel: items: " << a.file << ": " << e.what() << '\n';

@@ -67,5 +67,38 @@ TEST(TextFile, LineWriterWritesWhatWriteTextLinesWrites) {
   std::filesystem::remove_all(dir);
 }
 
+// Read a piece at a time, a file gives the lines readTextLines gives, and counts them
+// first, whatever falls on the boundary of two pieces (64 KiB) and whatever the mark.
+TEST(TextFile, LineReaderGivesTheLinesOfReadTextLines) {
+  const auto dir = std::filesystem::temp_directory_path() / ("kestrel_reader_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "r.csv").string();
+  const std::string piece(65535, 'x');
+  const std::string cases[] = {
+      "a\r\nb\nc\rd",
+      "a\r\n\r\n",
+      "\n",
+      "",
+      "\xC8" "aj\r\n",                       // 1250
+      piece + "\r\nnext\r\nlast",           // CR and LF in two pieces
+      piece + "\rnext",                       // CR as the last byte of a piece
+      piece.substr(1) + "\r\n\r\n",           // CR LF at the boundary, then an empty line
+      "\xEF\xBB\xBFmarked\r\n\xC4\x8C",        // UTF-8 with its mark: read whole
+  };
+  for (const std::string& bytes : cases) {
+    SCOPED_TRACE(bytes.substr(0, 12));
+    writeFileAtomically(path, bytes);
+    const std::vector<std::string> expected = readTextLines(path, ITEMS_CSV_INPUT);
+    TTextLineReader reader(path, ITEMS_CSV_INPUT);
+    EXPECT_EQ(reader.lineCount(), expected.size());
+    std::vector<std::string> got;
+    for (std::string line; reader.next(line);) got.push_back(line);
+    EXPECT_EQ(got, expected);
+  }
+  EXPECT_THROW(TTextLineReader((dir / "missing.csv").string(), ITEMS_CSV_INPUT), EFileError);
+  EXPECT_THROW(TTextLineReader(dir.string(), ITEMS_CSV_INPUT), EFileError);
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -1,5 +1,6 @@
 #include "app/logic/text_file.h"
 
+#include <cstdio>
 
 #include "support/code_pages.h"
 #include "support/files.h"
@@ -79,6 +80,103 @@ std::vector<std::string> readTextLines(const std::string& path, unsigned codePag
 
 std::vector<std::string> readTextLines(const std::string& path, const TInputKind& kind, unsigned codePage) {
   return splitTextLines(decodeTextBytes(readWholeFile(path, kind.maxBytes, kind.name), codePage));
+}
+
+namespace {
+constexpr size_t kReadPiece = 1 << 16;
+}  // namespace
+
+TTextLineReader::TTextLineReader(const std::string& path, const TInputKind& kind, unsigned codePage)
+    : fCodePage(codePage), fPath(path) {
+  checkInputFile(path, kind);
+  fFile = std::fopen(path.c_str(), "rb");
+  char mark[3] = {};
+  const size_t got = fFile ? std::fread(mark, 1, sizeof mark, fFile) : 0;
+  const std::string_view head(mark, got);
+  if (!fFile || std::ferror(fFile) || startsWith(head, "\xEF\xBB\xBF") || startsWith(head, "\xFF\xFE") ||
+      startsWith(head, "\xFE\xFF")) {
+    // The whole-file path reads these, and gives the errors their usual words.
+    if (fFile) std::fclose(fFile);
+    fFile = nullptr;
+    fWhole = readTextLines(path, kind, codePage);
+    fCount = fWhole.size();
+    return;
+  }
+  // Counted as next() splits: CR LF, LF or CR end a line; a last line needs no break.
+  bool afterCR = false, open = false;
+  auto count = [&](std::string_view piece) {
+    for (const char c : piece) {
+      if (c == '\n' && afterCR) {
+        afterCR = false;
+        continue;
+      }
+      afterCR = c == '\r';
+      if (c == '\r' || c == '\n') {
+        ++fCount;
+        open = false;
+      } else {
+        open = true;
+      }
+    }
+  };
+  count(head);
+  fBytes.resize(kReadPiece);
+  for (size_t n; (n = std::fread(fBytes.data(), 1, kReadPiece, fFile)) > 0;) count(std::string_view(fBytes.data(), n));
+  if (std::ferror(fFile)) {
+    std::fclose(fFile);
+    fFile = nullptr;
+    throw EFileError("Cannot read file \"" + path + "\"");
+  }
+  if (open) ++fCount;
+  std::rewind(fFile);
+}
+
+TTextLineReader::~TTextLineReader() {
+  if (fFile) std::fclose(fFile);
+}
+
+bool TTextLineReader::fill() {
+  if (!fFile) return false;
+  fBytes.resize(kReadPiece);
+  const size_t n = std::fread(fBytes.data(), 1, kReadPiece, fFile);
+  if (n == 0) {
+    if (std::ferror(fFile)) throw EFileError("Cannot read file \"" + fPath + "\"");
+    return false;
+  }
+  fBytes.resize(n);
+  // An 8-bit code page converts byte by byte, so a piece converts on its own.
+  fText.erase(0, fPos);
+  fPos = 0;
+  fText += codePageToUtf8(fBytes, fCodePage);
+  return true;
+}
+
+bool TTextLineReader::next(std::string& line) {
+  if (!fFile && fWhole.empty() && fText.empty()) return false;
+  if (!fWhole.empty() || !fFile) {
+    if (fWholePos >= fWhole.size()) return false;
+    line = std::move(fWhole[fWholePos++]);
+    return true;
+  }
+  line.clear();
+  for (;;) {
+    if (fPos >= fText.size() && !fill()) return !line.empty();
+    if (fSkipLF) {
+      fSkipLF = false;
+      if (fText[fPos] == '\n') ++fPos;
+      continue;
+    }
+    const size_t end = fText.find_first_of("\r\n", fPos);
+    if (end == std::string::npos) {
+      line.append(fText, fPos, std::string::npos);
+      fPos = fText.size();
+      continue;
+    }
+    line.append(fText, fPos, end - fPos);
+    fSkipLF = fText[end] == '\r';
+    fPos = end + 1;
+    return true;
+  }
 }
 
 namespace {

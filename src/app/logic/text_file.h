@@ -2,6 +2,7 @@
 // Plain text files of the pages: lines ended by CR LF, written in an 8-bit code page
 // without a byte-order mark; read in UTF-8 or UTF-16 when a mark says so, otherwise in
 // the same code page. Text is UTF-8 inside the program.
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,35 @@ inline void checkInputFile(const std::string& path, const TInputKind& kind) {
 std::vector<std::string> readTextLines(const std::string& path, unsigned codePage = TEXT_FILE_CODE_PAGE);
 std::vector<std::string> readTextLines(const std::string& path, const TInputKind& kind,
                                        unsigned codePage = TEXT_FILE_CODE_PAGE);
+// The lines of a file one at a time, as readTextLines splits them, without holding the
+// file or its lines: an 8-bit file is read and converted in pieces. A file with a
+// byte-order mark (rare: this program never writes one) is read whole. The lines are
+// counted when the file is opened, for a progress bar. Throws EFileError.
+class TTextLineReader {
+ public:
+  // Checks the file as readTextLines with `kind` does.
+  TTextLineReader(const std::string& path, const TInputKind& kind, unsigned codePage = TEXT_FILE_CODE_PAGE);
+  ~TTextLineReader();
+  TTextLineReader(const TTextLineReader&) = delete;
+  TTextLineReader& operator=(const TTextLineReader&) = delete;
+  size_t lineCount() const { return fCount; }
+  // The next line into `line`; false after the last one.
+  bool next(std::string& line);
+
+ private:
+  // Reads and converts the next piece into fText; false at the end of the file.
+  bool fill();
+  std::FILE* fFile = nullptr;
+  unsigned fCodePage;
+  std::string fPath;
+  std::vector<std::string> fWhole;  // a file with a mark, read whole
+  size_t fWholePos = 0;
+  std::string fBytes, fText;
+  size_t fPos = 0;
+  bool fSkipLF = false;  // the last line ended with CR: an LF right after it belongs to it
+  size_t fCount = 0;
+};
+
 // Each line followed by CR LF, converted to `codePage` (characters it lacks become "?"),
 // written through a temporary file and a rename. Throws EFileError.
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines,

@@ -67,15 +67,19 @@ void appendItemCsvLine(std::string& out, const TMemTable& table, int row) {
   }
 }
 
-void appendItemLines(TMemTable& table, const std::vector<std::string>& lines, PageHost& host) {
-  host.progressShow(1, static_cast<int>(lines.size()));
+namespace {
+
+// The lines after the header, `lineCount` of them with the header, from `nextLine`.
+template <class NextLine>
+void appendLines(TMemTable& table, size_t lineCount, NextLine nextLine, PageHost& host) {
+  host.progressShow(1, static_cast<int>(lineCount));
   host.progressSet(1);
   std::string rest, value;
-  for (size_t i = 1; i < lines.size(); ++i) {
+  if (!nextLine(rest)) return;  // the header
+  for (size_t i = 1; nextLine(rest); ++i) {
     host.processMessages();
     const int row = table.append();
     if (row < 0) continue;
-    rest = lines[i];
     try {
       for (const Column& c : COLUMNS) {
         value = take_CsvField(rest);
@@ -91,12 +95,28 @@ void appendItemLines(TMemTable& table, const std::vector<std::string>& lines, Pa
   }
 }
 
+}  // namespace
+
+void appendItemLines(TMemTable& table, const std::vector<std::string>& lines, PageHost& host) {
+  size_t next = 0;
+  appendLines(table, lines.size(), [&](std::string& line) {
+    if (next >= lines.size()) return false;
+    line = lines[next++];
+    return true;
+  }, host);
+}
+
+void appendItemLines(TMemTable& table, TTextLineReader& lines, PageHost& host) {
+  appendLines(table, lines.lineCount(), [&](std::string& line) { return lines.next(line); }, host);
+}
+
 bool importFromCsv(TItemsOps& items, const std::string& fileName) {
   items.table().clear();
   items.current = -1;
   items.selected.clear();
   try {
-    appendItemLines(items.table(), readTextLines(fileName, ITEMS_CSV_INPUT), items.host());
+    TTextLineReader lines(fileName, ITEMS_CSV_INPUT);
+    appendItemLines(items.table(), lines, items.host());
     return true;
   } catch (const std::exception& e) {
     showException(items, "importFromCsv", e.what());

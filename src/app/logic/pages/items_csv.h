@@ -10,6 +10,7 @@
 namespace kestrel {
 
 class TMemTable;
+class TTextLineReader;
 class PageHost;
 class TItemsOps;
 
@@ -22,6 +23,8 @@ void appendItemCsvLine(std::string& out, const TMemTable& table, int row);
 // table refuses throws EFieldValueError naming the line number; the lines before it stay
 // in the table, the refused line does not.
 void appendItemLines(TMemTable& table, const std::vector<std::string>& lines, PageHost& host);
+// The same, the file read a piece at a time.
+void appendItemLines(TMemTable& table, TTextLineReader& lines, PageHost& host);
 
 // importFromCsv: empties the table and reads the file into it. An error (unreadable file,
 // refused line) is shown as "Exception in method "importFromCsv": ..."; false then.
