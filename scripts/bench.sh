@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target benches
+cmake --build --preset release --target benches kestrel
 
 results=build/release/bench-results
 rm -rf "$results"
@@ -67,6 +67,52 @@ if command -v strace >/dev/null; then
     done
   done
   calls="$results"
+fi
+
+# The whole process where users meet the item file: kestrel items csv-check against a
+# Python script that streams the same file through csv and converts every field, taking
+# turns three times; the medians of the wall times and the peak memory (ru_maxrss).
+if [ -f "$results/items_100k.csv" ]; then
+  echo "=== items csv-check against a streaming Python parse, the same file"
+  python3 - "$results" build/release/src/cli/kestrel <<'PY'
+import json, os, statistics, subprocess, sys, time
+results, kestrel = sys.argv[1], sys.argv[2]
+src = os.path.join(results, "items_100k.csv")
+script = r'''
+import csv, sys
+def fixed(t):
+    neg = t.startswith("-"); t = t.lstrip("+-")
+    whole, _, frac = t.partition(".")
+    v = int(whole or "0") * 10000 + int((frac + "0000")[:4])
+    return -v if neg else v
+rows = 0
+with open(sys.argv[1], newline="", encoding="cp1250") as f:
+    r = csv.reader(f, delimiter=";")
+    next(r)
+    for row in r:
+        ints = [int(row[i] or "0") for i in (0, 2, 3, 4, 5)]
+        nums = [fixed(row[i] or "0") for i in (6, 7, 8, 9)]
+        texts = [row[1].strip()] + [b.strip() for b in row[10:14]]
+        rows += 1
+print(rows)
+'''
+def run(cmd):
+    t = time.perf_counter()
+    out = subprocess.run(cmd, capture_output=True, text=True)
+    took = time.perf_counter() - t
+    if out.returncode != 0:
+        raise SystemExit(f"{cmd[0]} failed: {out.stderr}")
+    return took
+ks, ps = [], []
+for _ in range(3):
+    ks.append(run([kestrel, "items", "csv-check", src]))
+    ps.append(run([sys.executable, "-c", script, src]))
+# Peak memory of each, once more under time(1).
+kmem = subprocess.run(["/usr/bin/time", "-f", "%M", kestrel, "items", "csv-check", src], capture_output=True, text=True).stderr.split()[-1]
+pmem = subprocess.run(["/usr/bin/time", "-f", "%M", sys.executable, "-c", script, src], capture_output=True, text=True).stderr.split()[-1]
+json.dump({"kestrel_s": statistics.median(ks), "python_s": statistics.median(ps), "kestrel_kb": int(kmem),
+           "python_kb": int(pmem), "file_bytes": os.path.getsize(src)}, open(os.path.join(results, "csv_check.out"), "w"))
+PY
 fi
 
 instructions=""
@@ -185,6 +231,13 @@ if os.path.exists(items) and "BM_ItemsImport/real_time" in runs:
         "<= 1 s, 3x faster", imp <= 1 and py["read_s"] >= 3 * imp)
     row(f"items CSV export, 100,000 rows (Python csv write: {py['write_s']*1e3:.0f} ms)", f"{exp*1e3:.0f} ms",
         "<= 1 s, 3x faster", exp <= 1 and py["write_s"] >= 3 * exp)
+    check = os.path.join(results, "csv_check.out")
+    if os.path.exists(check):
+        c = json.load(open(check))
+        row(f"kestrel items csv-check, 100,000 rows, whole process (Python streaming parse: {c['python_s']*1e3:.0f} ms)",
+            f"{c['kestrel_s']*1e3:.0f} ms", "3x faster", c["python_s"] >= 3 * c["kestrel_s"])
+        row(f"  its peak memory ({c['file_bytes']/1e6:.1f} MB file; Python: {c['python_kb']/1e3:.0f} MB)",
+            f"{c['kestrel_kb']/1e3:.0f} MB", "<= 3x file", c["kestrel_kb"] * 1024 <= 3 * c["file_bytes"])
     fill = get("BM_ItemsFillTable/real_time")["real"]
     row("item table filled with 100,000 rows", f"{fill*1e3:.0f} ms", "<= 1 s", fill <= 1)
     sr = get("BM_ItemsSparseReadPty/iterations:1/real_time")

@@ -211,7 +211,7 @@ TEST(ItemsOps, QuantityChangeAddsTheSignedChange) {
   // A change past what the quantity holds, or one that would take the sum past it, is
   // refused naming the field, and nothing goes to the device.
   const size_t sentBefore = s.inputsOf(107).size();
-  for (const char* change : {"922337203685477.5808", "-922337203685477.5807"}) {
+  for (const char* change : {"922337203685477.5808", "-922337203685477.580"}) {
     SCOPED_TRACE(change);
     try {
       s.items.changeQuantity(0, change);
