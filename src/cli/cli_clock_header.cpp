@@ -103,8 +103,12 @@ int runHeader(PageCommandContext& ctx) {
   Lines lines;
   ctx.host.file = ctx.args[1];
   if (ctx.args[0] == "import") {
-    // A file that cannot be read ends here: nothing is written to the device.
-    importClicheFile(ctx.args[1], lines.tables());
+    // A file that cannot be read, or has more lines than the device holds, ends here:
+    // nothing is written to the device.
+    if (const int lastLine = importClicheFile(ctx.args[1], lines.tables())) {
+      ctx.err << "kestrel: header: " << clicheLinesLeftOutText(lastLine) << " Nothing was written.\n";
+      return 1;
+    }
     return operationStatus(ctx, saveCliche(ctx.ops, lines.tables()));
   }
   bool all = readClicheLines(ctx.ops, "Header", lines.header);

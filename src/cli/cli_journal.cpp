@@ -174,6 +174,11 @@ int runJournal(PageCommandContext& ctx) {
       ctx.err << "kestrel: ej: the reading did not complete; " << r.outFile << " was not written\n";
       return 1;
     }
+    if (lines.lines.empty()) {
+      // An empty file would replace a journal saved before for nothing.
+      ctx.err << "kestrel: ej: no documents in the range; nothing to save, " << r.outFile << " was left as it was\n";
+      return 1;
+    }
     writeJournalFile(r.outFile, lines.lines);
     ctx.err << "kestrel: " << MSG_EJ_SAVED << r.outFile << '\n';
   }

@@ -286,7 +286,7 @@ TEST(ClicheFile, ImportReadsByteOrderMarksAndCodePage1250AndFillsByLine) {
   writeBytes(dir.file("twelve.txt"), twelve);
   Tables t;
   t.fill("OLD");
-  importClicheFile(dir.file("twelve.txt"), t.both());
+  EXPECT_EQ(importClicheFile(dir.file("twelve.txt"), t.both()), 0);
   EXPECT_EQ(t.h(1), "L1");
   EXPECT_EQ(t.h(10), "L10");
   EXPECT_EQ(t.f(1), "L11");
@@ -295,8 +295,10 @@ TEST(ClicheFile, ImportReadsByteOrderMarksAndCodePage1250AndFillsByLine) {
   std::string many;
   for (int i = 1; i <= 22; ++i) many += "M" + std::to_string(i) + "\n";
   writeBytes(dir.file("many.txt"), many);
-  importClicheFile(dir.file("many.txt"), t.both());
+  EXPECT_EQ(importClicheFile(dir.file("many.txt"), t.both()), 22);  // the lines left out are told
   EXPECT_EQ(t.f(10), "M20");
+  EXPECT_EQ(clicheLinesLeftOutText(22),
+            "Lines 21 to 22 of the file were not imported: the device holds 10 header and 10 footer lines.");
 }
 
 TEST(ClicheFile, AFileThatCannotBeReadOrDoesNotFitLeavesTheTables) {

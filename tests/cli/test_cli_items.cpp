@@ -114,6 +114,20 @@ TEST(CliItems, CsvCheckNeedsNoDeviceAndUsageErrorsComeFirst) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.err.find("Line 3: '1,5' is not a valid value for field 'Price'"), std::string::npos) << refused.err;
   EXPECT_EQ(runCli({"items", "csv-check", (files.dir / "none.csv").string()}).status, 1);
+  // What the write would refuse, the check refuses: no PLU, a TAB that would shift the
+  // command's fields into the name.
+  struct Bad {
+    std::string line;
+    const char* said;
+  };
+  for (const Bad& b : {Bad{itemLine(0, "x").replace(0, 3, "\"\""), "PLU"},
+                       Bad{itemLine(3, "x").replace(itemLine(3, "x").find(";\"\";"), 4, ";\"1\t\t\t\tEVIL\";"), "Barcode1"},
+                       Bad{itemLine(4, "a\tb"), "Name"}}) {
+    const auto r = runCli({"items", "csv-check", files.write("tab.csv", HEADER + itemLine(1, "a") + b.line)});
+    EXPECT_EQ(r.status, 1) << b.line;
+    EXPECT_NE(r.err.find("Line 3: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(b.said), std::string::npos) << r.err;
+  }
 
   const std::vector<std::vector<std::string>> usage = {
       {"--sim", "items"},

@@ -88,11 +88,19 @@ TEST(CliJournal, ReadPrintsLinesToStdoutOrWritesTheFileOnlyForAWholeReading) {
   const std::string file = dir.file("ej.txt");
   const clitest::CliRun saved =
       runCli({"--tcp", tcp, "ej", "read", "--type", "all-fiscal", "--first", "1", "--last", "3", "-o", file});
-  EXPECT_EQ(saved.status, 0) << saved.err;
+  EXPECT_EQ(saved.status, 1) << "no fiscal receipt among them: " << saved.err;
+  EXPECT_FALSE(std::filesystem::exists(file)) << "nothing to save, no file";
   const clitest::CliRun z = runCli({"--tcp", tcp, "ej", "read", "--type", "z", "--first", "3", "--last", "3", "-o", file});
   ASSERT_EQ(z.status, 0) << z.err;
   EXPECT_TRUE(z.out.empty());
   EXPECT_NE(z.err.find("EJ saved to: " + file), std::string::npos) << z.err;
+  EXPECT_EQ(readWholeFile(file), shownText(server, {3}));
+
+  // No document of the type in the range: nothing to save, the old file stays.
+  const clitest::CliRun none = runCli({"--tcp", tcp, "ej", "read", "--type", "z", "--first", "1", "--last", "2", "-o", file});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.err.find("nothing to save"), std::string::npos) << none.err;
+  EXPECT_EQ(none.err.find("EJ saved"), std::string::npos) << none.err;
   EXPECT_EQ(readWholeFile(file), shownText(server, {3}));
 
   // A refused selection: the reading is not whole and the old file stays.

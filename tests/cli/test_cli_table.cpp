@@ -64,6 +64,14 @@ TEST(CliTable, ExportEditAndSaveDepartments) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.err.find("line 4: "), std::string::npos) << refused.err;
   EXPECT_NE(cli({"table", "get", "departments"}).out.find("\"1\";\"Bakery; \"\"fresh\"\"\";"), std::string::npos);
+  // A TAB would cut the name at the device: refused with the line and field named.
+  lines[3] = "\"3\";\"A\tB\";";
+  writeTextLines(csv, lines);
+  const clitest::CliRun tab = cli({"table", "set", "departments", csv});
+  EXPECT_EQ(tab.status, 1);
+  EXPECT_NE(tab.err.find("line 4: "), std::string::npos) << tab.err;
+  EXPECT_NE(tab.err.find("TAB"), std::string::npos) << tab.err;
+  EXPECT_NE(cli({"table", "get", "departments"}).out.find("\"1\";\"Bakery; \"\"fresh\"\"\";"), std::string::npos);
 }
 
 TEST(CliTable, OperatorsFileIsPrivateAndKeysFollowTheModel) {

@@ -80,6 +80,15 @@ TEST(CliHeader, ExportImportAndConfigGetOfTheLines) {
   EXPECT_NE(missing.err.find(file + ".missing"), std::string::npos) << missing.err;
   EXPECT_EQ(runCli({"--tcp", server.tcp(), "param", "get", "Header", "0"}).out, "SHOP \xC5\xA0\n");
 
+  // More lines than the device holds: said, and nothing written.
+  std::string thirty;
+  for (int i = 1; i <= 30; ++i) thirty += "T" + std::to_string(i) + "\r\n";
+  writeFileAtomically(file, thirty);
+  const clitest::CliRun tooMany = runCli({"--tcp", server.tcp(), "header", "import", file});
+  EXPECT_EQ(tooMany.status, 1);
+  EXPECT_NE(tooMany.err.find("Lines 21 to 30 of the file were not imported"), std::string::npos) << tooMany.err;
+  EXPECT_EQ(runCli({"--tcp", server.tcp(), "param", "get", "Header", "0"}).out, "SHOP \xC5\xA0\n");
+
   EXPECT_EQ(runCli({"--sim", "header", "export"}).status, 2);
   EXPECT_EQ(runCli({"--sim", "header", "print", file}).status, 2);
   std::filesystem::remove(file);

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "app/logic/field_helpers.h"
 #include "app/logic/page_table.h"
 #include "engine/fiscal_device.h"
 #include "support/err_container.h"
@@ -60,6 +61,7 @@ bool TDeviceOps::readParam(const std::string& name, const std::string& index, st
 }
 
 bool TDeviceOps::writeParam(const std::string& name, const std::string& index, const std::string& value) {
+  checkSendable(index.empty() ? name : name + "." + index, value);
   return command(255, paramWriteText(name, index, value));
 }
 

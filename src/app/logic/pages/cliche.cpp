@@ -180,8 +180,17 @@ void exportClicheFile(const std::string& path, TClicheTables tables) {
   writeTextLines(path, lines);
 }
 
-void importClicheFile(const std::string& path, TClicheTables tables) {
+std::string clicheLinesLeftOutText(int lastLine) {
+  return "Lines " + std::to_string(2 * CLICHE_LINES + 1) + " to " + std::to_string(lastLine) +
+         " of the file were not imported: the device holds " + std::to_string(CLICHE_LINES) + " header and " +
+         std::to_string(CLICHE_LINES) + " footer lines.";
+}
+
+int importClicheFile(const std::string& path, TClicheTables tables) {
   std::vector<std::string> lines = readTextLines(path, HEADER_TEXT_INPUT);
+  int lastLeftOut = 0;
+  for (size_t i = 2 * CLICHE_LINES; i < lines.size(); ++i)
+    if (!lines[i].empty()) lastLeftOut = static_cast<int>(i + 1);
   lines.resize(2 * CLICHE_LINES);
   // Every line is checked before any row changes, so a file that does not fit leaves
   // the grids (and what a following save would write) as they were.
@@ -194,6 +203,7 @@ void importClicheFile(const std::string& path, TClicheTables tables) {
     tables.header.setValue(rowOfId(tables.header, i + 1), "Text", lines[static_cast<size_t>(i)]);
     tables.footer.setValue(rowOfId(tables.footer, i + 1), "Text", lines[static_cast<size_t>(CLICHE_LINES + i)]);
   }
+  return lastLeftOut;
 }
 
 bool exportCliche(TDeviceOps& ops, TClicheTables tables) {
@@ -211,7 +221,7 @@ bool importCliche(TDeviceOps& ops, TClicheTables tables) {
   if (path.empty()) return false;
   bool read = true;
   try {
-    importClicheFile(path, tables);
+    if (const int lastLine = importClicheFile(path, tables)) ops.inform(clicheLinesLeftOutText(lastLine));
   } catch (const std::exception& e) {
     // The failure is shown and the question still comes: the grids hold what they held.
     read = false;

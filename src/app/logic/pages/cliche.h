@@ -66,9 +66,12 @@ bool printDiagnostic(TDeviceOps& ops);
 // The file: header lines, then footer lines, CR LF each, code page 1250.
 void exportClicheFile(const std::string& path, TClicheTables tables);
 // Lines 1..10 to the header rows, 11..20 to the footer rows, the rest empty; later lines
-// are ignored. Throws (tables unchanged) when the file cannot be read or a line is
-// longer than a row holds.
-void importClicheFile(const std::string& path, TClicheTables tables);
+// are not imported: returns the number of the file's last line with text beyond line 20
+// (0 when there is none), so that the loss can be told. Throws (tables unchanged) when
+// the file cannot be read or a line is longer than a row holds.
+int importClicheFile(const std::string& path, TClicheTables tables);
+// What a technician is told about a file whose lines 21..`lastLine` were not imported.
+std::string clicheLinesLeftOutText(int lastLine);
 // bbtnExportClicheClick: the file choice, the file, "Successful export to:". False when
 // cancelled.
 bool exportCliche(TDeviceOps& ops, TClicheTables tables);

@@ -47,11 +47,11 @@ void appendAnsweredClient(TDeviceOps& ops, TMemTable& table, int number) {
   }
 }
 
-// A TAB inside a value would shift every later field of the command.
-std::string commandValue(std::string text) {
-  for (char& c : text)
-    if (c == '\t') c = ' ';
-  return text;
+// A TAB inside a value would shift every later field of the command: refused, named.
+std::string commandValue(const TMemTable& table, int row, const char* field) {
+  std::string v = table.value(row, field);
+  checkSendable("client " + table.value(row, "ID") + " " + field, v);
+  return v;
 }
 
 std::string clientCsvLine(const TMemTable& table, int row) {
@@ -126,7 +126,7 @@ int clientNumberOf(const TMemTable& table, int row) {
 std::string clientProgramInput(const TMemTable& table, int row) {
   std::string in = "P\t" + table.value(row, "ID") + "\t";
   for (const char* f : {"Client", "TAXN", "Client_2", "Address1", "Address2"})
-    in += commandValue(table.value(row, f)) + "\t";
+    in += commandValue(table, row, f) + "\t";
   return in;
 }
 

@@ -119,7 +119,18 @@ std::string itemQuantityInput(int64_t plu, int64_t change) {
   return "A\t" + num(plu) + "\t" + formatFixed(change, 3) + "\t";
 }
 
+void checkItemRow(const TMemTable& t, int row) {
+  if (t.value(row, fPLU).empty()) throw EFieldValueError("PLU: an item needs its number");
+  try {
+    for (int f : {int(fName), int(fBarcode1), fBarcode1 + 1, fBarcode1 + 2, fBarcode1 + 3})
+      checkSendable(t.field(f).name, t.value(row, f));
+  } catch (const std::invalid_argument& e) {
+    throw EFieldValueError(e.what());
+  }
+}
+
 std::string itemProgramInput(const TMemTable& t, int row) {
+  checkItemRow(t, row);
   auto integer = [&](int f) {
     const std::string v = t.value(row, f);
     return v.empty() ? std::string("0") : v;

@@ -24,6 +24,10 @@ const char* menuHandlerName(TMenuEntry entry);
 // The fields of fdmt_Articles in grid order, with limits, labels, defaults, formats.
 void prepareArticlesTable(TMemTable& table);
 
+// What a row needs before it can be sent: a PLU, and texts without a TAB or a line break.
+// Throws EFieldValueError naming the field; the import and its check refuse such a line.
+void checkItemRow(const TMemTable& table, int row);
+
 // Command 107 input texts.
 std::string itemReadInput(int64_t plu);
 std::string itemFirstInput(int64_t lowest);

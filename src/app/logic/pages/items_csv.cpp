@@ -87,6 +87,7 @@ void appendLines(TMemTable& table, size_t lineCount, NextLine nextLine, PageHost
         if (*c.defaultText && blank(value)) value = c.defaultText;
         table.setValue(row, c.field, value);
       }
+      checkItemRow(table, row);
     } catch (const EFieldValueError& e) {
       table.deleteRow(row);
       throw EFieldValueError("Line " + std::to_string(i + 1) + ": " + e.what());

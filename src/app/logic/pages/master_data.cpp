@@ -297,6 +297,11 @@ void tableFromCsvLines(TMemTable& t, const std::vector<std::string>& lines) {
           v = trimmed(v);
           replace_CommaWithPoint(v);
         }
+        try {
+          checkSendable(t.field(f).title(), v);
+        } catch (const std::invalid_argument& e) {
+          throw EFieldValueError(e.what());
+        }
         t.setValue(row, f, v, true);
       }
     } catch (const EFieldValueError& e) {
