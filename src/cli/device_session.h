@@ -1,20 +1,17 @@
 #pragma once
-// One connection of the tool to a device: the engine configured by the KT-33A profile
-// as the window's data module configures it, the transport chosen on the command line
-// (or an in-process simulator), the identification of --identify, and the frames
-// written and read, taken from the engine's trace events.
+// One connection of the tool to a device: a device session (the engine as the window
+// runs it) on the transport chosen on the command line (or an in-process simulator),
+// the identification of --identify, and the frames written and read, taken from the
+// engine's trace events.
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "catalogue/fba_kt_33a.h"
+#include "app/logic/session.h"
 #include "cli/cli_args.h"
-#include "engine/fiscal_device.h"
 #include "engine/secrets.h"
 #include "support/dialogs.h"
-#include "support/err_container.h"
-#include "support/fd_misc.h"
 
 namespace kestrel::sim {
 class Simulator;
@@ -37,10 +34,11 @@ class DeviceSession {
   // Closes the transport and stops the simulator; failures are not reported.
   void close();
 
-  TFiscalDevice& engine() { return fEngine; }
-  TErrContainer& errors() { return fErrors; }
-  TFDMisc& misc() { return fMisc; }
-  int code() const { return fErrors.LastErrorCode(); }
+  TDeviceSession& session() { return fSession; }
+  TFiscalDevice& engine() { return fSession.fd; }
+  TErrContainer& errors() { return fSession.errContainer; }
+  TFDMisc& misc() { return fSession.misc; }
+  int code() const { return fSession.errContainer.LastErrorCode(); }
   // The command's data after the checks of prepareCommandData.
   const std::string& prepared() const { return fPrepared; }
   void set_prepared(std::string value) { fPrepared = std::move(value); }
@@ -61,10 +59,7 @@ class DeviceSession {
   bool fTrace;
   TPasswordMask fMask;  // no password reaches the trace or the JSON frame lists
   StderrDialogs fDialogs;
-  TErrContainer fErrors;
-  TFDMisc fMisc;
-  TFiscalDevice fEngine;
-  TFBA_KT_33A fProfile;
+  TDeviceSession fSession;
   std::unique_ptr<sim::Simulator> fSim;
   bool fOpened = false;
   std::string fPrepared;

@@ -53,6 +53,13 @@ class TFDConnector {
   virtual bool readByte(uint8_t& b, uint32_t& bytesCount) = 0;
   // The same read returning the byte (0 when none came).
   uint8_t readByte();
+  // Writes one byte; true when it went out.
+  virtual bool writeByte(uint8_t byteValue) = 0;
+  // Reads exactly buffLength bytes, each wait bounded by the transport's read limit;
+  // returns the number read (code 0 when all came, else -10).
+  virtual uint32_t readBuffer(uint8_t* buffer, uint32_t buffLength) = 0;
+  // Why the last openConnection failed ("" after a successful one), for the user.
+  virtual const std::string& lastOpenError() const = 0;
 
   bool exitByTime = true;
   uint32_t exitByTimeValue;

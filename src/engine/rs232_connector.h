@@ -62,17 +62,17 @@ class TRS232Connector : public TFDConnector {
   bool dtr_State() const { return fDTRState; }
   bool rts_State() const { return fRTSState; }
   // Why the last openConnection failed ("" after a successful one), for the user.
-  const std::string& lastOpenError() const { return fLastOpenError; }
+  const std::string& lastOpenError() const override { return fLastOpenError; }
 
   // --- operations (0 = success) ---
   int openConnection() override;
   int closeConnection() override;
   int clearIOBuffers() override;
   uint32_t writeBuffer(const uint8_t* buffer, uint32_t buffLength) override;
-  bool writeByte(uint8_t byteValue);
+  bool writeByte(uint8_t byteValue) override;
   bool readByte(uint8_t& b, uint32_t& bytesCount) override;
   using TFDConnector::readByte;
-  uint32_t readBuffer(uint8_t* buffer, uint32_t buffLength);
+  uint32_t readBuffer(uint8_t* buffer, uint32_t buffLength) override;
   int set_DTRState(bool newStateValue);
   int set_RTSState(bool newStateValue);
   void init_TimeoutValues(uint32_t new_ReadIntervalTimeout, uint32_t new_ReadTotalTimeoutMultiplier,

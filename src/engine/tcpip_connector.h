@@ -50,7 +50,7 @@ class TTCPIPConnector : public TFDConnector {
   // "address:port" ("[address]:port" for an IPv6 address).
   std::string target() const override;
   // Why the last openConnection failed ("" after a successful one), for the user.
-  const std::string& lastOpenError() const { return fLastOpenError; }
+  const std::string& lastOpenError() const override { return fLastOpenError; }
 
   int openConnection() override;
   int closeConnection() override;
@@ -59,12 +59,12 @@ class TTCPIPConnector : public TFDConnector {
   // One receive that does not wait: stale bytes are dropped, a closed or reset
   // connection is lost, silence means the frame may go.
   bool lookBeforeWrite() override;
-  bool writeByte(uint8_t byteValue);
+  bool writeByte(uint8_t byteValue) override;
   bool readByte(uint8_t& b, uint32_t& bytesCount) override;
   using TFDConnector::readByte;
   // Reads exactly buffLength bytes, each wait for more data bounded by the read
   // timeout; returns the number read (0 set when all came, else -10).
-  uint32_t readBuffer(uint8_t* buffer, uint32_t buffLength);
+  uint32_t readBuffer(uint8_t* buffer, uint32_t buffLength) override;
   // Waits at most 1,000 ms for data; true when unread data are there.
   bool check_Readable();
 

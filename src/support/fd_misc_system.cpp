@@ -25,8 +25,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// One generator per thread: sessions of several devices may run side by side.
 std::mt19937& randomGenerator() {
-  static std::mt19937 generator{std::random_device{}()};
+  thread_local std::mt19937 generator{std::random_device{}()};
   return generator;
 }
 

@@ -1,21 +1,15 @@
 #pragma once
-// An engine with its error container and helper component, configured by the KT-33A
-// profile, that the catalogue tests connect to a loopback peer.
+// A session (engine, error container, helper component, by default configured by the
+// KT-33A profile) that the catalogue tests connect to a loopback peer.
 #include <cstdint>
 #include <string>
 
-#include "catalogue/fba_kt_33a.h"
-#include "engine/fiscal_device.h"
-#include "support/err_container.h"
-#include "support/fd_misc.h"
+#include "app/logic/session.h"
 
 namespace kestrel::test {
 
-struct ProfiledEngine {
-  TErrContainer err;
-  TFDMisc misc;
-  TFiscalDevice fd;
-  TFBA_KT_33A profile;
+struct ProfiledEngine : TDeviceSession {
+  TErrContainer& err = errContainer;
 
   // `withProfile` false leaves the engine as created (protocol_Type1).
   explicit ProfiledEngine(bool withProfile = true);

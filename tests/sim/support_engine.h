@@ -1,22 +1,20 @@
 #pragma once
-// The engine connected to an in-process simulator, configured as the application does
-// (protocol_Type2, code page 1250, the model's error bits under ccEndUser).
+// A device session (the engine as the product configures it through the KT-33A
+// profile) connected to an in-process simulator.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/fiscal_device.h"
+#include "app/logic/session.h"
 #include "engine/rs232_connector.h"
 #include "engine/tcpip_connector.h"
 #include "sim/simulator.h"
-#include "support/err_container.h"
-#include "support/fd_misc.h"
 
 namespace kestrel::simtest {
 
-struct EngineOnSim {
+struct EngineOnSim : TDeviceSession {
   // identify: run the diagnostic read after opening, as connecting does.
   explicit EngineOnSim(sim::SimulatorOptions o = {}, bool overPty = false, bool identify = true) {
     o.port = 0;
@@ -26,37 +24,27 @@ struct EngineOnSim {
     sim = std::make_unique<sim::Simulator>(o);
     std::string error;
     if (!sim->start(error)) throw std::runtime_error(error);
-    fd.set_errContainer(&err);
-    fd.set_Misc(&misc);
     err.RaiseMode = false;
     fd.messageBox = [](const std::string&) {};
-    auto& ll = fd.dd()->LowLevel();
-    ll.set_ProtocolType(protocol_Type2);
-    for (auto [byte, bit] : std::vector<std::pair<int, int>>{
-             {0, 0}, {0, 1}, {0, 4}, {0, 5}, {0, 6}, {1, 0}, {1, 1}, {2, 0}, {2, 2}, {4, 0}, {4, 4}, {4, 5}, {4, 6}})
-      ll.set_sBytesChecking(byte, bit, ccEndUser, true);
-    fd.dd()->CodePage = 1250;
     fd.add_DefaultDelimiters();
+    TLinkSpec link;
+    link.byteLimitMs = 1000;
     if (overPty) {
-      fd.dd()->i90().getAfterConnect = identify;
-      fd.set_CommunicationType(ct_RS232);
-      fd.RS232()->portName = sim->ptyPath();
-      fd.RS232()->exitByTimeValue = 1000;
-      opened = fd.RS232()->openConnection();
+      link.serialPath = sim->ptyPath();
+      link.diagnosticOnOpen = identify;
+      opened = open(link).code;
     } else {
-      fd.set_CommunicationType(ct_TCPIP);
-      fd.TCPIP()->set_Address("127.0.0.1");
-      fd.TCPIP()->set_port(sim->port());
-      fd.TCPIP()->exitByTimeValue = 1000;
+      link.tcp = true;
+      link.host = "127.0.0.1";
+      link.tcpPort = sim->port();
       // The diagnostic read runs here rather than inside the open, which waits 1.8 s
       // for a real device to get ready.
-      opened = fd.TCPIP()->openConnection();
+      opened = open(link).code;
       if (opened == 0 && identify && !fd.dd()->i90().getFromDevice()) opened = -3;
     }
   }
   ~EngineOnSim() {
-    if (fd.CommunicationType() == ct_RS232) fd.RS232()->closeConnection();
-    else fd.TCPIP()->closeConnection();
+    close();
     sim->stop();
   }
   // One command as the pages send it; the answer fields stay in `fields`.
@@ -75,9 +63,7 @@ struct EngineOnSim {
   }
 
   std::unique_ptr<sim::Simulator> sim;
-  TErrContainer err;
-  TFDMisc misc;
-  TFiscalDevice fd;
+  TErrContainer& err = errContainer;
   int opened = -1;
   std::vector<std::string> fields;
 };

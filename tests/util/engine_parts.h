@@ -1,26 +1,18 @@
 #pragma once
-// An engine with its error container and helper component attached, as the data module
-// sets it up, for tests that drive the engine or one of its transports. RaiseMode is off,
-// so operations return their codes; tests that want the exceptions switch it on.
+// A session whose engine is left as created (no profile), for tests that drive the
+// engine or one of its transports directly. RaiseMode is off, so operations return their
+// codes; tests that want the exceptions switch it on.
 #include <chrono>
 #include <cstdint>
 
-#include "engine/fiscal_device.h"
-#include "support/err_container.h"
-#include "support/fd_misc.h"
+#include "app/logic/session.h"
 
 namespace kestrel::test {
 
-struct EngineParts {
-  EngineParts() {
-    engine.set_errContainer(&ec);
-    engine.set_Misc(&misc);
-    ec.RaiseMode = false;
-  }
-  // Declared in this order so the engine goes first.
-  TErrContainer ec;
-  TFDMisc misc;
-  TFiscalDevice engine;
+struct EngineParts : TDeviceSession {
+  EngineParts() : TDeviceSession(Setup::Bare) { ec.RaiseMode = false; }
+  TErrContainer& ec = errContainer;
+  TFiscalDevice& engine = fd;
 };
 
 inline int64_t msSince(std::chrono::steady_clock::time_point t) {

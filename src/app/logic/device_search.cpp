@@ -3,14 +3,9 @@
 #include <cerrno>
 #include <memory>
 
-#include "catalogue/fba_kt_33a.h"
-#include "engine/fiscal_device.h"
-#include "engine/rs232_connector.h"
-#include "engine/tcpip_connector.h"
+#include "app/logic/session.h"
 #include "support/com_ports.h"
 #include "support/dialogs.h"
-#include "support/err_container.h"
-#include "support/fd_misc.h"
 
 namespace kestrel {
 
@@ -22,23 +17,25 @@ class SilentDialogs : public Dialogs {
   DialogResult show(const DialogRequest& request) override { return request.defaultButton; }
 };
 
-// One engine per attempt, wired as the window's data module wires its own, so a port
-// left in a bad state by one attempt does not spoil the next.
-struct Probe {
+// One session per attempt, so a port left in a bad state by one attempt does not spoil
+// the next.
+struct Probe : TDeviceSession {
   Probe() {
     misc.set_Dialogs(&dialogs);
-    engine.set_errContainer(&errors);
-    engine.set_Misc(&misc);
-    engine.messageBox = [](const std::string&) {};
-    profile.set_fCore(&engine);
-    engine.repeatCount = 1;
+    fd.messageBox = [](const std::string&) {};
   }
   SilentDialogs dialogs;
-  TErrContainer errors;
-  TFDMisc misc;
-  TFiscalDevice engine;
-  TFBA_KT_33A profile;
 };
+
+TLinkSpec linkOf(const TSearchTarget& target) {
+  TLinkSpec link;
+  link.tcp = target.tcp;
+  link.host = target.host;
+  link.tcpPort = target.tcpPort;
+  link.serialPath = target.port;
+  link.baud = target.baud;
+  return link;
+}
 
 TSearchOutcome openOutcome(const std::string& cause) {
   if (cause.find("busy") != std::string::npos) return TSearchOutcome::Busy;
@@ -53,41 +50,16 @@ TSearchFinding attempt(const TSearchTarget& target, int timeoutMs) {
   TSearchFinding f;
   f.target = target;
   Probe p;
-  TFDConnector* conn = nullptr;
-  if (target.tcp) {
-    p.engine.set_CommunicationType(ct_TCPIP);
-    TTCPIPConnector& tcp = *p.engine.TCPIP();
-    tcp.set_Address(target.host);
-    tcp.set_port(target.tcpPort);
-    conn = &tcp;
-  } else {
-    p.engine.set_CommunicationType(ct_RS232);
-    TRS232Connector& rs = *p.engine.RS232();
-    rs.portName = target.port;
-    rs.baudRate = target.baud;
-    TCommTimeouts& t = rs.commTimeouts;
-    t.ReadTotalTimeoutMultiplier = 0;
-    t.ReadTotalTimeoutConstant = timeoutMs;
-    conn = &rs;
-  }
-  conn->exitByTimeValue = timeoutMs;
-  p.engine.dd()->i90().getAfterConnect = false;
-
-  int code = -1;
-  std::string thrown;
-  try {
-    code = conn->openConnection();
-  } catch (const std::exception& e) {
-    thrown = e.what();
-  }
-  if (code != 0 || !conn->Active()) {
-    const std::string cause = target.tcp ? p.engine.TCPIP()->lastOpenError() : p.engine.RS232()->lastOpenError();
-    f.outcome = target.tcp ? TSearchOutcome::NoAnswer : openOutcome(cause);
-    f.message = !cause.empty() ? cause : !thrown.empty() ? thrown : p.errors.LastErrorMessage();
+  TLinkSpec link = linkOf(target);
+  link.byteLimitMs = link.readLimitMs = static_cast<uint32_t>(timeoutMs);
+  link.repeat = 1;
+  const TLinkOutcome opened = p.open(link);
+  if (!opened.ok() || !opened.active) {
+    f.outcome = target.tcp ? TSearchOutcome::NoAnswer : openOutcome(opened.cause);
+    f.message = !opened.cause.empty() ? opened.cause : opened.raised ? opened.raisedText : p.errContainer.LastErrorMessage();
     return f;
   }
-  p.engine.add_DefaultDelimiters();
-  TI90& i90 = p.engine.dd()->i90();
+  TI90& i90 = p.fd.dd()->i90();
   bool answered = false;
   try {
     answered = i90.getFromDevice() || !i90.DeviceName.empty();
@@ -102,19 +74,13 @@ TSearchFinding attempt(const TSearchTarget& target, int timeoutMs) {
   } else {
     f.outcome = TSearchOutcome::NoAnswer;
   }
-  try {
-    conn->closeConnection();
-  } catch (const std::exception&) {
-  }
+  p.close();
   return f;
 }
 
 }  // namespace
 
-std::string TSearchTarget::label() const {
-  if (tcp) return host + ":" + std::to_string(tcpPort);
-  return port + " at " + std::to_string(baud) + " baud";
-}
+std::string TSearchTarget::label() const { return linkOf(*this).label(); }
 
 const std::vector<int>& searchSpeeds() {
   static const std::vector<int> speeds = {115200, 9600, 57600, 38400, 19200, 4800, 2400, 1200};

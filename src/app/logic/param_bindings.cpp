@@ -1,6 +1,8 @@
 #include "app/logic/param_bindings.h"
 
 #include <charconv>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 
 #include "app/logic/device_ops.h"
@@ -12,7 +14,10 @@ const std::vector<std::string> SPEED_CHOICES = {"1200",  "2400",  "4800",  "9600
                                                 "19200", "38400", "56000", "57600", "115200"};
 
 const std::vector<std::string>& numberChoices(int from, int to) {
+  // Sessions of several devices may fill it at once; its lists never move once made.
+  static std::mutex lock;
   static std::map<std::pair<int, int>, std::vector<std::string>> cache;
+  std::lock_guard guard(lock);
   auto& v = cache[{from, to}];
   if (v.empty())
     for (int i = from; i <= to; ++i) v.push_back(std::to_string(i));

@@ -3,9 +3,6 @@
 namespace kestrel {
 
 Tdm::Tdm() {
-  fd.set_errContainer(&errContainer);
-  fd.set_Misc(&misc);
-  profile.set_fCore(&fd);
   // Error messages of transports are shown by the window's own alerts.
   fd.messageBox = [this](const std::string& text) { misc.show_MyAlert(text); };
   fd.OnSendCommand = [this](TFiscalDevice& s, const TCommunicationEventArgs& a) { fdOnSendCommand(s, a); };

@@ -1,30 +1,21 @@
 #pragma once
-// The data module: owns the engine, the helper component, the error container, the
-// device profile and the in-memory tables for the whole run, and routes the engine's
-// events to the pages that show them.
+// The data module: owns the device session (engine, helper component, error container,
+// profile) and the in-memory tables for the whole run, and routes the engine's events
+// to the pages that show them.
 #include <functional>
 
 #include "app/logic/mem_table.h"
-#include "catalogue/fba_kt_33a.h"
-#include "engine/fiscal_device.h"
-#include "support/err_container.h"
-#include "support/fd_misc.h"
+#include "app/logic/session.h"
 
 namespace kestrel {
 
-class Tdm {
+// The session is the base, so the engine and its parts are the module's own fields.
+class Tdm : public TDeviceSession {
  public:
   Tdm();
   ~Tdm();
   Tdm(const Tdm&) = delete;
   Tdm& operator=(const Tdm&) = delete;
-
-  // Declared in this order: the container and the helper outlive the engine, the
-  // engine outlives the profile that refers to it.
-  TErrContainer errContainer;
-  TFDMisc misc;
-  TFiscalDevice fd;
-  TFBA_KT_33A profile;
 
   TMemTable fdmt_Header{"fdmt_Header"};
   TMemTable fdmt_Footer{"fdmt_Footer"};

@@ -19,8 +19,6 @@
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
 #include "app/ui/shell/main_fbh.h"
-#include "engine/rs232_connector.h"
-#include "engine/tcpip_connector.h"
 #include "support/com_ports.h"
 
 namespace kestrel {
@@ -246,63 +244,41 @@ void TConnectPage::btnConnectClick() {
 }
 
 bool TConnectPage::connectFP() {
-  TFiscalDevice& fd = dm().fd;
-  TFDConnector* opened = nullptr;
-  std::string detail;
   try {
-    fd.dd()->i90().getAfterConnect = true;
-    int code = 0;
+    TLinkSpec link;
+    link.diagnosticOnOpen = true;
     if (chbxTCP->isChecked()) {
-      fd.set_CommunicationType(ct_TCPIP);
-      fd.TCPIP()->set_Address(ss(edIPaddr->text()));
-      fd.TCPIP()->set_port(static_cast<uint16_t>(toInteger(ss(edPort->text()), 0, 65535)));
-      opened = fd.TCPIP();
-      try {
-        code = fd.TCPIP()->openConnection();
-      } catch (...) {
-        detail = fd.TCPIP()->lastOpenError();
-        throw;
-      }
-      detail = fd.TCPIP()->lastOpenError();
+      link.tcp = true;
+      link.host = ss(edIPaddr->text());
+      link.tcpPort = static_cast<uint16_t>(toInteger(ss(edPort->text()), 0, 65535));
     } else {
-      fd.set_CommunicationType(ct_RS232);
       const std::string entry = ss(cbxCOM->currentText().trimmed());
-      TRS232Connector& serial = *fd.RS232();
       // "COM 12" is port 12; a typed device path (a pseudo-terminal, /dev/ttyUSB0) is
       // opened as it is.
       const int number = dm().misc.comPortsUsage().calculate_FromText(entry);
       if (number >= 0) {
-        serial.portName.clear();
-        serial.port = number;
+        link.serialPort = number;
       } else {
-        std::string device = dm().misc.comPortsUsage().deviceOf(entry);
-        if (device.empty())
+        link.serialPath = dm().misc.comPortsUsage().deviceOf(entry);
+        if (link.serialPath.empty())
           throw std::runtime_error("'" + entry.substr(std::min<size_t>(4, entry.size())) + "' is not a valid integer value");
-        serial.portName = device;
       }
-      serial.baudRate = static_cast<int32_t>(toInteger(ss(cbxSPEED->currentText()), 1, INT32_MAX));
-      opened = &serial;
-      try {
-        code = serial.openConnection();
-      } catch (...) {
-        detail = serial.lastOpenError();
-        throw;
-      }
-      detail = serial.lastOpenError();
+      link.baud = static_cast<int32_t>(toInteger(ss(cbxSPEED->currentText()), 1, INT32_MAX));
     }
-    dm().errContainer.set_LastErrorCode(code);
-    if (dm().errContainer.LastErrorCode() != 0) {
-      std::string text = dm().errContainer.LastErrorMessage();
-      if (!detail.empty()) text += "\n" + detail;
-      alertFailure(text, false);
+    const TLinkOutcome opened = dm().open(link);
+    const std::string detail = opened.cause.empty() ? std::string() : "\n" + opened.cause;
+    if (opened.raised) {
+      alertFailure(opened.raisedText + detail, true);
       return false;
     }
-    if (!opened->Active()) return false;
+    if (opened.code != 0) {
+      alertFailure(dm().errContainer.LastErrorMessage() + detail, false);
+      return false;
+    }
+    if (!opened.active) return false;
     return connectFPcmd90();
   } catch (const std::exception& e) {
-    std::string text = e.what();
-    if (!detail.empty()) text += "\n" + detail;
-    alertFailure(text, true);
+    alertFailure(e.what(), true);
     return false;
   }
 }
@@ -322,12 +298,8 @@ bool TConnectPage::connectFPcmd90() {
 void TConnectPage::destroyFP() {
   // The window goes to its disconnected state whatever the transport says; a failure
   // to close is only reported.
-  try {
-    if (dm().fd.CommunicationType() == ct_TCPIP) dm().fd.TCPIP()->closeConnection();
-    else dm().fd.RS232()->closeConnection();
-  } catch (const std::exception& e) {
-    main().set_StatusText(std::string("Closing the connection: ") + e.what());
-  }
+  const TLinkOutcome closed = dm().close();
+  if (closed.raised) main().set_StatusText("Closing the connection: " + closed.raisedText);
   main().SetConnected(false);
 }
 
