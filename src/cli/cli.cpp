@@ -1,11 +1,13 @@
 #include "cli/cli.h"
 
 #include <exception>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "cli/cli_args.h"
+#include "cli/cli_fleet.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_pages.h"
 #include "cli/device_session.h"
@@ -27,11 +29,24 @@ int runSimulator(const Invocation& inv) {
 
 }  // namespace
 
+int runOnSession(const Invocation& inv, DeviceSession& session, std::ostream& out, std::ostream& err) {
+  if (!prepareCommandData(inv, session, err)) return 2;
+  if (inv.command == CommandKind::Page && inv.offline) return runPageCommand(inv, session, out, err);
+  if (!session.open(inv.connection)) {
+    printOpenFailure(inv, session, out);
+    return 1;
+  }
+  if (inv.command == CommandKind::Page) return runPageCommand(inv, session, out, err);
+  return runDeviceCommand(inv, session, out, err);
+}
+
 int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   Invocation inv;
   forgetPasswordFiles();
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (const std::optional<int> fleet = runFleet(args, out, err)) return *fleet;
   try {
-    inv = parseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    inv = parseCommandLine(args);
   } catch (const UsageError& e) {
     err << "kestrel: " << e.what() << "\nRun with --help for more information.\n";
     return 2;
@@ -50,14 +65,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (inv.command == CommandKind::Sim) return runSimulator(inv);
 
     DeviceSession session(err, inv.trace);
-    if (!prepareCommandData(inv, session, err)) return 2;
-    if (inv.command == CommandKind::Page && inv.offline) return runPageCommand(inv, session, out, err);
-    if (!session.open(inv.connection)) {
-      printOpenFailure(inv, session, out);
-      return 1;
-    }
-    if (inv.command == CommandKind::Page) return runPageCommand(inv, session, out, err);
-    return runDeviceCommand(inv, session, out, err);
+    return runOnSession(inv, session, out, err);
   } catch (const std::exception& e) {
     err << "kestrel: " << e.what() << '\n';
     return 1;

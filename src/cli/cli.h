@@ -9,4 +9,9 @@ namespace kestrel::cli {
 // error container's code is 0 after the command, 1 otherwise, 2 for a usage error.
 int run(int argc, char** argv, std::ostream& out, std::ostream& err);
 
+class DeviceSession;
+struct Invocation;
+// One parsed command on `session`: opens it, runs the command, returns the exit status.
+int runOnSession(const Invocation& inv, DeviceSession& session, std::ostream& out, std::ostream& err);
+
 }  // namespace kestrel::cli

@@ -406,6 +406,9 @@ COMMANDS:
                                     server values need the service password (--password-file or
                                     KESTREL_SERVICE_PASSWORD), else they are skipped with a note.
                                     Exit 0 only when everything was written
+  health                            model, serial and fiscal memory numbers, fiscalized or not, the
+                                    device clock's difference from this computer's (seconds) and the
+                                    status bits that need attention ("OK" when none); exit 0 when read
   ports                             the serial ports present
   detect [--port PATH...] [--tcp-host HOST[:PORT]]
                                     looks for a device: every serial port (or those given) at every
@@ -416,6 +419,14 @@ COMMANDS:
                                     permitted; exit 0 when a device was found. --timeout-ms sets the
                                     limit of one attempt (400 when not given)
   sim [kestrel-sim options]         runs the simulator in the foreground
+
+MANY DEVICES:
+  --hosts FILE [--jobs N]  runs the command on every device of FILE, one a line: NAME and
+                           tcp:HOST[:PORT] or serial:PATH[@BAUD] ("#" starts a comment), up to N
+                           at once (all when not given, at most 64). Each device's output under
+                           its name, then a summary table, failures last; with --json one line per
+                           device. {name} and {serial} in a file argument name each device's own
+                           file; a file without them is refused. Exit 1 when any device failed
 
 Options may also follow the command. An argument that starts with "-" is taken as it
 is after the command; "--" makes every following word an argument.

@@ -9,6 +9,7 @@
 #include "app/logic/config_pages.h"
 #include "app/logic/model_table.h"
 #include "cli/cli_args.h"
+#include "cli/cli_health.h"
 #include "cli/device_session.h"
 #include "cli/json_out.h"
 #include "engine/fiscal_device.h"
@@ -106,6 +107,7 @@ const std::vector<PageCommand>& pageCommands() {
       {"items", "items read|write|delete|qty|csv-check ...", checkItemsArgs, runItems, itemsOffline},
       {"backup", "backup FILE [--with-items] [--with-clients]", checkBackupArgs, runBackup},
       {"restore", "restore FILE [--dry-run] [--password-file FILE]", checkRestoreArgs, runRestore},
+      {"health", "health", checkHealthArgs, runHealth},
   };
   return commands;
 }

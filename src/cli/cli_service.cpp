@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <mutex>
 
 #include <cstdio>
 #include <cstdlib>
@@ -103,6 +104,9 @@ std::string passwordFrom(const std::optional<std::string>& passwordFile, const c
     const char* env = std::getenv(variable);
     return env ? env : "";
   }
+  // Devices of a fleet read the same file from several threads.
+  static std::mutex lock;
+  std::lock_guard guard(lock);
   auto& read = passwordFilesRead();
   const auto it = read.find(*passwordFile);
   if (it != read.end()) return it->second;

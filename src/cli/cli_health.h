@@ -1,0 +1,14 @@
+#pragma once
+// kestrel health: identity, fiscal state, clock difference and the status bits that
+// need attention, of one device.
+#include <string>
+#include <vector>
+
+namespace kestrel::cli {
+
+struct PageCommandContext;
+
+void checkHealthArgs(const std::vector<std::string>& args);
+int runHealth(PageCommandContext& ctx);
+
+}  // namespace kestrel::cli
