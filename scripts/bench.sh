@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target benches kestrel
+cmake --build --preset release --target benches kestrel kestrel-sim
 
 results=build/release/bench-results
 rm -rf "$results"
@@ -252,3 +252,7 @@ print(f"{'measure':<{w}}  {'value':>10}  {'goal':<14} verdict")
 for what, value, goal, verdict in rows:
     print(f"{what:<{w}}  {value:>10}  {goal:<14} {verdict}")
 PY
+
+# Many devices at once: kestrel --hosts against simulators that take 300 ms a command.
+echo "=== kestrel --hosts"
+bash scripts/bench_fleet.sh build/release
