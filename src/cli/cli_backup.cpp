@@ -48,9 +48,9 @@ int runBackup(PageCommandContext& ctx) {
   const BackupArgs a = parseArgs(ctx.args, false);
   if (!identifyModel(ctx)) return operationStatus(ctx, false);
   TBackup backup;
-  std::string error;
-  if (!readBackup(ctx.ops, a.withItems, a.withClients, backup, error)) {
-    ctx.err << "kestrel: backup: " << error << "; " << a.file << " was not written\n";
+  const TLoopOutcome read = readBackup(ctx.ops, a.withItems, a.withClients, backup);
+  if (!read.ok()) {
+    ctx.err << "kestrel: backup: " << read.cause << "; " << a.file << " was not written\n";
     return 1;
   }
   writeBackupFile(a.file, backup);

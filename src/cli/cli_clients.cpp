@@ -46,15 +46,13 @@ bool registerModel(PageCommandContext& ctx) {
   return false;
 }
 
-// Counts the client commands sent (how far a loop got).
-struct SentCount {
-  explicit SentCount(TDeviceOps& ops) : ops(ops) {
-    ops.onCommand = [this](uint16_t, const std::string&) { ++sent; };
-  }
-  ~SentCount() { ops.onCommand = nullptr; }
-  TDeviceOps& ops;
-  int sent = 0;
-};
+// The closing message of a loop that did not do all it was asked, on one line.
+void closing(PageCommandContext& ctx, const char* verb, const TLoopOutcome& r, const TLoopWords& words,
+             const std::string& after) {
+  std::string text = r.closingMessage(words, " ");
+  if (text.empty()) text = r.cause;
+  ctx.err << "kestrel: clients " << verb << ": " << text << after << '\n';
+}
 
 void printClients(PageCommandContext& ctx, const TMemTable& table) {
   static const char* const FIELDS[] = {"ID", "Client", "Client_2", "TAXN", "Address1", "Address2"};
@@ -82,23 +80,12 @@ void printClients(PageCommandContext& ctx, const TMemTable& table) {
 int runRead(PageCommandContext& ctx) {
   TMemTable table(CLIENTS_TABLE_NAME);
   prepareClientTable(table);
-  const TClientReadResult r = readClientInfo(ctx.ops, table);
-  const int count = table.RecordCount();
+  const TLoopOutcome r = readClientInfo(ctx.ops, table);
   const bool toFile = ctx.args.size() > 1 && ctx.args[1] == "--csv";
-  if (r.end == TClientReadEnd::Stopped || r.end == TClientReadEnd::ProtocolError ||
-      r.end == TClientReadEnd::NotAdvancing) {
+  if (!r.ok()) {
     // A part of the list would pass for all of it: nothing is printed or written.
-    ctx.err << "kestrel: clients read: " << (r.end == TClientReadEnd::Stopped ? "stopped" : "the reading ended")
-            << " at client number " << r.lastNumber << " with " << count << " client(s) read"
-            << (toFile ? "; no file was written" : "") << '\n';
-    return 1;
-  }
-  if (r.end == TClientReadEnd::NoClients && r.refused) return 1;
-  if (toFile && r.refused) {
-    // Refused numbers (a link that failed half-way refuses every one after it) leave the
-    // list incomplete: the old file stays and nothing claims an export.
-    ctx.err << "kestrel: clients read: " << r.refused << " client number(s) were refused; " << ctx.args[2]
-            << " was not written\n";
+    closing(ctx, "read", r, CLIENTS_READ,
+            " (" + std::to_string(table.RecordCount()) + " read; nothing was " + (toFile ? "written)" : "printed)"));
     return 1;
   }
   if (toFile) {
@@ -107,8 +94,7 @@ int runRead(PageCommandContext& ctx) {
   } else {
     printClients(ctx, table);
   }
-  if (r.refused) ctx.err << "kestrel: clients read: " << r.refused << " client number(s) were refused\n";
-  return r.refused ? 1 : 0;
+  return 0;
 }
 
 int runWrite(PageCommandContext& ctx) {
@@ -127,14 +113,9 @@ int runWrite(PageCommandContext& ctx) {
       }
   }
   if (!registerModel(ctx)) return operationStatus(ctx, false);
-  const int total = selected ? static_cast<int>(numbers.size()) : table.RecordCount();
-  SentCount count(ctx.ops);
-  const bool done = selected ? saveSelectedClients(ctx.ops, table, numbers) : SaveAllClientInfo(ctx.ops, table);
-  if (!done && ctx.host.stopRequested())
-    ctx.err << "kestrel: clients write: stopped after " << count.sent << " of " << total << " client(s)\n";
-  else if (!done)
-    ctx.err << "kestrel: clients write: " << count.sent << " of " << total << " client(s) sent, the last one refused\n";
-  return operationStatus(ctx, done);
+  const TLoopOutcome r = selected ? saveSelectedClients(ctx.ops, table, numbers) : SaveAllClientInfo(ctx.ops, table);
+  if (!r.ok()) closing(ctx, "write", r, CLIENTS_SAVE, " (" + std::to_string(r.answered) + " written)");
+  return operationStatus(ctx, r.ok());
 }
 
 int runDelete(PageCommandContext& ctx) {
@@ -145,14 +126,9 @@ int runDelete(PageCommandContext& ctx) {
   // The numbers as rows: each deleted one leaves the table, so what stays was not deleted.
   const std::vector<int> numbers = clientNumbersArgs(ctx.args, 1);
   for (int n : numbers) table.setValue(appendClientRow(table), "ID", std::to_string(n));
-  const bool done = delSelectedClients(ctx.ops, table, numbers);
-  if (!done) {
-    const int deleted = static_cast<int>(numbers.size()) - table.RecordCount();
-    ctx.err << "kestrel: clients delete: " << deleted << " of " << numbers.size() << " client(s) deleted";
-    if (ctx.host.stopRequested()) ctx.err << "; stopped\n";
-    else ctx.err << "; client " << numbers[static_cast<size_t>(deleted)] << ": " << ctx.ops.err.LastErrorMessage() << '\n';
-  }
-  return operationStatus(ctx, done);
+  const TLoopOutcome r = delSelectedClients(ctx.ops, table, numbers);
+  if (!r.ok()) closing(ctx, "delete", r, CLIENTS_DELETE, " (" + std::to_string(r.answered) + " deleted)");
+  return operationStatus(ctx, r.ok());
 }
 
 }  // namespace

@@ -99,23 +99,23 @@ void printItems(PageCommandContext& ctx, const TMemTable& t) {
   }
 }
 
-int stoppedAt(PageCommandContext& ctx, const TItemsOps& items, const char* what) {
-  ctx.err << "kestrel: items: stopped at PLU " << items.reached << "; " << what << '\n';
+// The closing message of a loop that did not do all it was asked; exit status 1.
+int notAllDone(PageCommandContext& ctx, const TLoopOutcome& r, const TLoopWords& words, const std::string& after) {
+  std::string text = r.closingMessage(words, " ");
+  if (text.empty()) text = r.cause.empty() ? std::string("failed") : r.cause;
+  ctx.err << "kestrel: items: " << text << (after.empty() ? "" : " " + after) << '\n';
   return 1;
 }
 
 int readItems(PageCommandContext& ctx, TItemsOps& items, const ItemsArgs& a) {
-  int64_t first = a.from.value_or(1), last = a.to.value_or(MAX_PROGRAMMABLE_PLU);
   // Without a range, the device names its first and last item.
-  if (!a.from && !a.to) items.items_findFirstAndLast(first, last);
-  items.ReadItems_inRange(first, last);
-  const int rows = items.table().RecordCount();
-  if (items.stopped)
-    return stoppedAt(ctx, items, (std::to_string(rows) + " item(s) read, nothing written").c_str());
-  if (items.readFailures > 0) {
-    ctx.err << "kestrel: items: " << items.readFailures << " PLU(s) could not be read\n";
-    return 1;
-  }
+  const TLoopOutcome r = !a.from && !a.to ? items.readAll()
+                                           : items.ReadItems_inRange(a.from.value_or(1), a.to.value_or(MAX_PROGRAMMABLE_PLU));
+  // A part of the items would pass for all of them: nothing is printed or written.
+  if (!r.ok())
+    return notAllDone(ctx, r, ITEMS_READ,
+                      "(" + std::to_string(items.table().RecordCount()) + " read; nothing was " +
+                          (a.file.empty() ? "printed)" : "written)"));
   if (!a.file.empty()) {
     items.selected.clear();
     return CreateCSV(items, a.file, true, 1, MAX_PROGRAMMABLE_PLU) ? 0 : 1;
@@ -130,20 +130,16 @@ int writeItems(PageCommandContext& ctx, TItemsOps& items, const ItemsArgs& a) {
     ctx.err << "kestrel: items: " << a.file << " holds no items\n";
     return 1;
   }
-  const bool ok = a.from ? items.SaveInRange(*a.from, *a.to) : items.SaveAllInGrid();
-  if (items.stopped) return stoppedAt(ctx, items, "the items before it are written");
-  return operationStatus(ctx, ok);
+  const TLoopOutcome r = a.from ? items.SaveInRange(*a.from, *a.to) : items.SaveAllInGrid();
+  if (!r.ok()) return notAllDone(ctx, r, ITEMS_SAVE, "(" + std::to_string(r.answered) + " written)");
+  return operationStatus(ctx, true);
 }
 
 int deleteItems(PageCommandContext& ctx, TItemsOps& items, const ItemsArgs& a) {
   if (a.all) return operationStatus(ctx, items.DelAll());
   if (a.from) return operationStatus(ctx, items.deleteRange(*a.from, *a.to));
-  for (int64_t plu : a.plus) {
-    if (!items.DeleteItem(plu)) return operationStatus(ctx, false);
-    items.reached = plu;
-    if (ctx.host.stopRequested()) return stoppedAt(ctx, items, "the PLUs before it are deleted");
-  }
-  ctx.ops.inform(MSG_ITEMS_DELETED);
+  const TLoopOutcome r = items.deletePlus(a.plus);
+  if (!r.ok()) return notAllDone(ctx, r, ITEMS_DELETE, "(" + std::to_string(r.answered) + " deleted)");
   return operationStatus(ctx, true);
 }
 

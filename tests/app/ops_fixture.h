@@ -36,7 +36,13 @@ class RecordingHost : public PageHost {
   void progressSet(int position) override { progress.push_back(position); }
   void progressHide() override { progressVisible = false; }
   void processMessages() override { ++messagesRun; }
+  // Asked between two records, and by a loop's idle hook while the engine waits: the
+  // checks of a wait are not counted, so `stopAfterChecks` counts records only.
   bool stopRequested() override {
+    if (engine && engine->busy()) {
+      ++waitChecks;
+      return stop || stopInWait || (stopAfterChecks >= 0 && stopChecks > stopAfterChecks);
+    }
     ++stopChecks;
     return stop || (stopAfterChecks >= 0 && stopChecks > stopAfterChecks);
   }
@@ -62,6 +68,9 @@ class RecordingHost : public PageHost {
   int progressMin = 0, progressMax = 0, messagesRun = 0;
   bool progressVisible = false, stop = false;
   int stopChecks = 0, stopAfterChecks = -1;  // a stop request after that many checks
+  bool stopInWait = false;                   // "Stop" pressed while a command waits
+  int waitChecks = 0;
+  const TFiscalDevice* engine = nullptr;     // whose waits are told apart
   std::deque<TRangeChoice> ranges;           // answers of the range dialog; empty: Cancel
   std::vector<bool> rangeDialogs;            // each range dialog shown: with radio buttons
   std::deque<std::string> numbers;           // answers of the number dialog; empty: Cancel
@@ -85,6 +94,7 @@ struct OpsOnSim : simtest::EngineOnSim {
   explicit OpsOnSim(const std::string& model = "KT-33A", sim::SimulatorOptions o = {})
       : simtest::EngineOnSim(withModel(o, model)) {
     misc.set_Dialogs(&dialogs);
+    host.engine = &fd;
     ops.ecrModel = modelIndexOf(model);
     ops.onCommand = [this](uint16_t c, const std::string& in) { sent.push_back({c, in}); };
   }

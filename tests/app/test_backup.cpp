@@ -83,8 +83,8 @@ TEST(BackupRestore, DryRunWritesNothingAndRestoreWritesOnlyDifferences) {
     return 0;
   });
   TBackup b;
-  std::string error;
-  ASSERT_TRUE(readBackup(source.ops, false, false, b, error)) << error;
+  const TLoopOutcome read = readBackup(source.ops, false, false, b);
+  ASSERT_TRUE(read.ok()) << read.cause;
   EXPECT_EQ(source.host.progress.size(), source.host.progressMax) << "one step per page and table";
   b = parseBackup(backupText(b));
 
@@ -133,8 +133,8 @@ TEST(BackupRestore, AFileOfAnotherModelRestoresWhatApplies) {
   apptest::OpsOnSim source("KT-11A"), target("KT-33A");
   source.device([](sim::DeviceModel& d) { return d.mutableState().params["Dept_name"][0] = "Bread"; });
   TBackup b;
-  std::string error;
-  ASSERT_TRUE(readBackup(source.ops, false, false, b, error)) << error;
+  const TLoopOutcome read = readBackup(source.ops, false, false, b);
+  ASSERT_TRUE(read.ok()) << read.cause;
   const TRestoreReport r = restoreBackup(target.ops, b, {false, ""});
   EXPECT_TRUE(r.ok()) << r.summary(false);
   ASSERT_FALSE(r.notes.empty());

@@ -75,15 +75,14 @@ const ClientRow SHOP{1, "Shop d.o.o.", "", "Ferhadija 1", "71000 Sarajevo", "420
 TEST(ClientsOps, ReadWalksTheNumbersUpToOneThousand) {
   struct Case {
     std::vector<ClientRow> device;
-    TClientReadEnd end;
     size_t nextCommands;  // "N" after the "F"
     std::vector<std::string> statusTexts;
   };
   const ClientRow two{2, "B", "B2", "", "", "2"}, five{5, "C", "", "x", "y", ""};
   const Case cases[] = {
-      {{}, TClientReadEnd::NoClients, 0, {}},
+      {{}, 0, {}},
       // 1 and 2 answered, 5 answered, then 6 to 1000 counted through refused "N".
-      {{SHOP, two, five}, TClientReadEnd::Completed, 2 + 995,
+      {{SHOP, two, five}, 2 + 995,
        {"Reading client...1", "Reading client...2", "Reading client...5"}},
   };
   for (const Case& c : cases) {
@@ -92,8 +91,9 @@ TEST(ClientsOps, ReadWalksTheNumbersUpToOneThousand) {
     putClients(s, c.device);
     TMemTable table(CLIENTS_TABLE_NAME);
     prepareClientTable(table);
-    const TClientReadResult r = readClientInfo(s.ops, table);
-    EXPECT_EQ(r.end, c.end);
+    const TLoopOutcome r = readClientInfo(s.ops, table);
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(r.answered, static_cast<int64_t>(c.device.size()));
     EXPECT_EQ(rowsOf(table), c.device);
     const auto in = s.inputsOf(140);
     ASSERT_EQ(in.size(), 1 + c.nextCommands);
@@ -104,7 +104,7 @@ TEST(ClientsOps, ReadWalksTheNumbersUpToOneThousand) {
     EXPECT_EQ(s.host.statusText, "");
     EXPECT_FALSE(s.host.progressVisible);
     if (!c.device.empty()) {
-      EXPECT_EQ(r.lastNumber, 1000);
+      EXPECT_EQ(r.reached, 1000);
       EXPECT_EQ(s.host.progress.back(), 1000);
       EXPECT_EQ(s.host.messagesRun, static_cast<int>(c.nextCommands));
     }
@@ -115,19 +115,19 @@ TEST(ClientsOps, ReadEndsOnTheStopRequestAProtocolErrorAndANumberThatDoesNotAdva
   struct Case {
     const char* what;
     std::function<void(OpsOnSim&)> prepare;
-    TClientReadEnd end;
+    TLoopEnd end;
     size_t commands;
     std::string alert;  // the beginning of the one alert shown; empty: none
   };
   const Case cases[] = {
-      {"stop", [](OpsOnSim& s) { s.host.stop = true; }, TClientReadEnd::Stopped, 1, ""},
+      {"stop", [](OpsOnSim& s) { s.host.stop = true; }, TLoopEnd::Stopped, 1, ""},
       {"number not numeric",
        [](OpsOnSim& s) { s.device([](sim::DeviceModel& d) { return d.clientNumberGarbled = true; }); },
-       TClientReadEnd::ProtocolError, 2, "Error in protocol!"},
+       TLoopEnd::Failed, 2, "Error in protocol!"},
       // "N" answers the same client again: the walk would never reach 1000.
       {"number repeated",
        [](OpsOnSim& s) { s.device([](sim::DeviceModel& d) { return d.clientCursorStuck = true; }); },
-       TClientReadEnd::NotAdvancing, 2,
+       TLoopEnd::Failed, 2,
        "Error in protocol! The device answered client 1 after client 1; the reading ends here."},
   };
   for (const Case& c : cases) {
@@ -152,15 +152,18 @@ TEST(ClientsOps, SaveAllReportsARefusalAndGoesOnSaveSelectedStopsAtIt) {
     s.device([](sim::DeviceModel& d) { return d.refusedClientNumbers.insert(12).second; });
     TMemTable table(CLIENTS_TABLE_NAME);
     fill(table, rows);
-    EXPECT_TRUE(SaveAllClientInfo(s.ops, table));
+    const TLoopOutcome r = SaveAllClientInfo(s.ops, table);
+    EXPECT_EQ(r.end, TLoopEnd::Done);
+    EXPECT_EQ(r.answered, 2);
+    EXPECT_EQ(r.closingMessage(CLIENTS_SAVE), "1 client could not be saved: client 12 (Bad value of parameter 1).");
     // The tax number follows the name; no second name leaves its field empty.
     EXPECT_EQ(s.inputsOf(140), (std::vector<std::string>{"P\t1\tShop d.o.o.\t4200000000001\t\tFerhadija 1\t71000 Sarajevo\t",
                                                          "P\t12\tTwelve\t\t\t\t\t", "P\t3\tThree\t33\t3b\ta\tb\t"}));
     EXPECT_EQ(deviceNumbers(s), (std::vector<int>{1, 3}));
+    // The refusal's alert, and no "saved" for a client that was not.
     const auto shown = texts(s.dialogs);
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_NE(shown[0], "The data was saved in the device.");  // the refusal's alert
-    EXPECT_EQ(shown[1], "The data was saved in the device.");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0], "The data was saved in the device.");
     EXPECT_EQ(s.host.statusHistory,
               (std::vector<std::string>{"Saving client...000000001", "Saving client...000000012",
                                         "Saving client...000000003"}));
@@ -171,7 +174,7 @@ TEST(ClientsOps, SaveAllReportsARefusalAndGoesOnSaveSelectedStopsAtIt) {
   s.device([](sim::DeviceModel& d) { return d.refusedClientNumbers.insert(12).second; });
   TMemTable table(CLIENTS_TABLE_NAME);
   fill(table, rows);
-  EXPECT_FALSE(saveSelectedClients(s.ops, table, {3, 12, 1}));
+  EXPECT_EQ(saveSelectedClients(s.ops, table, {3, 12, 1}).failedNumbers, std::vector<int64_t>{12});
   EXPECT_EQ(s.inputsOf(140), (std::vector<std::string>{"P\t3\tThree\t33\t3b\ta\tb\t", "P\t12\tTwelve\t\t\t\t\t"}));
   EXPECT_EQ(texts(s.dialogs).size(), 1u);  // the refusal, no saved message
   // A number no row holds sends nothing.
@@ -196,11 +199,11 @@ TEST(ClientsOps, DeleteAllAsksWithNoByDefaultDeleteSelectedStopsAtTheFirstRefusa
   EXPECT_EQ(table.RecordCount(), 3);
 
   // 7 is not in the device: 2 goes, 7 is refused, 5 stays.
-  EXPECT_FALSE(delSelectedClients(s.ops, table, {2, 7, 5}));
+  EXPECT_EQ(delSelectedClients(s.ops, table, {2, 7, 5}).end, TLoopEnd::Failed);
   EXPECT_EQ(s.inputsOf(140), (std::vector<std::string>{"D\t2\t\t", "D\t7\t\t"}));
   EXPECT_EQ(deviceNumbers(s), (std::vector<int>{1, 5}));
   EXPECT_EQ(rowsOf(table), (std::vector<ClientRow>{rows[0], rows[2]}));
-  EXPECT_TRUE(delSelectedClients(s.ops, table, {5}));
+  EXPECT_TRUE(delSelectedClients(s.ops, table, {5}).ok());
   EXPECT_EQ(texts(s.dialogs).back(), "Selected clients deleted.");
 
   s.clearSent();

@@ -85,8 +85,8 @@ TEST(ItemsOps, ReadAllUsesFirstAndLastAndWithoutFWalksUntilStop) {
   old.items.menuAction(popRead, TMenuEntry::All);
   EXPECT_EQ(old.shown().size(), 1u);
   EXPECT_EQ(rowsPlu(old.table), (std::vector<std::string>{"2", "3"}));
-  EXPECT_TRUE(old.items.stopped);
-  EXPECT_EQ(old.items.reached, 5);
+  EXPECT_TRUE(old.items.outcome.stopped());
+  EXPECT_EQ(old.items.outcome.reached, 5);
   const auto reads = old.inputsOf(107);
   EXPECT_EQ(reads.back(), "R\t5\t");
   EXPECT_EQ(old.host.progressMax, 100000);
@@ -102,7 +102,7 @@ void threeRows(ItemsOnSim& s, bool badLast) {
 TEST(ItemsOps, SaveInRangeNarrowsToTheTableAndSendsEveryField) {
   ItemsOnSim s;
   threeRows(s, false);
-  EXPECT_TRUE(s.items.SaveInRange(3, 8));
+  EXPECT_TRUE(s.items.SaveInRange(3, 8).ok());
   const auto in = s.inputsOf(107);
   ASSERT_EQ(in.size(), 3u);
   EXPECT_EQ(in[0], "P\t5\t1\t0\t1\t0\t1.20\t\t3.500\t\t\t\t\tBread\t");
@@ -118,20 +118,26 @@ TEST(ItemsOps, SaveLoopsEndAtTheFirstRefusalOrAStop) {
     threeRows(s, true);
     // The refused row is the last; the ones before it stay written, no saved message.
     s.items.selected = {0, 2, 1};
-    EXPECT_FALSE(s.items.SaveSelected_inGrid());
+    const TLoopOutcome r = s.items.SaveSelected_inGrid();
+    EXPECT_EQ(r.end, TLoopEnd::Failed);
+    EXPECT_EQ(r.answered, 1);
+    EXPECT_EQ(r.failedNumbers, std::vector<int64_t>{9});
     EXPECT_EQ(apptest::devicePlus(*s.sim), (std::vector<int>{5}));
     EXPECT_EQ(s.inputsOf(107).size(), 2u);
     ASSERT_EQ(s.shown().size(), 1u);  // the device's error, once
     EXPECT_NE(s.shown()[0], "The data was saved in the device.");
-    EXPECT_FALSE(s.items.SaveAllInGrid());
+    EXPECT_FALSE(s.items.SaveAllInGrid().ok());
     EXPECT_EQ(s.inputsOf(107).size(), 5u);
   }
   {
     ItemsOnSim s;
     threeRows(s, false);
     s.host.stopAfterChecks = 1;
-    EXPECT_FALSE(s.items.SaveAllInGrid());
-    EXPECT_TRUE(s.items.stopped);
+    const TLoopOutcome r = s.items.SaveAllInGrid();
+    EXPECT_TRUE(r.stopped());
+    // The stop is seen after PLU 6 was saved: it counts as written.
+    EXPECT_EQ(r.answered, 2);
+    EXPECT_EQ(r.closingMessage(ITEMS_SAVE), "Save stopped after 2 of 3 items.");
     EXPECT_EQ(apptest::devicePlus(*s.sim), (std::vector<int>{5, 6}));
     EXPECT_TRUE(s.shown().empty());
   }
@@ -140,7 +146,7 @@ TEST(ItemsOps, SaveLoopsEndAtTheFirstRefusalOrAStop) {
     threeRows(s, false);
     s.items.selected = {2, 0};
     s.items.current = 1;
-    EXPECT_TRUE(s.items.SaveSelected_inGrid());
+    EXPECT_TRUE(s.items.SaveSelected_inGrid().ok());
     EXPECT_EQ(s.inputsOf(107)[0].substr(0, 4), "P\t9\t");
     EXPECT_EQ(s.items.current, 1);
     EXPECT_EQ(apptest::devicePlus(*s.sim), (std::vector<int>{5, 9}));
@@ -164,7 +170,7 @@ TEST(ItemsOps, DeleteRangeAllAndSelected) {
   s.clearSent();
   s.items.selected = {2, 0};  // PLUs 3 and 1
   s.items.current = 1;
-  EXPECT_TRUE(s.items.DelSelectedInGrid());
+  EXPECT_TRUE(s.items.DelSelectedInGrid().ok());
   EXPECT_EQ(s.inputsOf(107), (std::vector<std::string>{"D\t3\t\t", "D\t1\t\t"}));
   EXPECT_EQ(rowsPlu(s.table), (std::vector<std::string>{"2", "12"}));
   EXPECT_EQ(s.items.current, 0);  // still PLU 2
@@ -173,7 +179,7 @@ TEST(ItemsOps, DeleteRangeAllAndSelected) {
   s.device([](sim::DeviceModel& d) { d.mutableState().items.erase(2); });
   const size_t dialogs = s.shown().size();
   s.items.selected = {0, 1};
-  EXPECT_FALSE(s.items.DelSelectedInGrid());
+  EXPECT_EQ(s.items.DelSelectedInGrid().failedNumbers, std::vector<int64_t>{2});
   EXPECT_EQ(rowsPlu(s.table), (std::vector<std::string>{"2", "12"}));
   EXPECT_EQ(s.shown().size(), dialogs);
 

@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "app/logic/device_ops.h"
+#include "app/logic/loop_outcome.h"
 #include "app/logic/mem_table.h"
 #include "app/logic/model_table.h"
 #include "app/logic/page_host.h"
@@ -178,28 +179,46 @@ class TRestore {
                          ", the device is " + (m ? m->name : "of an unknown model") +
                          ": only what applies to this device is restored.");
     }
-    Progress progress(fOps.host(), static_cast<int>(fB.pages.size() + fB.tables.size()) + fB.withItems +
-                                       fB.withClients);
-    for (const auto& [name, values] : fB.pages) {
+    const int steps = static_cast<int>(fB.pages.size() + fB.tables.size()) + fB.withItems + fB.withClients;
+    Progress progress(fOps.host(), steps);
+    TRecordLoop loop(fOps, steps);
+    fLoop = &loop;
+    // Each part: the stop request is seen before it; a part ended by a stop or by the
+    // link ends the restore.
+    auto next = [&](const std::string& name) {
+      if (fR.stopped || fEnded) return false;
       progress.step("Restoring " + name + "...");
-      page(name, values);
-    }
-    for (const auto& [name, lines] : fB.tables) {
-      progress.step("Restoring " + name + "...");
-      table(name, lines);
-    }
-    if (fB.withItems) {
-      progress.step("Restoring items...");
-      items();
-    }
-    if (fB.withClients) {
-      progress.step("Restoring clients...");
-      clients();
-    }
+      if (loop.stopRequested()) stop("before " + name);
+      return !fR.stopped;
+    };
+    for (const auto& [name, values] : fB.pages)
+      if (next(name)) page(name, values);
+    for (const auto& [name, lines] : fB.tables)
+      if (next(name)) table(name, lines);
+    if (fB.withItems && next(ITEMS)) items();
+    if (fB.withClients && next(CLIENTS)) clients();
+    fLoop = nullptr;
   }
 
  private:
   void refused(const std::string& what) { fR.notWritten.push_back(what); }
+  void stop(const std::string& where) {
+    fR.stopped = true;
+    fR.stoppedAt = where;
+  }
+  // After a command of part `name` failed: a cancelled wait stops the restore (true: the
+  // part was stopped, not refused); link failures in several parts in a row end it.
+  bool stoppedBy(const std::string& name) {
+    if (fLoop->waitCancelled()) {
+      stop("during " + name);
+      return true;
+    }
+    if (!fLoop->commandFailed(++fFailedParts)) {
+      fEnded = true;
+      fR.notes.push_back("The restore ended after " + name + ": " + fLoop->outcome().cause + ".");
+    }
+    return false;
+  }
   std::string lastError() const {
     const std::string m = fOps.err.LastErrorMessage();
     return m.empty() ? "refused by the device" : m;
@@ -214,7 +233,10 @@ class TRestore {
     TPageValues values;
     {
       TDeviceOps::ShowErrOff quiet(fOps);
-      if (!p->read(fOps, values)) return refused(name + ": the page could not be read (" + lastError() + ")");
+      if (!p->read(fOps, values)) {
+        if (stoppedBy(name)) return;
+        return refused(name + ": the page could not be read (" + lastError() + ")");
+      }
     }
     std::map<std::string, std::string> device;
     for (const auto& [k, v] : p->show(values, fOps.ecrModel)) device[k] = v;
@@ -243,7 +265,7 @@ class TRestore {
     }
     if (!changed || fO.dryRun) return;
     if (save(*p, values, service)) fR.written.push_back(name);
-    else refused(name + ": the save stopped (" + lastError() + ")");
+    else if (!stoppedBy(name)) refused(name + ": the save stopped (" + lastError() + ")");
   }
 
   bool save(const TConfigPage& p, const TPageValues& values, bool service) {
@@ -258,8 +280,8 @@ class TRestore {
         return saveParams(fOps, t, keys, values);
       }
       if (!fOps.command(253, serviceModeInput(fO.servicePassword))) return false;
-      return thenAlways([&] { return p.save(fOps, values); },
-                        [&] { fOps.commandUnjudged(253, serviceModeInput("")); });
+      const auto leave = always([&] { fOps.commandUnjudged(253, serviceModeInput("")); });
+      return p.save(fOps, values);
     }
     return p.save(fOps, values);
   }
@@ -276,8 +298,10 @@ class TRestore {
     const TModelRow* m = modelRowOf(fOps.ecrModel);
     {
       TDeviceOps::ShowErrOff quiet(fOps);
-      if (!def->read(fOps, device, m ? m->MaxProgrammableKeys : 0))
+      if (!def->read(fOps, device, m ? m->MaxProgrammableKeys : 0)) {
+        if (stoppedBy(name)) return;
         return refused(name + ": the table could not be read (" + lastError() + ")");
+      }
     }
     loadFileRows(file, device, lines);
     // The writable columns: what a restore compares.
@@ -296,7 +320,19 @@ class TRestore {
       return refused(name + ": " + e.what());
     }
     if (ok) fR.written.push_back(name);
-    else refused(name + ": the save stopped (" + lastError() + ")");
+    else if (!stoppedBy(name)) refused(name + ": the save stopped (" + lastError() + ")");
+  }
+
+  // A loop of records in the restore: what it wrote, said exactly.
+  void records(const char* what, const TLoopOutcome& r, const TLoopWords& words) {
+    const std::string count = std::to_string(r.answered) + " of " + std::to_string(r.total) + " " + words.many;
+    if (r.ok()) return fR.written.push_back(std::string(what) + " (" + count + ")");
+    if (r.stopped()) {
+      stop(std::string("during ") + what + " (" + count + " written)");
+      if (r.failed == 0) return;
+    }
+    refused(std::string(what) + ": " + count + " written. " + r.closingMessage(words, " "));
+    if (r.end == TLoopEnd::Failed && isLinkFailure(fOps.err.LastErrorCode())) fEnded = true;
   }
 
   void items() {
@@ -308,9 +344,7 @@ class TRestore {
     if (fO.dryRun) return;
     TDeviceOps::ShowErrOff quiet(fOps);
     TItemsOps ops(fOps, table, fOps.host());
-    if (ops.SaveAllInGrid()) fR.written.push_back(ITEMS);
-    else refused(std::string(ITEMS) + ": the save stopped at PLU " + std::to_string(ops.reached + 1) + " or after (" +
-                 lastError() + ")");
+    records(ITEMS, ops.SaveAllInGrid(), ITEMS_SAVE);
   }
 
   void clients() {
@@ -321,16 +355,16 @@ class TRestore {
     fR.changes.push_back(CLIENTS + std::string(": ") + std::to_string(table.RecordCount()) + " client(s) to write");
     if (fO.dryRun) return;
     TDeviceOps::ShowErrOff quiet(fOps);
-    const int before = fOps.failedVerdicts;
-    if (SaveAllClientInfo(fOps, table) && fOps.failedVerdicts == before) fR.written.push_back(CLIENTS);
-    else refused(std::string(CLIENTS) + ": " + std::to_string(fOps.failedVerdicts - before) +
-                 " client(s) refused (" + lastError() + ")");
+    records(CLIENTS, SaveAllClientInfo(fOps, table), CLIENTS_SAVE);
   }
 
   TDeviceOps& fOps;
   const TBackup& fB;
   const TRestoreOptions& fO;
   TRestoreReport& fR;
+  TRecordLoop* fLoop = nullptr;
+  int fFailedParts = 0;
+  bool fEnded = false;  // the link failed in several parts in a row
 };
 
 }  // namespace
@@ -344,58 +378,92 @@ bool needsServiceMode(const std::string& page, const std::string& key) {
          name == "DtUseServer" || name == "DtMaxFileLen";
 }
 
-bool readBackup(TDeviceOps& ops, bool withItems, bool withClients, TBackup& b, std::string& error) {
+TLoopOutcome readBackup(TDeviceOps& ops, bool withItems, bool withClients, TBackup& b) {
   b = TBackup{};
   const TModelRow* m = modelRowOf(ops.ecrModel);
   b.model = m ? m->name : "";
   b.created = nowText();
   b.withItems = withItems;
   b.withClients = withClients;
-  Progress progress(ops.host(), stepCount(ops.ecrModel, withItems, withClients));
+  const int steps = stepCount(ops.ecrModel, withItems, withClients);
+  TRecordLoop loop(ops, steps);
+  Progress progress(ops.host(), steps);
   TDeviceOps::ShowErrOff quiet(ops);
-  auto failed = [&](const std::string& what) {
-    error = what + ": the read stopped at a refused command (" + ops.err.LastErrorMessage() + ")";
-    return false;
+  int step = 0;
+  // Each part: the stop request is seen before it, and a cancelled wait inside it stops
+  // the backup rather than calling it a refusal.
+  auto begin = [&](const std::string& what) {
+    progress.step("Reading " + what + "...");
+    loop.asking(++step);
+    return !loop.stopRequested();
+  };
+  auto stopped = [&](const std::string& what) {
+    TLoopOutcome& o = loop.outcome();
+    o.end = TLoopEnd::Stopped;
+    o.cause = "stopped while reading " + what + " (" + std::to_string(o.answered) + " of " + std::to_string(steps) +
+              " parts read)";
+    return o;
+  };
+  auto failed = [&](const std::string& what, const std::string& why) {
+    if (loop.waitCancelled()) return stopped(what);
+    loop.fail(what + ": " + why);
+    return loop.outcome();
+  };
+  auto refused = [&](const std::string& what) {
+    return failed(what, "the read stopped at a refused command (" + ops.err.LastErrorMessage() + ")");
   };
   for (const auto& p : configPages()) {
     if (!pageIsBackedUp(p.name)) continue;
-    progress.step("Reading " + p.name + "...");
+    if (!begin(p.name)) return stopped(p.name);
     TPageValues values;
-    if (!p.read(ops, values)) return failed(p.name);
+    if (!p.read(ops, values)) return refused(p.name);
     b.pages.emplace_back(p.name, p.show(values, ops.ecrModel));
+    loop.answered(step);
   }
   for (const auto& t : masterTables()) {
     if (!modelHasTable(t, ops.ecrModel)) continue;
-    progress.step(std::string("Reading ") + t.cliName + "...");
+    if (!begin(t.cliName)) return stopped(t.cliName);
     TMemTable table(t.tableName);
     t.prepare(table);
-    if (!t.read(ops, table, m ? m->MaxProgrammableKeys : 0)) return failed(t.cliName);
+    if (!t.read(ops, table, m ? m->MaxProgrammableKeys : 0)) return refused(t.cliName);
     b.tables.emplace_back(t.cliName, tableCsvLines(table));
+    loop.answered(step);
   }
+  // A part of the items or clients would pass for all of them: a row that failed fails
+  // the backup, named.
+  auto partRead = [&](const char* what, const TLoopOutcome& r, const TLoopWords& words) {
+    if (r.stopped()) return false;
+    if (r.ok()) return true;
+    loop.fail(std::string(what) + ": " + r.closingMessage(words, " "));
+    return false;
+  };
   if (withItems) {
-    progress.step("Reading items...");
+    if (!begin(ITEMS)) return stopped(ITEMS);
     TMemTable table("fdmt_Articles");
     prepareArticlesTable(table);
     TItemsOps items(ops, table, ops.host());
-    items.ReadItems_inRange(1, MAX_PROGRAMMABLE_PLU);
-    if (items.stopped) return failed(ITEMS);
-    if (items.readFailures) return failed(ITEMS);
+    const TLoopOutcome r = items.ReadItems_inRange(1, MAX_PROGRAMMABLE_PLU);
+    if (r.stopped()) return stopped(ITEMS);
+    if (!partRead(ITEMS, r, ITEMS_READ)) return loop.outcome();
     b.items.push_back(ITEMS_CSV_HEADER);
-    for (int r = 0; r < table.RecordCount(); ++r) {
+    for (int row = 0; row < table.RecordCount(); ++row) {
       std::string line;
-      appendItemCsvLine(line, table, r);
+      appendItemCsvLine(line, table, row);
       b.items.push_back(line);
     }
+    loop.answered(step);
   }
   if (withClients) {
-    progress.step("Reading clients...");
+    if (!begin(CLIENTS)) return stopped(CLIENTS);
     TMemTable table(CLIENTS_TABLE_NAME);
     prepareClientTable(table);
-    const TClientReadResult r = readClientInfo(ops, table);
-    if (r.end != TClientReadEnd::Completed && r.end != TClientReadEnd::NoClients) return failed(CLIENTS);
+    const TLoopOutcome r = readClientInfo(ops, table);
+    if (r.stopped()) return stopped(CLIENTS);
+    if (!partRead(CLIENTS, r, CLIENTS_READ)) return loop.outcome();
     b.clients = clientCsvLines(table);
+    loop.answered(step);
   }
-  return true;
+  return loop.outcome();
 }
 
 std::string backupText(const TBackup& b) {
@@ -578,7 +646,8 @@ std::string TRestoreReport::summary(bool dryRun) const {
   } else {
     list("Written:", written);
     list("Not written:", notWritten);
-    if (written.empty() && notWritten.empty()) s += "Nothing to change: the device holds the file's values.\n";
+    if (stopped) s += "Stopped " + stoppedAt + ": nothing after it was written.\n";
+    else if (written.empty() && notWritten.empty()) s += "Nothing to change: the device holds the file's values.\n";
   }
   if (dryRun) list("Not readable:", notWritten);
   list(dryRun ? "Would be skipped:" : "Skipped (not written):", skipped);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/logic/config_pages.h"
+#include "app/logic/loop_outcome.h"
 
 namespace kestrel {
 
@@ -30,9 +31,10 @@ bool pageIsBackedUp(const std::string& page);
 // Values that need the device's service mode (access points, file servers).
 bool needsServiceMode(const std::string& page, const std::string& key);
 
-// Reads the device into `backup`; false with the reason in `error` at the first read
-// that failed. Progress goes to the page host.
-bool readBackup(TDeviceOps& ops, bool withItems, bool withClients, TBackup& backup, std::string& error);
+// Reads the device into `backup`. Done only when every part (and every item and client
+// asked for) was read; otherwise Stopped (the stop request, seen before every part and
+// during a wait) or Failed, with the reason in `cause`. Progress goes to the page host.
+TLoopOutcome readBackup(TDeviceOps& ops, bool withItems, bool withClients, TBackup& backup);
 
 // The file's text, and the file written readable by its owner only (it holds operator
 // and server passwords), through a temporary file.
@@ -54,7 +56,9 @@ struct TRestoreReport {
   std::vector<std::string> notWritten;  // refusals and failures, with the reason
   std::vector<std::string> skipped;     // values that differ but need the service password
   std::vector<std::string> notes;       // values and tables of another model, the model warning
-  bool ok() const { return notWritten.empty(); }
+  bool stopped = false;                 // the stop request ended it
+  std::string stoppedAt;                // "before departments", "during items (94 of 120 items written)"
+  bool ok() const { return notWritten.empty() && !stopped; }
   // Everything that differed was written: nothing refused and nothing skipped.
   bool complete() const { return ok() && skipped.empty(); }
   // The summary printed at the end (and shown by the window).

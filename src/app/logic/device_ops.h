@@ -72,16 +72,18 @@ class TDeviceOps {
   // Yes/No question; true for Yes. `noIsDefault` makes No the default button.
   bool ask(const std::string& text, const std::string& title, bool noIsDefault);
 
-  // Switches ShowErr off for a scope and back on on every way out.
+  // Switches ShowErr off for a scope and back to what it was on every way out (a read
+  // inside a backup must not turn alerts on in the middle of the backup).
   class ShowErrOff {
    public:
-    explicit ShowErrOff(TDeviceOps& ops) : fOps(ops) { fOps.set_ShowErr(false); }
-    ~ShowErrOff() { fOps.set_ShowErr(true); }
+    explicit ShowErrOff(TDeviceOps& ops) : fOps(ops), fWas(ops.ShowErr()) { fOps.set_ShowErr(false); }
+    ~ShowErrOff() { fOps.set_ShowErr(fWas); }
     ShowErrOff(const ShowErrOff&) = delete;
     ShowErrOff& operator=(const ShowErrOff&) = delete;
 
    private:
     TDeviceOps& fOps;
+    bool fWas;
   };
 
  private:

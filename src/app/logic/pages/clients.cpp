@@ -1,5 +1,6 @@
 #include "app/logic/pages/clients.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -7,6 +8,7 @@
 #include "app/logic/field_helpers.h"
 #include "app/logic/mem_table.h"
 #include "app/logic/page_table.h"
+#include "app/logic/pages/then_always.h"
 #include "app/logic/param_bindings.h"
 #include "app/logic/text_file.h"
 #include "support/err_container.h"
@@ -34,16 +36,31 @@ void appendAnsweredClient(TDeviceOps& ops, TMemTable& table, int number) {
   ops.host().set_StatusText("Reading client..." + std::to_string(number));
   ops.host().progressSet(number);
   const int row = appendClientRow(table);
+  auto removeRow = always([&] { table.deleteRow(row); });
+  table.setValue(row, "ID", std::to_string(number));
+  table.setValue(row, "TAXN", ops.field(2));
+  table.setValue(row, "Client", ops.field(3));
+  table.setValue(row, "Client_2", ops.field(4));
+  table.setValue(row, "Address1", ops.field(5));
+  table.setValue(row, "Address2", ops.field(6));
+  removeRow.dismiss();
+}
+
+// A client the device answered into the table; one the table refuses is counted and
+// named, and the read goes on.
+void keepAnsweredClient(TDeviceOps& ops, TMemTable& table, TRecordLoop& loop, int number) {
   try {
-    table.setValue(row, "ID", std::to_string(number));
-    table.setValue(row, "TAXN", ops.field(2));
-    table.setValue(row, "Client", ops.field(3));
-    table.setValue(row, "Client_2", ops.field(4));
-    table.setValue(row, "Address1", ops.field(5));
-    table.setValue(row, "Address2", ops.field(6));
-  } catch (...) {
-    table.deleteRow(row);
-    throw;
+    appendAnsweredClient(ops, table, number);
+  } catch (const std::exception& e) {
+    loop.refused(number, "client " + std::to_string(number) + ": " + e.what());
+    return;
+  }
+  loop.answered(number);
+  // A number an earlier failed "N" stood for is read after all (a NAK is not executed).
+  auto& o = loop.outcome();
+  if (const auto it = std::find(o.failedNumbers.begin(), o.failedNumbers.end(), number); it != o.failedNumbers.end()) {
+    o.failedNumbers.erase(it);
+    --o.failed;
   }
 }
 
@@ -64,16 +81,23 @@ std::string clientCsvLine(const TMemTable& table, int row) {
 // The selected clients one by one, with the progress; the first refusal (or the stop
 // request) ends the loop.
 template <class Step>
-bool eachClient(TDeviceOps& ops, const std::vector<int>& numbers, Step step) {
+TLoopOutcome eachClient(TDeviceOps& ops, const std::vector<int>& numbers, Step step) {
   PageHost& host = ops.host();
+  TRecordLoop loop(ops, static_cast<int64_t>(numbers.size()));
   ProgressScope progress(host, 1, static_cast<int>(numbers.size()));
   int done = 0;
   for (int number : numbers) {
     host.processMessages();
-    if (host.stopRequested() || !step(number)) return false;
+    if (loop.stopRequested()) break;
+    loop.asking(number);
+    if (!step(number)) {
+      if (loop.commandFailed(number)) loop.fail({});
+      break;
+    }
+    loop.answered(number);
     host.progressSet(++done);
   }
-  return true;
+  return loop.outcome();
 }
 
 }  // namespace
@@ -136,59 +160,63 @@ std::string savingClientText(const TFDMisc& misc, const std::string& number) {
   return "Saving client..." + misc.padString(number, "0", 9, pcLeft);
 }
 
-TClientReadResult readClientInfo(TDeviceOps& ops, TMemTable& table) {
+TLoopOutcome readClientInfo(TDeviceOps& ops, TMemTable& table) {
   PageHost& host = ops.host();
-  TClientReadResult r;
   table.clear();
+  TRecordLoop loop(ops, 0);
   ProgressScope progress(host, 1, MAX_CLIENTS);
   host.progressSet(1);
-  struct StatusClear {
-    PageHost& host;
-    ~StatusClear() { host.set_StatusText(std::string()); }
-  } statusClear{host};
+  const auto statusClear = always([&] { host.set_StatusText(std::string()); });
 
+  loop.asking(1);
   if (!ops.command(CMD_CLIENTS, "F\t\t")) {
-    if (ops.err.LastErrorCode() != CODE_FIRM_NOT_FOUND) r.refused = 1;
-    return r;
+    if (ops.lastCommandOk() && ops.err.LastErrorCode() == CODE_FIRM_NOT_FOUND) return loop.outcome();
+    if (!loop.waitCancelled()) loop.fail("the first client could not be read (" + ops.err.LastErrorMessage() + ")");
+    return loop.outcome();
   }
   int number = 0;
-  if (!clientNumberIn(ops.field(1), number)) return r;
-  r.lastNumber = number;
-  appendAnsweredClient(ops, table, number);
-  r.end = TClientReadEnd::Completed;
+  if (!clientNumberIn(ops.field(1), number)) {
+    loop.fail("Error in protocol! The device answered \"" + ops.field(1) + "\" as a client number");
+    return loop.outcome();
+  }
+  keepAnsweredClient(ops, table, loop, number);
+  // The device's walk: the last client it actually answered. A refused "N" moves the
+  // number on but not the device, so the guard below compares with this one.
+  int lastAnswered = number;
   while (number < MAX_CLIENTS) {
     host.processMessages();
-    if (host.stopRequested()) {
-      r.end = TClientReadEnd::Stopped;
-      break;
-    }
+    if (loop.stopRequested()) break;
+    loop.asking(number + 1);
     if (!ops.command(CMD_CLIENTS, "N\t")) {
       // A refused number (most often "Firm does not exist") is skipped.
-      if (ops.err.LastErrorCode() != CODE_FIRM_NOT_FOUND) ++r.refused;
       ++number;
-      r.lastNumber = number;
       host.progressSet(number);
+      if (ops.lastCommandOk() && ops.err.LastErrorCode() == CODE_FIRM_NOT_FOUND) {
+        loop.noRecord(number);
+        continue;
+      }
+      if (!loop.commandFailed(number)) break;
       continue;
     }
     int next = 0;
     if (!clientNumberIn(ops.field(1), next)) {
       ops.misc.show_MyAlert("Error in protocol!");
-      r.end = TClientReadEnd::ProtocolError;
+      loop.fail("Error in protocol! The device answered \"" + ops.field(1) + "\" as a client number");
       break;
     }
     // The walk relies on the numbers going up; a device that repeats one (or goes
     // back) would be asked forever.
-    if (next <= number) {
-      ops.misc.show_MyAlert("Error in protocol! The device answered client " + std::to_string(next) +
-                            " after client " + std::to_string(number) + "; the reading ends here.");
-      r.end = TClientReadEnd::NotAdvancing;
+    if (next <= lastAnswered) {
+      const std::string text = "Error in protocol! The device answered client " + std::to_string(next) +
+                               " after client " + std::to_string(lastAnswered) + "; the reading ends here.";
+      ops.misc.show_MyAlert(text);
+      loop.fail(text);
       break;
     }
-    number = next;
-    r.lastNumber = number;
-    appendAnsweredClient(ops, table, number);
+    number = lastAnswered = next;
+    keepAnsweredClient(ops, table, loop, number);
   }
-  return r;
+  return loop.outcome();
 }
 
 bool SaveClient(TDeviceOps& ops, const TMemTable& table, int number) {
@@ -202,27 +230,32 @@ bool SaveClient(TDeviceOps& ops, const TMemTable& table, int number) {
   }
 }
 
-bool SaveAllClientInfo(TDeviceOps& ops, const TMemTable& table) {
+TLoopOutcome SaveAllClientInfo(TDeviceOps& ops, const TMemTable& table) {
   PageHost& host = ops.host();
-  if (table.RecordCount() == 0) return true;
+  TRecordLoop loop(ops, table.RecordCount());
+  if (table.RecordCount() == 0) return loop.outcome();
   ProgressScope progress(host, 0, table.RecordCount());
   for (int row = 0; row < table.RecordCount(); ++row) {
     host.set_StatusText(savingClientText(ops.misc, table.value(row, "ID")));
     host.progressSet(row + 1);
     host.processMessages();
-    if (host.stopRequested()) return false;
+    if (loop.stopRequested()) return loop.outcome();
+    const int number = clientNumberOf(table, row);
+    loop.asking(number);
     // A refusal is reported by the verdict; the next client is tried all the same.
-    SaveClient(ops, table, clientNumberOf(table, row));
+    if (SaveClient(ops, table, number)) loop.answered(number);
+    else if (!loop.commandFailed(number)) return loop.outcome();
   }
-  ops.informSaved();
+  // "Saved" only when every client was.
+  if (loop.outcome().ok()) ops.informSaved();
   host.set_StatusText(std::string());
-  return true;
+  return loop.outcome();
 }
 
-bool saveSelectedClients(TDeviceOps& ops, const TMemTable& table, const std::vector<int>& numbers) {
-  if (!eachClient(ops, numbers, [&](int number) { return SaveClient(ops, table, number); })) return false;
-  ops.informSaved();
-  return true;
+TLoopOutcome saveSelectedClients(TDeviceOps& ops, const TMemTable& table, const std::vector<int>& numbers) {
+  const TLoopOutcome r = eachClient(ops, numbers, [&](int number) { return SaveClient(ops, table, number); });
+  if (r.ok()) ops.informSaved();
+  return r;
 }
 
 bool DeleteClient(TDeviceOps& ops, int number) { return ops.command(CMD_CLIENTS, clientDeleteInput(number)); }
@@ -235,14 +268,14 @@ bool DellAllClients(TDeviceOps& ops, TMemTable& table, bool confirmed) {
   return true;
 }
 
-bool delSelectedClients(TDeviceOps& ops, TMemTable& table, const std::vector<int>& numbers) {
-  const bool all = eachClient(ops, numbers, [&](int number) {
+TLoopOutcome delSelectedClients(TDeviceOps& ops, TMemTable& table, const std::vector<int>& numbers) {
+  const TLoopOutcome r = eachClient(ops, numbers, [&](int number) {
     if (!DeleteClient(ops, number)) return false;
     if (const int row = findClientRow(table, number); row >= 0) table.deleteRow(row);
     return true;
   });
-  if (all) ops.inform("Selected clients deleted.");
-  return all;
+  if (r.ok()) ops.inform("Selected clients deleted.");
+  return r;
 }
 
 std::vector<std::string> clientCsvLines(const TMemTable& table, PageHost* host) {
@@ -258,7 +291,9 @@ std::vector<std::string> clientCsvLines(const TMemTable& table, PageHost* host) 
 
 void importClientLine(TMemTable& table, std::string line) {
   const int row = appendClientRow(table);
-  try {
+  // No half-filled client stays behind.
+  auto removeRow = always([&] { table.deleteRow(row); });
+  {
     std::string v;
     set_FieldFromCSV(line, v, "0");
     table.setValue(row, "ID", v);
@@ -276,11 +311,8 @@ void importClientLine(TMemTable& table, std::string line) {
     table.setValue(row, "Address1", v);
     set_StringFieldFromCSV(line, v);
     table.setValue(row, "Address2", v);
-  } catch (...) {
-    // No half-filled client stays behind.
-    table.deleteRow(row);
-    throw;
   }
+  removeRow.dismiss();
 }
 
 bool importFromCsv_clients(PageHost& host, TMemTable& table, const std::string& fileName) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/logic/loop_outcome.h"
+
 namespace kestrel {
 
 class TDeviceOps;
@@ -35,34 +37,22 @@ std::string clientDeleteInput(int number);
 // "Saving client..." and the number padded with "0" to nine characters.
 std::string savingClientText(const TFDMisc& misc, const std::string& number);
 
-// How a read of the clients ended.
-enum class TClientReadEnd {
-  NoClients,      // "F" refused: the device has none (-106000) or another error
-  Completed,      // the numbers were walked up to 1000
-  Stopped,        // the stop request between two clients
-  ProtocolError,  // a client number that is not a whole number
-  NotAdvancing,   // the device answered a number not above the last one
-};
-
-struct TClientReadResult {
-  TClientReadEnd end = TClientReadEnd::NoClients;
-  int lastNumber = 0;  // the number the walk reached
-  int refused = 0;     // commands refused with another error than "Firm does not exist"
-};
-
 // readClientInfo: "F", then "N" until number 1000, a stop, or an answer that breaks
-// the walk. Fills `table` (emptied first) as it goes.
-TClientReadResult readClientInfo(TDeviceOps& ops, TMemTable& table);
+// the walk. Fills `table` (emptied first) as it goes. A refused "N" moves the number on
+// and the read goes on; failed numbers are counted and named (a number read later after
+// all is taken off the list); a few link failures in a row end it.
+TLoopOutcome readClientInfo(TDeviceOps& ops, TMemTable& table);
 
 // SaveClient: the row whose ID is `number` written with "P"; false (nothing sent) when no
 // row has that number. An exception is shown and gives false.
 bool SaveClient(TDeviceOps& ops, const TMemTable& table, int number);
 // SaveAllClientInfo: every row in table order; a refusal is reported and the loop goes
-// on. True when it reached the end of the table (the saved message shown).
-bool SaveAllClientInfo(TDeviceOps& ops, const TMemTable& table);
+// on (a few link failures in a row end it). The saved message only when every client
+// was saved.
+TLoopOutcome SaveAllClientInfo(TDeviceOps& ops, const TMemTable& table);
 // saveSelectedClients: the clients with these numbers, in this order; the first refusal
 // ends it without a message.
-bool saveSelectedClients(TDeviceOps& ops, const TMemTable& table, const std::vector<int>& numbers);
+TLoopOutcome saveSelectedClients(TDeviceOps& ops, const TMemTable& table, const std::vector<int>& numbers);
 // DeleteClient: "D" with the number.
 bool DeleteClient(TDeviceOps& ops, int number);
 // DellAllClients: asks "Delete all clients, are you sure?" (No by default) unless
@@ -70,7 +60,7 @@ bool DeleteClient(TDeviceOps& ops, int number);
 bool DellAllClients(TDeviceOps& ops, TMemTable& table, bool confirmed = false);
 // delSelectedClients: deletes these numbers in order, each deleted one leaves the table;
 // the first refusal ends it without a message.
-bool delSelectedClients(TDeviceOps& ops, TMemTable& table, const std::vector<int>& numbers);
+TLoopOutcome delSelectedClients(TDeviceOps& ops, TMemTable& table, const std::vector<int>& numbers);
 
 // The CSV lines of the table: the header, then ID, Client, Client_2, TAXN, Address1,
 // Address2 per row.

@@ -103,7 +103,8 @@ bool fiscalize(TDeviceOps& ops, TPageValues& values, std::string& focus) {
     return true;
   };
   // Whatever happened, the page shows the device's numbers and state afterwards.
-  return thenAlways(attempt, [&] { readFiscTab(ops, values); });
+  const auto reread = always([&] { readFiscTab(ops, values); });
+  return attempt();
 }
 
 bool writeIssueReceipt(TDeviceOps& ops, bool checked) {

@@ -10,6 +10,8 @@
 #include "app/logic/field_helpers.h"
 #include "app/logic/mem_table.h"
 #include "app/logic/page_table.h"
+#include "app/logic/pages/then_always.h"
+#include "engine/engine_types.h"
 #include "support/err_container.h"
 #include "support/fd_misc.h"
 
@@ -201,42 +203,61 @@ std::vector<int> TItemsOps::narrow(int64_t& from, int64_t& to) const {
   return index;
 }
 
-bool TItemsOps::stopRequested() {
-  if (!fHost.stopRequested()) return false;
-  stopped = true;
-  return true;
+TLoopOutcome TItemsOps::finish(const TRecordLoop& loop) {
+  outcome = loop.outcome();
+  return outcome;
 }
 
 // ---- reading ----
 
+void TItemsOps::appendAnswered() {
+  const int row = fTable.append();
+  if (row < 0) throw std::runtime_error("The table takes no more rows.");
+  // No half-filled row stays behind.
+  auto removeRow = always([&] { fTable.deleteRow(row); });
+  fTable.setValue(row, fPLU, fOps.field(1));
+  for (int f = fVAT; f <= fPriceType; ++f) {
+    static const int answerField[] = {0, 2, 0, 3, 4, 5};
+    fTable.setValue(row, f, fOps.field(answerField[f]));
+  }
+  fTable.setValue(row, fPrice, fOps.field(6));
+  fTable.setValue(row, fTurnover, fOps.field(7));
+  fTable.setValue(row, fSoldQty, fOps.field(8));
+  fTable.setValue(row, fStockQty, fOps.field(9));
+  for (int b = 0; b < 4; ++b) fTable.setValue(row, fBarcode1 + b, fOps.field(10 + b));
+  fTable.setValue(row, fName, fOps.field(14));
+  removeRow.dismiss();
+}
+
 bool TItemsOps::readItem(int64_t plu) {
   return prefixed("readItem", [&] {
     TDeviceOps::ShowErrOff quiet(fOps);
-    if (!fOps.command(107, itemReadInput(plu))) {
-      if (fOps.err.LastErrorCode() != CODE_PLU_NOT_FOUND) ++readFailures;
-      return false;
-    }
-    const int row = fTable.append();
-    if (row < 0) return false;
-    try {
-      fTable.setValue(row, fPLU, fOps.field(1));
-      for (int f = fVAT; f <= fPriceType; ++f) {
-        static const int answerField[] = {0, 2, 0, 3, 4, 5};
-        fTable.setValue(row, f, fOps.field(answerField[f]));
-      }
-      fTable.setValue(row, fPrice, fOps.field(6));
-      fTable.setValue(row, fTurnover, fOps.field(7));
-      fTable.setValue(row, fSoldQty, fOps.field(8));
-      fTable.setValue(row, fStockQty, fOps.field(9));
-      for (int b = 0; b < 4; ++b) fTable.setValue(row, fBarcode1 + b, fOps.field(10 + b));
-      fTable.setValue(row, fName, fOps.field(14));
-    } catch (...) {
-      // No half-filled row stays behind.
-      fTable.deleteRow(row);
-      throw;
-    }
+    if (!fOps.command(107, itemReadInput(plu))) return false;
+    appendAnswered();
     return true;
   });
+}
+
+bool TItemsOps::readStep(int64_t plu, TRecordLoop& loop) {
+  TDeviceOps::ShowErrOff quiet(fOps);
+  loop.asking(plu);
+  if (!fOps.command(107, itemReadInput(plu))) {
+    if (fOps.lastCommandOk() && fOps.err.LastErrorCode() == CODE_PLU_NOT_FOUND) {
+      loop.noRecord(plu);
+      return true;
+    }
+    loop.commandFailed(plu);
+    return false;
+  }
+  try {
+    appendAnswered();
+    loop.answered(plu);
+  } catch (const std::exception& e) {
+    // One row the table cannot hold loses that row only, named at the end.
+    loop.refused(plu, "PLU " + std::to_string(plu) + ": " + e.what());
+    fHost.set_StatusText("PLU " + std::to_string(plu) + ": " + e.what());
+  }
+  return false;
 }
 
 int TItemsOps::nextProgrammed(int64_t plu, int64_t& next) {
@@ -253,27 +274,23 @@ int TItemsOps::nextProgrammed(int64_t plu, int64_t& next) {
   return fOps.lastCommandOk() && fOps.err.LastErrorCode() == CODE_PLU_NOT_FOUND ? 0 : -1;
 }
 
-void TItemsOps::readRange(int64_t fromPlu, int64_t toPlu) {
+void TItemsOps::readRange(int64_t fromPlu, int64_t toPlu, TRecordLoop& loop) {
   fTable.clear();
-  stopped = false;
-  readFailures = 0;
-  reached = fromPlu - 1;
-  if (toPlu < fromPlu) return;
+  if (toPlu < fromPlu || loop.ended()) return;
   const int64_t count = toPlu - fromPlu + 1;
-  fHost.progressShow(1, static_cast<int>(count));
+  ProgressScope progress(fHost, 1, static_cast<int>(count));
   fHost.progressSet(1);
   bool skip = skipEmpty;
   int64_t plu = fromPlu;
   while (plu <= toPlu) {
     fHost.processMessages();
-    const bool found = readItem(plu);
-    const bool missing = !found && fOps.lastCommandOk() && fOps.err.LastErrorCode() == CODE_PLU_NOT_FOUND;
-    reached = plu;
-    if (stopRequested()) return;
+    const bool missing = readStep(plu, loop);
+    if (loop.ended() || loop.stopRequested()) return;
     fHost.progressSet(static_cast<int>(plu - fromPlu + 1));
     if (missing && skip && plu < toPlu) {
       int64_t next = 0;
       const int r = nextProgrammed(plu + 1, next);
+      if (loop.waitCancelled()) return;
       if (r == 0) break;  // nothing programmed above
       if (r == 1) {
         plu = next;
@@ -283,16 +300,22 @@ void TItemsOps::readRange(int64_t fromPlu, int64_t toPlu) {
     }
     ++plu;
   }
-  reached = toPlu;
+  loop.outcome().reached = toPlu;
   fHost.progressSet(static_cast<int>(count));
 }
 
-void TItemsOps::ReadItems_inRange(int64_t fromPlu, int64_t toPlu) {
-  try {
-    readRange(fromPlu, toPlu);
-  } catch (const std::exception& e) {
-    fOps.misc.myAlert(exceptionText("ReadItems_inRange", e.what()), TITLE_KESTREL, inf_OkBtn);
-  }
+TLoopOutcome TItemsOps::ReadItems_inRange(int64_t fromPlu, int64_t toPlu) {
+  TRecordLoop loop(fOps, fHost, 0);
+  readRange(fromPlu, toPlu, loop);
+  return finish(loop);
+}
+
+TLoopOutcome TItemsOps::readAll() {
+  TRecordLoop loop(fOps, fHost, 0);
+  int64_t first = 1, last = MAX_PROGRAMMABLE_PLU;
+  items_findFirstAndLast(first, last);
+  if (!loop.waitCancelled()) readRange(first, last, loop);
+  return finish(loop);
 }
 
 void TItemsOps::items_findFirstAndLast(int64_t& first, int64_t& last) {
@@ -316,12 +339,30 @@ bool TItemsOps::SaveItem(int64_t plu) {
   });
 }
 
-bool TItemsOps::SaveInRange(int64_t fromID, int64_t toID) {
+bool TItemsOps::saveStep(TRecordLoop& loop, int64_t plu) {
+  loop.asking(plu);
+  if (SaveItem(plu)) {
+    loop.answered(plu);
+    return true;
+  }
+  // The first item that fails ends a save; the ones before it stay written.
+  if (loop.commandFailed(plu)) loop.fail({});
+  return false;
+}
+
+TLoopOutcome TItemsOps::SaveInRange(int64_t fromID, int64_t toID) {
   return prefixed("SaveInRange", [&] {
-    stopped = false;
-    if (fTable.RecordCount() == 0) return false;
+    TRecordLoop loop(fOps, fHost, 0);
+    if (fTable.RecordCount() == 0) {
+      loop.fail("the table is empty");
+      return finish(loop);
+    }
     const std::vector<int> index = narrow(fromID, toID);
-    fHost.progressShow(1, static_cast<int>(toID - fromID + 1));
+    int64_t rows = 0;
+    for (int64_t n = std::max<int64_t>(fromID, 1); n <= std::min(toID, MAX_PROGRAMMABLE_PLU); ++n)
+      rows += index[static_cast<size_t>(n)] >= 0;
+    loop.outcome().total = rows;
+    ProgressScope progress(fHost, 1, static_cast<int>(toID - fromID + 1));
     int position = 0;
     fHost.progressSet(1);
     for (int64_t n = fromID; n <= toID; ++n) {
@@ -329,37 +370,34 @@ bool TItemsOps::SaveInRange(int64_t fromID, int64_t toID) {
       const int row = n >= 1 && n <= MAX_PROGRAMMABLE_PLU ? index[static_cast<size_t>(n)] : -1;
       if (row >= 0) {
         current = row;
-        if (!SaveItem(n)) return false;
+        if (!saveStep(loop, n)) return finish(loop);
       }
-      reached = n;
-      if (stopRequested()) return false;
+      if (loop.stopRequested()) return finish(loop);
       if (row >= 0) fHost.progressSet(++position);
     }
     fOps.informSaved();
-    return true;
+    return finish(loop);
   });
 }
 
-bool TItemsOps::saveRows(std::vector<int> rows) {
-  stopped = false;
-  fHost.progressShow(1, static_cast<int>(rows.size()));
+TLoopOutcome TItemsOps::saveRows(std::vector<int> rows) {
+  TRecordLoop loop(fOps, fHost, static_cast<int64_t>(rows.size()));
+  ProgressScope progress(fHost, 1, static_cast<int>(rows.size()));
   fHost.progressSet(1);
   int position = 0;
   for (int r : rows) {
     fHost.processMessages();
     current = r;
-    const int64_t plu = pluOf(r);
-    if (!SaveItem(plu)) return false;
-    reached = plu;
+    if (!saveStep(loop, pluOf(r))) return finish(loop);
     // Like the range loop: a stop request ends it, without the saved message.
-    if (stopRequested()) return false;
+    if (loop.stopRequested()) return finish(loop);
     fHost.progressSet(++position);
   }
   fOps.informSaved();
-  return true;
+  return finish(loop);
 }
 
-bool TItemsOps::SaveAllInGrid() {
+TLoopOutcome TItemsOps::SaveAllInGrid() {
   return prefixed("SaveAllInGrid", [&] {
     std::vector<int> rows(static_cast<size_t>(fTable.RecordCount()));
     std::iota(rows.begin(), rows.end(), 0);
@@ -367,15 +405,18 @@ bool TItemsOps::SaveAllInGrid() {
   });
 }
 
-bool TItemsOps::SaveSelected_inGrid() {
+TLoopOutcome TItemsOps::SaveSelected_inGrid() {
   try {
     const int remembered = current;
-    if (!saveRows(selected)) return false;
-    current = remembered;
-    return true;
+    const TLoopOutcome r = saveRows(selected);
+    if (r.ok()) current = remembered;
+    return r;
   } catch (const std::exception& e) {
     fOps.misc.myAlert(exceptionText("SaveSelected_inGrid", e.what()), TITLE_KESTREL, inf_OkBtn);
-    return false;
+    outcome = TLoopOutcome{};
+    outcome.end = TLoopEnd::Failed;
+    outcome.cause = e.what();
+    return outcome;
   }
 }
 
@@ -386,7 +427,7 @@ bool TItemsOps::DeleteItem(int64_t plu) {
 }
 
 bool TItemsOps::deleteRange(int64_t fromID, int64_t toID) {
-  fHost.progressShow(1, static_cast<int>(std::max<int64_t>(toID - fromID + 1, 1)));
+  ProgressScope progress(fHost, 1, static_cast<int>(std::max<int64_t>(toID - fromID + 1, 1)));
   fHost.progressSet(1);
   if (!fOps.command(107, itemDeleteRangeInput(fromID, toID))) return false;
   // From the last row back: a table in PLU order then moves no rows.
@@ -420,22 +461,26 @@ bool TItemsOps::DelAll() {
   });
 }
 
-bool TItemsOps::DelSelectedInGrid() {
+TLoopOutcome TItemsOps::DelSelectedInGrid() {
+  TRecordLoop loop(fOps, fHost, static_cast<int64_t>(selected.size()));
   try {
-    stopped = false;
     std::vector<int> rows = selected;
     int remembered = current;
-    fHost.progressShow(1, static_cast<int>(rows.size()));
+    ProgressScope progress(fHost, 1, static_cast<int>(rows.size()));
     fHost.progressSet(1);
     int position = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
       fHost.processMessages();
       const int r = rows[i];
       current = r;
-      if (stopRequested()) return false;
+      if (loop.stopRequested()) return finish(loop);
       const int64_t plu = pluOf(r);
-      if (!DeleteItem(plu)) return false;
-      reached = plu;
+      loop.asking(plu);
+      if (!DeleteItem(plu)) {
+        if (loop.commandFailed(plu)) loop.fail({});
+        return finish(loop);
+      }
+      loop.answered(plu);
       fTable.deleteRow(r);
       // The rows below move up by one.
       for (size_t j = i + 1; j < rows.size(); ++j)
@@ -447,11 +492,27 @@ bool TItemsOps::DelSelectedInGrid() {
     selected.clear();
     current = remembered < fTable.RecordCount() ? remembered : -1;
     fOps.inform(MSG_ITEMS_DELETED);
-    return true;
   } catch (const std::exception& e) {
     fOps.misc.myAlert(exceptionText("DelSelectedInGrid", e.what()), TITLE_KESTREL, inf_OkBtn);
-    return false;
+    loop.fail(e.what());
   }
+  return finish(loop);
+}
+
+TLoopOutcome TItemsOps::deletePlus(const std::vector<int64_t>& plus) {
+  TRecordLoop loop(fOps, fHost, static_cast<int64_t>(plus.size()));
+  for (int64_t plu : plus) {
+    fHost.processMessages();
+    if (loop.stopRequested()) break;
+    loop.asking(plu);
+    if (!DeleteItem(plu)) {
+      if (loop.commandFailed(plu)) loop.fail({});
+      break;
+    }
+    loop.answered(plu);
+  }
+  if (!loop.ended()) fOps.inform(MSG_ITEMS_DELETED);
+  return finish(loop);
 }
 
 // ---- quantity ----
@@ -476,30 +537,32 @@ bool TItemsOps::btnChangeQTYClick() {
 
 // ---- the menu ----
 
-void TItemsOps::menuAction(int popActionItems, TMenuEntry entry) {
-  if (entry == TMenuEntry::All) {
-    if (popActionItems == popRead) {
-      int64_t first = 1, last = MAX_PROGRAMMABLE_PLU;
-      items_findFirstAndLast(first, last);
-      ReadItems_inRange(first, last);
-    } else if (popActionItems == popSave) {
-      SaveAllInGrid();
-    } else if (popActionItems == popDelete) {
-      DelAll();
+TLoopOutcome TItemsOps::menuAction(int popActionItems, TMenuEntry entry) {
+  // A single command's result as an outcome: done, or failed with the device's reason.
+  auto single = [&](bool ok) {
+    outcome = TLoopOutcome{};
+    if (!ok) {
+      outcome.end = fOps.err.LastErrorCode() == CODE_CANCELLED ? TLoopEnd::Stopped : TLoopEnd::Failed;
+      outcome.cause = fOps.err.LastErrorMessage();
     }
-    return;
+    return outcome;
+  };
+  if (entry == TMenuEntry::All) {
+    if (popActionItems == popRead) return readAll();
+    if (popActionItems == popSave) return SaveAllInGrid();
+    return single(popActionItems == popDelete && DelAll());
   }
   if (entry == TMenuEntry::Selected) {
-    if (popActionItems == popSave) SaveSelected_inGrid();
-    else if (popActionItems == popDelete) DelSelectedInGrid();
-    return;
+    if (popActionItems == popSave) return SaveSelected_inGrid();
+    if (popActionItems == popDelete) return DelSelectedInGrid();
+    return outcome = TLoopOutcome{};
   }
   TRangeChoice range;
-  if (!fHost.chooseRange(range, false)) return;
+  if (!fHost.chooseRange(range, false)) return outcome = TLoopOutcome{};
   const int64_t from = rangeNumber(range.from), to = rangeNumber(range.to);
-  if (popActionItems == popRead) ReadItems_inRange(from, to);
-  else if (popActionItems == popSave) SaveInRange(from, to);
-  else if (popActionItems == popDelete) DelInRange(from, to);
+  if (popActionItems == popRead) return ReadItems_inRange(from, to);
+  if (popActionItems == popSave) return SaveInRange(from, to);
+  return single(popActionItems == popDelete && DelInRange(from, to));
 }
 
 }  // namespace kestrel

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/logic/loop_outcome.h"
+
 namespace kestrel {
 
 class TDeviceOps;
@@ -58,24 +60,28 @@ class TItemsOps {
   // go on there. Switched off for the rest of a read when the device refuses "F".
   bool skipEmpty = true;
 
-  // What the last loop did: the last number it reached, whether a stop request ended it,
-  // and the reads that failed for another reason than a missing PLU.
-  int64_t reached = 0;
-  bool stopped = false;
-  int readFailures = 0;
+  // What the last loop did (also returned by it): see loop_outcome.h.
+  TLoopOutcome outcome;
 
   // One item into a new row; false when the device refused (-111004 shows nothing, any
-  // other error only in the status bar).
+  // other error only in the status bar). A value the table refuses throws.
   bool readItem(int64_t plu);
-  // Empties the table and reads fromPlu..toPlu, the numbers the device lacks skipped.
-  void ReadItems_inRange(int64_t fromPlu, int64_t toPlu);
+  // Empties the table and reads fromPlu..toPlu, the numbers the device lacks skipped. A
+  // row the device answered is always kept; one that failed (time-out, refusal, a value
+  // the table refuses) is counted and named and the read goes on; a few link failures
+  // in a row, Stop or Cancel end it.
+  TLoopOutcome ReadItems_inRange(int64_t fromPlu, int64_t toPlu);
+  // "All": the device's first and last item, then the read between them, as one loop
+  // (a Cancel of the first query ends it too).
+  TLoopOutcome readAll();
   // "F" from `first`, then "L" from `last`; a failed query keeps its number.
   void items_findFirstAndLast(int64_t& first, int64_t& last);
 
   bool SaveItem(int64_t plu);
-  bool SaveInRange(int64_t fromID, int64_t toID);
-  bool SaveAllInGrid();
-  bool SaveSelected_inGrid();
+  // The save loops end at the first item that fails (the rows before it are written).
+  TLoopOutcome SaveInRange(int64_t fromID, int64_t toID);
+  TLoopOutcome SaveAllInGrid();
+  TLoopOutcome SaveSelected_inGrid();
 
   bool DeleteItem(int64_t plu);
   bool DelInRange(int64_t fromID, int64_t toID);
@@ -83,7 +89,9 @@ class TItemsOps {
   // loses its rows in the range.
   bool deleteRange(int64_t fromID, int64_t toID);
   bool DelAll();
-  bool DelSelectedInGrid();
+  TLoopOutcome DelSelectedInGrid();
+  // These PLUs one by one ("D" each); the first failure ends it.
+  TLoopOutcome deletePlus(const std::vector<int64_t>& plus);
 
   // "A" TAB PLU TAB change TAB for `row`; on success its StockQty grows by the change.
   bool changeQuantity(int row, const std::string& changeText);
@@ -92,8 +100,9 @@ class TItemsOps {
   bool btnChangeQTYClick();
 
   // A menu entry for the button that opened the menu (PopActionItems); the range comes
-  // from the host's range dialog. Throws what the inner routines pass up.
-  void menuAction(int popActionItems, TMenuEntry entry);
+  // from the host's range dialog. Throws what the inner routines pass up. Returns the
+  // outcome of the loop it ran (a single command gives Done or Failed).
+  TLoopOutcome menuAction(int popActionItems, TMenuEntry entry);
 
   TMemTable& table() { return fTable; }
   TDeviceOps& ops() { return fOps; }
@@ -111,12 +120,18 @@ class TItemsOps {
 
  private:
   // The save loop over these rows (a copy: the selection may change while it runs).
-  bool saveRows(std::vector<int> rows);
+  TLoopOutcome saveRows(std::vector<int> rows);
+  // One save of the loop: true when the loop goes on.
+  bool saveStep(TRecordLoop& loop, int64_t plu);
   // The walk over fromPlu..toPlu; one step of it per item handled.
-  void readRange(int64_t fromPlu, int64_t toPlu);
+  void readRange(int64_t fromPlu, int64_t toPlu, TRecordLoop& loop);
+  // One read of the walk: true when the device has no item `plu`.
+  bool readStep(int64_t plu, TRecordLoop& loop);
+  // Fills a new row from the answer of "R"; throws when the table refuses a value.
+  void appendAnswered();
   // The next programmed PLU at or above `plu`: 1 found, 0 none left, -1 "F" refused.
   int nextProgrammed(int64_t plu, int64_t& next);
-  bool stopRequested();
+  TLoopOutcome finish(const TRecordLoop& loop);
 
   TDeviceOps& fOps;
   TMemTable& fTable;

@@ -1,5 +1,6 @@
 #include "app/logic/pages/service_info.h"
 
+#include <optional>
 #include <stdexcept>
 
 #include "app/logic/device_ops.h"
@@ -7,7 +8,6 @@
 #include "app/logic/param_bindings.h"
 #include "app/logic/pages/cliche.h"
 #include "app/logic/pages/then_always.h"
-#include "support/base64.h"
 #include "support/crc32.h"
 #include "support/err_container.h"
 #include "support/md5.h"
@@ -86,7 +86,8 @@ bool saveService(TDeviceOps& ops, const std::string& password, const std::vector
     return true;
   };
   // Service mode is left on every way out, also after a refusal or an exception.
-  return thenAlways(save, [&] { ops.commandUnjudged(253, serviceModeInput(" ")); });
+  const auto leave = always([&] { ops.commandUnjudged(253, serviceModeInput(" ")); });
+  return save();
 }
 
 namespace {
@@ -162,17 +163,48 @@ namespace {
 
 enum class TDownload { Done, NotLoaded, Failed };
 
-// Opens `path` on the device and reads it part by part to its end.
-TDownload downloadFile(TDeviceOps& ops, const std::string& path, std::string& content) {
+// Base64 as a device's file part may carry it: characters outside the alphabet (line
+// breaks, blanks) are skipped, the first "=" ends the data, a missing padding and bits
+// left over in the last character are taken as they come. Never fails.
+}  // namespace
+
+std::string certificatePartBytes(const std::string& text) {
+  std::string out;
+  uint32_t bits = 0;
+  int count = 0;
+  for (char c : text) {
+    if (c == '=') break;
+    int v = -1;
+    if (c >= 'A' && c <= 'Z') v = c - 'A';
+    else if (c >= 'a' && c <= 'z') v = c - 'a' + 26;
+    else if (c >= '0' && c <= '9') v = c - '0' + 52;
+    else if (c == '+') v = 62;
+    else if (c == '/') v = 63;
+    if (v < 0) continue;
+    bits = (bits << 6) | static_cast<uint32_t>(v);
+    count += 6;
+    if (count >= 8) {
+      count -= 8;
+      out.push_back(static_cast<char>((bits >> count) & 0xFF));
+    }
+  }
+  return out;
+}
+
+namespace {
+
+// Opens `path` on the device and reads it part by part to its end. Once the first file
+// is found, ShowErr stays off up to the end of the check (`quiet`): the second file's
+// refusals go to the status bar too.
+TDownload downloadFile(TDeviceOps& ops, const std::string& path, std::string& content,
+                       std::optional<TDeviceOps::ShowErrOff>& quiet) {
   if (!ops.command(129, "0\t" + path + "\t")) return TDownload::Failed;
   if (!ops.command(129, "1\t")) return TDownload::Failed;
   if (parseIntValue(ops.field(3)) == 0) return TDownload::NotLoaded;
-  TDeviceOps::ShowErrOff quiet(ops);
+  if (!quiet) quiet.emplace(ops);
   // The end of the file is no error worth a word; any other refusal goes to the status bar.
   while (ops.commandUnjudged(129, "1\t")) {
-    const auto part = base64Decode(ops.field(1));
-    if (!part) throw std::runtime_error("The device sent a part of " + path + " that is not Base64.");
-    content += *part;
+    content += certificatePartBytes(ops.field(1));
     if (content.size() > MAX_CERTIFICATE_BYTES)
       throw std::runtime_error("The device sent more than " + std::to_string(MAX_CERTIFICATE_BYTES) +
                                " bytes for " + path + ".");
@@ -192,9 +224,10 @@ TCertificateResult checkCertificates(TDeviceOps& ops) {
   if (!ops.command(129, "3\t" + code + "\t")) return result;
   std::string md5[2];
   const char* paths[2] = {"KEYSTORE/root.crt", "KEYSTORE/server.crt"};
+  std::optional<TDeviceOps::ShowErrOff> quiet;
   for (int i = 0; i < 2; ++i) {
     std::string content;
-    switch (downloadFile(ops, paths[i], content)) {
+    switch (downloadFile(ops, paths[i], content, quiet)) {
       case TDownload::NotLoaded: result.label = MSG_CERT_NOT_LOADED; return result;
       case TDownload::Failed: return result;
       case TDownload::Done: md5[i] = md5Hex(content, true); break;

@@ -78,6 +78,9 @@ inline constexpr const char* SERVER_CERT_MD5 = "DB6771348CA5A5BD8BC8468F6B793762
 std::optional<std::array<uint8_t, 4>> certificateDateBytes(const std::string& deviceDate);
 // The date-derived unlock code of command 129; empty when the date cannot be read.
 std::string certificateCode(const std::string& deviceDate);
+// The bytes of one part of a device file (field 1 of 129 "1"): Base64, decoded leniently
+// (characters outside the alphabet skipped, the first "=" ends it, padding optional).
+std::string certificatePartBytes(const std::string& text);
 
 struct TCertificateResult {
   std::string label;   // empty: the label keeps its text

@@ -22,7 +22,8 @@ bool enterService(TDeviceOps& ops, const std::string& password, std::string& foc
 template <class F>
 bool inServiceMode(TDeviceOps& ops, const std::string& password, std::string& focus, F f) {
   if (!enterService(ops, password, focus)) return false;
-  return thenAlways(f, [&] { ops.commandUnjudged(253, serviceModeInput("")); });
+  const auto leave = always([&] { ops.commandUnjudged(253, serviceModeInput("")); });
+  return f();
 }
 
 // The device's code of a refused function; the engine's own when the answer had none.

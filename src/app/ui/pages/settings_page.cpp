@@ -128,9 +128,8 @@ void TSettingsPage::btnBackupDeviceClick() {
   const std::string file = ops().host().saveFileName("Back up device", BACKUP_FILTER, "device-backup.ini");
   if (file.empty()) return;
   TBackup backup;
-  std::string error;
-  if (!readBackup(ops(), chbxBackupItems->isChecked(), chbxBackupClients->isChecked(), backup, error))
-    return ops().inform("The backup was not written: " + error);
+  const TLoopOutcome read = readBackup(ops(), chbxBackupItems->isChecked(), chbxBackupClients->isChecked(), backup);
+  if (!read.ok()) return ops().inform("The backup was not written: " + read.cause);
   writeBackupFile(file, backup);
   ops().inform("The device's configuration was written to " + file);
 }
