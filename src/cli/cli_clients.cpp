@@ -85,7 +85,8 @@ int runRead(PageCommandContext& ctx) {
   if (!r.ok()) {
     // A part of the list would pass for all of it: nothing is printed or written.
     closing(ctx, "read", r, CLIENTS_READ,
-            " (" + std::to_string(table.RecordCount()) + " read; nothing was " + (toFile ? "written)" : "printed)"));
+            " (" + std::to_string(table.RecordCount()) + " read; " +
+                (toFile ? ctx.args[2] + " was not written)" : std::string("nothing was printed)")));
     return 1;
   }
   if (toFile) {

@@ -191,7 +191,11 @@ TLoopOutcome readClientInfo(TDeviceOps& ops, TMemTable& table) {
       // A refused number (most often "Firm does not exist") is skipped.
       ++number;
       host.progressSet(number);
-      if (ops.lastCommandOk() && ops.err.LastErrorCode() == CODE_FIRM_NOT_FOUND) {
+      // A refusal (another code, a NAK) leaves the device's walk where it was: the next
+      // "N" goes on from there, so no client is lost. A link failure may have lost one:
+      // it is counted and named.
+      if (!isLinkFailure(ops.err.LastErrorCode())) {
+        if (loop.waitCancelled()) break;
         loop.noRecord(number);
         continue;
       }

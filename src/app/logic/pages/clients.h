@@ -39,8 +39,8 @@ std::string savingClientText(const TFDMisc& misc, const std::string& number);
 
 // readClientInfo: "F", then "N" until number 1000, a stop, or an answer that breaks
 // the walk. Fills `table` (emptied first) as it goes. A refused "N" moves the number on
-// and the read goes on; failed numbers are counted and named (a number read later after
-// all is taken off the list); a few link failures in a row end it.
+// and the read goes on; a link failure (which may have lost a client) is counted and
+// named (taken off the list again if that number is read later); a few in a row end it.
 TLoopOutcome readClientInfo(TDeviceOps& ops, TMemTable& table);
 
 // SaveClient: the row whose ID is `number` written with "P"; false (nothing sent) when no
