@@ -64,7 +64,9 @@ TEST(FiscalizationOps, SavesAskOnceSendTheFieldsAndReadThePageAfterSuccessOnly) 
   EXPECT_TRUE(s.sent.empty());
   EXPECT_EQ(s.dialogs.shown.back().text, "Serial and FM number cannot be changed. Are you sure?");
   EXPECT_EQ(s.dialogs.shown.back().title, "Are you sure?");
+  EXPECT_EQ(s.dialogs.shown.back().defaultButton, mrNo) << "Enter must not take an irreversible step";
 
+  s.dialogs.answer(mrYes);
   ASSERT_TRUE(saveSerialAndFM(s.ops, v, focus));
   ASSERT_FALSE(s.sent.empty());
   EXPECT_EQ(s.sent[0].command, 91);
@@ -75,6 +77,7 @@ TEST(FiscalizationOps, SavesAskOnceSendTheFieldsAndReadThePageAfterSuccessOnly) 
 
   // The device takes the numbers once: the refusal is shown and nothing is read.
   s.clearSent();
+  s.dialogs.answer(mrYes);
   EXPECT_FALSE(saveSerialAndFM(s.ops, v, focus));
   ASSERT_EQ(s.sent.size(), 1u);
   EXPECT_NE(s.dialogs.shown.back().text, "The data was saved in the device.");
@@ -83,6 +86,7 @@ TEST(FiscalizationOps, SavesAskOnceSendTheFieldsAndReadThePageAfterSuccessOnly) 
   EXPECT_EQ(v[FISC_JIB], "");
   v = numbers(SERIAL, FM, JIB, PIB);
   s.clearSent();
+  s.dialogs.answer(mrYes);
   ASSERT_TRUE(saveTaxNumbers(s.ops, v, focus));
   EXPECT_EQ(s.sent[0].command, 98);
   EXPECT_EQ(s.sent[0].input, JIB + "\t" + PIB + "\t");
@@ -91,6 +95,7 @@ TEST(FiscalizationOps, SavesAskOnceSendTheFieldsAndReadThePageAfterSuccessOnly) 
 
   s.clearSent();
   v[FISC_IOSA] = "1234567890123456";
+  s.dialogs.answer(mrYes);
   ASSERT_TRUE(saveIOSA(s.ops, v));
   EXPECT_EQ(s.dialogs.shown[s.dialogs.shown.size() - 2].text, "IOSA changes are limited. Are you sure?");
   ASSERT_EQ(s.sent.size(), 1u) << "the IOSA is not read back";
@@ -109,8 +114,10 @@ TEST(FiscalizationOps, FiscalizationPreconditionsAndTheReadOnEveryWayOut) {
   EXPECT_EQ(s.paramNamesSent().front(), "IDnumber") << "read although nothing was sent";
 
   v = numbers(SERIAL, FM, JIB, PIB);
+  s.dialogs.answer(mrYes);
   ASSERT_TRUE(saveSerialAndFM(s.ops, v, focus));
   v = numbers(SERIAL, FM, JIB, PIB);
+  s.dialogs.answer(mrYes);
   ASSERT_TRUE(saveTaxNumbers(s.ops, v, focus));
   ASSERT_TRUE(s.ops.command(83, "17.00\t0.00\t100.00\t100.00\t100.00\t"));
 
@@ -127,8 +134,10 @@ TEST(FiscalizationOps, FiscalizationPreconditionsAndTheReadOnEveryWayOut) {
   s.dialogs.answer(mrNo);
   EXPECT_FALSE(fiscalize(s.ops, v, focus));
   EXPECT_EQ(s.dialogs.shown.back().text, "Fiscalization is irreversible. Are you sure?");
+  EXPECT_EQ(s.dialogs.shown.back().defaultButton, mrNo);
   EXPECT_TRUE(s.inputsOf(72).empty());
 
+  s.dialogs.answer(mrYes);
   ASSERT_TRUE(fiscalize(s.ops, v, focus));
   EXPECT_EQ(s.inputsOf(72), (std::vector<std::string>{SERIAL + "\t" + JIB + "\t" + PIB + "\t"}));
   EXPECT_EQ(s.dialogs.shown.back().text, "Device fiscalized.");
@@ -137,6 +146,7 @@ TEST(FiscalizationOps, FiscalizationPreconditionsAndTheReadOnEveryWayOut) {
 
   // Once fiscal, a second attempt is refused by the device and the page is still read.
   s.clearSent();
+  s.dialogs.answer(mrYes);
   EXPECT_FALSE(fiscalize(s.ops, v, focus));
   EXPECT_EQ(s.sent.back().input, "PrintTestReceipt\t\t\t");
 }

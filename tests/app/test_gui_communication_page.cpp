@@ -132,6 +132,13 @@ TEST(GuiCommunicationPage, PrinterGroupAndTheAccessPointFileButtons) {
   EXPECT_FALSE(win.find<QGroupBox>("grpECRsComms")->isVisibleTo(&win.w));
   EXPECT_TRUE(win.find<QGroupBox>("grpFPsComms")->isVisibleTo(&win.w));
   EXPECT_EQ(text(win.find<QLineEdit>("ledBT_Address")), "00:15:83:4B:54:00");  // shown whole
+  // The two read-only fields look it: no edit background, no typing.
+  for (const char* name : {"ledBT_Address", "ledBT_Firmware"}) {
+    auto* e = win.find<QLineEdit>(name);
+    EXPECT_TRUE(e->isReadOnly()) << name;
+    EXPECT_EQ(e->palette().color(QPalette::Base), e->palette().color(QPalette::Window)) << name;
+    EXPECT_NE(e->palette().color(QPalette::Base), win.find<QLineEdit>("ledBT_PinCode")->palette().color(QPalette::Base));
+  }
 
   const std::string file = GuiEnvironment::folder + "/apn";
   win.find<QLineEdit>("edAPN2")->setText("mms");

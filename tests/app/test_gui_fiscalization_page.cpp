@@ -35,6 +35,7 @@ TEST(GuiFiscalizationPage, SavesFiscalizeAndTheButtonsFollowTheDevicesStatus) {
 
   win.find<QLineEdit>("ledSerial")->setText("AB123456");
   win.find<QLineEdit>("ledFMnumber")->setText("12345678");
+  win.dialogs.answer(mrYes);
   win.find<QPushButton>("bbtnSetSerial")->click();
   EXPECT_EQ(win.shownTexts().back(), "The data was saved in the device.");
   EXPECT_EQ(win.find<QLineEdit>("ledSerial")->text(), "AB123456") << "read back from the device";
@@ -46,10 +47,12 @@ TEST(GuiFiscalizationPage, SavesFiscalizeAndTheButtonsFollowTheDevicesStatus) {
 
   win.find<QLineEdit>("ledJIBnumber")->setText("4200000000001");
   win.find<QLineEdit>("ledPIBnumber")->setText("200000000001");
+  win.dialogs.answer(mrYes);
   win.find<QPushButton>("bbtnSaveTAXnumbers")->click();
   EXPECT_FALSE(win.find<QPushButton>("bbtnSaveTAXnumbers")->isEnabled());
   ASSERT_TRUE(win.w.ops().command(83, "17.00\t0.00\t100.00\t100.00\t100.00\t"));
 
+  win.dialogs.answer(mrYes);
   win.find<QPushButton>("bbtnFiscalize")->click();
   EXPECT_EQ(win.shownTexts().back(), "Device fiscalized.");
   EXPECT_FALSE(win.find<QPushButton>("bbtnFiscalize")->isEnabled());

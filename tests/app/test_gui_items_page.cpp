@@ -88,6 +88,10 @@ TEST(GuiItemsPage, ReadARangeAndTheButtonsFollowTheTable) {
   EXPECT_EQ(grid->model()->rowCount(), 2);
   EXPECT_EQ(grid->model()->headerData(3, Qt::Horizontal).toString(), "Department");
   EXPECT_EQ(grid->model()->index(1, 6).data().toString(), "4.50");
+  // A 13-digit barcode fits its column.
+  const QString barcode = grid->model()->index(0, 10).data().toString();
+  EXPECT_EQ(barcode.size(), 13);
+  EXPECT_GE(grid->columnWidth(10), grid->fontMetrics().horizontalAdvance(barcode) + 8);
   EXPECT_TRUE(win.dialogs.shown.empty());
   for (const char* b : ROW_BUTTONS) EXPECT_TRUE(win.enabled(b)) << b;
   EXPECT_FALSE(win.enabled("bbtnStopRead"));
@@ -171,9 +175,16 @@ TEST(GuiItemsPage, SaveAndDeleteThroughTheMenu) {
   EXPECT_EQ(apptest::devicePlus(*win.sim), (std::vector<int>{5}));
   EXPECT_EQ(rowsPlu(win.table()), (std::vector<std::string>{"5", "7"}));
 
+  // Every item: asked first, No by default; No sends nothing.
   const size_t shown = win.dialogs.shown.size();
   win.menu("bbtnDelete", "mniAllItems");
-  EXPECT_EQ(win.dialogs.shown.size(), shown + 1);  // no question, only the message
+  ASSERT_EQ(win.dialogs.shown.size(), shown + 1);
+  EXPECT_EQ(win.dialogs.shown.back().text, "Delete all items, are you sure?");
+  EXPECT_EQ(win.dialogs.shown.back().defaultButton, mrNo);
+  EXPECT_EQ(apptest::devicePlus(*win.sim), (std::vector<int>{5}));
+  win.dialogs.answer(mrYes);
+  win.menu("bbtnDelete", "mniAllItems");
+  EXPECT_EQ(win.dialogs.shown.size(), shown + 3);  // the question, then the message
   EXPECT_EQ(win.dialogs.shown.back().text, "Items deleted.");
   EXPECT_TRUE(apptest::devicePlus(*win.sim).empty());
   EXPECT_EQ(grid->model()->rowCount(), 0);

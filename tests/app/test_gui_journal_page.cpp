@@ -5,6 +5,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDateTime>
+#include <array>
+#include <cstdlib>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -66,6 +69,16 @@ TEST(GuiJournalPage, FiscalMemoryReportSendsThePickedPeriodAndTheTypedNumbers) {
   connectTo(win, *sim);
   Sent sent(win);
   win.w.showPage("jvpg_Sub_09_FiscalReports");
+  // The period offered: from the start of today to now, on both pages.
+  for (auto [fromDate, fromTime, toDate, toTime] :
+       {std::array<const char*, 4>{"dtpFMfromDate", "dtpFMfromTime", "dtpFMtoDate", "dtpFMtoTime"},
+        std::array<const char*, 4>{"dtpKLstartDate", "dtpKLstartTime", "dtpKLendDate", "dtpKLendTime"}}) {
+    SCOPED_TRACE(fromDate);
+    EXPECT_EQ(win.find<QDateEdit>(fromDate)->date(), QDate::currentDate());
+    EXPECT_EQ(win.find<QTimeEdit>(fromTime)->time(), QTime(0, 0, 0));
+    const QDateTime to(win.find<QDateEdit>(toDate)->date(), win.find<QTimeEdit>(toTime)->time());
+    EXPECT_LE(std::abs(to.secsTo(QDateTime::currentDateTime())), 120);
+  }
   win.find<QDateEdit>("dtpFMfromDate")->setDate(QDate(2024, 3, 20));
   win.find<QTimeEdit>("dtpFMfromTime")->setTime(QTime(8, 0, 0));
   win.find<QDateEdit>("dtpFMtoDate")->setDate(QDate(2024, 4, 10));

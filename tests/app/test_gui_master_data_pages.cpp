@@ -3,6 +3,8 @@
 // surcharge keys enable their edits and report a bad number by the exception rule, and a
 // printer model gets the blank page for the keys.
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTableView>
 #include <QTest>
 
@@ -124,6 +126,9 @@ TEST(GuiMasterDataPages, PrinterModelGetsTheBlankPageForKeys) {
   for (const char* page : {"jvpg_Sub_16_Keys", "jvpg_Sub_17_Corrections"}) {
     win.w.showPage(page);
     EXPECT_EQ(win.w.activePage(), PAGE_NONE) << page;
+    const std::string why = win.find<QLabel>("lblBlankPage")->text().toStdString();
+    EXPECT_NE(why.find(findPage(page)->title), std::string::npos) << why;
+    EXPECT_NE(why.find("cash registers"), std::string::npos) << why;
   }
   EXPECT_EQ(win.find<QTableView>("dbgDKeys")->model()->rowCount(), 0);
   EXPECT_TRUE(win.find<QLineEdit>(WIDGET_SURCHARGE_PERCENT)->text().isEmpty());

@@ -64,17 +64,29 @@ TEST(GuiMemTableModel, ShowsEditsRefusesAndResetsOnce) {
   EXPECT_EQ(p.table.value(1, "Name"), "");
   EXPECT_FALSE(model.index(5, 0).isValid());
 
-  // A loop: the views see no rows until the end, then one reset.
+  // A loop: the views keep the rows they had, learn of new ones only when shown so far
+  // (at most four times a second), and get one reset at the end.
   QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+  QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
   {
     TMemTableModel::Update outer(model);
     TMemTableModel::Update inner(model);
     for (int i = 0; i < 100; ++i) p.table.append();
-    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.rowCount(), 2);
     model.refresh();  // nothing while detached
+    TMemTableModel::showAllSoFar();  // too soon after the start
+    EXPECT_EQ(model.rowCount(), 2);
+    QTest::qWait(300);
+    TMemTableModel::showAllSoFar();
+    EXPECT_EQ(model.rowCount(), 102);
+    EXPECT_EQ(inserted.count(), 1);
+    // Rows that went while detached are shown empty until the next showing.
+    while (p.table.RecordCount() > 2) p.table.deleteRow(p.table.RecordCount() - 1);
+    EXPECT_EQ(model.rowCount(), 102);
+    EXPECT_FALSE(model.data(model.index(50, 0)).isValid());
   }
   EXPECT_EQ(resets.count(), 1);
-  EXPECT_EQ(model.rowCount(), 102);
+  EXPECT_EQ(model.rowCount(), 2);
 
   // The editor keeps to the field: five characters for the name, digits and a point
   // for the price.

@@ -7,6 +7,7 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -128,7 +129,11 @@ TEST(GuiReportPages, CashInAndOutFillTheDrawerSums) {
   win.w.showPage("jvpg_Sub_19_CashINOUT");
   EXPECT_EQ(text(win, "lbCashInSafe"), ".......");
   EXPECT_EQ(win.find<QLineEdit>("edInputCash")->text(), "0.01");
-  win.find<QLineEdit>("edInputCash")->setText("12.5");
+  // Typed with a decimal comma, as a local keyboard gives it.
+  auto* in = win.find<QLineEdit>("edInputCash");
+  in->selectAll();
+  QTest::keyClicks(in, "12,5");
+  EXPECT_EQ(in->text().toStdString(), "12.5");
   win.find<QPushButton>("bbtnCashIn")->click();
   win.find<QLineEdit>("edOutputCash")->setText("2");
   win.find<QPushButton>("bbtnCashOut")->click();

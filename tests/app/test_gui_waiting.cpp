@@ -1,6 +1,8 @@
 // The window while it waits for a device: it keeps painting, says what it waits for,
 // "Cancel" ends the wait, and no other input starts anything meanwhile; a device that
 // goes away is noticed; a command that failed without a device code is never success.
+#include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,7 +55,8 @@ TEST(GuiWaiting, CancelEndsTheWaitOfASilentDeviceAndOtherInputStartsNothing) {
 
   auto* cancel = win.w.findChild<QPushButton*>("btnCancelWait");
   ASSERT_NE(cancel, nullptr);
-  EXPECT_FALSE(cancel->isVisible());
+  // The connection's own waits are over: their status goes shortly after.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !cancel->isVisible(); }, 2000));
   bool sawWait = false;
   std::string waitText;
   QElapsedTimer sinceCancel;
@@ -102,6 +105,61 @@ TEST(GuiWaiting, ADeviceThatGoesAwayIsReportedLostAndTheWindowDisconnects) {
   EXPECT_FALSE(win.w.Connected());
   EXPECT_EQ(win.w.statusMessage().toStdString(), "Connection lost: " + target);
   EXPECT_EQ(win.find<QPushButton>("btnConnect")->text().toStdString(), "Connect");
+}
+
+TEST(GuiWaiting, AfterALostLinkOneClickReconnectsAndThePageKeepsWhatWasTyped) {
+  auto sim = startSimulator(false);
+  const uint16_t port = sim->port();
+  Window win;
+  connectTo(win, *sim);
+  win.w.showPage("jvpg_Sub_02_Vats");
+  win.find<QComboBox>("cbxVAT1")->setCurrentIndex(1);
+  auto* rate = win.find<QLineEdit>("edVAT_1");
+  ASSERT_TRUE(rate->isEnabled());
+  rate->setFocus();
+  rate->selectAll();
+  QTest::keyClicks(rate, "19.50");
+  sim->stop();
+  win.dialogs.shown.clear();
+  auto* save = win.find<QPushButton>("bbtnSetVAT");
+  QTest::mouseClick(win.w.windowHandle(), Qt::LeftButton, {}, save->mapTo(&win.w, save->rect().center()));
+  ASSERT_FALSE(win.w.Connected());
+  ASSERT_FALSE(win.dialogs.shown.empty());
+  EXPECT_EQ(win.dialogs.shown.front().text, "Connection lost: 127.0.0.1:" + std::to_string(port));
+
+  // The Connect page, its button in reach and named for what it does.
+  EXPECT_EQ(win.w.activePage(), PAGE_CONNECT);
+  auto* connectButton = win.find<QPushButton>("btnConnect");
+  EXPECT_TRUE(connectButton->isEnabled());
+  EXPECT_TRUE(connectButton->isVisible());
+  EXPECT_EQ(connectButton->text().toStdString(), "Connect");
+  EXPECT_EQ(QApplication::focusWidget(), connectButton);
+
+  // The device comes back on its port: one click, and the technician is where they were.
+  sim::SimulatorOptions o;
+  o.port = port;
+  sim::Simulator again(o);
+  std::string error;
+  ASSERT_TRUE(again.start(error)) << error;
+  QTest::mouseClick(win.w.windowHandle(), Qt::LeftButton, {}, connectButton->mapTo(&win.w, connectButton->rect().center()));
+  ASSERT_TRUE(win.w.Connected());
+  EXPECT_EQ(win.w.activePage(), "jvpg_Sub_02_Vats");
+  EXPECT_EQ(rate->text().toStdString(), "19.50") << "what was typed before the loss stays";
+  EXPECT_TRUE(win.find<QTreeWidget>("tvPages")->isEnabled());
+  EXPECT_TRUE(save->isEnabled());
+  again.stop();
+}
+
+TEST(GuiWaiting, EnterInThePortFieldConnects) {
+  auto sim = startSimulator(false);
+  Window win;
+  win.w.presetTCP("127.0.0.1", sim->port());
+  auto* port = win.find<QLineEdit>("edPort");
+  port->setFocus();
+  QTest::keyClick(port, Qt::Key_Return);
+  EXPECT_TRUE(win.w.Connected());
+  QTest::keyClick(port, Qt::Key_Return);  // connected: Enter does not disconnect
+  EXPECT_TRUE(win.w.Connected());
 }
 
 TEST(GuiWaiting, AConnectionWhoseFramesAreRefusedEveryTimeIsNeverConnected) {

@@ -63,7 +63,7 @@ bool saveSerialAndFM(TDeviceOps& ops, TPageValues& values, std::string& focus) {
   const std::string serial = valueOf(values, FISC_SERIAL), fm = valueOf(values, FISC_FM_NUMBER);
   if (trimmedLength(serial) < 8) return focus = FISC_SERIAL, false;
   if (trimmedLength(fm) < 8) return focus = FISC_FM_NUMBER, false;
-  if (!ops.ask("Serial and FM number cannot be changed. Are you sure?", MSG_ARE_YOU_SURE, false)) return false;
+  if (!ops.ask("Serial and FM number cannot be changed. Are you sure?", MSG_ARE_YOU_SURE, true)) return false;
   if (!ops.command(91, serial + "\t" + fm + "\t")) return false;
   return savedThenRead(ops, values);
 }
@@ -72,13 +72,13 @@ bool saveTaxNumbers(TDeviceOps& ops, TPageValues& values, std::string& focus) {
   const std::string jib = valueOf(values, FISC_JIB), pib = valueOf(values, FISC_PIB);
   if (trimmedLength(jib) < 13) return focus = FISC_JIB, false;
   if (trimmedLength(pib) < 12) return focus = FISC_PIB, false;
-  if (!ops.ask("Tax numbers cannot be changed. Are you sure?", MSG_ARE_YOU_SURE, false)) return false;
+  if (!ops.ask("Tax numbers cannot be changed. Are you sure?", MSG_ARE_YOU_SURE, true)) return false;
   if (!ops.command(98, jib + "\t" + pib + "\t")) return false;
   return savedThenRead(ops, values);
 }
 
 bool saveIOSA(TDeviceOps& ops, const TPageValues& values) {
-  if (!ops.ask("IOSA changes are limited. Are you sure?", MSG_ARE_YOU_SURE, false)) return false;
+  if (!ops.ask("IOSA changes are limited. Are you sure?", MSG_ARE_YOU_SURE, true)) return false;
   if (!ops.command(96, valueOf(values, FISC_IOSA) + "\t")) return false;
   ops.informSaved();
   return true;
@@ -97,7 +97,7 @@ bool fiscalize(TDeviceOps& ops, TPageValues& values, std::string& focus) {
       focus = FISC_JIB;
       return false;
     }
-    if (!ops.ask("Fiscalization is irreversible. Are you sure?", MSG_ARE_YOU_SURE, false)) return false;
+    if (!ops.ask("Fiscalization is irreversible. Are you sure?", MSG_ARE_YOU_SURE, true)) return false;
     if (!ops.command(72, valueOf(values, FISC_SERIAL) + "\t" + jib + "\t" + pib + "\t")) return false;
     ops.inform(MSG_FISCALIZED);
     return true;

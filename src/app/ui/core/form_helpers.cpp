@@ -43,6 +43,10 @@ QLineEdit* digitsEdit(const char* name, int maxLength, QWidget* parent) {
 QLineEdit* outputEdit(const char* name, QWidget* parent) {
   auto* e = textEdit(name, 0, parent);
   e->setReadOnly(true);
+  // The window's own background: a field that looks like an edit invites typing.
+  QPalette p = e->palette();
+  p.setColor(QPalette::Base, p.color(QPalette::Window));
+  e->setPalette(p);
   return e;
 }
 
@@ -134,6 +138,15 @@ QHBoxLayout* twoColumns(QWidget* left, QWidget* right, const std::vector<QPushBu
   row->addLayout(column);
   row->addStretch(1);
   return row;
+}
+
+void takeCommaAsPoint(QLineEdit* edit) {
+  QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
+    if (!text.contains(',')) return;
+    const int cursor = edit->cursorPosition();
+    edit->setText(QString(text).replace(',', '.'));
+    edit->setCursorPosition(cursor);
+  });
 }
 
 }  // namespace kestrel

@@ -30,6 +30,9 @@ long long toInteger(const std::string& text, long long minValue, long long maxVa
 QLineEdit* digitsEdit(const char* name, int maxLength, QWidget* parent);
 QLineEdit* textEdit(const char* name, int maxLength, QWidget* parent);
 QLineEdit* outputEdit(const char* name, QWidget* parent);
+// An amount or quantity edit: a comma typed as decimal separator becomes the point the
+// device and the files use.
+void takeCommaAsPoint(QLineEdit* edit);
 QComboBox* choiceBox(const char* name, const std::vector<std::string>& entries, int defaultIndex, QWidget* parent);
 // A label that shows a value the device sent (report sums, drawer sums).
 QLabel* valueLabel(const char* name, const QString& text, QWidget* parent);

@@ -33,7 +33,7 @@ class TPageProgressHost : public PageHost {
   }
   void progressHide() override { fBar->hide(); }
   void processMessages() override { fWindow.processMessages(); }
-  bool stopRequested() override { return fStop ? fStop->isChecked() : fWindow.stopRequested(); }
+  bool stopRequested() override { return (fStop && fStop->isChecked()) || fWindow.stopRequested(); }
 
  protected:
   QProgressBar* bar() const { return fBar; }

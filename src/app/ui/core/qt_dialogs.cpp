@@ -1,6 +1,12 @@
 #include "app/ui/core/qt_dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -45,7 +51,51 @@ void QtDialogs::prepare(QMessageBox& box, const DialogRequest& request) {
                   grid->rowCount(), 0, 1, grid->columnCount());
 }
 
+std::unique_ptr<QDialog> QtDialogs::longTextDialog(const DialogRequest& request, QWidget* parent) {
+  constexpr int MAX_LINES_IN_A_BOX = 14;
+  QStringList lines = QString::fromStdString(request.text).replace("\r\n", "\n").split('\n');
+  if (lines.size() <= MAX_LINES_IN_A_BOX && request.text.size() <= 1200) return nullptr;
+  const QString heading = lines.takeFirst();
+  const bool question = request.buttons == DialogButtons::YesNo;
+  const QString closing = question && !lines.isEmpty() ? lines.takeLast() : QString();
+  while (!lines.isEmpty() && lines.back().trimmed().isEmpty()) lines.removeLast();
+
+  auto dialog = std::make_unique<QDialog>(parent);
+  dialog->setObjectName("dlgLongText");
+  dialog->setWindowTitle(request.standardInformation ? QStringLiteral("Kestrel FBH") : QString::fromStdString(request.title));
+  auto* layout = new QVBoxLayout(dialog.get());
+  auto* top = new QLabel(heading, dialog.get());
+  top->setWordWrap(true);
+  layout->addWidget(top);
+  auto* body = new QPlainTextEdit(lines.join('\n'), dialog.get());
+  body->setObjectName("memLongText");
+  body->setReadOnly(true);
+  body->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // Fourteen lines in view, whatever the length: the buttons stay on a 600-pixel screen.
+  const int lineHeight = body->fontMetrics().lineSpacing();
+  body->setFixedHeight(MAX_LINES_IN_A_BOX * lineHeight + 2 * body->frameWidth() + 8);
+  body->setMinimumWidth(std::max(520, titleWidth(dialog->windowTitle())));
+  layout->addWidget(body, 1);
+  if (!closing.isEmpty()) layout->addWidget(new QLabel(closing, dialog.get()));
+  auto* buttons = new QDialogButtonBox(question ? QDialogButtonBox::Yes | QDialogButtonBox::No : QDialogButtonBox::Ok,
+                                       dialog.get());
+  layout->addWidget(buttons);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog.get(), &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog.get(), &QDialog::reject);
+  QPushButton* preferred = question ? buttons->button(request.defaultButton == mrYes ? QDialogButtonBox::Yes
+                                                                                       : QDialogButtonBox::No)
+                                    : buttons->button(QDialogButtonBox::Ok);
+  preferred->setDefault(true);
+  preferred->setFocus();
+  return dialog;
+}
+
 DialogResult QtDialogs::show(const DialogRequest& request) {
+  if (auto dialog = longTextDialog(request, fParent)) {
+    const int r = dialog->exec();
+    if (request.buttons == DialogButtons::YesNo) return r == QDialog::Accepted ? mrYes : mrNo;
+    return mrOk;
+  }
   QMessageBox box(fParent);
   prepare(box, request);
   const int r = box.exec();
@@ -77,18 +127,29 @@ QString defaultSuffix(const std::string& filter) {
 
 }  // namespace
 
+QString QtFileChooser::startPath(const QString& folder, const std::string& suggestedName) {
+  QString name = QString::fromStdString(suggestedName);
+  if (QFileInfo(name).completeBaseName().isEmpty()) name.clear();
+  if (folder.isEmpty()) return name;
+  return name.isEmpty() ? folder : QDir(folder).filePath(QFileInfo(name).fileName());
+}
+
+std::string QtFileChooser::remember(const QString& chosen) {
+  if (!chosen.isEmpty()) fFolder = QFileInfo(chosen).absolutePath();
+  return chosen.toStdString();
+}
+
 std::string QtFileChooser::openFile(const std::string& title, const std::string& filter) {
-  return QFileDialog::getOpenFileName(fParent, QString::fromStdString(title), QString(), qtFilter(filter))
-      .toStdString();
+  return remember(QFileDialog::getOpenFileName(fParent, QString::fromStdString(title), fFolder, qtFilter(filter)));
 }
 
 std::string QtFileChooser::saveFile(const std::string& title, const std::string& filter,
                                     const std::string& suggestedName) {
   QString name = QFileDialog::getSaveFileName(fParent, QString::fromStdString(title),
-                                              QString::fromStdString(suggestedName), qtFilter(filter));
+                                              startPath(fFolder, suggestedName), qtFilter(filter));
   const QString suffix = defaultSuffix(filter);
   if (!name.isEmpty() && !suffix.isEmpty() && QFileInfo(name).suffix().isEmpty()) name += "." + suffix;
-  return name.toStdString();
+  return remember(name);
 }
 
 std::string ScriptedFileChooser::next(const std::string& title) {

@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/ui/core/form_helpers.h"
+
 namespace kestrel {
 
 TfmNumbers::TfmNumbers(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
@@ -11,6 +13,7 @@ TfmNumbers::TfmNumbers(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Frame
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(6, 6, 6, 6);
   fEdit = new QLineEdit(this);
+  takeCommaAsPoint(fEdit);
   fEdit->setObjectName("edNumber");
   fEdit->setAlignment(Qt::AlignRight);
   fEdit->setMinimumWidth(120);

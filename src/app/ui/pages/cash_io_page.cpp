@@ -41,6 +41,7 @@ TCashIOPage::TCashIOPage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_19_CashINOUT"
   edInputCash = textEdit("edInputCash", 9, io);
   edOutputCash = textEdit("edOutputCash", 9, io);
   for (QLineEdit* e : {edInputCash, edOutputCash}) {
+    takeCommaAsPoint(e);
     e->setText("0.01");
     e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(11, '0')) + 12);
     e->setAlignment(Qt::AlignRight);

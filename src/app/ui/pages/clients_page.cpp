@@ -66,6 +66,10 @@ TClientsPage::TClientsPage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_27_Clients"
 
   chbx_StopClients = checkBox("chbx_StopClients", "Stop operation", box);
   chbx_StopClients->setEnabled(false);
+  connect(chbx_StopClients, &QCheckBox::toggled, this, [this](bool on) {
+    if (on) this->main().requestStop();
+  });
+  main.addStopControl(chbx_StopClients);
   pbClients = new QProgressBar(box);
   pbClients->setObjectName("pbClients");
   pbClients->setMinimum(1);

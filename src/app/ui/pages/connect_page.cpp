@@ -78,8 +78,40 @@ TConnectPage::TConnectPage(TfmMainFBH& main) : TPage(main, PAGE_CONNECT, "Connec
   fComPorts = std::make_unique<TComPortsBox>(cbxCOM);
   connect(chbxTCP, &QCheckBox::clicked, this, [this] { chbxTCPClick(); });
   connect(btnConnect, &QPushButton::clicked, this, [this] { btnConnectClick(); });
+  // Enter in a connection field connects, as the button would.
+  for (QLineEdit* e : {edIPaddr, edPort, cbxCOM->lineEdit()})
+    connect(e, &QLineEdit::returnPressed, this, [this] {
+      if (!this->main().Connected() && btnConnect->isEnabled()) btnConnectClick();
+    });
   connect(btnFindDevice, &QPushButton::clicked, this, [this] { guarded("btnFindDeviceClick", [this] { btnFindDeviceClick(); }); });
 }
+
+namespace {
+
+// Each port with what happened there, then what to do next.
+std::string searchFailureText(bool stopped, const std::vector<std::pair<std::string, std::string>>& tried,
+                              const std::vector<TSearchFinding>& findings) {
+  std::string text = stopped ? "The search was stopped; no device found so far." : "No device found.";
+  if (!tried.empty()) text += "\r\nTried:";
+  for (const auto& [where, speeds] : tried) {
+    std::string what = speeds.empty() ? "no answer" : "no answer at " + speeds + " baud";
+    for (const TSearchFinding& f : findings)
+      if (!f.message.empty() && (f.target.tcp ? f.target.label() : f.target.port) == where) what = f.message;
+    text += "\r\n  " + where + ": " + what;
+  }
+  // Ports that could not be opened at all are findings without an attempt.
+  for (const TSearchFinding& f : findings) {
+    const std::string where = f.target.tcp ? f.target.label() : f.target.port;
+    const bool listed = std::any_of(tried.begin(), tried.end(), [&](const auto& t) { return t.first == where; });
+    if (!listed && !f.message.empty()) text += "\r\n  " + where + ": " + f.message;
+  }
+  text += stopped ? "\r\nPress \"Find device\" again to search the remaining ports."
+                  : "\r\nCheck that the device is switched on and its cable is plugged in (another program "
+                    "may hold the port), or type the port or the IP address and port and press \"Connect\".";
+  return text;
+}
+
+}  // namespace
 
 void TConnectPage::btnFindDeviceClick() {
   if (main().Connected()) {
@@ -102,12 +134,19 @@ void TConnectPage::btnFindDeviceClick() {
   }
   o.stopAtFirst = true;
 
-  QProgressDialog progress("Looking for a device...", "Stop", 0, 1, this);
+  // The dialog belongs to the window, not to this page: the page is disabled while the
+  // search runs and would grey out its "Stop" with it.
+  QProgressDialog progress("Looking for a device...", "Stop", 0, 1, &main());
   progress.setObjectName("dlgFindDevice");
   progress.setWindowTitle("Find device");
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(0);
+  // What was tried where, for the message of a search that found nothing.
+  std::vector<std::pair<std::string, std::string>> tried;
   o.onAttempt = [&](const TSearchTarget& t, int index, int total) {
+    const std::string where = t.tcp ? t.label() : t.port;
+    if (tried.empty() || tried.back().first != where) tried.push_back({where, ""});
+    if (!t.tcp) tried.back().second += (tried.back().second.empty() ? "" : ", ") + std::to_string(t.baud);
     progress.setMaximum(std::max(total, 1));
     progress.setValue(index - 1);
     progress.setLabelText(qs("Trying " + t.label() + "..."));
@@ -120,6 +159,7 @@ void TConnectPage::btnFindDeviceClick() {
   setEnabled(false);
   const std::vector<TSearchFinding> findings = searchDevices(o);
   setEnabled(true);
+  const bool stopped = progress.wasCanceled();
   progress.reset();
 
   std::string problems;
@@ -129,7 +169,7 @@ void TConnectPage::btnFindDeviceClick() {
     else if (!f.message.empty()) problems += "\r\n" + f.message;
   }
   if (!device) {
-    dm().misc.show_MyAlert("No device found." + problems);
+    dm().misc.show_MyAlert(searchFailureText(stopped, tried, findings));
     return;
   }
   const TSearchTarget& t = device->target;
@@ -224,8 +264,10 @@ void TConnectPage::btnConnectClick() {
     const bool ok = connectFP();
     main().SetConnected(ok);
     if (ok) {
-      main().showPage(PAGE_CLICHE);
-      main().selectTreeNode(1);  // "Date, header & footer", not its parent
+      if (!main().returnToPageAtLoss()) {
+        main().showPage(PAGE_CLICHE);
+        main().selectTreeNode(1);  // "Date, header & footer", not its parent
+      }
       main().set_StatusMessage("Connected.");
       main().ArticlesControls();
       main().loadSettings();

@@ -14,10 +14,11 @@
 
 namespace kestrel {
 
-TMomentPicker::TMomentPicker(const char* dateName, const char* timeName, QWidget* parent)
+TMomentPicker::TMomentPicker(const char* dateName, const char* timeName, QWidget* parent, bool startOfToday)
     : date(new QDateEdit(QDate::currentDate(), parent)),
       time(new QTimeEdit(QTime::currentTime(), parent)),
-      row(new QHBoxLayout) {
+      row(new QHBoxLayout),
+      fStartOfToday(startOfToday) {
   date->setObjectName(dateName);
   date->setDisplayFormat("dd.MM.yyyy");
   date->setCalendarPopup(true);
@@ -28,6 +29,17 @@ TMomentPicker::TMomentPicker(const char* dateName, const char* timeName, QWidget
   row->addWidget(date);
   row->addWidget(time);
   row->addStretch(1);
+  followNow();
+}
+
+QDateTime TMomentPicker::moment() const { return QDateTime(date->date(), time->time()); }
+
+void TMomentPicker::followNow() {
+  if (fSet.isValid() && moment() != fSet) return;  // the user's own choice stays
+  const QDateTime now = QDateTime::currentDateTime();
+  fSet = fStartOfToday ? QDateTime(now.date(), QTime(0, 0, 0)) : QDateTime(now.date(), now.time().addMSecs(-now.time().msec()));
+  date->setDate(fSet.date());
+  time->setTime(fSet.time());
 }
 
 LocalDateTime TMomentPicker::value() const {
@@ -55,7 +67,7 @@ void TMomentPicker::moveTo(QWidget* parent) {
 
 TFMReportsPage::TFMReportsPage(TfmMainFBH& main)
     : TPage(main, "jvpg_Sub_09_FiscalReports", "Fiscal memory reports"),
-      fFrom("dtpFMfromDate", "dtpFMfromTime", this),
+      fFrom("dtpFMfromDate", "dtpFMfromTime", this, true),
       fTo("dtpFMtoDate", "dtpFMtoTime", this) {
   QGroupBox* byDate = nullptr;
   QFormLayout* dateForm = formBox(this, "grpFMbyDate", "Fiscal report by date", &byDate);
@@ -86,6 +98,12 @@ TFMReportsPage::TFMReportsPage(TfmMainFBH& main)
   content()->addLayout(row);
   onClick(bbtnFMrepDate, "bbtnFMrepDateClick", [this] { bbtnFMrepDateClick(); });
   onClick(bbtnFMbyNumber, "bbtnFMbyNumberClick", [this] { bbtnFMbyNumberClick(); });
+}
+
+void TFMReportsPage::showEvent(QShowEvent* event) {
+  fFrom.followNow();
+  fTo.followNow();
+  TPage::showEvent(event);
 }
 
 void TFMReportsPage::bbtnFMrepDateClick() { printFMReportByDate(ops(), fFrom.value(), fTo.value()); }

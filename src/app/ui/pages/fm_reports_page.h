@@ -1,4 +1,5 @@
 #pragma once
+#include <QDateTime>
 // Fiscal memory reports: by date and time, by record number. The device prints.
 #include "app/ui/pages/page.h"
 #include "support/date_time.h"
@@ -10,10 +11,12 @@ class QTimeEdit;
 
 namespace kestrel {
 
-// A date picker and a time picker (both at the current moment) side by side, as one
-// form row; the journal page picks its period the same way.
+// A date picker and a time picker side by side, as one form row; the journal page picks
+// its period the same way. A period starts at the beginning of today and ends now: the
+// pickers follow the clock (followNow, when the page is shown) until the user sets them.
 struct TMomentPicker {
-  TMomentPicker(const char* dateName, const char* timeName, QWidget* parent);
+  TMomentPicker(const char* dateName, const char* timeName, QWidget* parent, bool startOfToday = false);
+  void followNow();
   LocalDateTime value() const;
   void setEnabled(bool on);
   // Moves both pickers into the group box that shows them.
@@ -21,6 +24,11 @@ struct TMomentPicker {
   QDateEdit* date;
   QTimeEdit* time;
   QHBoxLayout* row;
+
+ private:
+  QDateTime moment() const;
+  bool fStartOfToday;
+  QDateTime fSet;  // what followNow set last
 };
 
 class TFMReportsPage : public TPage {
@@ -30,6 +38,9 @@ class TFMReportsPage : public TPage {
   explicit TFMReportsPage(TfmMainFBH& main);
   void bbtnFMrepDateClick();
   void bbtnFMbyNumberClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
   TMomentPicker fFrom, fTo;

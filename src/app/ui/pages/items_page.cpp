@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStyle>
 #include <QTableView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -29,7 +30,7 @@
 namespace kestrel {
 
 // The page's progress bar without a repaint per row (the loops pace the events
-// themselves), "Stop" through the window's flag, and the item dialogs.
+// themselves), "Stop" through the window's stop request, and the item dialogs.
 class TItemsHost : public TPageProgressHost {
  public:
   TItemsHost(TfmMainFBH& main, TItemsPage& page, QProgressBar* bar, QWidget* buttons)
@@ -47,11 +48,7 @@ class TItemsHost : public TPageProgressHost {
     fMain.processMessages();
     fClock.restart();
   }
-  bool stopRequested() override {
-    if (!fMain.Stop_read) return false;
-    fMain.Stop_read = false;
-    return true;
-  }
+  bool stopRequested() override { return fMain.stopRequested(); }
   bool chooseRange(TRangeChoice& choice, bool withRadioButtons) override {
     TfmSelect dialog(&fMain, withRadioButtons, [this](const std::string& text, const std::string& title) {
       fMain.dm().misc.myAlert(text, title, inf_OkBtn);
@@ -91,6 +88,9 @@ TItemsPage::TItemsPage(TfmMainFBH& main)
   const int charWidth = fGrid->fontMetrics().averageCharWidth();
   const int widths[] = {8, 5, 28, 11, 7, 10, 11, 11, 11, 11, 15, 15, 15, 15};
   for (int c = 0; c < 14; ++c) fGrid->setColumnWidth(c, widths[c] * charWidth + 12);
+  // A 13-digit EAN whole: digits are wider than the average character.
+  const int ean = fGrid->fontMetrics().horizontalAdvance(QString(13, '8')) + 2 * fGrid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 16;
+  for (int c = 10; c < 14; ++c) fGrid->setColumnWidth(c, std::max(fGrid->columnWidth(c), ean));
 
   fProgress = new QProgressBar(this);
   fProgress->setObjectName("pbItems");
@@ -149,6 +149,7 @@ TItemsPage::TItemsPage(TfmMainFBH& main)
   connect(fClear, &QPushButton::clicked, this, [this] { bbtnClearClick(); });
   // Not an operation: it is pressed while one runs.
   connect(fStop, &QPushButton::clicked, this, [this] { bbtnStopReadClick(); });
+  main.addStopControl(fStop);
   connect(fQty, &QPushButton::clicked, this, [this] { btnChangeQTYClick(); });
   connect(fImport, &QPushButton::clicked, this, [this] { bbtnImportClick(); });
   connect(fExport, &QPushButton::clicked, this, [this] { bbtnExportClick(); });
@@ -205,7 +206,7 @@ void TItemsPage::bbtnClearClick() {
 }
 
 void TItemsPage::bbtnStopReadClick() {
-  main().Stop_read = true;
+  main().requestStop();
   fStop->setEnabled(false);
 }
 
@@ -241,13 +242,16 @@ void TItemsPage::withGridDetached(const std::function<void()>& f) {
 
 void TItemsPage::menuAction(TMenuEntry entry) {
   fMenu->hide();
+  // Deleting every item cannot be undone: asked, No unless the technician says Yes.
+  if (main().PopActionItems == popDelete && entry == TMenuEntry::All &&
+      !ops().ask("Delete all items, are you sure?", "WARNING!", true))
+    return;
   QTreeWidget* tree = main().findChild<QTreeWidget*>();
   runOperation(menuHandlerName(entry), [&] {
     if (tree) tree->setEnabled(false);
     auto treeBack = qScopeGuard([tree] {
       if (tree) tree->setEnabled(true);
     });
-    main().Stop_read = false;
     // "Delete..." "All" is one command: nothing to stop.
     fStop->setEnabled(!(entry == TMenuEntry::All && main().PopActionItems == popDelete));
     withGridDetached([&] { fItems->menuAction(main().PopActionItems, entry); });

@@ -43,7 +43,7 @@ void TJournalTextArea::flush() {
 
 TJournalPage::TJournalPage(TfmMainFBH& main)
     : TPage(main, "jvpg_Sub_11_KLEN", "EJ reading"),
-      fStart("dtpKLstartDate", "dtpKLstartTime", this),
+      fStart("dtpKLstartDate", "dtpKLstartTime", this, true),
       fEnd("dtpKLendDate", "dtpKLendTime", this) {
   QGroupBox* docs = nullptr;
   QFormLayout* docForm = formBox(this, "grpKLdocuments", "Documents", &docs);
@@ -128,6 +128,7 @@ TJournalPage::TJournalPage(TfmMainFBH& main)
   onClick(btnValidateFile, "btnValidateFileClick", [this] { btnValidateFileClick(); });
   // Stop must reach the running loop, so it is no operation of its own.
   connect(bbtnStopKLdate, &QPushButton::clicked, this, [this] { bbtnStopKLdateClick(); });
+  main.addStopControl(bbtnStopKLdate);
   connect(chbxKLrangeBynum, &QCheckBox::toggled, this, [this] { chbxKLrangeBynumClick(); });
   connect(moKLEN, &QPlainTextEdit::textChanged, this, [this, bbtnSaveKLtoFile] {
     if (!this->main().operationRunning()) bbtnSaveKLtoFile->setEnabled(!moKLEN->document()->isEmpty());
@@ -147,8 +148,14 @@ void TJournalPage::chbxKLrangeBynumClick() {
   fEnd.setEnabled(!byNumber);
 }
 
+void TJournalPage::showEvent(QShowEvent* event) {
+  fStart.followNow();
+  fEnd.followNow();
+  TPage::showEvent(event);
+}
+
 void TJournalPage::bbtnStopKLdateClick() {
-  main().Stop_read_klen = true;
+  main().requestStop();
   bbtnStopKLdate->setEnabled(false);
 }
 
@@ -164,7 +171,6 @@ TJournalRequest TJournalPage::request() const {
 }
 
 void TJournalPage::readOrPrint(TJournalMode mode) {
-  main().Stop_read_klen = false;
   // Print EJ and the checks are no part of the control switching; they wait too.
   const QList<QPushButton*> others = {findChild<QPushButton*>("btnPrintEJ"), findChild<QPushButton*>("btnValidateMd5"),
                                       findChild<QPushButton*>("btnValidateFile")};
@@ -174,7 +180,7 @@ void TJournalPage::readOrPrint(TJournalMode mode) {
     for (auto* b : others) b->setEnabled(true);
   });
   TJournalReader reader(ops(), *fArea);
-  reader.stopRequested = [this] { return main().Stop_read_klen; };
+  reader.stopRequested = [this] { return main().stopRequested(); };
   const TJournalEnd end = reader.run(request(), mode);
   if (end == TJournalEnd::EndBeforeStart) fEnd.date->setFocus();
 }

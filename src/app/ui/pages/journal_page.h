@@ -51,6 +51,9 @@ class TJournalPage : public TPage {
   // The text area's lines (none when it is empty).
   std::vector<std::string> journalLines() const;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void readOrPrint(TJournalMode mode);
   void showCheck(const std::vector<std::string>& lines, bool fromFile);

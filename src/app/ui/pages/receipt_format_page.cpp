@@ -11,6 +11,7 @@
 #include "app/logic/device_ops.h"
 #include "app/logic/page_table.h"
 #include "app/logic/pages/receipt_format.h"
+#include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
 #include "app/ui/core/progress_host.h"
 #include "app/ui/shell/main_fbh.h"
@@ -80,6 +81,12 @@ void TReceiptFormatPage::modelChanged(int ecrModel) {
 
 void TReceiptFormatPage::readBONFormat() {
   readAndApply([this](TPageValues& v) { return kestrel::readBONFormat(ops(), v); });
+  // A fiscalized device keeps its print size: the save does not send it, so the box
+  // offers no change that would be lost.
+  const bool fiscalMode = dm().fd.dd()->LowLevel().get_sBytesState(5, 3);
+  auto* printSize = findChild<QWidget*>("cbx_PrintColumns_X");
+  printSize->setEnabled(!fiscalMode);
+  printSize->setToolTip(fiscalMode ? "The print size cannot be changed on a fiscalized device." : QString());
 }
 
 void TReceiptFormatPage::bbtnSetBonFormatClick() { saveBONFormat(ops(), collect(receiptFormatTable())); }

@@ -4,6 +4,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLineEdit>
 
 #include "app/logic/backup.h"
@@ -13,6 +14,8 @@
 #include "app/logic/settings_file.h"
 #include "app/ui/core/form_helpers.h"
 #include "app/ui/shell/main_fbh.h"
+
+#include <algorithm>
 
 namespace kestrel {
 
@@ -138,11 +141,36 @@ void TSettingsPage::btnRestoreDeviceClick() {
   const std::string file = ops().host().openFileName("Restore device", BACKUP_FILTER);
   if (file.empty()) return;
   const TBackup backup = readBackupFile(file);
-  const std::string password = edDelServPass->text().toStdString();
-  const TRestoreReport dry = restoreBackup(ops(), backup, {true, password});
+  std::string password = edDelServPass->text().toStdString();
+  // The comparison walks the same steps as the restore; its step texts are no restore.
+  auto compare = [&] {
+    TRestoreReport r = restoreBackup(ops(), backup, {true, password});
+    main().set_StatusText("");
+    return r;
+  };
+  TRestoreReport dry = compare();
+  const bool needsPassword = std::any_of(dry.notes.begin(), dry.notes.end(), [](const std::string& n) {
+    return n.find("needs the service password") != std::string::npos;
+  });
+  // The Settings field is for the Z report's deletion; the restore asks for itself.
+  if (password.empty() && needsPassword) {
+    bool given = false;
+    const QString typed = QInputDialog::getText(
+        this, "Restore device", "Some values of the backup are written in service mode.\nService password:",
+        QLineEdit::Password, QString(), &given);
+    if (given && !typed.isEmpty()) {
+      password = typed.toStdString();
+      dry = compare();
+    }
+  }
   if (dry.changes.empty()) return ops().inform(dry.summary(true));
-  if (!ops().ask(dry.summary(true) + "\r\nWrite these changes to the device?", "Restore device", true)) return;
-  ops().inform(restoreBackup(ops(), backup, {false, password}).summary(false));
+  if (!ops().ask(dry.summary(true) + "\r\nWrite these changes to the device?", "Restore device", true)) {
+    main().set_StatusText("Restore cancelled: nothing was written.");
+    return;
+  }
+  const TRestoreReport done = restoreBackup(ops(), backup, {false, password});
+  main().set_StatusText(done.ok() ? "Restore finished." : "Restore finished; some values were not written.");
+  ops().inform(done.summary(false));
 }
 
 }  // namespace kestrel

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -22,6 +23,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <utility>
 
 #include "app/logic/model_table.h"
 #include "app/logic/page_table.h"
@@ -35,6 +37,7 @@
 #include "app/ui/pages/status_page.h"
 #include "app/ui/shell/page_registry.h"
 #include "app/ui/shell/window_geometry.h"
+#include "app/ui/tables/mem_table_model.h"
 #include "engine/rs232_connector.h"
 #include "engine/tcpip_connector.h"
 
@@ -149,7 +152,9 @@ void TfmMainFBH::buildUi() {
   bar->addPermanentWidget(fCancelWait);
   fWaitLabel->hide();
   fCancelWait->hide();
-  connect(fCancelWait, &QPushButton::clicked, this, [this] { fDm.fd.cancelWait(); });
+  // Cancel ends the whole operation, not just the command it waits for.
+  connect(fCancelWait, &QPushButton::clicked, this, [this] { requestStop(); });
+  addStopControl(fCancelWait);
   // The idle hook runs at least every 50 ms while a wait lasts; when it stops coming,
   // the wait is over and its status goes.
   fWaitHide = new QTimer(this);
@@ -318,6 +323,7 @@ void TfmMainFBH::runOperation(const char* name, const std::function<void()>& f) 
   // One operation at a time: a click that reaches a page while another operation
   // waits for the device starts nothing.
   if (fOperationDepth > 0) return;
+  clearStopRequest();
   ++fOperationDepth;
   OpraviControlite(false);
   auto show = [this, name](const std::string& message) {
@@ -337,6 +343,7 @@ void TfmMainFBH::runOperation(const char* name, const std::function<void()>& f) 
     show("unknown exception");
   }
   --fOperationDepth;
+  clearStopRequest();
   OpraviControlite(true);
   noticeLostConnection();
 }
@@ -344,9 +351,52 @@ void TfmMainFBH::runOperation(const char* name, const std::function<void()>& f) 
 void TfmMainFBH::noticeLostConnection() {
   if (!FConnected || !fDm.fd.connectionLost()) return;
   const std::string message = fDm.errContainer.LastErrorMessage();
+  // The technician is one click from reconnecting: the Connect page with "Connect" in
+  // focus. The page they were on keeps what they typed and comes back after it.
+  const std::string current = activePage();
+  if (current != PAGE_CONNECT) fPageAtLoss = current;
   if (auto* p = dynamic_cast<TConnectPage*>(page(PAGE_CONNECT))) p->destroyFP();
   else SetConnected(false);
+  showPage(PAGE_CONNECT);
+  if (auto* b = fPages->findChild<QPushButton*>("btnConnect")) {
+    b->setEnabled(true);
+    b->setDefault(true);
+    b->setFocus();
+  }
   set_StatusMessage(qs(message));
+}
+
+bool TfmMainFBH::returnToPageAtLoss() {
+  const std::string pageName = std::exchange(fPageAtLoss, std::string());
+  TPage* w = page(pageName);
+  if (!w) return false;
+  // No read: it would overwrite what the technician typed before the link went.
+  selectPageNode(pageName);
+  fPages->setCurrentWidget(w);
+  return true;
+}
+
+void TfmMainFBH::selectPageNode(const std::string& pageName) {
+  // The first node of the page, without running the tree's handler again.
+  QSignalBlocker block(fTree);
+  for (QTreeWidgetItemIterator it(fTree); *it; ++it)
+    if ((*it)->data(0, Qt::UserRole).toString() == qs(pageName)) {
+      fTree->setCurrentItem(*it);
+      return;
+    }
+}
+
+void TfmMainFBH::requestStop() {
+  fStopRequest = true;
+  Stop_read = true;
+  Stop_read_klen = true;
+  if (fDm.fd.busy()) fDm.fd.cancelWait();
+}
+
+void TfmMainFBH::clearStopRequest() {
+  fStopRequest = false;
+  Stop_read = false;
+  Stop_read_klen = false;
 }
 
 namespace {
@@ -376,6 +426,7 @@ void TfmMainFBH::onEngineIdle(const TWaitState& state) {
     fWaitShown = true;
   }
   fWaitHide->start();
+  TMemTableModel::showAllSoFar();
   QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   fInIdle = false;
 }
@@ -390,8 +441,9 @@ void TfmMainFBH::hideWait() {
   fCancelWait->hide();
 }
 
-// While the engine waits, the keyboard, the mouse and the wheel reach only "Cancel":
-// nothing else may start, and a click is not kept for later either.
+// While the engine waits, the keyboard, the mouse and the wheel reach only the stop
+// controls ("Cancel" and the page's Stop): nothing else may start, and a click is not
+// kept for later either.
 bool TfmMainFBH::isHeldOffInput(QObject* watched, QEvent* event) const {
   // Judged at the widget: the window system's event reaches the top-level window
   // first and must pass on, or the Cancel button would never get its click.
@@ -406,10 +458,16 @@ bool TfmMainFBH::isHeldOffInput(QObject* watched, QEvent* event) const {
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
     case QEvent::ContextMenu:
-      return watched != fCancelWait;
+      return !isStopControl(watched);
     default:
       return false;
   }
+}
+
+bool TfmMainFBH::isStopControl(QObject* watched) const {
+  for (QWidget* c : fStopControls)
+    if (watched == c) return c->isVisible() && c->isEnabled();
+  return false;
 }
 
 std::string TfmMainFBH::activePage() const {
@@ -435,20 +493,15 @@ std::string TfmMainFBH::saveFileName(const std::string& title, const std::string
   return fFiles->saveFile(title, filter, suggestedName);
 }
 
-void TfmMainFBH::processMessages() { QCoreApplication::processEvents(); }
+void TfmMainFBH::processMessages() {
+  TMemTableModel::showAllSoFar();
+  QCoreApplication::processEvents();
+}
 
 void TfmMainFBH::showPage(const std::string& pageName) {
   TPage* w = page(pageName);
   if (!w) return;
-  // Select the first node of the page without running the tree's handler again.
-  {
-    QSignalBlocker block(fTree);
-    for (QTreeWidgetItemIterator it(fTree); *it; ++it)
-      if ((*it)->data(0, Qt::UserRole).toString() == qs(pageName)) {
-        fTree->setCurrentItem(*it);
-        break;
-      }
-  }
+  selectPageNode(pageName);
   const bool changed = fPages->currentWidget() != w;
   fPages->setCurrentWidget(w);
   if (changed) data_Refresh();
@@ -474,6 +527,7 @@ void TfmMainFBH::data_Refresh() {
   const std::string current = activePage();
   const std::string shown = pageToShow(current, fOps.ecrModel);
   if (shown != current) {
+    if (shown == PAGE_NONE) explainBlankPage(current);
     fPages->setCurrentWidget(page(shown));
     return;
   }
@@ -485,6 +539,22 @@ void TfmMainFBH::data_Refresh() {
     return;
   }
   if (TPage* p = page(current)) p->read();
+}
+
+void TfmMainFBH::explainBlankPage(const std::string& wanted) {
+  TPage* blank = page(PAGE_NONE);
+  const TPageRow* row = findPage(wanted);
+  if (!blank || !row) return;
+  auto* why = blank->findChild<QLabel*>("lblBlankPage");
+  if (!why) {
+    why = new QLabel(blank);
+    why->setObjectName("lblBlankPage");
+    why->setWordWrap(true);
+    blank->layout()->addWidget(why);
+  }
+  why->setText(QString("\"%1\" is empty for this device: fiscal printers have no programmable keys, "
+                       "discount or surcharge keys and no clients. It is for cash registers.")
+                   .arg(qs(row->title)));
 }
 
 void TfmMainFBH::OpraviControlite(bool Value) {
@@ -553,6 +623,14 @@ void TfmMainFBH::set_Model(const TModelRow* row) {
 }
 
 bool TfmMainFBH::eventFilter(QObject* watched, QEvent* event) {
+  // Escape stops the running operation, during a wait too; a dialog the operation
+  // opened keeps its own Escape.
+  if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+      (operationRunning() || fDm.fd.busy()) && watched->isWidgetType() && !QApplication::activeModalWidget() &&
+      static_cast<QWidget*>(watched)->window() == this) {
+    requestStop();
+    return true;
+  }
   if (isHeldOffInput(watched, event)) return true;
   if (event->type() == QEvent::KeyPress) {
     auto* k = static_cast<QKeyEvent*>(event);

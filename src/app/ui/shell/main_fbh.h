@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/logic/device_ops.h"
 #include "app/logic/page_host.h"
@@ -90,6 +91,17 @@ class TfmMainFBH : public QMainWindow, public PageHost {
   // After a command that found the link gone: the window goes to its disconnected
   // state and says which connection was lost.
   void noticeLostConnection();
+  // After a reconnect: back to the page shown when the link was lost, as it was (no
+  // read). False when no link was lost since the last connection.
+  bool returnToPageAtLoss();
+  // One stop request for the running operation: the page's Stop, Escape and the wait's
+  // "Cancel" all come here. The current command is abandoned and the loop ends before
+  // its next command. Cleared when the next operation starts.
+  void requestStop();
+  void clearStopRequest();
+  // A control that stops the running operation: it takes input also while the engine
+  // waits, when everything else is held off.
+  void addStopControl(QWidget* control) { fStopControls.push_back(control); }
 
   // Shows a page by objectName and selects its tree node (the first one that opens it).
   void showPage(const std::string& page);
@@ -119,6 +131,7 @@ class TfmMainFBH : public QMainWindow, public PageHost {
   std::string saveFileName(const std::string& title, const std::string& filter,
                            const std::string& suggestedName) override;
   void processMessages() override;
+  bool stopRequested() override { return fStopRequest; }
 
   // Start-up step of the first showing; runs once (also when called before show()).
   void FormShow();
@@ -132,6 +145,9 @@ class TfmMainFBH : public QMainWindow, public PageHost {
   void FormCreate();
   void buildUi();
   void onTreeItem(QTreeWidgetItem* item);
+  void selectPageNode(const std::string& pageName);
+  // The blank page shown instead of a register-only page says why.
+  void explainBlankPage(const std::string& wanted);
   void getFolders();
   void applyFormats();
   void alertException(const char* method, const std::string& message);
@@ -170,11 +186,16 @@ class TfmMainFBH : public QMainWindow, public PageHost {
   void onEngineIdle(const TWaitState& state);
   void hideWait();
   bool isHeldOffInput(QObject* watched, QEvent* event) const;
+  bool isStopControl(QObject* watched) const;
   QLabel* fWaitLabel = nullptr;
   QPushButton* fCancelWait = nullptr;
   QTimer* fWaitHide = nullptr;
   bool fWaitShown = false;
   bool fInIdle = false;
+  bool fStopRequest = false;
+  std::vector<QWidget*> fStopControls;
+  // The page shown when the link was lost: the technician comes back to it, as typed.
+  std::string fPageAtLoss;
 };
 
 }  // namespace kestrel

@@ -27,22 +27,67 @@ void TMemTableModel::refresh() {
   emit dataChanged(index(0, 0), index(fTable.RecordCount() - 1, fTable.fieldCount() - 1));
 }
 
+namespace {
+std::vector<TMemTableModel*>& detachedModels() {
+  static std::vector<TMemTableModel*> models;
+  return models;
+}
+}  // namespace
+
+TMemTableModel::~TMemTableModel() { std::erase(detachedModels(), this); }
+
 void TMemTableModel::beginUpdate() {
-  if (fUpdates++ == 0) beginResetModel();
+  if (fUpdates++ > 0) return;
+  fShownRows = fTable.RecordCount();
+  fShownColumns = fTable.fieldCount();
+  fShownClock.start();
+  detachedModels().push_back(this);
 }
 
 void TMemTableModel::endUpdate() {
-  if (fUpdates > 0 && --fUpdates == 0) endResetModel();
+  if (fUpdates == 0 || --fUpdates > 0) return;
+  std::erase(detachedModels(), this);
+  reset();
+}
+
+void TMemTableModel::showSoFar() {
+  if (fUpdates == 0 || fShownClock.elapsed() < 250) return;
+  fShownClock.restart();
+  const int rows = fTable.RecordCount();
+  if (fTable.fieldCount() != fShownColumns || rows < fShownRows) {
+    beginResetModel();
+    fShownRows = rows;
+    fShownColumns = fTable.fieldCount();
+    endResetModel();
+  } else if (rows > fShownRows) {
+    beginInsertRows(QModelIndex(), fShownRows, rows - 1);
+    fShownRows = rows;
+    endInsertRows();
+  }
+  if (fShownRows > 0 && fShownColumns > 0)
+    emit dataChanged(index(0, 0), index(fShownRows - 1, fShownColumns - 1));
+}
+
+void TMemTableModel::showAllSoFar() {
+  // A copy: a reset may run code that ends an update.
+  const std::vector<TMemTableModel*> models = detachedModels();
+  for (TMemTableModel* m : models) m->showSoFar();
 }
 
 int TMemTableModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() || fUpdates > 0 ? 0 : fTable.RecordCount();
+  if (parent.isValid()) return 0;
+  return fUpdates > 0 ? fShownRows : fTable.RecordCount();
 }
 
-int TMemTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : fTable.fieldCount(); }
+int TMemTableModel::columnCount(const QModelIndex& parent) const {
+  if (parent.isValid()) return 0;
+  return fUpdates > 0 ? fShownColumns : fTable.fieldCount();
+}
 
 bool TMemTableModel::inTable(const QModelIndex& index) const {
-  return index.isValid() && fUpdates == 0 && index.row() < fTable.RecordCount() && index.column() < fTable.fieldCount();
+  // While detached the table may hold fewer rows than the views were told of.
+  return index.isValid() && index.row() < rowCount() && index.column() < columnCount() &&
+         index.row() < fTable.RecordCount() && index.column() < fTable.fieldCount();
 }
 
 QVariant TMemTableModel::data(const QModelIndex& index, int role) const {

@@ -5,6 +5,7 @@
 // editable. Loops that change many rows detach the views and reset them once.
 #include <QAbstractItemView>
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QStyledItemDelegate>
 #include <functional>
 #include <map>
@@ -21,6 +22,7 @@ class TMemTableModel : public QAbstractTableModel {
 
  public:
   explicit TMemTableModel(TMemTable& table, QObject* parent = nullptr);
+  ~TMemTableModel() override;
 
   TMemTable& table() const { return fTable; }
   // Shows the message of a value the table refused.
@@ -34,10 +36,17 @@ class TMemTableModel : public QAbstractTableModel {
   // the views repaint them. Nothing while detached.
   void refresh();
   // A loop that changes the table row by row: until the matching endUpdate the views
-  // see no rows (nothing is painted from a table in the middle of a change); the last
-  // endUpdate resets them once. Calls nest.
+  // keep the rows they had and learn of new ones only through showSoFar (a loop over
+  // 100,000 rows does not tell them row by row); the last endUpdate resets them once.
+  // Calls nest.
   void beginUpdate();
   void endUpdate();
+  // While detached: the views show the table as it stands now, at most four times a
+  // second, so that a long loop's grid fills as it goes instead of going blank.
+  void showSoFar();
+  // showSoFar for every model detached now (the window calls it while a loop lets
+  // events run).
+  static void showAllSoFar();
   // beginUpdate for a scope, endUpdate on every way out.
   class Update {
    public:
@@ -63,6 +72,9 @@ class TMemTableModel : public QAbstractTableModel {
   TMemTable& fTable;
   std::map<int, QString> fTitles;
   int fUpdates = 0;
+  // What the views were last told while detached.
+  int fShownRows = 0, fShownColumns = 0;
+  QElapsedTimer fShownClock;
 };
 
 // The editor of a cell: at most the field's characters, only the characters the field

@@ -1,0 +1,177 @@
+// Long work stopped by the technician on a device that takes two seconds per command:
+// the page's Stop, the wait's "Cancel" and Escape each end the whole operation at
+// once, also in the middle of a wait; nothing goes to the device after it; the grid
+// keeps every row the device answered before.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWindow>
+#include <functional>
+
+#include "app/gui_fixture.h"
+#include "app/items_fixture.h"
+#include "app/logic/page_table.h"
+#include "app/ui/dialogs/select_dialog.h"
+
+namespace kestrel {
+namespace {
+
+using namespace guitest;
+
+constexpr const char* PAGE_ITEMS = "jvpg_Sub__Root_03_Items";
+constexpr const char* PAGE_CLIENTS = "jvpg_Sub_27_Clients";
+constexpr const char* PAGE_JOURNAL = "jvpg_Sub_11_KLEN";
+
+// A register (it has clients) that answers every command after two seconds, SYN
+// meanwhile, with ten items, ten clients and five journal documents.
+struct SlowWindow : Window {
+  SlowWindow() {
+    sim::SimulatorOptions o;
+    o.port = 0;
+    o.model = "KT-11A";
+    o.modelGiven = true;
+    std::string error;
+    EXPECT_TRUE(sim::parseFault("slow:2000", o.faults, error)) << error;
+    sim = std::make_unique<sim::Simulator>(o);
+    EXPECT_TRUE(sim->start(error)) << error;
+    std::vector<int> plus;
+    for (int p = 1; p <= 10; ++p) plus.push_back(p);
+    apptest::putDeviceItems(*sim, plus);
+    sim->withDevice([](sim::DeviceModel& d) {
+      for (int c = 1; c <= 10; ++c) d.mutableState().clients[c] = {"Client " + std::to_string(c), "", "", "", ""};
+      std::string answer;
+      for (int i = 0; i < 5; ++i) d.execute(69, "X\t", answer);
+      return 0;
+    });
+    // The reads of the pages as they are shown would take seconds each here.
+    for (const char* page : {PAGE_CLICHE, PAGE_CLIENTS}) w.set_PageRead(page, [] {});
+    connectTo(*this, *sim);
+  }
+
+  // Input as the window system delivers it: through the top-level window.
+  void click(QWidget* widget) {
+    QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, widget->mapTo(&w, widget->rect().center()));
+  }
+
+  std::unique_ptr<sim::Simulator> sim;
+};
+
+enum class Press { PageStop, Cancel, Escape };
+
+struct StopCase {
+  const char* name;
+  const char* page;
+  Press press;
+  const char* stopControl;  // the page's own Stop
+  // Starts the operation; returns when it has ended.
+  std::function<void(SlowWindow&)> run;
+};
+
+void itemsMenu(SlowWindow& win, const char* button, const char* entry) {
+  win.find<QPushButton>(button)->click();
+  win.find<QAction>(entry)->trigger();
+}
+
+// "Read..." "From... To..." 1 to 10, the range typed into the range dialog.
+void readItemRange(SlowWindow& win) {
+  QTimer::singleShot(0, [] {
+    auto* d = qobject_cast<TfmSelect*>(QApplication::activeModalWidget());
+    if (!d) return ADD_FAILURE() << "no range dialog";
+    d->findChild<QLineEdit*>("edFrom")->setText("1");
+    d->findChild<QLineEdit*>("edTo")->setText("10");
+    d->accept();
+  });
+  itemsMenu(win, "bbtnReadItems", "mniRangeItems");
+}
+
+TEST(GuiStop, StopCancelAndEscapeEndEveryLongLoopAtOnceAndNothingIsSentAfter) {
+  const StopCase cases[] = {
+      {"items read, Stop", PAGE_ITEMS, Press::PageStop, "bbtnStopRead", readItemRange},
+      {"items read, Cancel", PAGE_ITEMS, Press::Cancel, "bbtnStopRead", readItemRange},
+      {"items save, Escape", PAGE_ITEMS, Press::Escape, "bbtnStopRead",
+       [](SlowWindow& w) {
+         TMemTable& t = w.dm.fdmt_Articles;
+         t.clear();
+         for (int p = 1; p <= 10; ++p)
+           apptest::addItemRow(t, {{"PLU", std::to_string(p)}, {"Name", "New " + std::to_string(p)}, {"VAT", "1"}});
+         itemsMenu(w, "bbtnSendItems", "mniAllItems");
+       }},
+      {"clients read, Stop", PAGE_CLIENTS, Press::PageStop, "chbx_StopClients",
+       [](SlowWindow& w) { w.find<QPushButton>("btnReadClientInfo")->click(); }},
+      {"clients read, Cancel", PAGE_CLIENTS, Press::Cancel, "chbx_StopClients",
+       [](SlowWindow& w) { w.find<QPushButton>("btnReadClientInfo")->click(); }},
+      {"journal read, Stop", PAGE_JOURNAL, Press::PageStop, "bbtnStopKLdate",
+       [](SlowWindow& w) {
+         if (!w.find<QCheckBox>("chbxKLrangeBynum")->isChecked()) w.find<QCheckBox>("chbxKLrangeBynum")->click();
+         w.find<QComboBox>("cbxKLENtype")->setCurrentIndex(2);
+         w.find<QLineEdit>("edKLfromNum")->setText("1");
+         w.find<QLineEdit>("edKLtoNum")->setText("5");
+         w.find<QPushButton>("bbtnGetKLEN")->click();
+       }},
+  };
+  SlowWindow win;
+  auto* cancel = win.find<QPushButton>("btnCancelWait");
+  for (const StopCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    win.w.showPage(c.page);
+    ASSERT_EQ(win.w.activePage(), c.page);
+    win.dialogs.shown.clear();
+    QElapsedTimer sincePress;
+    uint64_t framesAtPress = 0;
+    bool stopTookInput = false;
+    // Half way through the second command's wait.
+    QTimer::singleShot(3000, &win.w, [&] {
+      auto* stop = win.find<QWidget>(c.stopControl);
+      stopTookInput = stop->isVisible() && stop->isEnabled() && win.w.waiting();
+      framesAtPress = win.sim->framesServed();
+      sincePress.start();
+      switch (c.press) {
+        case Press::PageStop: win.click(stop); break;
+        case Press::Cancel: win.click(cancel); break;
+        case Press::Escape: QTest::keyClick(win.w.windowHandle(), Qt::Key_Escape); break;
+      }
+    });
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    c.run(win);
+    ASSERT_TRUE(sincePress.isValid()) << "the operation ended before the press";
+    EXPECT_LT(sincePress.elapsed(), 1000) << "the operation went on after the stop request";
+    EXPECT_TRUE(stopTookInput) << "the page's Stop was not in reach during the wait";
+    EXPECT_FALSE(win.w.operationRunning());
+    EXPECT_TRUE(win.w.Connected());
+    // The abandoned command's answer comes two seconds later; nothing follows it.
+    QTest::qWait(2500);
+    EXPECT_EQ(win.sim->framesServed(), framesAtPress) << "commands went out after the stop";
+    EXPECT_FALSE(win.w.stopRequested()) << "the next operation must not start stopped";
+  }
+}
+
+TEST(GuiStop, TheGridKeepsTheRowsAnsweredBeforeTheStopAndShowsThemDuringTheLoop) {
+  SlowWindow win;
+  win.w.showPage(PAGE_ITEMS);
+  auto* grid = win.find<QTableView>("dbg_Articles");
+  int rowsShownDuringTheLoop = -1;
+  // Items 1 and 2 answered, 3 asked for.
+  QTimer::singleShot(5000, &win.w, [&] {
+    rowsShownDuringTheLoop = grid->model()->rowCount();
+    win.click(win.find<QPushButton>("bbtnStopRead"));
+  });
+  readItemRange(win);
+  EXPECT_GE(rowsShownDuringTheLoop, 1) << "the grid went blank while the loop ran";
+  const auto plus = apptest::rowsPlu(win.dm.fdmt_Articles);
+  ASSERT_GE(plus.size(), 2u);
+  for (size_t i = 0; i < plus.size(); ++i) EXPECT_EQ(plus[i], std::to_string(i + 1));
+  EXPECT_EQ(grid->model()->rowCount(), static_cast<int>(plus.size()));
+}
+
+}  // namespace
+}  // namespace kestrel
