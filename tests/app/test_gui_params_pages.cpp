@@ -102,6 +102,19 @@ TEST(GuiParamsPages, ParametersSaveAndReadBackInAFreshWindow) {
   EXPECT_EQ(fresh.find<QLineEdit>("edNTPServeraddr")->text().toStdString(), "ntp.example.org");
 }
 
+TEST(GuiParamsPages, AFiscalizedDeviceKeepsItsPrintSizeAndThePageOffersNoChange) {
+  auto sim = startSimulator(false, "KT-33A");
+  Window win;
+  connectTo(win, *sim);
+  win.w.showPage(RECEIPT);
+  auto* size = win.find<QComboBox>("cbx_PrintColumns_X");
+  EXPECT_TRUE(size->isEnabled());
+  sim->withDevice([](sim::DeviceModel& d) { return d.mutableState().fiscal = true; });
+  win.find<QPushButton>("btnReadFormat")->click();
+  EXPECT_FALSE(size->isEnabled()) << "the save would not send it";
+  EXPECT_FALSE(size->toolTip().isEmpty());
+}
+
 TEST(GuiParamsPages, ReceiptFormatSaveCenterLogoAndLogoUpload) {
   auto sim = startSimulator(false, "KT-33A");
   const std::string logo = GuiEnvironment::folder + "/logo.bmp";
