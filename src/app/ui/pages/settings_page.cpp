@@ -149,7 +149,7 @@ void TSettingsPage::btnRestoreDeviceClick() {
     return r;
   };
   TRestoreReport dry = compare();
-  const bool needsPassword = std::any_of(dry.notes.begin(), dry.notes.end(), [](const std::string& n) {
+  const bool needsPassword = std::any_of(dry.skipped.begin(), dry.skipped.end(), [](const std::string& n) {
     return n.find("needs the service password") != std::string::npos;
   });
   // The Settings field is for the Z report's deletion; the restore asks for itself.
