@@ -89,8 +89,8 @@ void BM_ReadClientsOnSimPty(benchmark::State& state) {
   // Google Benchmark's rate counters divide by CPU time; the line's pace is wall time.
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
-    const TClientReadResult r = readClientInfo(ops, table);
-    if (r.end != TClientReadEnd::Completed || table.RecordCount() != MAX_CLIENTS) {
+    const TLoopOutcome r = readClientInfo(ops, table);
+    if (!r.ok() || table.RecordCount() != MAX_CLIENTS) {
       state.SkipWithError("the read did not bring all 1000 clients");
       break;
     }
