@@ -78,7 +78,8 @@ bool saveTaxNumbers(TDeviceOps& ops, TPageValues& values, std::string& focus) {
 }
 
 bool saveIOSA(TDeviceOps& ops, const TPageValues& values) {
-  if (!ops.ask("IOSA changes are limited. Are you sure?", MSG_ARE_YOU_SURE, true)) return false;
+  // Not irreversible (the device limits how often, not whether): Yes stays the default.
+  if (!ops.ask("IOSA changes are limited. Are you sure?", MSG_ARE_YOU_SURE, false)) return false;
   if (!ops.command(96, valueOf(values, FISC_IOSA) + "\t")) return false;
   ops.informSaved();
   return true;
