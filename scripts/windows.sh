@@ -32,6 +32,8 @@ if [ -z "$sim" ]; then
   sim=build/dev/src/sim/kestrel-sim
 fi
 
+# Like the tests and benchmarks, everything here may reach this machine's loopback only.
+export KESTREL_LOOPBACK_ONLY=1
 export WINEPREFIX=$PWD/$out/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 tmp=$(mktemp -d)
 sim_pid=

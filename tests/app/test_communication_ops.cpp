@@ -141,7 +141,7 @@ TEST(CommunicationOps, SaveEncodingsReachTheDeviceAndReadBackInTheReadOrder) {
   v["chbxDHCP"] = "0";
   v["edLANport"] = "";
   v["edIP"] = "";
-  v["edMask"] = "255.255.0.0";
+  v["edMask"] = "255.255.0.0";  // a setting stored in the device, never a target
   v["edAPN1"] = "internet";
   v["edAPN2"] = "";  // cleared: must be written, not read
   v[serverLineKey(2)] = "2 - 21/127.0.0.5";

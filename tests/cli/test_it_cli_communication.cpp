@@ -24,6 +24,7 @@ TEST(CliCommunication, GetShowsTheModelsKeysAndServerParts) {
                         0),
             0u)
       << r.out;
+  // LAN_IP is the simulated device's stored setting, printed only, never a target.
   for (const char* line : {"communication.DtServerPort.2=21\ncommunication.DtUseServer=0\n",
                            "communication.BthVersion=4.2\n", "communication.LAN_IP=192.168.0.100\n"})
     EXPECT_NE(r.out.find(line), std::string::npos) << line;
