@@ -13,6 +13,7 @@
 #include "engine/tcpip_connector.h"
 #include "support/err_container.h"
 #include "support/fd_misc.h"
+#include "util/closed_port.h"
 #include "util/engine_parts.h"
 #include "util/scripted_peer.h"
 
@@ -23,18 +24,7 @@ using test::ScriptedPeer;
 using Clock = std::chrono::steady_clock;
 using test::msSince;
 
-// A loopback port on which nothing listens.
-uint16_t closedPort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(s);
-  return ntohs(a.sin_port);
-}
+using test::closedPort;
 
 class TcpTransport : public ::testing::Test, protected test::EngineParts {
  protected:

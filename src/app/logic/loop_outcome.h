@@ -21,10 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "app/logic/page_host.h"
+
 namespace kestrel {
 
 class TDeviceOps;
-class PageHost;
 struct TWaitState;
 
 enum class TLoopEnd { Done, Stopped, Failed };
@@ -107,6 +108,23 @@ class TRecordLoop {
   // Ends the loop as failed (a step it cannot go on without).
   void fail(const std::string& cause);
   bool ended() const { return fOutcome.end != TLoopEnd::Done; }
+  // The loops that end at their first failure: `step(number)` for each number in turn,
+  // after letting events run, until a stop request or a step that fails; `done()` after
+  // each record the device took.
+  template <class Numbers, class Step, class Done>
+  void untilFirstFailure(const Numbers& numbers, Step step, Done done) {
+    for (const auto number : numbers) {
+      fHost.processMessages();
+      if (stopRequested()) return;
+      asking(number);
+      if (!step(number)) {
+        if (commandFailed(number)) fail({});
+        return;
+      }
+      answered(number);
+      done();
+    }
+  }
   const TLoopOutcome& outcome() const { return fOutcome; }
   TLoopOutcome& outcome() { return fOutcome; }
 

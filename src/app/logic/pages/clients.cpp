@@ -86,17 +86,7 @@ TLoopOutcome eachClient(TDeviceOps& ops, const std::vector<int>& numbers, Step s
   TRecordLoop loop(ops, static_cast<int64_t>(numbers.size()));
   ProgressScope progress(host, 1, static_cast<int>(numbers.size()));
   int done = 0;
-  for (int number : numbers) {
-    host.processMessages();
-    if (loop.stopRequested()) break;
-    loop.asking(number);
-    if (!step(number)) {
-      if (loop.commandFailed(number)) loop.fail({});
-      break;
-    }
-    loop.answered(number);
-    host.progressSet(++done);
-  }
+  loop.untilFirstFailure(numbers, step, [&] { host.progressSet(++done); });
   return loop.outcome();
 }
 

@@ -501,16 +501,7 @@ TLoopOutcome TItemsOps::DelSelectedInGrid() {
 
 TLoopOutcome TItemsOps::deletePlus(const std::vector<int64_t>& plus) {
   TRecordLoop loop(fOps, fHost, static_cast<int64_t>(plus.size()));
-  for (int64_t plu : plus) {
-    fHost.processMessages();
-    if (loop.stopRequested()) break;
-    loop.asking(plu);
-    if (!DeleteItem(plu)) {
-      if (loop.commandFailed(plu)) loop.fail({});
-      break;
-    }
-    loop.answered(plu);
-  }
+  loop.untilFirstFailure(plus, [this](int64_t plu) { return DeleteItem(plu); }, [] {});
   if (!loop.ended()) fOps.inform(MSG_ITEMS_DELETED);
   return finish(loop);
 }
