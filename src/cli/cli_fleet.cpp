@@ -83,26 +83,6 @@ bool irreversible(const std::vector<std::string>& args) {
 std::atomic<bool> gFleetStop{false};
 void onFleetInterrupt(int) { gFleetStop = true; }
 
-// Ctrl-C for the fleet's run: no device starts after it. A page command that runs meanwhile
-// catches it itself and ends its loop.
-class FleetInterruptScope {
- public:
-  FleetInterruptScope() {
-    gFleetStop = false;
-    struct sigaction sa {};
-    sa.sa_handler = onFleetInterrupt;
-    sa.sa_flags = SA_RESTART;
-    sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, &fOld);
-  }
-  ~FleetInterruptScope() { ::sigaction(SIGINT, &fOld, nullptr); }
-  FleetInterruptScope(const FleetInterruptScope&) = delete;
-  FleetInterruptScope& operator=(const FleetInterruptScope&) = delete;
-
- private:
-  struct sigaction fOld {};
-};
-
 bool stopRequested() {
   std::ostringstream none;
   return gFleetStop || CliPageHost(none).stopRequested();
@@ -381,7 +361,10 @@ std::optional<int> runFleet(const std::vector<std::string>& args, std::ostream& 
   std::vector<DeviceResult> results(devices.size());
   std::atomic<size_t> next{0};
   std::mutex printing;
-  FleetInterruptScope interrupt;
+  // Ctrl-C for the fleet's run: no device starts after it. A page command that runs
+  // meanwhile catches it itself and ends its loop.
+  gFleetStop = false;
+  SigintScope interrupt(onFleetInterrupt, SA_RESTART);
   auto print = [&](size_t i) {
     const FleetDevice& d = devices[i];
     const DeviceResult& r = results[i];

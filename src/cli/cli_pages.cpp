@@ -56,25 +56,6 @@ volatile std::sig_atomic_t gInterrupted = 0;
 
 void onInterrupt(int) { gInterrupted = 1; }
 
-// Catches the first Ctrl-C for the time a page command runs; the handler resets itself,
-// so the second one takes the default way out.
-class InterruptScope {
- public:
-  InterruptScope() {
-    gInterrupted = 0;
-    struct sigaction sa {};
-    sa.sa_handler = onInterrupt;
-    sa.sa_flags = SA_RESETHAND | SA_RESTART;
-    sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, &fOld);
-  }
-  ~InterruptScope() { ::sigaction(SIGINT, &fOld, nullptr); }
-  InterruptScope(const InterruptScope&) = delete;
-  InterruptScope& operator=(const InterruptScope&) = delete;
-
- private:
-  struct sigaction fOld {};
-};
 
 }  // namespace
 
@@ -231,7 +212,10 @@ int runPageCommand(const Invocation& inv, DeviceSession& session, std::ostream& 
   CliPageHost host(err);
   TDeviceOps ops(session.engine(), session.misc(), session.errors(), host);
   PageCommandContext ctx{session, ops, host, out, err, inv.json, inv.pageArgs};
-  InterruptScope interrupt;
+  // The first Ctrl-C while a page command runs is caught; the handler resets itself, so
+  // the second one takes the default way out.
+  gInterrupted = 0;
+  SigintScope interrupt(onInterrupt, SA_RESETHAND | SA_RESTART);
   try {
     return command->run(ctx);
   } catch (const std::exception& e) {
