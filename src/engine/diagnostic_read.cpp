@@ -8,8 +8,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr uint16_t DIAGNOSTIC_COMMAND = 90;
-
 // Each request starts from an empty field list and exactly the protocol's delimiter.
 void resetDelimiters(TFiscalDevice& engine) {
   engine.delimitersList.clear();

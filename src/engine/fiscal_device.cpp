@@ -19,7 +19,6 @@ namespace kestrel {
 namespace {
 
 constexpr uint16_t FIRST_COMMAND = 74;
-constexpr uint16_t DIAGNOSTIC_COMMAND = 90;
 constexpr uint16_t CUSTOM_CODE_GEORGIAN = 16;
 const std::string TAB = "\t";
 

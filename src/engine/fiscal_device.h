@@ -25,6 +25,9 @@
 
 namespace kestrel {
 
+// The diagnostic read: the one command whose answer widens on the newer devices.
+inline constexpr uint16_t DIAGNOSTIC_COMMAND = 90;
+
 class TErrContainer;
 class TFDMisc;
 class TRS232Connector;

@@ -7,17 +7,17 @@ namespace kestrel {
 
 namespace {
 
-constexpr char TAB = '\t';
+constexpr char FIELD_TAB = '\t';
 constexpr const char* OPERATOR_PASSWORD_PARAM = "OperPasw";
 
 std::string_view fieldOf(std::string_view input, int index) {
   size_t start = 0;
   for (int i = 0; i < index; ++i) {
-    const size_t tab = input.find(TAB, start);
+    const size_t tab = input.find(FIELD_TAB, start);
     if (tab == std::string_view::npos) return {};
     start = tab + 1;
   }
-  const size_t end = input.find(TAB, start);
+  const size_t end = input.find(FIELD_TAB, start);
   return input.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 
@@ -67,7 +67,7 @@ std::string maskedPasswords(uint16_t command, std::string_view input) {
   if (!fields) return out;
   int field = 0;
   for (char& c : out) {
-    if (c == TAB) ++field;
+    if (c == FIELD_TAB) ++field;
     else if (field < 32 && (fields >> field & 1u)) c = '*';
   }
   return out;
@@ -80,7 +80,7 @@ bool answerHoldsPassword(uint16_t command, std::string_view input) {
 std::string maskedAnswer(std::string_view answer) {
   std::string out(answer);
   for (char& c : out)
-    if (c != TAB) c = '*';
+    if (c != FIELD_TAB) c = '*';
   return out;
 }
 

@@ -17,6 +17,11 @@ struct TErrorEntry {
   const char* text[kErrorLanguageCount];
 };
 
+// The language sets of the families (bit n = TErrorLanguages n).
+inline constexpr unsigned kAllLanguages = 0x1F;
+inline constexpr unsigned kNoPolish = 0x0F;
+inline constexpr unsigned kNoRomanianNoPolish = 0x07;
+
 // A range of codes (`first` is the one nearer to zero, both included), the languages it
 // supports (bit n = TErrorLanguages n) and its entries, ordered from `first` to `last`.
 // Codes of the range without an entry have no text.

@@ -10,9 +10,6 @@
 namespace kestrel {
 namespace {
 
-constexpr unsigned kAllLanguages = 0x1F;
-constexpr unsigned kNoPolish = 0x0F;
-
 // Device: general errors: -100001 to -100008.
 constexpr TErrorEntry kDeviceGeneral[] = {
     {-100001, {"Обща грешка във фискалното устройство: Грешка при вход - изход( не може да чете или пише )",
@@ -2799,7 +2796,7 @@ constexpr TErrorEntry kDeviceUsb[] = {
                "Błąd USB: Błąd zapisu"}},
 };
 
-constexpr TErrorFamily kFamilies[] = {
+constexpr TErrorFamily kDeviceFamilies[] = {
     {-100001, -100008, kAllLanguages, kDeviceGeneral, std::size(kDeviceGeneral), "device: general errors"},
     {-100100, -100116, kAllLanguages, kDeviceFiscalMemory, std::size(kDeviceFiscalMemory),
      "device: fiscal memory"},
@@ -2860,6 +2857,6 @@ constexpr TErrorFamily kFamilies[] = {
 
 }  // namespace
 
-std::span<const TErrorFamily> deviceErrorFamilies() { return kFamilies; }
+std::span<const TErrorFamily> deviceErrorFamilies() { return kDeviceFamilies; }
 
 }  // namespace kestrel

@@ -11,8 +11,6 @@
 namespace kestrel {
 namespace {
 
-constexpr unsigned kNoPolish = 0x0F;
-
 // Older fiscal printer generation, with symbolic names: -150001 to -150608.
 constexpr TErrorEntry kOlderPrinter[] = {
     {-150001, {"ERR_SYNTAX", "Syntax error", "Синтаксическая ошибка", "Eroare de sintaxă", nullptr}},
@@ -405,13 +403,13 @@ constexpr TErrorEntry kOlderPrinter[] = {
     {-150608, {"ERR_SKNO_UNKNOWN", "ERR_SKNO_UNKNOWN", "ERR_SKNO_UNKNOWN", "ERR_SKNO_UNKNOWN", nullptr}},
 };
 
-constexpr TErrorFamily kFamilies[] = {
+constexpr TErrorFamily kOlderFamilies[] = {
     {-150001, -150608, kNoPolish, kOlderPrinter, std::size(kOlderPrinter),
      "older fiscal printer generation, with symbolic names"},
 };
 
 }  // namespace
 
-std::span<const TErrorFamily> olderPrinterErrorFamilies() { return kFamilies; }
+std::span<const TErrorFamily> olderPrinterErrorFamilies() { return kOlderFamilies; }
 
 }  // namespace kestrel

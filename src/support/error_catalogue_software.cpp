@@ -11,10 +11,6 @@
 namespace kestrel {
 namespace {
 
-constexpr unsigned kAllLanguages = 0x1F;
-constexpr unsigned kNoPolish = 0x0F;
-constexpr unsigned kNoRomanianNoPolish = 0x07;
-
 // PIN pad device status codes (answers of a card payment terminal): 1 to 52.
 constexpr TErrorEntry kPinPadStatus[] = {
     {1, {"Обща грешка", "General error", "Общая ошибка", nullptr, nullptr}},
@@ -2536,7 +2532,7 @@ constexpr TErrorEntry kServerDatabase[] = {
               nullptr}},
 };
 
-constexpr TErrorFamily kFamilies[] = {
+constexpr TErrorFamily kSoftwareFamilies[] = {
     {1, 52, kNoRomanianNoPolish, kPinPadStatus, std::size(kPinPadStatus),
      "PIN pad device status codes (answers of a card payment terminal)"},
     {-1, -25, kAllLanguages, kGeneric, std::size(kGeneric),
@@ -2570,6 +2566,6 @@ constexpr TErrorFamily kFamilies[] = {
 
 }  // namespace
 
-std::span<const TErrorFamily> softwareErrorFamilies() { return kFamilies; }
+std::span<const TErrorFamily> softwareErrorFamilies() { return kSoftwareFamilies; }
 
 }  // namespace kestrel

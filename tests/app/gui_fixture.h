@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -106,7 +107,6 @@ inline std::unique_ptr<sim::Simulator> startSimulator(bool pty, const std::strin
   return s;
 }
 
-
 // Connects the window to `sim` over TCP as a technician would; the window then shows
 // the "Date, header & footer" page.
 inline void connectTo(Window& win, sim::Simulator& sim) {
@@ -114,6 +114,25 @@ inline void connectTo(Window& win, sim::Simulator& sim) {
   win.clickConnect();
   ASSERT_TRUE(win.w.Connected()) << "the window did not connect to the simulator";
 }
+
+// A grid cell's text as the technician sees it.
+inline std::string cell(QTableView* grid, int row, int column) {
+  return grid->model()->index(row, column).data().toString().toStdString();
+}
+
+// Every command the window sends through its operations, in order.
+struct Sent {
+  explicit Sent(Window& win) {
+    win.w.ops().onCommand = [this](uint16_t c, const std::string& in) { all.push_back({c, in}); };
+  }
+  std::vector<std::string> inputsOf(int command) const {
+    std::vector<std::string> r;
+    for (const auto& [c, in] : all)
+      if (c == command) r.push_back(in);
+    return r;
+  }
+  std::vector<std::pair<int, std::string>> all;
+};
 
 }  // namespace guitest
 }  // namespace kestrel

@@ -38,6 +38,18 @@ inline std::vector<std::string> rowsPlu(const TMemTable& t) {
   return p;
 }
 
+// The Items page's logic on a simulated KT-33A, with an item table of its own.
+struct ItemsOnSim : OpsOnSim {
+  explicit ItemsOnSim(sim::SimulatorOptions o = {}) : OpsOnSim("KT-33A", o) { prepareArticlesTable(table); }
+  TMemTable table{"fdmt_Articles"};
+  TItemsOps items{ops, table, host};
+  std::vector<std::string> shown() const {
+    std::vector<std::string> t;
+    for (const auto& d : dialogs.shown) t.push_back(d.text);
+    return t;
+  }
+};
+
 // Items 1..n of the device at these numbers: VAT 2, price n.50, stock n, a name.
 inline void putDeviceItems(sim::Simulator& s, const std::vector<int>& plus) {
   s.withDevice([&](sim::DeviceModel& d) {

@@ -31,10 +31,6 @@ std::unique_ptr<sim::Simulator> startClockedSimulator() {
   return s;
 }
 
-std::string cell(QTableView* grid, int row, int column) {
-  return grid->model()->index(row, column).data().toString().toStdString();
-}
-
 std::string deviceParam(sim::Simulator& sim, const char* name, int index) {
   return sim.withDevice([&](sim::DeviceModel& d) { return d.state().params.at(name).at(index); });
 }

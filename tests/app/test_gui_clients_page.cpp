@@ -29,10 +29,6 @@ std::vector<int> deviceNumbers(sim::Simulator& s) {
   });
 }
 
-std::string cell(QTableView* grid, int row, int column) {
-  return grid->model()->index(row, column).data().toString().toStdString();
-}
-
 TEST(GuiClientsPage, ReadWhenShownThenSaveAndDeleteTheSelectedRows) {
   auto sim = startSimulator(false, "KT-11A");
   sim->withDevice([](sim::DeviceModel& d) {

@@ -24,19 +24,6 @@ namespace {
 
 using namespace guitest;
 
-struct Sent {
-  explicit Sent(Window& win) {
-    win.w.ops().onCommand = [this](uint16_t c, const std::string& in) { all.push_back({c, in}); };
-  }
-  std::vector<std::string> inputsOf(int command) const {
-    std::vector<std::string> r;
-    for (const auto& [c, in] : all)
-      if (c == command) r.push_back(in);
-    return r;
-  }
-  std::vector<std::pair<int, std::string>> all;
-};
-
 // X reports as documents 1..n.
 void makeXReports(sim::Simulator& sim, int n) {
   sim.withDevice([n](sim::DeviceModel& d) {

@@ -17,10 +17,6 @@ namespace {
 
 using namespace guitest;
 
-std::string cell(QTableView* grid, int row, int column) {
-  return grid->model()->index(row, column).data().toString().toStdString();
-}
-
 std::string title(QTableView* grid, int column) {
   return grid->model()->headerData(column, Qt::Horizontal).toString().toStdString();
 }

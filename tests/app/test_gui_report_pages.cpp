@@ -18,14 +18,6 @@ namespace {
 
 using namespace guitest;
 
-// The commands the window's operations send, with their input texts.
-struct Sent {
-  explicit Sent(Window& win) {
-    win.w.ops().onCommand = [this](uint16_t c, const std::string& in) { all.emplace_back(c, in); };
-  }
-  std::vector<std::pair<int, std::string>> all;
-};
-
 std::string text(Window& win, const char* label) { return win.find<QLabel>(label)->text().toStdString(); }
 
 TEST(GuiReportPages, XThenZWithTheSettingsPageDeletion) {

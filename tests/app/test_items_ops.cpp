@@ -10,18 +10,8 @@ namespace {
 
 using apptest::addItemRow;
 using apptest::OpsOnSim;
+using apptest::ItemsOnSim;
 using apptest::rowsPlu;
-
-struct ItemsOnSim : OpsOnSim {
-  ItemsOnSim() { prepareArticlesTable(table); }
-  TMemTable table{"fdmt_Articles"};
-  TItemsOps items{ops, table, host};
-  std::vector<std::string> shown() const {
-    std::vector<std::string> t;
-    for (const auto& d : dialogs.shown) t.push_back(d.text);
-    return t;
-  }
-};
 
 TEST(ItemsOps, ReadARangeWithGapsFillsRowsSilently) {
   ItemsOnSim s;

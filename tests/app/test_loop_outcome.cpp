@@ -13,6 +13,7 @@ namespace kestrel {
 namespace {
 
 using apptest::OpsOnSim;
+using apptest::ItemsOnSim;
 using apptest::rowsPlu;
 
 TEST(LoopOutcome, ClosingMessagesSayWhatWasDoneAndNameWhatFailed) {
@@ -70,12 +71,6 @@ TEST(LoopOutcome, ShowErrOffPutsBackWhatItFound) {
   }
   EXPECT_TRUE(s.ops.ShowErr());
 }
-
-struct ItemsOnSim : OpsOnSim {
-  explicit ItemsOnSim(sim::SimulatorOptions o = {}) : OpsOnSim("KT-33A", o) { prepareArticlesTable(table); }
-  TMemTable table{"fdmt_Articles"};
-  TItemsOps items{ops, table, host};
-};
 
 TEST(ItemsLoops, ARowTheTableRefusesIsNamedAndTheReadGoesOn) {
   ItemsOnSim s;

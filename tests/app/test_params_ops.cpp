@@ -16,7 +16,7 @@ const TParamBinding& binding(const std::string& name) { return *paramsTable().fi
 using apptest::without;
 
 // Every widget of the page, as a technician might set it.
-TPageValues pageValues() {
+TPageValues paramsPageValues() {
   return {{"chbxAutoSummerTime", "1"},    {"ledClearDisplay", "1500"},      {"cbxBarcodeCount", "2"},
           {"ledBarcodeMask", ""},         {"chbxAutoExitAfterTotal", "1"},  {"chbxVoidPassword", "0"},
           {"chbxZconnectOperator", "1"},  {"chbxZconnectDept", "0"},        {"chbxZconnectItems", "1"},
@@ -67,7 +67,7 @@ TEST(ParamsOps, SaveAndReadOrdersPerModelRoundTripThroughTheDevice) {
     SCOPED_TRACE(std::to_string(c.ecrModel));
     apptest::OpsOnSim s(c.simModel);
     s.ops.ecrModel = c.ecrModel;
-    ASSERT_TRUE(saveParameters(s.ops, pageValues()));
+    ASSERT_TRUE(saveParameters(s.ops, paramsPageValues()));
     EXPECT_EQ(s.dialogs.shown.back().text, "The data was saved in the device.");
     const auto& t = paramsTable();
     EXPECT_EQ(s.paramNamesSent(), c.flushAtEndOnly ? t.saveOrder : without(t.saveOrder, {"FlushAtEndOnly"}));
@@ -83,7 +83,7 @@ TEST(ParamsOps, SaveAndReadOrdersPerModelRoundTripThroughTheDevice) {
     ASSERT_TRUE(readParamsTab(s.ops, back));
     EXPECT_EQ(s.paramNamesSent(), c.flushAtEndOnly ? t.readOrder : without(t.readOrder, {"FlushAtEndOnly"}));
     EXPECT_EQ(s.inputsOf(255).front(), "DaylightSavingMinutes\t\t\t");
-    TPageValues expected = pageValues();
+    TPageValues expected = paramsPageValues();
     if (!c.flushAtEndOnly) expected.erase("chbxPrintAfterPay_ECR");
     EXPECT_EQ(back, expected);
   }
@@ -97,7 +97,7 @@ TEST(ParamsOps, FirstRefusalEndsTheSaveAndTheRepeatCountIsBackToWhatItWas) {
     s.sent.push_back({c, in});
     repeats.push_back(s.fd.repeatCount);
   };
-  TPageValues v = pageValues();
+  TPageValues v = paramsPageValues();
   v["ledAutoOff"] = "99";  // the device takes 0 to 15 minutes
   EXPECT_FALSE(saveParameters(s.ops, v));
   ASSERT_FALSE(s.paramNamesSent().empty());
@@ -123,7 +123,7 @@ TEST(ParamsOps, FirstRefusalEndsTheSaveAndTheRepeatCountIsBackToWhatItWas) {
 TEST(ParamsOps, AnEmptyValueIsNeverSentAsARead) {
   apptest::OpsOnSim s("KT-33A");
   s.ops.ecrModel = 2;
-  TPageValues v = pageValues();
+  TPageValues v = paramsPageValues();
   v["edNTPServeraddr"] = "";
   ASSERT_TRUE(saveParameters(s.ops, v));
   EXPECT_EQ(s.param("TimeServerAddress"), "");
@@ -138,7 +138,7 @@ TEST(ParamsOps, AnEmptyValueIsNeverSentAsARead) {
                        Case{"ledAutoOff", "", "AutoPowerOff"}, Case{"ledBckLightOff", "", "BkLight_AutoOff"},
                        Case{"cbxBarcodeCount", "-1", "EcrNumberBarcode"}, Case{"cbxTimezone", "-1", "TimeZone"},
                        Case{"edNTPServeraddr", "a\tb", "TimeServerAddress"}, Case{"ledBarcodeMask", "1\n2", "EcrScaleBarMask"}}) {
-    TPageValues bad = pageValues();
+    TPageValues bad = paramsPageValues();
     bad[c.widget] = c.value;
     const size_t before = s.inputsOf(255).size();
     try {
@@ -154,7 +154,7 @@ TEST(ParamsOps, AnEmptyValueIsNeverSentAsARead) {
 TEST(ParamsOps, ConfigPageByParameterNames) {
   const TConfigPage* p = findConfigPage("parameters");
   ASSERT_NE(p, nullptr);
-  TPageValues v = pageValues();
+  TPageValues v = paramsPageValues();
   p->set(v, "TimeZone", "-3", 0);
   p->set(v, "EcrNumberBarcode", "4", 0);
   p->set(v, "DateFromNAPServDisable", "0", 0);  // the box as it shows: off

@@ -11,7 +11,7 @@ namespace {
 
 using apptest::without;
 
-TPageValues pageValues() {
+TPageValues receiptFormatValues() {
   return {{"chbxPrintDuplicate", "1"}, {"chbxPrintBarcode", "0"},   {"chbxPrintLogo", "1"},
           {"cbxPrintContrast", "15"},  {"cbxBarcoreHeight", "4"},   {"cbx_HeaderMinLines", "2"},
           {"cbxFooterEmptyLines", "6"}, {"cbxPaperCuttingType", "1"}, {"chbxAutoPaperCut", "0"},
@@ -60,7 +60,7 @@ TEST(ReceiptFormatOps, SaveAndReadPerModelRoundTripThroughTheDevice) {
     SCOPED_TRACE(std::to_string(c.ecrModel));
     apptest::OpsOnSim s(c.simModel);
     s.ops.ecrModel = c.ecrModel;
-    ASSERT_TRUE(saveBONFormat(s.ops, pageValues()));
+    ASSERT_TRUE(saveBONFormat(s.ops, receiptFormatValues()));
     EXPECT_EQ(s.dialogs.shown.back().text, "The data was saved in the device.");
     const auto& t = receiptFormatTable();
     auto saved = c.paper ? t.saveOrder : without(t.saveOrder, paper);
@@ -76,7 +76,7 @@ TEST(ReceiptFormatOps, SaveAndReadPerModelRoundTripThroughTheDevice) {
     TPageValues back;
     ASSERT_TRUE(readBONFormat(s.ops, back));
     EXPECT_EQ(s.paramNamesSent(), c.paper ? t.readOrder : without(t.readOrder, paper));
-    TPageValues expected = pageValues();
+    TPageValues expected = receiptFormatValues();
     if (!c.paper) {
       expected.erase("cbxPaperCuttingType");
       expected.erase("chbxAutoPaperCut");
@@ -97,7 +97,7 @@ TEST(ReceiptFormatOps, Kt22aReads48ButSaves42AndFiscalModeSendsNoColumns) {
 
   apptest::OpsOnSim fiscal("KT-33A");
   fiscal.device([](sim::DeviceModel& d) { d.mutableState().fiscal = true; });
-  ASSERT_TRUE(saveBONFormat(fiscal.ops, pageValues()));
+  ASSERT_TRUE(saveBONFormat(fiscal.ops, receiptFormatValues()));
   EXPECT_EQ(fiscal.dialogs.shown.back().text, "The data was saved in the device.");
   EXPECT_EQ(fiscal.paramNamesSent().back(), "LogoPrintAfterFooter");
 }
@@ -114,7 +114,7 @@ TEST(ReceiptFormatOps, CenterLogoWritesBothAndSetsTheBoxes) {
 TEST(ReceiptFormatOps, ConfigPageByParameterNamesWithEntryTexts) {
   const TConfigPage* p = findConfigPage("receipt");
   ASSERT_NE(p, nullptr);
-  TPageValues v = pageValues();
+  TPageValues v = receiptFormatValues();
   p->set(v, "PrintColumns", "42 symbols - 57mm paper", 2);
   p->set(v, "PrintFontType", "Normal with small line spacing", 2);
   p->set(v, "PaperCuttingType", "Partial", 2);

@@ -9,7 +9,7 @@
 namespace kestrel {
 namespace {
 
-const std::string PASSWORD = "1234";
+const std::string SERVICE_PASSWORD = "1234";
 
 TEST(TerminalOps, CommandFileLineBreaks) {
   EXPECT_EQ(commandFileText("A\\r\\nB"), "A\r\nB");
@@ -30,13 +30,13 @@ TEST(TerminalOps, FunctionsRunInServiceModeAndNeedThePassword) {
   ASSERT_EQ(s.sent.size(), 1u) << "a wrong password sends nothing else";
 
   s.clearSent();
-  ASSERT_TRUE(terminalFunction(s.ops, PASSWORD, TERMINAL_NEW_COMMAND_FILE, focus));
+  ASSERT_TRUE(terminalFunction(s.ops, SERVICE_PASSWORD, TERMINAL_NEW_COMMAND_FILE, focus));
   ASSERT_EQ(s.sent.size(), 3u);
   EXPECT_EQ(s.sent[1].input, "1\t");
   EXPECT_EQ(s.sent[2].input, "0\t\t");
 
   s.clearSent();
-  ASSERT_TRUE(readTerminalData(s.ops, PASSWORD, data, focus));
+  ASSERT_TRUE(readTerminalData(s.ops, SERVICE_PASSWORD, data, focus));
   EXPECT_EQ(s.inputsOf(144), (std::vector<std::string>{"2\t", "3\t", "4\t", "5\t"}));
   EXPECT_EQ(s.sent.back().input, "0\t\t");
   EXPECT_EQ(data.info, (std::vector<std::string>{"First install:                    YES",
@@ -45,8 +45,8 @@ TEST(TerminalOps, FunctionsRunInServiceModeAndNeedThePassword) {
   ASSERT_TRUE(data.commandFile);
   EXPECT_NE(data.commandFile->find("\r\nSEND Z\r\nEND"), std::string::npos) << *data.commandFile;
 
-  ASSERT_TRUE(terminalFunction(s.ops, PASSWORD, TERMINAL_FORCE_COMMAND, focus));
-  ASSERT_TRUE(readTerminalData(s.ops, PASSWORD, data, focus));
+  ASSERT_TRUE(terminalFunction(s.ops, SERVICE_PASSWORD, TERMINAL_FORCE_COMMAND, focus));
+  ASSERT_TRUE(readTerminalData(s.ops, SERVICE_PASSWORD, data, focus));
   EXPECT_EQ(data.info[0], "First install:                    NO");
   EXPECT_TRUE(s.ops.ShowErr());
 }
@@ -61,7 +61,7 @@ TEST(TerminalOps, ARefusedFunctionShowsItsCodeInItsLineAndInTheStatusBar) {
     std::string out;
     if (c == 144 && in == "3\t") s.fd.customCommand(253, "0\t\t", out);
   };
-  ASSERT_TRUE(readTerminalData(s.ops, PASSWORD, data, focus));
+  ASSERT_TRUE(readTerminalData(s.ops, SERVICE_PASSWORD, data, focus));
   ASSERT_EQ(data.info.size(), 3u);
   EXPECT_EQ(data.info[0], "First install:                    YES");
   const std::string code = std::to_string(sim::ERR_NEED_SERVICE);

@@ -33,6 +33,9 @@ inline sim::SimulatorOptions modelOptions(const std::string& model) {
   return o;
 }
 
+// A cash register: the model whose pages hold clients, departments and the rest.
+inline sim::SimulatorOptions registerModel() { return modelOptions("KT-11A"); }
+
 inline sim::SimulatorOptions withFault(const std::string& fault) {
   sim::SimulatorOptions o;
   std::string error;

@@ -18,12 +18,7 @@ namespace {
 
 using clitest::runCli;
 
-sim::SimulatorOptions registerModel() {
-  sim::SimulatorOptions o;
-  o.model = "KT-11A";
-  o.modelGiven = true;
-  return o;
-}
+using clitest::registerModel;
 
 // Every page but the clock, and every table, as `kestrel` prints them.
 std::string everything(const clitest::SimServer& s) {

@@ -25,12 +25,7 @@ using test::TempPath;
 const std::string HEADER =
     "\"Number\";\"Client name - first\";\"Client name - second\";\"TAX Number\";\"Address 1\";\"Address 2\";\r\n";
 
-sim::SimulatorOptions registerModel() {
-  sim::SimulatorOptions o;
-  o.model = "KT-11A";
-  o.modelGiven = true;
-  return o;
-}
+using clitest::registerModel;
 
 std::vector<int> deviceNumbers(clitest::SimServer& s) {
   return s.sim->withDevice([](sim::DeviceModel& d) {

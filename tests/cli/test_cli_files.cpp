@@ -19,8 +19,7 @@ namespace {
 using clitest::runCli;
 namespace fs = std::filesystem;
 
-
-sim::SimulatorOptions registerModel() { return clitest::modelOptions("KT-11A"); }
+using clitest::registerModel;
 
 TEST(CliFiles, SpecialFilesAreRefusedBeforeTheDeviceIsConnected) {
   clitest::SimServer server(registerModel());

@@ -21,12 +21,7 @@ namespace fs = std::filesystem;
 
 using Folder = test::TempFolder;
 
-sim::SimulatorOptions registerModel() {
-  sim::SimulatorOptions o;
-  o.model = "KT-11A";
-  o.modelGiven = true;
-  return o;
-}
+using clitest::registerModel;
 
 TEST(CliTable, ExportEditAndSaveDepartments) {
   SimServer server(registerModel());

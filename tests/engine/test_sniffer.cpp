@@ -14,8 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const fs::path& p) { return readWholeFile(p.string()); }
-
 const char* kStamp = R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)";
 
 class SnifferFiles : public ::testing::Test {
@@ -199,7 +197,7 @@ TEST_F(SnifferFiles, LogThisAppendsLinesOnlyWhileSwitchedOn) {
   s.logThis("plain", false);
   s.logThis("dated", true);
   s.logRow("row");
-  std::istringstream lines(readFile(dir / "trace.txt"));
+  std::istringstream lines(readWholeFile((dir / "trace.txt").string()));
   std::string l1, l2, l3, rest;
   std::getline(lines, l1);
   std::getline(lines, l2);
@@ -214,7 +212,7 @@ TEST_F(SnifferFiles, LogThisAppendsLinesOnlyWhileSwitchedOn) {
   fresh.set_logFolder(folder());
   fresh.set_saveToFile_isOn(true);
   fresh.logThis("x", false);
-  EXPECT_EQ(readFile(dir / "connector_log.txt"), "x\n");
+  EXPECT_EQ(readWholeFile((dir / "connector_log.txt").string()), "x\n");
 }
 
 TEST_F(SnifferFiles, SettingsRoundTripKeepsValuesAndBlanks) {
@@ -226,7 +224,7 @@ TEST_F(SnifferFiles, SettingsRoundTripKeepsValuesAndBlanks) {
   s.values.cDateTime.cColor = 0xFF000005u;  // a system colour, negative as a signed value
   s.hexPacket.answerColor = 7;
   ASSERT_TRUE(s.saveToFile());
-  const std::string text = readFile(dir / "SnifferSettings.ini");
+  const std::string text = readWholeFile((dir / "SnifferSettings.ini").string());
   EXPECT_NE(text.find("[HeaderSettings]"), std::string::npos);
   EXPECT_NE(text.find("[DebugMode]"), std::string::npos);
 
@@ -283,5 +281,5 @@ TEST_F(SnifferFiles, SettingsFileNeedsIniFormatAndAFolder) {
   std::ofstream(dir / "SnifferSettings.ini") << "[Other]\nkeep=1\n";
   s.fileFormat = snif_INI;
   ASSERT_TRUE(s.saveToFile());
-  EXPECT_NE(readFile(dir / "SnifferSettings.ini").find("keep=1"), std::string::npos);
+  EXPECT_NE(readWholeFile((dir / "SnifferSettings.ini").string()).find("keep=1"), std::string::npos);
 }

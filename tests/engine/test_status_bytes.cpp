@@ -15,8 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const fs::path& p) { return readWholeFile(p.string()); }
-
 void writeFile(const fs::path& p, const std::string& text) { std::ofstream(p) << text; }
 
 class StatusFileTest : public ::testing::Test {
@@ -203,7 +201,7 @@ TEST_F(StatusFileTest, LoadCoversOnlyBytesInUseAndFillsMissingKeysWithDefaults) 
 
   // Saving keeps what else the file holds.
   ASSERT_TRUE(table.saveToFile("dev"));
-  const std::string text = readFile(dir / "dev.ini");
+  const std::string text = readWholeFile((dir / "dev.ini").string());
   EXPECT_NE(text.find("written by hand"), std::string::npos);
   EXPECT_NE(text.find("Bit[6,0].Check=1"), std::string::npos);
   EXPECT_EQ(text.find("Bit[6,1].Check"), std::string::npos);
@@ -229,7 +227,7 @@ TEST_F(StatusFileTest, MissingFileOrOtherFormatFailsAndLeavesTheTable) {
 
 TEST_F(StatusFileTest, FailedWriteLeavesThePreviousFile) {
   ASSERT_TRUE(table.saveToFile("keep"));
-  const std::string before = readFile(dir / "keep.ini");
+  const std::string before = readWholeFile((dir / "keep.ini").string());
   // A file size limit makes the write fail even with root rights.
   rlimit old{};
   ::getrlimit(RLIMIT_FSIZE, &old);
@@ -242,6 +240,6 @@ TEST_F(StatusFileTest, FailedWriteLeavesThePreviousFile) {
   ::setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(saved);
-  EXPECT_EQ(readFile(dir / "keep.ini"), before);
+  EXPECT_EQ(readWholeFile((dir / "keep.ini").string()), before);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // no temp file left
 }

@@ -8,8 +8,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr uint16_t DIAGNOSTIC_COMMAND = 90;
-
 // Runs a transport operation; an exception it raises becomes part of the outcome.
 template <class F>
 void runGuarded(TLinkOutcome& out, F&& operation) {

@@ -5,6 +5,7 @@
 #include "app/logic/field_helpers.h"
 #include "app/logic/device_ops.h"
 #include "app/logic/mem_table.h"
+#include "app/logic/pages/items.h"
 #include "app/logic/pages/service_info.h"
 #include "app/logic/pages/vat.h"
 #include "support/fd_misc.h"

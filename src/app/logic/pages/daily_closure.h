@@ -23,8 +23,6 @@ TPageValues initialClosureLabels();
 inline constexpr const char* MSG_NO_DELETE_PASSWORD =
     "Service password for deleting items not set.\r\nGo to the settings tab and set service password.";
 inline constexpr const char* MSG_SERVICE_MODE_ERROR = "Service mode setting error, items will not be deleted.";
-inline constexpr const char* MSG_ITEMS_DELETED = "Items deleted.";
-
 
 // Shows answer fields 1 to 11 of a report in `labels`: the number, each group with a
 // non-empty sum (others keep their labels) and both totals in the shortest decimal form.

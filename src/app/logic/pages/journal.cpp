@@ -21,7 +21,7 @@ constexpr char COLUMN_MARK = '\x1D';
 
 // A number of the range: the edits' texts and the period's answer alike. A text that
 // is no number raises the conversion error the page shows.
-int rangeNumber(const std::string& text) { return parseIntValue(text); }
+int periodNumber(const std::string& text) { return parseIntValue(text); }
 
 // Field 0 as the device's code; a text that is no number is no code.
 bool answerCode(TDeviceOps& ops, int& code) {
@@ -59,8 +59,8 @@ TJournalEnd TJournalReader::run(const TJournalRequest& request, TJournalMode mod
   const char* method = request.byNumber ? "getKLENbyNum" : "getKLENbyDate";
   try {
     if (!request.byNumber) return bySearch(request, mode);
-    const int from = rangeNumber(request.fromNumber);
-    const int to = rangeNumber(request.toNumber);
+    const int from = periodNumber(request.fromNumber);
+    const int to = periodNumber(request.toNumber);
     return byNumbers(from, to, request.type, mode);
   } catch (const std::exception& e) {
     fLines.flush();
@@ -93,8 +93,8 @@ TJournalEnd TJournalReader::bySearch(const TJournalRequest& request, TJournalMod
     }
     return TJournalEnd::Refused;
   }
-  const int first = rangeNumber(fOps.field(3));
-  const int last = rangeNumber(fOps.field(4));
+  const int first = periodNumber(fOps.field(3));
+  const int last = periodNumber(fOps.field(4));
   try {
     return byNumbers(first, last, request.type, mode);
   } catch (const std::exception& e) {
