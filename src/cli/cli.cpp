@@ -56,7 +56,7 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     return 1;
   }
   if (inv.help) {
-    out << usageText();
+    out << inv.helpText;
     return 0;
   }
   try {

@@ -1,5 +1,4 @@
 #include "cli/cli_args.h"
-#include "cli/cli_pages.h"
 
 #include <CLI/CLI.hpp>
 
@@ -12,24 +11,6 @@
 namespace kestrel::cli {
 
 namespace {
-
-struct KnownOption {
-  const char* name;
-  bool takesValue;
-};
-
-constexpr KnownOption kOptions[] = {
-    {"--tcp", true},     {"--serial", true},   {"--baud", true},  {"--sim", false},  {"--model", true},
-    {"--timeout-ms", true}, {"--repeat", true}, {"--identify", false}, {"--json", false}, {"--trace", false},
-    {"--help", false},   {"-h", false},
-};
-
-const KnownOption* findOption(const std::string& word) {
-  const std::string name = word.substr(0, word.find('='));
-  for (const KnownOption& o : kOptions)
-    if (name == o.name) return &o;
-  return nullptr;
-}
 
 bool allDigits(const std::string& text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
@@ -98,75 +79,255 @@ void parseSerialPort(const std::string& text, int& number, std::string& path) {
   number = n;
 }
 
-std::string paramReadInput(const std::string& name, const std::string& index) {
-  return name + "\t" + index + "\t\t";
+std::optional<std::string> CommandArgs::value(const std::string& option) const {
+  const auto it = values.find(option);
+  if (it == values.end() || it->second.empty()) return std::nullopt;
+  return it->second.back();
 }
 
-std::string paramWriteInput(const std::string& name, const std::string& index, const std::string& value) {
-  return name + "\t" + index + "\t" + value + "\t";
+std::vector<std::string> CommandArgs::all(const std::string& option) const {
+  const auto it = values.find(option);
+  return it == values.end() ? std::vector<std::string>{} : it->second;
 }
+
+namespace {
+
+constexpr const char* DESCRIPTION = R"(kestrel - command-line tool for KT fiscal devices
+kestrel [CONNECTION] [OPTIONS] COMMAND [ARGS]; kestrel COMMAND [VERB] --help: its words and options)";
+
+constexpr const char* FOOTER = R"(Options may also follow the command. After the command a negative number is a word;
+a word that starts with "-" and is no option of the command follows "--", which makes
+every later word a word.
+
+A file the command writes may be "-": standard output, written only when the whole
+result is there (the messages go to stderr). A file that exists and is not a regular
+file (a FIFO, a device, a link to one) is refused; so is "-" where the command reads a
+file or writes several.
+
+Characters the device's code page cannot hold are sent as "?"; a warning on stderr
+names them (and the row and field of a table or file).
+
+Exit status: 0 when the command succeeded (customCommand's result true and the device's
+or the engine's error code 0), 1 otherwise (the message on stderr), 2 for a usage error
+or DATA that cannot be sent.
+
+Examples:
+  kestrel --sim info
+  kestrel --tcp 192.168.1.50 --json status
+  kestrel --serial "COM 3" --baud 9600 cmd 90 "[tab]"
+  kestrel --serial /dev/ttyUSB0 param set Header 0 "MY SHOP"
+  kestrel --tcp 127.0.0.1:5000 param get TimeZone
+  kestrel --sim config get vat
+  kestrel --sim config set vat.A=17.00 vat.E=disabled
+  kestrel --tcp 192.168.1.50 date set --now
+  kestrel --tcp 192.168.1.50 header export shop.txt
+  kestrel --tcp 192.168.1.50 logo shop.bmp
+  kestrel --sim table get departments --csv departments.csv
+  kestrel --hosts shops.txt --jobs 8 backup 'backups/{name}.ini'
+)";
+
+// The CLI11 side of one declared verb.
+struct Declared {
+  const CommandSpec* command = nullptr;
+  const VerbSpec* verb = nullptr;
+  CLI::App* app = nullptr;
+  std::vector<CLI::Option*> words, options;
+};
+
+// `literalWords`: words follow "--", so the counts are checked once they are added.
+void declare(Declared& d, bool literalWords) {
+  CLI::App& app = *d.app;
+  app.fallthrough();
+  for (const WordsSpec& w : d.verb->words) {
+    CLI::Option* o = app.add_option(w.name, w.help);
+    // At least one value each time it is filled; whether it must be is required().
+    o->expected(literalWords ? 1 : std::max(w.min, 1), w.max < 0 ? CLI::detail::expected_max_vector_size : w.max);
+    o->required(w.min > 0 && !literalWords);
+    // CLI11 fills a positional up to its least count only; the most is checked in collect().
+    if (w.max < 0 || w.max > std::max(w.min, 1)) o->allow_extra_args();
+    d.words.push_back(o);
+  }
+  for (const OptionSpec& s : d.verb->options) {
+    CLI::Option* o = s.value ? app.add_option(s.name, s.help)->type_name(s.value) : app.add_flag(s.name)->description(s.help);
+    if (s.traits & ARG_MANY)
+      o->expected(1, CLI::detail::expected_max_vector_size)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    d.options.push_back(o);
+  }
+}
+
+// The parsed words of the chosen verb and those after "--" as CommandArgs, with the
+// files it writes.
+void collect(const Declared& d, const std::vector<std::string>& literalWords, Invocation& inv) {
+  CommandArgs& a = inv.args;
+  if (*d.verb->verb) a.plain.push_back(d.verb->verb);
+  const size_t first = a.plain.size();
+  for (const CLI::Option* o : d.words) a.plain.insert(a.plain.end(), o->results().begin(), o->results().end());
+  a.plain.insert(a.plain.end(), literalWords.begin(), literalWords.end());
+  {
+    size_t least = 0, most = 0;
+    for (const WordsSpec& w : d.verb->words) {
+      least += static_cast<size_t>(w.min);
+      most = w.max < 0 || most == SIZE_MAX ? SIZE_MAX : most + static_cast<size_t>(w.max);
+    }
+    const size_t count = a.plain.size() - first;
+    const std::string name = inv.pageCommand + (*d.verb->verb ? std::string(" ") + d.verb->verb : "");
+    if (count < least) throw UsageError(name + ": " + d.verb->words.back().name + " is required");
+    if (count > most) throw UsageError(name + ": the word '" + a.plain[first + most] + "' was not expected");
+  }
+  if (!d.verb->words.empty() && (d.verb->words.front().traits & ARG_OUTPUT) && a.plain.size() > first)
+    inv.outputFiles.push_back(a.plain[first]);
+  for (size_t i = 0; i < d.options.size(); ++i) {
+    const OptionSpec& s = d.verb->options[i];
+    const CLI::Option& o = *d.options[i];
+    if (o.count() == 0) continue;
+    if (!s.value) {
+      a.flags.insert(s.name);
+      if (s.traits & ARG_IRREVERSIBLE) inv.irreversible = true;
+      continue;
+    }
+    auto& v = a.values[s.name];
+    v.insert(v.end(), o.results().begin(), o.results().end());
+    if (s.traits & ARG_OUTPUT) inv.outputFiles.push_back(v.back());
+  }
+  if (d.verb->traits & VERB_IRREVERSIBLE) inv.irreversible = true;
+  inv.offline = (d.verb->traits & VERB_OFFLINE) != 0;
+  inv.yes = a.has("--yes");
+}
+
+// The built-in commands' fields from their words.
+void fillBuiltIn(Invocation& inv) {
+  const CommandArgs& a = inv.args;
+  switch (inv.command) {
+    case CommandKind::Cmd: {
+      const auto n = decimal(a[0], 0, 65535);
+      if (!n) throw UsageError("cmd: NUMBER '" + a[0] + "' is not a command number from 0 to 65535");
+      inv.number = static_cast<uint16_t>(*n);
+      if (a.size() > 1) inv.data = a[1];
+      break;
+    }
+    case CommandKind::ParamGet:
+      inv.command = a[0] == "get" ? CommandKind::ParamGet : CommandKind::ParamSet;
+      inv.paramName = a[1];
+      if (inv.command == CommandKind::ParamGet) {
+        if (a.size() > 2) inv.paramIndex = a[2];
+      } else {
+        if (a.size() == 4) inv.paramIndex = a[2];
+        inv.paramValue = a.plain.back();
+      }
+      if (inv.paramName.empty()) throw UsageError("param: NAME is empty");
+      noTab(inv.paramName, "param: NAME");
+      if (!inv.paramIndex.empty() && !allDigits(inv.paramIndex))
+        throw UsageError("param: INDEX '" + inv.paramIndex + "' is not a number counted from 0");
+      noTab(inv.paramValue, "param: VALUE");
+      break;
+    case CommandKind::Detect:
+      for (const std::string& value : a.all("--port")) {
+        std::string path;
+        int number = 0;
+        parseSerialPort(value, number, path);
+        inv.detectPorts.push_back(path.empty() ? TComPortsUsage().deviceOf("COM " + std::to_string(number)) : path);
+      }
+      if (const auto host = a.value("--tcp-host")) parseTcpTarget(*host, inv.detectHost, inv.detectTcpPort);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
 
 Invocation parseCommandLine(const std::vector<std::string>& args) {
   Invocation inv;
-
-  // Split the words: kestrel's options (wherever they stand) for CLI11, the command and
-  // its arguments in order, and everything after "sim" for the simulator.
-  std::vector<std::string> optionWords, words;
-  bool literal = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& w = args[i];
-    if (!words.empty() && words.front() == "sim") {
-      inv.simArgs.push_back(w);
-      continue;
-    }
-    if (literal) {
-      words.push_back(w);
-      continue;
-    }
-    if (w == "--") {
-      literal = true;
-      continue;
-    }
-    if (const KnownOption* o = findOption(w)) {
-      optionWords.push_back(w);
-      if (o->takesValue && w.find('=') == std::string::npos && i + 1 < args.size()) optionWords.push_back(args[++i]);
-      continue;
-    }
-    if (words.empty() && w.size() > 1 && w.front() == '-') {
-      optionWords.push_back(w);  // an unknown option: CLI11 names it
-      continue;
-    }
-    words.push_back(w);
-  }
-  for (const std::string& w : optionWords) {
-    if (w == "--help" || w == "-h") {
-      inv.help = true;
-      return inv;
-    }
-  }
-
-  CLI::App app{"kestrel", "kestrel"};
-  app.set_help_flag();
+  // The words after "--" are words whatever they look like; CLI11 would end a verb at it.
+  // After "sim" they are the simulator's, as every word there.
+  const auto dashes = std::find(args.begin(), args.end(), "--");
+  const auto simWord = std::find(args.begin(), args.end(), "sim");
+  const bool split = dashes != args.end() && simWord > dashes;
+  const std::vector<std::string> head(args.begin(), split ? dashes : args.end());
+  const std::vector<std::string> literal(split ? dashes + 1 : args.end(), args.end());
+  CLI::App app{DESCRIPTION, "kestrel"};
   std::string tcp, serial;
   int baud = DEFAULT_BAUD;
   bool sim = false;
   uint32_t timeoutMs = 0;
   int repeat = DEFAULT_REPEAT;
-  auto* oTcp = app.add_option("--tcp", tcp);
-  auto* oSerial = app.add_option("--serial", serial);
-  auto* oBaud = app.add_option("--baud", baud)->check(CLI::Range(1, std::numeric_limits<int>::max()));
-  auto* oSim = app.add_flag("--sim", sim);
-  auto* oModel = app.add_option("--model", inv.connection.model);
-  auto* oTimeout = app.add_option("--timeout-ms", timeoutMs)->check(CLI::Range(1u, std::numeric_limits<uint32_t>::max()));
-  app.add_option("--repeat", repeat)->check(CLI::Range(1, 1000));
-  app.add_flag("--identify", inv.connection.identify);
-  app.add_flag("--json", inv.json);
-  app.add_flag("--trace", inv.trace);
+  auto* oTcp = app.add_option("--tcp", tcp, "TCP/IP, port 4999 when not given")->type_name("HOST[:PORT]");
+  auto* oSerial = app.add_option("--serial", serial,
+                                 "\"COM 3\", \"COM3\", \"3\" (port number) or a device path (/dev/ttyUSB0, a pty)")
+                      ->type_name("PORT");
+  auto* oBaud = app.add_option("--baud", baud, "line speed with --serial, 115200 when not given")
+                    ->type_name("N")
+                    ->check(CLI::Range(1, std::numeric_limits<int>::max()));
+  auto* oSim = app.add_flag("--sim", sim, "a simulated device started in-process");
+  auto* oModel = app.add_option("--model", inv.connection.model, "the model of --sim (KT-33A when not given)")
+                     ->type_name("NAME");
+  auto* oTimeout = app.add_option("--timeout-ms", timeoutMs,
+                                  "the engine's per-byte limit (exitByTimeValue) of the transport in use, on a "
+                                  "serial line also the limit of one read; the transport's own defaults when not given")
+                       ->type_name("N")
+                       ->check(CLI::Range(1u, std::numeric_limits<uint32_t>::max()));
+  app.add_option("--repeat", repeat, "the engine's repeatCount; 2 when not given")->type_name("N")->check(CLI::Range(1, 1000));
+  app.add_flag("--identify", inv.connection.identify,
+               "open as the window does: diagnostic read on open (getAfterConnect), then command 90 with TAB and "
+               "the model-table check");
+  app.add_flag("--json", inv.json, "one JSON object on stdout instead of text");
+  app.add_flag("--trace", inv.trace, "every frame sent and received in hex on stderr (passwords masked)");
+  // Taken apart before this parse (cli_fleet.cpp); declared for --help.
+  app.add_option("--hosts", "runs the command on every device of FILE, one a line: NAME and tcp:HOST[:PORT] or "
+                            "serial:PATH[@BAUD] (\"#\" starts a comment); each device's output under its name, then a "
+                            "summary, failures last (--json: one line per device); {name} and {serial} in a file "
+                            "argument name each device's own file. Steps that cannot be undone ask once for the "
+                            "whole fleet on a terminal and need --yes elsewhere")
+      ->type_name("FILE");
+  app.add_option("--jobs", "with --hosts: N devices at once (all when not given, at most 64)")->type_name("N");
+
+  std::vector<Declared> declared;
+  for (const CommandSpec& c : commandSpecs()) {
+    CLI::App* sub = app.add_subcommand(c.name, c.help);
+    if (c.kind == CommandKind::Sim) {
+      // Everything after "sim" is the simulator's, --help included.
+      sub->prefix_command();
+      sub->set_help_flag();
+      declared.push_back({&c, &c.verbs.front(), sub, {}, {}});
+      continue;
+    }
+    if (c.verbs.size() == 1 && !*c.verbs.front().verb) {
+      if (std::string(c.verbs.front().help) != c.help) sub->footer(c.verbs.front().help);
+      declared.push_back({&c, &c.verbs.front(), sub, {}, {}});
+      declare(declared.back(), !literal.empty());
+      continue;
+    }
+    sub->fallthrough();
+    sub->require_subcommand(1, 1);
+    for (const VerbSpec& v : c.verbs) {
+      declared.push_back({&c, &v, sub->add_subcommand(v.verb, v.help), {}, {}});
+      declare(declared.back(), !literal.empty());
+    }
+  }
+  app.footer(FOOTER);  // after the commands, which would inherit it
+  // One command: once it is named, a word such as "receipt" is one of its words.
+  app.require_subcommand(0, 1);
+
   try {
-    std::vector<std::string> reversed(optionWords.rbegin(), optionWords.rend());
+    std::vector<std::string> reversed(head.rbegin(), head.rend());
     app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    inv.help = true;
+    inv.helpText = app.help();  // of the command (and verb) named before --help
+    return inv;
   } catch (const CLI::ParseError& e) {
-    throw UsageError(firstLine(e.what()));
+    // A word left over that looks like an option is what went wrong, whatever CLI11
+    // found missing because of it.
+    for (const std::string& w : app.remaining(true))
+      if (w.size() > 1 && w[0] == '-' && std::isalpha(static_cast<unsigned char>(w[w[1] == '-' ? 2 : 1])))
+        throw UsageError("unknown option '" + w + "'");
+    std::string where;
+    for (const CLI::App* a = &app; !a->get_subcommands().empty();) {
+      a = a->get_subcommands().front();
+      where += a->get_name() + " ";
+    }
+    throw UsageError(where.empty() || e.get_name() == "ExtrasError" ? firstLine(e.what())
+                                                                     : where.substr(0, where.size() - 1) + ": " + firstLine(e.what()));
   }
 
   ConnectionOptions& c = inv.connection;
@@ -192,265 +353,23 @@ Invocation parseCommandLine(const std::vector<std::string>& args) {
   if (oTimeout->count()) c.timeoutMs = timeoutMs;
   c.repeat = repeat;
 
-  if (words.empty()) throw UsageError("no command given");
-  const std::string command = words.front();
-  const std::vector<std::string> rest(words.begin() + 1, words.end());
-  auto arity = [&](size_t lo, size_t hi, const char* usage) {
-    if (hi == 0 && !rest.empty()) throw UsageError(command + " takes no arguments ('" + rest[0] + "' given)");
-    if (rest.size() < lo || rest.size() > hi) throw UsageError(std::string("usage: ") + usage);
-  };
-  if (command == "info") {
-    arity(0, 0, "info");
-    inv.command = CommandKind::Info;
-  } else if (command == "status") {
-    arity(0, 0, "status");
-    inv.command = CommandKind::Status;
-  } else if (command == "ports") {
-    arity(0, 0, "ports");
-    inv.command = CommandKind::Ports;
-  } else if (command == "detect") {
-    inv.command = CommandKind::Detect;
-    for (size_t i = 0; i < rest.size(); ++i) {
-      const bool port = rest[i] == "--port", host = rest[i] == "--tcp-host";
-      if ((!port && !host) || i + 1 == rest.size())
-        throw UsageError("usage: detect [--port PATH...] [--tcp-host HOST[:PORT]]");
-      const std::string& value = rest[++i];
-      if (port) {
-        std::string path;
-        int number = 0;
-        parseSerialPort(value, number, path);
-        inv.detectPorts.push_back(path.empty() ? TComPortsUsage().deviceOf("COM " + std::to_string(number)) : path);
-      } else {
-        parseTcpTarget(value, inv.detectHost, inv.detectTcpPort);
-      }
-    }
-  } else if (command == "sim") {
-    inv.command = CommandKind::Sim;
-  } else if (command == "cmd") {
-    arity(1, 2, "cmd NUMBER [DATA]");
-    const auto n = decimal(rest[0], 0, 65535);
-    if (!n) throw UsageError("cmd: NUMBER '" + rest[0] + "' is not a command number from 0 to 65535");
-    inv.command = CommandKind::Cmd;
-    inv.number = static_cast<uint16_t>(*n);
-    if (rest.size() > 1) inv.data = rest[1];
-  } else if (command == "param") {
-    if (rest.empty() || (rest[0] != "get" && rest[0] != "set"))
-      throw UsageError("usage: param get NAME [INDEX] | param set NAME [INDEX] VALUE");
-    const std::vector<std::string> p(rest.begin() + 1, rest.end());
-    if (rest[0] == "get") {
-      if (p.empty() || p.size() > 2) throw UsageError("usage: param get NAME [INDEX]");
-      inv.command = CommandKind::ParamGet;
-      inv.paramName = p[0];
-      if (p.size() > 1) inv.paramIndex = p[1];
-    } else {
-      if (p.size() < 2 || p.size() > 3) throw UsageError("usage: param set NAME [INDEX] VALUE");
-      inv.command = CommandKind::ParamSet;
-      inv.paramName = p[0];
-      if (p.size() == 3) inv.paramIndex = p[1];
-      inv.paramValue = p.back();
-    }
-    if (inv.paramName.empty()) throw UsageError("param: NAME is empty");
-    noTab(inv.paramName, "param: NAME");
-    if (!inv.paramIndex.empty() && !allDigits(inv.paramIndex))
-      throw UsageError("param: INDEX '" + inv.paramIndex + "' is not a number counted from 0");
-    noTab(inv.paramValue, "param: VALUE");
-  } else if (const PageCommand* page = findPageCommand(command)) {
-    page->check(rest);
-    inv.command = CommandKind::Page;
-    inv.pageCommand = command;
-    inv.pageArgs = rest;
-    inv.offline = page->offline && page->offline(rest);
-  } else {
-    throw UsageError("unknown command '" + command + "'");
-  }
+  const Declared* chosen = nullptr;
+  for (const Declared& d : declared)
+    if (d.app->parsed()) chosen = &d;
+  if (!chosen) throw UsageError("no command given");
+  inv.spec = chosen->command;
+  inv.command = chosen->command->kind;
+  inv.pageCommand = chosen->command->name;
+  if (inv.command == CommandKind::Sim) inv.simArgs = chosen->app->remaining();
+  else collect(*chosen, literal, inv);
+  fillBuiltIn(inv);
+  if (inv.spec->check) inv.spec->check(inv.args);
 
+  const std::string command = inv.pageCommand;
   if (inv.needsDevice() && c.kind == LinkKind::None) throw UsageError("no connection: give --tcp, --serial or --sim");
   if (!inv.needsDevice() && c.kind != LinkKind::None)
     throw UsageError(command + " takes no connection (--tcp, --serial, --sim)");
   return inv;
-}
-
-const char* usageText() {
-  return R"(kestrel - command-line tool for KT fiscal devices
-
-Usage: kestrel [CONNECTION] [OPTIONS] COMMAND [ARGS]
-
-CONNECTION (one of):
-  --tcp HOST[:PORT]        TCP/IP, port 4999 when not given
-  --serial PORT            "COM 3", "COM3", "3" (port number) or a device path (/dev/ttyUSB0, a pty)
-      --baud N             line speed, 115200 when not given
-  --sim [--model NAME]     a simulated device started in-process (default model KT-33A)
-
-OPTIONS:
-  --timeout-ms N           the engine's per-byte limit (exitByTimeValue) of the transport in use,
-                           on a serial line also the limit of one read; the transport's own
-                           defaults when not given
-  --repeat N               the engine's repeatCount; 2 when not given
-  --identify               open as the window does: diagnostic read on open (getAfterConnect),
-                           then command 90 with TAB and the model-table check
-  --json                   one JSON object on stdout instead of text
-  --trace                  every frame written and read, in hexadecimal, on stderr
-  -h, --help               this text
-
-COMMANDS:
-  info                              the diagnostic information (both command-90 requests)
-  cmd NUMBER [DATA]                 one customCommand; DATA in the special-symbol notation
-                                    ("#[tab]", "\t", "[lf]", "[\lf]"...), resolved with
-                                    prepare_InputForSpecialSymbols; an incomplete escape
-                                    ("[1B!]"), a token that stands for nothing ("[EUR]") or
-                                    data too long for one frame are refused, nothing is sent
-  status                            command 74, then the 8 status bytes with every set bit and its description
-  param get NAME [INDEX]            command 255 read; prints field 1
-  param set NAME [INDEX] VALUE      command 255 write
-  config get [PAGE...]              the setup pages' values as PAGE.NAME=VALUE lines; pages:
-                                    datetime, header, footer, vat, parameters, receipt, communication,
-                                    fiscal (read only), corrections (discount and surcharge keys;
-                                    registers only)
-  config set PAGE.NAME=VALUE...     changes the named values of one page with that page's save;
-                                    its other values are read first and written back as they are
-  date get                          the device's date and time (command 62)
-  date set --now                    sets the device's clock (command 61) to this computer's time, or to
-  date set "DD-MM-YY HH:MM:SS"      the time given; " DST" is added when the device's automatic summer
-                                    time is on and the moment falls into summer time
-  header export FILE                the 10 header and 10 footer lines into a text file (CR LF, Windows-1250)
-  header import FILE                such a file (UTF-8 or UTF-16 with a byte-order mark, else Windows-1250)
-                                    written to the device: lines 1-10 header, 11-20 footer, missing ones empty
-  table get NAME [--csv FILE]       a master-data table as CSV (header: the grid's titles) on stdout,
-                                    into FILE, or as JSON with --json; NAME: stock-groups,
-                                    departments, payments, operators, keys
-  table set NAME FILE.csv           reads such a file into the table and saves it with the page's
-                                    save; a refused line names its line number and nothing is written
-  logo FILE.bmp                     uploads the file as the receipt logo (command 202), checked block
-                                    by block against the device's checksum; nothing is sent for a
-                                    file larger than the device's logo memory
-  service get                       the service date and the non-empty service text lines
-  service set DD.MM.YYYY [LINE...]  writes the service date and up to 10 lines in service mode
-  service mode on|off               enters or leaves service mode (command 253)
-  service ram-reset TYPE            RAM reset of TYPE (one of CPBDSF) in service mode
-  service operation --start DT --end DT --type LETTER
-                                    records a service operation (DT "DD-MM-YY HH:MM:SS"; LETTER one
-                                    of NTBPFOKMI); the device must be in service mode
-  fiscal get                        the serial, FM, JIB, PIB and IOSA numbers and the fiscal state
-  fiscal set-serial SERIAL FM       the one-time fiscal steps (commands 91, 98, 96, 72); fiscalize
-  fiscal set-tax JIB PIB            uses the numbers the device holds
-  fiscal set-iosa IOSA
-  fiscal fiscalize
-  terminal info|reset|new-command-file|force-send
-                                    the terminal functions (command 144) in service mode
-  certificates check                checks the device's certificates; exit 1 when they are not valid
-                                    Steps that cannot be undone (serial and FM, tax numbers,
-                                    fiscalize, RAM reset) ask "Are you sure? [y/N]" on a terminal;
-                                    elsewhere they run only with --yes. The service password is the
-                                    first line of --password-file FILE (readable by its owner only)
-                                    or KESTREL_SERVICE_PASSWORD; never give it on the command line.
-  items read [--from N] [--to M] [--csv FILE]
-                                    the items (command 107) as a table, JSON with --json, or a CSV file;
-                                    a PLU the device lacks costs one more query, not a read per number;
-                                    without a range every item from the first to the last
-  items write FILE.csv [--from N --to M]
-                                    the file's items (all, or PLU N to M) written to the device
-  items delete (--all | --from N --to M | PLU...)
-                                    deletes items in the device (--all without a question)
-  items qty PLU CHANGE              adds CHANGE (2.5, -1) to the item's stock quantity
-  items csv-check FILE.csv          reads the file as the import does and names the first refused
-                                    line; no device (exit 1 on a refused line)
-  fm-report --from DT --to DT       the device prints its fiscal memory over the period (DT
-                                    "DD-MM-YY HH:MM:SS"; " DST" is added where the device's automatic
-                                    summer time applies) or over the record numbers N to M (command 95)
-  fm-report --first N --last M
-  ej read --type TYPE (--from DT --to DT | --first N --last M) [-o FILE]
-                                    the journal's documents of TYPE (fiscal, storno, x, z, periodic,
-                                    all-fiscal, non-fiscal, copy, all, or the codes 0 to 8) in the
-                                    period or the number range, line by line to stdout as they arrive;
-                                    with -o FILE into the file (LF, Windows-1250), written only when
-                                    the whole reading succeeded; Ctrl-C stops, also inside a document
-  ej print --type TYPE ...          the same documents printed on the device (and shown)
-  ej validate FILE                  checks a saved journal document against the hash printed with it;
-                                    no connection; exit 0 only when it is valid (--json: the hashes)
-  report x                          the X report; prints the report number, the sums and storno sums
-                                    per VAT group (A, E, J, K, M) and both totals
-  report z [--delete-items FROM-TO] the Z report, the same values; with --delete-items it then deletes
-                                    the items FROM to TO in service mode (the service password as for
-                                    `service`)
-  report departments|groups|diagnostic
-                                    the departments, item groups or diagnostic printout
-  report operators FROM TO [--clear]
-                                    the operators report; --clear clears their registers
-  report plu KIND FROM TO           the items report; KIND turnovers, clearing, parameters or stock
-  report periodic KIND --from DD.MM.YYYY --to DD.MM.YYYY [--by code|department|group
-         --plu-from N --plu-to M]   the periodic report; KIND payments, departments or plu (the
-                                    options in brackets for plu only)
-  cash in|out AMOUNT                cash into or out of the drawer; prints the drawer's three sums
-  receipt test [--add-item] [--plu N --price P --name TEXT --tax-group A|E|J|K|M]
-  receipt reclamation [--receipt-number N]
-          [--payment cash|card|cheque|virman --correction PERCENT --iosa N --operator N]
-                                    a test fiscal or reclamation receipt for one item (--add-item
-                                    programs it first); the operator password is the model's default,
-                                    or the first line of --password-file FILE or
-                                    KESTREL_OPERATOR_PASSWORD
-  receipt close                     closes a receipt left open (voids at most 500 sales, then reports)
-  restart                           restarts the device (command 202)
-  clients read [--csv FILE|--json]  the device's clients (register models), walking the numbers
-                                    to 1000; --csv writes the Clients page's CSV file
-  clients write FILE.csv [--selected ID...]
-                                    writes the clients of such a file (or only those numbers)
-  clients delete --all | ID...      deletes every client (--all is the confirmation) or those numbers
-                                    Ctrl-C ends a clients loop between two clients (exit 1)
-  backup FILE [--with-items] [--with-clients]
-                                    every setup page (date and fiscal numbers aside) and master-data
-                                    table into one INI file (readable by its owner only); the
-                                    options add the items and the clients
-  restore FILE [--dry-run] [--password-file FILE]
-                                    writes such a file through the pages' saves, only what differs;
-                                    --dry-run lists the changes and writes nothing. Access point and
-                                    server values need the service password (--password-file or
-                                    KESTREL_SERVICE_PASSWORD), else they are skipped with a note.
-                                    Exit 0 only when everything was written
-  health                            model, serial and fiscal memory numbers, fiscalized or not, the
-                                    device clock's difference from this computer's (seconds) and the
-                                    status bits that need attention ("OK" when none); exit 0 when read
-  ports                             the serial ports present
-  detect [--port PATH...] [--tcp-host HOST[:PORT]]
-                                    looks for a device: every serial port (or those given) at every
-                                    line speed, most common first (115200, 9600, 57600, 38400, 19200,
-                                    4800, 2400, 1200), with the diagnostic read; and the TCP port of
-                                    HOST (4999 when not given). Prints port, speed, model and serial
-                                    number of each device found, and every port that is busy or not
-                                    permitted; exit 0 when a device was found. --timeout-ms sets the
-                                    limit of one attempt (400 when not given)
-  sim [kestrel-sim options]         runs the simulator in the foreground
-
-MANY DEVICES:
-  --hosts FILE [--jobs N]  runs the command on every device of FILE, one a line: NAME and
-                           tcp:HOST[:PORT] or serial:PATH[@BAUD] ("#" starts a comment), up to N
-                           at once (all when not given, at most 64). Each device's output under
-                           its name, then a summary table, failures last; with --json one line per
-                           device. {name} and {serial} in a file argument name each device's own
-                           file; a file without them is refused. Exit 1 when any device failed
-
-Options may also follow the command. An argument that starts with "-" is taken as it
-is after the command; "--" makes every following word an argument.
-
-Characters the device's code page cannot hold are sent as "?"; a warning on stderr
-names them.
-
-Exit status: 0 when the command succeeded (customCommand's result true and the device's
-or the engine's error code 0), 1 otherwise (the message on stderr), 2 for a usage error
-or DATA that cannot be sent.
-
-Examples:
-  kestrel --sim info
-  kestrel --tcp 192.168.1.50 --json status
-  kestrel --serial "COM 3" --baud 9600 cmd 90 "[tab]"
-  kestrel --serial /dev/ttyUSB0 param set Header 0 "MY SHOP"
-  kestrel --tcp 127.0.0.1:5000 param get TimeZone
-  kestrel --sim config get vat
-  kestrel --sim config set vat.A=17.00 vat.E=disabled
-  kestrel --tcp 192.168.1.50 date set --now
-  kestrel --tcp 192.168.1.50 header export shop.txt
-  kestrel --tcp 192.168.1.50 logo shop.bmp
-  kestrel --sim table get departments --csv departments.csv
-)";
 }
 
 }  // namespace kestrel::cli

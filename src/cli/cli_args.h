@@ -2,7 +2,9 @@
 // The command line of kestrel: connection, options, one command and its arguments.
 // Every mistake becomes a UsageError with a one-line reason.
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -37,20 +39,94 @@ struct ConnectionOptions {
 
 enum class CommandKind { None, Info, Cmd, Status, ParamGet, ParamSet, Ports, Detect, Sim, Page };
 
+// The words of a command as its declaration took them.
+struct CommandArgs {
+  std::vector<std::string> plain;  // the verb (when the command has verbs), then the words in order
+  std::map<std::string, std::vector<std::string>> values;  // an option with a value, each time given
+  std::set<std::string> flags;
+
+  size_t size() const { return plain.size(); }
+  bool empty() const { return plain.empty(); }
+  const std::string& operator[](size_t i) const { return plain[i]; }
+  bool has(const std::string& flag) const { return flags.count(flag) > 0; }
+  // The option's value (the last one given), or nothing.
+  std::optional<std::string> value(const std::string& option) const;
+  std::string valueOr(const std::string& option, const std::string& otherwise) const {
+    return value(option).value_or(otherwise);
+  }
+  std::vector<std::string> all(const std::string& option) const;
+};
+
+// What a declared word or option is besides its text.
+enum ArgTraits : unsigned {
+  ARG_NONE = 0,
+  ARG_MANY = 1,          // an option that takes several values (--port A --port B, --selected 1 2)
+  ARG_OUTPUT = 2,        // names a file the command writes ("-": standard output)
+  ARG_IRREVERSIBLE = 4,  // a flag that makes the command one that cannot be undone (delete --all)
+};
+
+struct OptionSpec {
+  const char* name;   // "--csv", "-o"
+  const char* value;  // "FILE"; null for a flag
+  const char* help;
+  unsigned traits = ARG_NONE;
+};
+
+// Positional words: a name for the help, how many (max -1: any number).
+struct WordsSpec {
+  const char* name;
+  int min, max;
+  const char* help;
+  unsigned traits = ARG_NONE;  // ARG_OUTPUT: the (first) word is an output file
+};
+
+enum VerbTraits : unsigned {
+  VERB_NONE = 0,
+  VERB_OFFLINE = 1,       // needs no device (a file check)
+  VERB_IRREVERSIBLE = 2,  // cannot be undone: a fleet asks once for all devices
+};
+
+struct VerbSpec {
+  const char* verb;  // "" for a command without verbs
+  const char* help;
+  std::vector<WordsSpec> words;
+  std::vector<OptionSpec> options;
+  unsigned traits = VERB_NONE;
+};
+
+struct PageCommandContext;
+
+// One command of kestrel, declared once: its verbs, their words and options (the parser
+// and --help come from this), the checks that need more than the declaration (values,
+// files; throws UsageError) and what runs it.
+struct CommandSpec {
+  const char* name;
+  const char* help;
+  CommandKind kind;
+  std::vector<VerbSpec> verbs;  // a single one with verb "" when the command has none
+  void (*check)(const CommandArgs& args) = nullptr;
+  int (*run)(PageCommandContext& ctx) = nullptr;  // the page commands
+};
+
+// Every command, in the order of --help (cli_pages.cpp).
+const std::vector<CommandSpec>& commandSpecs();
+
 struct Invocation {
   ConnectionOptions connection;
   bool json = false;
   bool trace = false;
   bool help = false;
+  std::string helpText;  // what --help prints: of kestrel or of the command named before it
   CommandKind command = CommandKind::None;
+  const CommandSpec* spec = nullptr;
+  CommandArgs args;
   // cmd
   uint16_t number = 0;
   std::string data;  // as typed; special symbols are resolved when sending
   // param
   std::string paramName, paramIndex, paramValue;
-  // a page command (config, date, header, logo): its name and the words after it
+  // a page command: its name
   std::string pageCommand;
-  std::vector<std::string> pageArgs;
   // detect: the ports to try (all of the machine when empty) and a TCP host
   std::vector<std::string> detectPorts;
   std::string detectHost;
@@ -60,6 +136,12 @@ struct Invocation {
 
   // A page command whose arguments need no device.
   bool offline = false;
+  // The files the command writes, as given ("-" for standard output).
+  std::vector<std::string> outputFiles;
+  // A step that cannot be undone (fiscalization, RAM reset, Z report, delete all), and
+  // whether --yes confirmed it.
+  bool irreversible = false;
+  bool yes = false;
 
   bool needsDevice() const {
     return command != CommandKind::Ports && command != CommandKind::Detect && command != CommandKind::Sim &&
@@ -67,10 +149,10 @@ struct Invocation {
   }
 };
 
-// `args` without the program name. Options may stand before or after the command;
-// after the command a word that is no option of kestrel is an argument, even when it
-// starts with "-" (a negative number, a text), and "--" makes every later word one.
-// Everything after "sim" goes to the simulator. Throws UsageError.
+// `args` without the program name, parsed by the commands' declarations. kestrel's options
+// may stand before or after the command; after the command a negative number is a word,
+// an unknown option is an error, and "--" makes every later word a word. Everything
+// after "sim" goes to the simulator. Throws UsageError.
 Invocation parseCommandLine(const std::vector<std::string>& args);
 
 // "HOST[:PORT]" or "[IPv6]:PORT"; the port is 4999 when not given. Throws UsageError.
@@ -79,11 +161,5 @@ void parseTcpTarget(const std::string& text, std::string& host, uint16_t& port);
 // UsageError.
 void parseSerialPort(const std::string& text, int& number, std::string& path);
 
-// Input texts of the named device parameters (command 255).
-std::string paramReadInput(const std::string& name, const std::string& index);
-std::string paramWriteInput(const std::string& name, const std::string& index, const std::string& value);
-
-// The text of --help.
-const char* usageText();
 
 }  // namespace kestrel::cli

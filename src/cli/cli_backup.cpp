@@ -13,8 +13,6 @@ namespace kestrel::cli {
 
 namespace {
 
-constexpr const char* BACKUP_USAGE = "usage: backup FILE [--with-items] [--with-clients]";
-constexpr const char* RESTORE_USAGE = "usage: restore FILE [--dry-run] [--password-file FILE]";
 constexpr const char* PASSWORD_VARIABLE = "KESTREL_SERVICE_PASSWORD";
 
 struct BackupArgs {
@@ -23,29 +21,24 @@ struct BackupArgs {
   std::optional<std::string> passwordFile;
 };
 
-BackupArgs parseArgs(const std::vector<std::string>& args, bool restore) {
+BackupArgs backupArgsOf(const CommandArgs& args) {
   BackupArgs a;
-  const char* usage = restore ? RESTORE_USAGE : BACKUP_USAGE;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& w = args[i];
-    if (!restore && w == "--with-items") a.withItems = true;
-    else if (!restore && w == "--with-clients") a.withClients = true;
-    else if (restore && w == "--dry-run") a.dryRun = true;
-    else if (restore && w == "--password-file" && i + 1 < args.size()) a.passwordFile = args[++i];
-    else if (!w.empty() && w[0] != '-' && a.file.empty()) a.file = w;
-    else throw UsageError(usage);
-  }
-  if (a.file.empty()) throw UsageError(usage);
+  a.file = args[0];
+  a.withItems = args.has("--with-items");
+  a.withClients = args.has("--with-clients");
+  a.dryRun = args.has("--dry-run");
+  a.passwordFile = args.value("--password-file");
+  if (a.file.empty()) throw UsageError("FILE is empty");
   return a;
 }
 
 }  // namespace
 
-void checkBackupArgs(const std::vector<std::string>& args) { checkOutputFile(parseArgs(args, false).file); }
-void checkRestoreArgs(const std::vector<std::string>& args) { checkInputFile(parseArgs(args, true).file, BACKUP_INPUT); }
+void checkBackupArgs(const CommandArgs& args) { checkOutputFile(backupArgsOf(args).file); }
+void checkRestoreArgs(const CommandArgs& args) { checkInputFile(backupArgsOf(args).file, BACKUP_INPUT); }
 
 int runBackup(PageCommandContext& ctx) {
-  const BackupArgs a = parseArgs(ctx.args, false);
+  const BackupArgs a = backupArgsOf(ctx.args);
   if (!identifyModel(ctx)) return operationStatus(ctx, false);
   TBackup backup;
   const TLoopOutcome read = readBackup(ctx.ops, a.withItems, a.withClients, backup);
@@ -60,7 +53,7 @@ int runBackup(PageCommandContext& ctx) {
 }
 
 int runRestore(PageCommandContext& ctx) {
-  const BackupArgs a = parseArgs(ctx.args, true);
+  const BackupArgs a = backupArgsOf(ctx.args);
   const std::string password = passwordFrom(a.passwordFile, PASSWORD_VARIABLE);
   TBackup backup;
   try {

@@ -20,10 +20,6 @@ namespace kestrel::cli {
 
 namespace {
 
-constexpr const char* CLIENTS_USAGE =
-    "usage: clients read [--csv FILE | --json] | clients write FILE.csv [--selected ID...] | "
-    "clients delete (--all | ID...)";
-
 int clientNumberArg(const std::string& text) {
   int n = 0;
   const auto end = std::find_if_not(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -32,10 +28,16 @@ int clientNumberArg(const std::string& text) {
   return n;
 }
 
-std::vector<int> clientNumbersArgs(const std::vector<std::string>& args, size_t from) {
+std::vector<int> clientNumbersArgs(const std::vector<std::string>& words) {
   std::vector<int> numbers;
-  for (size_t i = from; i < args.size(); ++i) numbers.push_back(clientNumberArg(args[i]));
+  for (const std::string& w : words) numbers.push_back(clientNumberArg(w));
   return numbers;
+}
+
+// The client numbers of write --selected or of delete.
+std::vector<int> chosenClients(const CommandArgs& args) {
+  if (args[0] == "write") return clientNumbersArgs(args.all("--selected"));
+  return clientNumbersArgs(std::vector<std::string>(args.plain.begin() + 1, args.plain.end()));
 }
 
 // The printer group keeps no clients (the window shows the blank page for it).
@@ -81,17 +83,18 @@ int runRead(PageCommandContext& ctx) {
   TMemTable table(CLIENTS_TABLE_NAME);
   prepareClientTable(table);
   const TLoopOutcome r = readClientInfo(ctx.ops, table);
-  const bool toFile = ctx.args.size() > 1 && ctx.args[1] == "--csv";
+  const auto csv = ctx.args.value("--csv");
+  const bool toFile = csv.has_value();
   if (!r.ok()) {
     // A part of the list would pass for all of it: nothing is printed or written.
     closing(ctx, "read", r, CLIENTS_READ,
             " (" + std::to_string(table.RecordCount()) + " read; " +
-                (toFile ? ctx.args[2] + " was not written)" : std::string("nothing was printed)")));
+                (toFile ? *csv + " was not written)" : std::string("nothing was printed)")));
     return 1;
   }
   if (toFile) {
-    ctx.host.file = ctx.args[2];
-    CreateCSV_clients(ctx.ops, table, ctx.args[2]);
+    ctx.host.file = *csv;
+    CreateCSV_clients(ctx.ops, table, *csv);
   } else {
     printClients(ctx, table);
   }
@@ -104,9 +107,9 @@ int runWrite(PageCommandContext& ctx) {
   // A file that cannot be read or holds a refused value ends here: nothing is sent.
   importFromCsv_clients(ctx.host, table, ctx.args[1]);
   std::vector<int> numbers;
-  const bool selected = ctx.args.size() > 2;
+  const bool selected = ctx.args.value("--selected").has_value();
   if (selected) {
-    numbers = clientNumbersArgs(ctx.args, 3);
+    numbers = chosenClients(ctx.args);
     for (int n : numbers)
       if (findClientRow(table, n) < 0) {
         ctx.err << "kestrel: clients write: client " << n << " is not in " << ctx.args[1] << "; nothing was written\n";
@@ -123,9 +126,9 @@ int runDelete(PageCommandContext& ctx) {
   if (!registerModel(ctx)) return operationStatus(ctx, false);
   TMemTable table(CLIENTS_TABLE_NAME);
   prepareClientTable(table);
-  if (ctx.args[1] == "--all") return operationStatus(ctx, DellAllClients(ctx.ops, table, true));
+  if (ctx.args.has("--all")) return operationStatus(ctx, DellAllClients(ctx.ops, table, true));
   // The numbers as rows: each deleted one leaves the table, so what stays was not deleted.
-  const std::vector<int> numbers = clientNumbersArgs(ctx.args, 1);
+  const std::vector<int> numbers = chosenClients(ctx.args);
   for (int n : numbers) table.setValue(appendClientRow(table), "ID", std::to_string(n));
   const TLoopOutcome r = delSelectedClients(ctx.ops, table, numbers);
   if (!r.ok()) closing(ctx, "delete", r, CLIENTS_DELETE, " (" + std::to_string(r.answered) + " deleted)");
@@ -134,35 +137,22 @@ int runDelete(PageCommandContext& ctx) {
 
 }  // namespace
 
-void checkClientsArgs(const std::vector<std::string>& args) {
-  if (args.empty()) throw UsageError(CLIENTS_USAGE);
+void checkClientsArgs(const CommandArgs& args) {
   const std::string& verb = args[0];
   if (verb == "read") {
-    const bool csv = args.size() == 3 && args[1] == "--csv" && !args[2].empty();
-    const bool json = args.size() == 2 && args[1] == "--json";
-    if (csv) checkOutputFile(args[2]);
-    if (args.size() == 1 || csv || json) return;
+    if (const auto csv = args.value("--csv")) checkOutputFile(*csv);
   } else if (verb == "write") {
-    if (args.size() >= 2 && !args[1].empty() && args[1] != "--selected") {
-      checkInputFile(args[1], CLIENTS_CSV_INPUT);
-      if (args.size() == 2) return;
-      if (args[2] == "--selected" && args.size() > 3) {
-        clientNumbersArgs(args, 3);
-        return;
-      }
-    }
-  } else if (verb == "delete") {
-    if (args.size() == 2 && args[1] == "--all") return;
-    if (args.size() >= 2) {
-      clientNumbersArgs(args, 1);
-      return;
-    }
+    checkInputFile(args[1], CLIENTS_CSV_INPUT);
+    chosenClients(args);
+  } else if (args.has("--all") == (args.size() > 1)) {
+    throw UsageError("clients delete: give --all or client numbers");
+  } else {
+    chosenClients(args);
   }
-  throw UsageError(CLIENTS_USAGE);
 }
 
 int runClients(PageCommandContext& ctx) {
-  if (ctx.json && ctx.args.size() > 1 && ctx.args[1] == "--csv") {
+  if (ctx.json && ctx.args.value("--csv")) {
     ctx.err << "kestrel: clients read: give --csv FILE or --json, not both\n";
     return 2;
   }

@@ -16,10 +16,6 @@ namespace kestrel::cli {
 
 namespace {
 
-constexpr const char* DATE_USAGE =
-    "usage: date get | date set --now | date set \"DD.MM.YYYY HH:MM:SS\" | date set \"DD-MM-YY HH:MM:SS\"";
-constexpr const char* HEADER_USAGE = "usage: header export FILE | header import FILE";
-
 // What `date get` prints, "DD.MM.YYYY HH:MM:SS" (with " DST" in summer), in the device's
 // form, so that a printed date can be set again; any other text as it is.
 std::string deviceFormOf(const std::string& arg) {
@@ -63,17 +59,17 @@ struct Lines {
 
 }  // namespace
 
-void checkDateArgs(const std::vector<std::string>& args) {
-  if (args.size() == 1 && args[0] == "get") return;
-  if (args.size() == 2 && args[0] == "set") {
-    momentToSet(args[1]);
-    return;
-  }
-  throw UsageError(DATE_USAGE);
+// "--now" or the moment given.
+std::string momentWord(const CommandArgs& args) { return args.has("--now") ? "--now" : args[1]; }
+
+void checkDateArgs(const CommandArgs& args) {
+  if (args[0] == "get") return;
+  if ((args.size() == 2) == args.has("--now")) throw UsageError("date set: give --now or the moment");
+  momentToSet(momentWord(args));
 }
 
 int runDate(PageCommandContext& ctx) {
-  if (ctx.args[0] == "set") return operationStatus(ctx, saveDeviceDateTime(ctx.ops, momentToSet(ctx.args[1])));
+  if (ctx.args[0] == "set") return operationStatus(ctx, saveDeviceDateTime(ctx.ops, momentToSet(momentWord(ctx.args))));
   LocalDateTime dt;
   if (!readDeviceDateTime(ctx.ops, dt)) return operationStatus(ctx, false);
   const std::string device = ctx.ops.field(1);
@@ -92,9 +88,8 @@ int runDate(PageCommandContext& ctx) {
   return operationStatus(ctx, true);
 }
 
-void checkHeaderArgs(const std::vector<std::string>& args) {
-  if (args.size() != 2 || (args[0] != "export" && args[0] != "import") || args[1].empty())
-    throw UsageError(HEADER_USAGE);
+void checkHeaderArgs(const CommandArgs& args) {
+  if (args[1].empty()) throw UsageError("header " + args[0] + ": FILE is empty");
   if (args[0] == "import") checkInputFile(args[1], HEADER_TEXT_INPUT);
   else checkOutputFile(args[1]);
 }

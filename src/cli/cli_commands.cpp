@@ -4,6 +4,7 @@
 #include <ostream>
 #include <utility>
 
+#include "app/logic/device_ops.h"
 #include "cli/json_out.h"
 #include "support/code_pages.h"
 #include "support/com_ports.h"
@@ -214,10 +215,10 @@ int runDeviceCommand(const Invocation& inv, DeviceSession& s, std::ostream& out,
       command = STATUS_COMMAND;
       break;
     case CommandKind::ParamGet:
-      input = paramReadInput(inv.paramName, inv.paramIndex);
+      input = paramReadText(inv.paramName, inv.paramIndex);
       break;
     case CommandKind::ParamSet:
-      input = paramWriteInput(inv.paramName, inv.paramIndex, inv.paramValue);
+      input = paramWriteText(inv.paramName, inv.paramIndex, inv.paramValue);
       break;
     default:
       return 2;

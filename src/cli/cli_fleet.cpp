@@ -69,17 +69,6 @@ bool hasPlaceholder(const std::string& s) {
   return s.find("{name}") != std::string::npos || s.find("{serial}") != std::string::npos;
 }
 
-// Commands that cannot be undone ask once for the whole fleet.
-bool irreversible(const std::vector<std::string>& args) {
-  for (size_t i = 0; i + 1 < args.size(); ++i) {
-    const std::string& a = args[i];
-    const std::string& b = args[i + 1];
-    if (a == "service" && b == "ram-reset") return true;
-    if (a == "fiscal" && (b == "set-serial" || b == "set-tax" || b == "fiscalize")) return true;
-  }
-  return false;
-}
-
 std::atomic<bool> gFleetStop{false};
 void onFleetInterrupt(int) { gFleetStop = true; }
 
@@ -300,17 +289,6 @@ std::vector<std::string> withPlaceholders(std::vector<std::string> args, const s
   return args;
 }
 
-std::vector<std::string> writtenFiles(const std::vector<std::string>& args) {
-  std::vector<std::string> files;
-  for (size_t i = 0; i + 1 < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--csv" || a == "-o") files.push_back(args[i + 1]);
-    if (a == "backup" && args[i + 1].rfind("--", 0) != 0) files.push_back(args[i + 1]);
-    if (a == "header" && args[i + 1] == "export" && i + 2 < args.size()) files.push_back(args[i + 2]);
-  }
-  return files;
-}
-
 std::optional<int> runFleet(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::string hostsPath;
   int jobs = 0;
@@ -328,19 +306,8 @@ std::optional<int> runFleet(const std::vector<std::string>& args, std::ostream& 
     text << in.rdbuf();
     devices = parseHostsFile(text.str());
     if (devices.empty()) throw UsageError("--hosts: '" + hostsPath + "' lists no device");
-    if (devices.size() > 1)
-      for (const std::string& f : writtenFiles(command))
-        if (!hasPlaceholder(f))
-          throw UsageError("the file '" + f + "' would be written by every device: put {name} or {serial} into it");
-    if (irreversible(command) && std::find(command.begin(), command.end(), "--yes") == command.end() &&
-        ::isatty(STDIN_FILENO) == 1) {
-      if (!askOnce(devices, err)) {
-        err << "kestrel: cancelled; nothing was sent\n";
-        return 1;
-      }
-      command.push_back("--yes");
-    }
-    // The command is checked once, before any device is touched.
+    // The command is checked once for every device, before any device is touched.
+    Invocation first;
     for (const FleetDevice& d : devices) {
       std::vector<std::string> check = d.linkArgs;
       const auto named = withPlaceholders(command, d.name, "serial");
@@ -349,6 +316,26 @@ std::optional<int> runFleet(const std::vector<std::string>& args, std::ostream& 
       if (inv.help) throw UsageError("--hosts runs a command; see kestrel --help");
       if (!inv.needsDevice()) throw UsageError("--hosts runs commands on devices; this one needs none");
       json = inv.json;
+      if (&d == &devices.front()) {
+        std::vector<std::string> raw = d.linkArgs;
+        raw.insert(raw.end(), command.begin(), command.end());
+        first = parseCommandLine(raw);
+      }
+    }
+    for (const std::string& f : first.outputFiles) {
+      if (f == "-") throw UsageError("--hosts: '-' (standard output) takes one device's file; give a file with {name}");
+      if (devices.size() > 1 && !hasPlaceholder(f))
+        throw UsageError("the file '" + f + "' would be written by every device: put {name} or {serial} into it");
+    }
+    if (first.irreversible && !first.yes) {
+      if (::isatty(STDIN_FILENO) != 1)
+        throw UsageError(first.pageCommand + " cannot be undone; without a terminal to ask on, add --yes to run it on " +
+                         std::to_string(devices.size()) + " device(s)");
+      if (!askOnce(devices, err)) {
+        err << "kestrel: cancelled; nothing was sent\n";
+        return 1;
+      }
+      command.push_back("--yes");
     }
   } catch (const UsageError& e) {
     err << "kestrel: " << e.what() << "\nRun with --help for more information.\n";

@@ -26,10 +26,6 @@ std::vector<FleetDevice> parseHostsFile(const std::string& text);
 std::vector<std::string> withPlaceholders(std::vector<std::string> args, const std::string& name,
                                           const std::string& serial);
 
-// The arguments of `args` (a command and its words) that name a file the command
-// writes: the value of --csv and -o, the file of backup and of header export.
-std::vector<std::string> writtenFiles(const std::vector<std::string>& args);
-
 // Runs the fleet when `args` hold --hosts; empty otherwise (the single-device program
 // goes on). Returns the exit status: 0 every device succeeded, 1 any failed, 2 usage.
 std::optional<int> runFleet(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -78,10 +78,6 @@ long long secondsBetween(const LocalDateTime& computer, const LocalDateTime& dev
 
 }  // namespace
 
-void checkHealthArgs(const std::vector<std::string>& args) {
-  if (!args.empty()) throw UsageError("usage: health");
-}
-
 int runHealth(PageCommandContext& ctx) {
   TLowLevel& ll = ctx.session.engine().dd()->LowLevel();
   ErrorFlagsOff flagsOff(ll);

@@ -8,7 +8,6 @@ namespace kestrel::cli {
 
 struct PageCommandContext;
 
-void checkHealthArgs(const std::vector<std::string>& args);
 int runHealth(PageCommandContext& ctx);
 
 }  // namespace kestrel::cli

@@ -15,10 +15,6 @@ namespace kestrel::cli {
 
 namespace {
 
-constexpr const char* ITEMS_USAGE =
-    "usage: items read [--from N] [--to M] [--csv FILE] | items write FILE.csv [--from N --to M] | "
-    "items delete (--all | --from N --to M | PLU...) | items qty PLU CHANGE | items csv-check FILE.csv";
-
 struct ItemsArgs {
   std::string verb, file;
   std::optional<int64_t> from, to;
@@ -39,47 +35,34 @@ int64_t pluArg(const std::string& text, const char* what) {
   return v;
 }
 
-ItemsArgs parseItemsArgs(const std::vector<std::string>& args) {
-  if (args.empty()) throw UsageError(ITEMS_USAGE);
+// The typed values of the declared words; throws UsageError for a value out of its range.
+ItemsArgs itemsArgsOf(const CommandArgs& args) {
   ItemsArgs a;
   a.verb = args[0];
-  std::vector<std::string> words;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& w = args[i];
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw UsageError("items: " + w + " needs a value");
-      return args[++i];
-    };
-    if (w == "--from") a.from = pluArg(value(), "--from");
-    else if (w == "--to") a.to = pluArg(value(), "--to");
-    else if (w == "--csv" && a.verb == "read") a.file = value();
-    else if (w == "--all" && a.verb == "delete") a.all = true;
-    else words.push_back(w);
-  }
+  if (const auto v = args.value("--from")) a.from = pluArg(*v, "--from");
+  if (const auto v = args.value("--to")) a.to = pluArg(*v, "--to");
+  a.all = args.has("--all");
   const bool range = a.from || a.to;
   if (a.verb == "read") {
-    if (!words.empty()) throw UsageError(ITEMS_USAGE);
+    a.file = args.valueOr("--csv", "");
   } else if (a.verb == "write" || a.verb == "csv-check") {
-    if (words.size() != 1 || words[0].empty() || (a.verb == "csv-check" && range)) throw UsageError(ITEMS_USAGE);
+    if (args[1].empty()) throw UsageError("items " + a.verb + ": FILE.csv is empty");
     if (range && !(a.from && a.to)) throw UsageError("items write: give both --from and --to");
-    a.file = words[0];
+    a.file = args[1];
   } else if (a.verb == "delete") {
-    for (const auto& w : words) a.plus.push_back(pluArg(w, "PLU"));
+    for (size_t i = 1; i < args.size(); ++i) a.plus.push_back(pluArg(args[i], "PLU"));
     const int ways = (a.all ? 1 : 0) + (range ? 1 : 0) + (a.plus.empty() ? 0 : 1);
     if (ways != 1) throw UsageError("items delete: give one of --all, --from N --to M, or PLU numbers");
     if (range && !(a.from && a.to)) throw UsageError("items delete: give both --from and --to");
-  } else if (a.verb == "qty") {
-    if (words.size() != 2 || range) throw UsageError("usage: items qty PLU CHANGE");
-    a.plus.push_back(pluArg(words[0], "PLU"));
+  } else {
+    a.plus.push_back(pluArg(args[1], "PLU"));
     try {
-      quantityChange(words[1]);
+      quantityChange(args[2]);
     } catch (const std::exception& e) {
-      throw UsageError("items qty: CHANGE '" + words[1] + "' is not a quantity the device takes, such as 2.5 or -1 (" +
+      throw UsageError("items qty: CHANGE '" + args[2] + "' is not a quantity the device takes, such as 2.5 or -1 (" +
                        e.what() + ")");
     }
-    a.change = words[1];
-  } else {
-    throw UsageError(ITEMS_USAGE);
+    a.change = args[2];
   }
   if (a.from && a.to && *a.to < *a.from) throw UsageError("items: --to is below --from");
   return a;
@@ -175,16 +158,14 @@ int checkCsv(PageCommandContext& ctx, const ItemsArgs& a) {
 
 }  // namespace
 
-void checkItemsArgs(const std::vector<std::string>& args) {
-  const ItemsArgs a = parseItemsArgs(args);
+void checkItemsArgs(const CommandArgs& args) {
+  const ItemsArgs a = itemsArgsOf(args);
   if (a.verb == "read" && !a.file.empty()) checkOutputFile(a.file);
   else if (!a.file.empty()) checkInputFile(a.file, ITEMS_CSV_INPUT);
 }
 
-bool itemsOffline(const std::vector<std::string>& args) { return !args.empty() && args[0] == "csv-check"; }
-
 int runItems(PageCommandContext& ctx) {
-  const ItemsArgs a = parseItemsArgs(ctx.args);
+  const ItemsArgs a = itemsArgsOf(ctx.args);
   if (a.verb == "csv-check") return checkCsv(ctx, a);
   TMemTable table("fdmt_Articles");
   prepareArticlesTable(table);

@@ -21,9 +21,6 @@ namespace kestrel::cli {
 
 namespace {
 
-constexpr const char* FM_USAGE = "usage: fm-report (--from DT --to DT | --first N --last M)";
-constexpr const char* EJ_USAGE =
-    "usage: ej read|print --type TYPE (--from DT --to DT | --first N --last M) [-o FILE] | ej validate FILE";
 // Short names of the document types, in the order of their codes.
 constexpr const char* TYPE_NAMES[] = {"fiscal", "storno", "x", "z", "periodic", "all-fiscal", "non-fiscal", "copy", "all"};
 
@@ -63,32 +60,21 @@ int typeArg(const std::string& text) {
   throw UsageError("ej: --type '" + text + "' is none of " + names + " (or their codes 0 to 8)");
 }
 
-// `withType`: the journal's words (--type, -o) are taken as well.
-RangeArgs parseRange(const std::string& command, const std::vector<std::string>& words, bool withType,
-                     const char* usage) {
+RangeArgs rangeOf(const std::string& command, const CommandArgs& args) {
   RangeArgs r;
-  for (size_t i = 0; i < words.size(); ++i) {
-    const std::string& w = words[i];
-    if (i + 1 >= words.size()) throw UsageError(usage);
-    const std::string& v = words[++i];
-    if (w == "--from") r.from = momentArg(command, w, v);
-    else if (w == "--to") r.to = momentArg(command, w, v);
-    else if (w == "--first") r.first = numberArg(command, w, v);
-    else if (w == "--last") r.last = numberArg(command, w, v);
-    else if (withType && w == "--type") r.type = typeArg(v);
-    else if (withType && w == "-o" && !v.empty()) r.outFile = v;
-    else throw UsageError(usage);
-  }
+  if (const auto v = args.value("--from")) r.from = momentArg(command, "--from", *v);
+  if (const auto v = args.value("--to")) r.to = momentArg(command, "--to", *v);
+  if (const auto v = args.value("--first")) r.first = numberArg(command, "--first", *v);
+  if (const auto v = args.value("--last")) r.last = numberArg(command, "--last", *v);
+  if (const auto v = args.value("--type")) r.type = typeArg(*v);
+  r.outFile = args.valueOr("-o", "");
   const bool period = r.from || r.to;
   const bool numbers = r.first || r.last;
   if (period == numbers || (period && !(r.from && r.to)) || (numbers && !(r.first && r.last)))
-    throw UsageError(usage);
-  if (withType && !r.type) throw UsageError(usage);
+    throw UsageError(command + ": give --from DT --to DT or --first N --last M");
+  if (command != "fm-report" && !r.type) throw UsageError(command + ": --type is required");
+  if (args.value("-o") && r.outFile.empty()) throw UsageError(command + ": -o FILE is empty");
   return r;
-}
-
-std::vector<std::string> tail(const std::vector<std::string>& args) {
-  return std::vector<std::string>(args.begin() + 1, args.end());
 }
 
 // Lines to standard output as they arrive, or gathered for the file.
@@ -133,26 +119,23 @@ int runValidate(PageCommandContext& ctx) {
 
 }  // namespace
 
-void checkFmReportArgs(const std::vector<std::string>& args) { parseRange("fm-report", args, false, FM_USAGE); }
+void checkFmReportArgs(const CommandArgs& args) { rangeOf("fm-report", args); }
 
 int runFmReport(PageCommandContext& ctx) {
-  const RangeArgs r = parseRange("fm-report", ctx.args, false, FM_USAGE);
+  const RangeArgs r = rangeOf("fm-report", ctx.args);
   if (r.from) return operationStatus(ctx, printFMReportByDate(ctx.ops, *r.from, *r.to));
   return operationStatus(ctx, printFMReportByNumber(ctx.ops, *r.first, *r.last));
 }
 
-void checkJournalArgs(const std::vector<std::string>& args) {
-  if (args.size() == 2 && args[0] == "validate" && !args[1].empty()) return checkInputFile(args[1], JOURNAL_INPUT);
-  if (args.empty() || (args[0] != "read" && args[0] != "print")) throw UsageError(EJ_USAGE);
-  const RangeArgs r = parseRange("ej " + args[0], tail(args), true, EJ_USAGE);
+void checkJournalArgs(const CommandArgs& args) {
+  if (args[0] == "validate") return checkInputFile(args[1], JOURNAL_INPUT);
+  const RangeArgs r = rangeOf("ej " + args[0], args);
   if (!r.outFile.empty()) checkOutputFile(r.outFile);
 }
 
-bool journalOffline(const std::vector<std::string>& args) { return !args.empty() && args[0] == "validate"; }
-
 int runJournal(PageCommandContext& ctx) {
   if (ctx.args[0] == "validate") return runValidate(ctx);
-  const RangeArgs r = parseRange("ej " + ctx.args[0], tail(ctx.args), true, EJ_USAGE);
+  const RangeArgs r = rangeOf("ej " + ctx.args[0], ctx.args);
   TJournalRequest request;
   request.type = *r.type;
   request.byNumber = r.first.has_value();

@@ -6,8 +6,8 @@
 
 namespace kestrel::cli {
 
-void checkLogoArgs(const std::vector<std::string>& args) {
-  if (args.size() != 1 || args[0].empty()) throw UsageError("usage: logo FILE.bmp");
+void checkLogoArgs(const CommandArgs& args) {
+  if (args[0].empty()) throw UsageError("logo: FILE.bmp is empty");
 }
 
 int runLogo(PageCommandContext& ctx) {

@@ -39,6 +39,8 @@ namespace kestrel::cli {
 
 class DeviceSession;
 struct Invocation;
+struct CommandArgs;
+struct VerbSpec;
 
 // The terminal as the operations' host: status texts and progress on stderr (a
 // progress line only on a terminal), files named on the command line.
@@ -75,7 +77,7 @@ struct PageCommandContext {
   std::ostream& out;
   std::ostream& err;
   bool json;
-  std::vector<std::string> args;  // the words after the command's name
+  const CommandArgs& args;  // the words and options after the command's name
 };
 
 // An output named on the command line, checked before a device is connected: a target
@@ -84,19 +86,8 @@ struct PageCommandContext {
 // file is written through.
 void checkOutputFile(const std::string& path);
 
-struct PageCommand {
-  const char* name;   // first word on the command line
-  const char* usage;  // "config get [PAGE...] | config set PAGE.NAME=VALUE..."
-  // Checks the arguments before anything is opened; throws UsageError.
-  void (*check)(const std::vector<std::string>& args);
-  // Runs on an open session; returns the exit status (0: every command succeeded).
-  int (*run)(PageCommandContext& ctx);
-  // True for arguments that need no device (a file check); null: always a device.
-  bool (*offline)(const std::vector<std::string>& args) = nullptr;
-};
-
-const std::vector<PageCommand>& pageCommands();
-const PageCommand* findPageCommand(const std::string& name);
+// The declaration of `command`'s `verb`, or null.
+const VerbSpec* verbSpec(const std::string& command, const std::string& verb);
 
 // Identifies the model (command 90) so that model-dependent pages read the right
 // parameters; false with the reason on stderr.
@@ -107,16 +98,16 @@ int operationStatus(PageCommandContext& ctx, bool succeeded);
 int runPageCommand(const Invocation& inv, DeviceSession& session, std::ostream& out, std::ostream& err);
 
 // config
-void checkConfigArgs(const std::vector<std::string>& args);
+void checkConfigArgs(const CommandArgs& args);
 int runConfig(PageCommandContext& ctx);
 
 // date, header (cli_clock_header.cpp)
-void checkDateArgs(const std::vector<std::string>& args);
+void checkDateArgs(const CommandArgs& args);
 int runDate(PageCommandContext& ctx);
-void checkHeaderArgs(const std::vector<std::string>& args);
+void checkHeaderArgs(const CommandArgs& args);
 int runHeader(PageCommandContext& ctx);
 // logo FILE.bmp
-void checkLogoArgs(const std::vector<std::string>& args);
+void checkLogoArgs(const CommandArgs& args);
 int runLogo(PageCommandContext& ctx);
 // A password: the first line of `passwordFile`, which only its owner may read, or else
 // the environment's `variable`; empty when neither gives one. Throws UsageError for a
@@ -128,45 +119,42 @@ std::string passwordFrom(const std::optional<std::string>& passwordFile, const c
 // Forgets the password files read: each run of the tool reads them afresh.
 void forgetPasswordFiles();
 // fiscal, service, terminal, certificates (cli_service.cpp)
-void checkFiscalArgs(const std::vector<std::string>& args);
+void checkFiscalArgs(const CommandArgs& args);
 int runFiscal(PageCommandContext& ctx);
-void checkServiceArgs(const std::vector<std::string>& args);
+void checkServiceArgs(const CommandArgs& args);
 int runService(PageCommandContext& ctx);
-void checkTerminalArgs(const std::vector<std::string>& args);
+void checkTerminalArgs(const CommandArgs& args);
 int runTerminal(PageCommandContext& ctx);
-void checkCertificatesArgs(const std::vector<std::string>& args);
+void checkCertificatesArgs(const CommandArgs& args);
 int runCertificates(PageCommandContext& ctx);
 // table get|set (cli_table.cpp)
 // The table's rows as a JSON array of objects, field name -> the cell as the grid shows it.
 std::string tableRowsJson(const TMemTable& table);
-void checkTableArgs(const std::vector<std::string>& args);
+void checkTableArgs(const CommandArgs& args);
 int runTable(PageCommandContext& ctx);
 // fm-report, ej (cli_journal.cpp)
-void checkFmReportArgs(const std::vector<std::string>& args);
+void checkFmReportArgs(const CommandArgs& args);
 int runFmReport(PageCommandContext& ctx);
-void checkJournalArgs(const std::vector<std::string>& args);
-bool journalOffline(const std::vector<std::string>& args);
+void checkJournalArgs(const CommandArgs& args);
 int runJournal(PageCommandContext& ctx);
 // report, cash, receipt, restart (cli_reports.cpp)
-void checkReportArgs(const std::vector<std::string>& args);
+void checkReportArgs(const CommandArgs& args);
 int runReport(PageCommandContext& ctx);
-void checkCashArgs(const std::vector<std::string>& args);
+void checkCashArgs(const CommandArgs& args);
 int runCash(PageCommandContext& ctx);
-void checkReceiptArgs(const std::vector<std::string>& args);
+void checkReceiptArgs(const CommandArgs& args);
 int runReceipt(PageCommandContext& ctx);
-void checkRestartArgs(const std::vector<std::string>& args);
 int runRestart(PageCommandContext& ctx);
 // clients read|write|delete (cli_clients.cpp)
-void checkClientsArgs(const std::vector<std::string>& args);
+void checkClientsArgs(const CommandArgs& args);
 int runClients(PageCommandContext& ctx);
 // items read|write|delete|qty|csv-check (cli_items.cpp)
-void checkItemsArgs(const std::vector<std::string>& args);
+void checkItemsArgs(const CommandArgs& args);
 int runItems(PageCommandContext& ctx);
-bool itemsOffline(const std::vector<std::string>& args);
 // backup FILE, restore FILE (cli_backup.cpp)
-void checkBackupArgs(const std::vector<std::string>& args);
+void checkBackupArgs(const CommandArgs& args);
 int runBackup(PageCommandContext& ctx);
-void checkRestoreArgs(const std::vector<std::string>& args);
+void checkRestoreArgs(const CommandArgs& args);
 int runRestore(PageCommandContext& ctx);
 
 }  // namespace kestrel::cli

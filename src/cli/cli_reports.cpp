@@ -26,49 +26,6 @@ namespace {
 constexpr const char* SERVICE_PASSWORD_VARIABLE = "KESTREL_SERVICE_PASSWORD";
 constexpr const char* OPERATOR_PASSWORD_VARIABLE = "KESTREL_OPERATOR_PASSWORD";
 
-constexpr const char* REPORT_USAGE =
-    "usage: report x | report z [--delete-items FROM-TO] | report departments|groups|diagnostic | "
-    "report operators FROM TO [--clear] | report plu turnovers|clearing|parameters|stock FROM TO | "
-    "report periodic payments|departments|plu --from DD.MM.YYYY --to DD.MM.YYYY "
-    "[--by code|department|group --plu-from N --plu-to M]";
-constexpr const char* CASH_USAGE = "usage: cash in|out AMOUNT";
-constexpr const char* RECEIPT_USAGE =
-    "usage: receipt test [--add-item] [OPTIONS] | receipt reclamation [OPTIONS] | receipt close";
-
-// A command's words: the plain ones, the options with a value and the flags.
-struct Words {
-  std::vector<std::string> plain;
-  std::map<std::string, std::string> values;
-  std::set<std::string> flags;
-
-  std::optional<std::string> value(const std::string& option) const {
-    auto it = values.find(option);
-    return it == values.end() ? std::nullopt : std::optional<std::string>(it->second);
-  }
-  std::string valueOr(const std::string& option, const std::string& otherwise) const {
-    return value(option).value_or(otherwise);
-  }
-};
-
-Words split(const std::vector<std::string>& args, const std::set<std::string>& valued,
-            const std::set<std::string>& flags, const char* usage) {
-  Words w;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (valued.count(a)) {
-      if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
-      w.values[a] = args[++i];
-    } else if (flags.count(a)) {
-      w.flags.insert(a);
-    } else if (a.size() > 1 && a[0] == '-' && a.find_first_not_of("0123456789.", 1) != std::string::npos) {
-      throw UsageError("unknown option " + a + "; " + usage);
-    } else {
-      w.plain.push_back(a);
-    }
-  }
-  return w;
-}
-
 // The position of `word` in `names`, or of a number 0..size-1; -1 for anything else.
 int choice(const std::string& word, std::initializer_list<const char*> names) {
   int i = 0;
@@ -77,16 +34,6 @@ int choice(const std::string& word, std::initializer_list<const char*> names) {
     ++i;
   }
   return -1;
-}
-
-void needWords(const Words& w, size_t count, const char* usage) {
-  if (w.plain.size() != count) throw UsageError(usage);
-}
-
-void onlyFor(const Words& w, bool allowed, std::initializer_list<const char*> options, const std::string& what) {
-  if (allowed) return;
-  for (const char* o : options)
-    if (w.values.count(o) || w.flags.count(o)) throw UsageError(what + " takes no " + o);
 }
 
 LocalDateTime dateArg(const std::string& option, const std::string& text) {
@@ -99,11 +46,8 @@ LocalDateTime dateArg(const std::string& option, const std::string& text) {
   return dt;
 }
 
-const std::set<std::string> REPORT_VALUED = {"--delete-items", "--password-file", "--from", "--to",
-                                             "--by",           "--plu-from",      "--plu-to"};
-
 // --delete-items FROM-TO as the Settings page's three values.
-TFBHSettings deletionOf(const Words& w) {
+TFBHSettings deletionOf(const CommandArgs& w) {
   TFBHSettings s;
   const auto range = w.value("--delete-items");
   if (!range) return s;
@@ -122,14 +66,16 @@ TFBHSettings deletionOf(const Words& w) {
   return s;
 }
 
-TPeriodicReport periodicOf(const Words& w) {
+TPeriodicReport periodicOf(const CommandArgs& w) {
   TPeriodicReport r;
   r.kind = choice(w.plain[1], {"payments", "departments", "plu"}) + 1;
-  if (r.kind == 0) throw UsageError(REPORT_USAGE);
+  if (r.kind == 0) throw UsageError("report periodic: KIND is payments, departments or plu");
   if (!w.value("--from") || !w.value("--to")) throw UsageError("report periodic needs --from and --to");
   r.from = dateArg("--from", *w.value("--from"));
   r.to = dateArg("--to", *w.value("--to"));
-  onlyFor(w, r.kind == PERIODIC_PLU_ITEMS, {"--by", "--plu-from", "--plu-to"}, "report periodic " + w.plain[1]);
+  if (r.kind != PERIODIC_PLU_ITEMS)
+    for (const char* o : {"--by", "--plu-from", "--plu-to"})
+      if (w.value(o)) throw UsageError("report periodic " + w.plain[1] + " takes no " + o);
   r.pluKind = choice(w.valueOr("--by", "code"), {"code", "department", "group"}) + 1;
   if (r.pluKind == 0) throw UsageError("--by is one of code, department, group");
   r.pluFrom = w.valueOr("--plu-from", "1");
@@ -137,28 +83,12 @@ TPeriodicReport periodicOf(const Words& w) {
   return r;
 }
 
-Words reportWords(const std::vector<std::string>& args) {
-  const Words w = split(args, REPORT_VALUED, {"--clear"}, REPORT_USAGE);
-  if (w.plain.empty()) throw UsageError(REPORT_USAGE);
+void checkReport(const CommandArgs& w) {
   const std::string& kind = w.plain[0];
-  onlyFor(w, kind == "z", {"--delete-items", "--password-file"}, "report " + kind);
-  onlyFor(w, kind == "operators", {"--clear"}, "report " + kind);
-  onlyFor(w, kind == "periodic", {"--from", "--to", "--by", "--plu-from", "--plu-to"}, "report " + kind);
-  if (kind == "x" || kind == "z" || kind == "departments" || kind == "groups" || kind == "diagnostic") {
-    needWords(w, 1, REPORT_USAGE);
-  } else if (kind == "operators") {
-    needWords(w, 3, REPORT_USAGE);
-  } else if (kind == "plu") {
-    needWords(w, 4, REPORT_USAGE);
-    if (choice(w.plain[1], {"turnovers", "clearing", "parameters", "stock"}) < 0) throw UsageError(REPORT_USAGE);
-  } else if (kind == "periodic") {
-    needWords(w, 2, REPORT_USAGE);
-    periodicOf(w);
-  } else {
-    throw UsageError(REPORT_USAGE);
-  }
+  if (kind == "plu" && choice(w.plain[1], {"turnovers", "clearing", "parameters", "stock"}) < 0)
+    throw UsageError("report plu: KIND is turnovers, clearing, parameters or stock");
+  if (kind == "periodic") periodicOf(w);
   if (kind == "z") deletionOf(w);
-  return w;
 }
 
 int printSums(PageCommandContext& ctx, TPageValues& labels, bool ok) {
@@ -181,10 +111,10 @@ int printSums(PageCommandContext& ctx, TPageValues& labels, bool ok) {
 
 }  // namespace
 
-void checkReportArgs(const std::vector<std::string>& args) { reportWords(args); }
+void checkReportArgs(const CommandArgs& args) { checkReport(args); }
 
 int runReport(PageCommandContext& ctx) {
-  const Words w = reportWords(ctx.args);
+  const CommandArgs& w = ctx.args;
   const std::string& kind = w.plain[0];
   if (kind == "x" || kind == "z") {
     TPageValues labels = initialClosureLabels();
@@ -202,7 +132,7 @@ int runReport(PageCommandContext& ctx) {
   if (kind == "departments") ok = printDeptReport(ctx.ops);
   else if (kind == "groups") ok = printItemGroupsReport(ctx.ops);
   else if (kind == "diagnostic") ok = printDiagnostic(ctx.ops);
-  else if (kind == "operators") ok = printOperReport(ctx.ops, w.plain[1], w.plain[2], w.flags.count("--clear") > 0);
+  else if (kind == "operators") ok = printOperReport(ctx.ops, w.plain[1], w.plain[2], w.has("--clear"));
   else if (kind == "plu")
     ok = printPLUReport(ctx.ops, choice(w.plain[1], {"turnovers", "clearing", "parameters", "stock"}), w.plain[2],
                         w.plain[3]);
@@ -210,10 +140,7 @@ int runReport(PageCommandContext& ctx) {
   return operationStatus(ctx, ok);
 }
 
-void checkCashArgs(const std::vector<std::string>& args) {
-  const Words w = split(args, {}, {}, CASH_USAGE);
-  needWords(w, 2, CASH_USAGE);
-  if (w.plain[0] != "in" && w.plain[0] != "out") throw UsageError(CASH_USAGE);
+void checkCashArgs(const CommandArgs& w) {
   try {
     cashAmountText(w.plain[1]);
   } catch (const std::invalid_argument& e) {
@@ -222,7 +149,7 @@ void checkCashArgs(const std::vector<std::string>& args) {
 }
 
 int runCash(PageCommandContext& ctx) {
-  const Words w = split(ctx.args, {}, {}, CASH_USAGE);
+  const CommandArgs& w = ctx.args;
   TCashSums sums;
   const bool ok = cashInOut(ctx.ops, w.plain[0] == "out", w.plain[1], sums);
   if (ok) {
@@ -237,32 +164,20 @@ int runCash(PageCommandContext& ctx) {
 
 namespace {
 
-const std::set<std::string> RECEIPT_VALUED = {"--plu",        "--price",    "--name",     "--tax-group",
-                                              "--payment",    "--correction", "--iosa",   "--operator",
-                                              "--receipt-number", "--password-file"};
-
-Words receiptWords(const std::vector<std::string>& args) {
-  const Words w = split(args, RECEIPT_VALUED, {"--add-item"}, RECEIPT_USAGE);
-  needWords(w, 1, RECEIPT_USAGE);
-  const std::string& kind = w.plain[0];
-  if (kind != "test" && kind != "reclamation" && kind != "close") throw UsageError(RECEIPT_USAGE);
-  if (kind == "close" && (!w.values.empty() || !w.flags.empty())) throw UsageError("receipt close takes no options");
-  onlyFor(w, kind == "test", {"--price", "--name", "--tax-group", "--add-item"}, "receipt " + kind);
-  onlyFor(w, kind == "reclamation", {"--receipt-number"}, "receipt " + kind);
+void checkReceipt(const CommandArgs& w) {
   if (choice(w.valueOr("--tax-group", "A"), {"A", "E", "J", "K", "M"}) < 0)
     throw UsageError("--tax-group is one of A, E, J, K, M");
   if (choice(w.valueOr("--payment", "cash"), {"cash", "card", "cheque", "virman"}) < 0)
     throw UsageError("--payment is one of cash, card, cheque, virman");
   passwordFrom(w.value("--password-file"), OPERATOR_PASSWORD_VARIABLE);
-  return w;
 }
 
 }  // namespace
 
-void checkReceiptArgs(const std::vector<std::string>& args) { receiptWords(args); }
+void checkReceiptArgs(const CommandArgs& args) { checkReceipt(args); }
 
 int runReceipt(PageCommandContext& ctx) {
-  const Words w = receiptWords(ctx.args);
+  const CommandArgs& w = ctx.args;
   if (w.plain[0] == "close") {
     const TCloseReceipts r = closeReceipts(ctx.ops);
     if (ctx.json)
@@ -291,13 +206,9 @@ int runReceipt(PageCommandContext& ctx) {
   r.receiptNumber = w.valueOr("--receipt-number", r.receiptNumber);
   std::string focus;
   bool ok = false;
-  if (w.plain[0] == "test") ok = (!w.flags.count("--add-item") || programTestItem(ctx.ops, r)) && testFiscalReceipt(ctx.ops, r, focus);
+  if (w.plain[0] == "test") ok = (!w.has("--add-item") || programTestItem(ctx.ops, r)) && testFiscalReceipt(ctx.ops, r, focus);
   else ok = testReclamationReceipt(ctx.ops, r, focus);
   return operationStatus(ctx, ok);
-}
-
-void checkRestartArgs(const std::vector<std::string>& args) {
-  if (!args.empty()) throw UsageError("usage: restart");
 }
 
 int runRestart(PageCommandContext& ctx) { return operationStatus(ctx, restartDevice(ctx.ops)); }

@@ -117,85 +117,31 @@ namespace {
 
 constexpr const char* PASSWORD_VARIABLE = "KESTREL_SERVICE_PASSWORD";
 
-// What a form takes besides its words.
-enum FormFlags : unsigned {
-  NONE = 0,
-  PASSWORD = 1,      // --password-file FILE (or the environment)
-  IRREVERSIBLE = 2,  // asks on a terminal, --yes elsewhere
-  MOMENTS = 4,       // --start DT --end DT --type LETTER
-};
-
-struct Form {
-  const char* command;
-  const char* word;
-  size_t minArgs, maxArgs;  // the words after `word`
-  unsigned flags;
-  const char* usage;
-};
-
-constexpr Form FORMS[] = {
-    {"service", "get", 0, 0, NONE, "service get"},
-    {"service", "set", 1, 1 + SERVICE_TEXT_LINES, PASSWORD, "service set DD.MM.YYYY [LINE...]"},
-    {"service", "mode", 1, 1, PASSWORD, "service mode on|off"},
-    {"service", "ram-reset", 1, 1, PASSWORD | IRREVERSIBLE, "service ram-reset TYPE"},
-    {"service", "operation", 0, 0, MOMENTS, "service operation --start DT --end DT --type LETTER"},
-    {"fiscal", "get", 0, 0, NONE, "fiscal get"},
-    {"fiscal", "set-serial", 2, 2, IRREVERSIBLE, "fiscal set-serial SERIAL FM"},
-    {"fiscal", "set-tax", 2, 2, IRREVERSIBLE, "fiscal set-tax JIB PIB"},
-    {"fiscal", "set-iosa", 1, 1, NONE, "fiscal set-iosa IOSA"},
-    {"fiscal", "fiscalize", 0, 0, IRREVERSIBLE, "fiscal fiscalize"},
-    {"terminal", "info", 0, 0, PASSWORD, "terminal info"},
-    {"terminal", "reset", 0, 0, PASSWORD, "terminal reset"},
-    {"terminal", "new-command-file", 0, 0, PASSWORD, "terminal new-command-file"},
-    {"terminal", "force-send", 0, 0, PASSWORD, "terminal force-send"},
-    {"certificates", "check", 0, 0, NONE, "certificates check"},
-};
-
-std::string usageOf(const std::string& command) {
-  std::string text = "usage:";
-  for (const Form& f : FORMS)
-    if (command == f.command) text += std::string(text.size() > 6 ? " |" : "") + " " + f.usage;
-  return text;
-}
-
-// The command's words split from its own options.
+// One verb of service, fiscal, terminal or certificates: its words and options.
 struct Parsed {
-  const Form* form = nullptr;
-  std::vector<std::string> args;  // after the form's word
+  std::string word;               // the verb
+  std::vector<std::string> args;  // after the verb
   bool yes = false;
+  bool password = false;      // takes --password-file FILE (or the environment)
+  bool irreversible = false;  // asks on a terminal, --yes elsewhere
   std::optional<std::string> passwordFile, start, end, type;
 };
 
-Parsed parse(const std::string& command, const std::vector<std::string>& words) {
+Parsed parse(const std::string& command, const CommandArgs& words) {
   Parsed p;
-  std::vector<std::string> plain;
-  for (size_t i = 0; i < words.size(); ++i) {
-    const std::string& w = words[i];
-    std::optional<std::string>* valued = w == "--password-file" ? &p.passwordFile
-                                         : w == "--start"       ? &p.start
-                                         : w == "--end"         ? &p.end
-                                         : w == "--type"        ? &p.type
-                                                                : nullptr;
-    if (valued) {
-      if (i + 1 >= words.size()) throw UsageError(command + ": " + w + " needs a value");
-      *valued = words[++i];
-    } else if (w == "--yes") {
-      p.yes = true;
-    } else {
-      plain.push_back(w);
-    }
+  p.word = words[0];
+  p.args.assign(words.plain.begin() + 1, words.plain.end());
+  p.yes = words.has("--yes");
+  p.passwordFile = words.value("--password-file");
+  p.start = words.value("--start");
+  p.end = words.value("--end");
+  p.type = words.value("--type");
+  if (const VerbSpec* v = verbSpec(command, p.word)) {
+    p.irreversible = (v->traits & VERB_IRREVERSIBLE) != 0;
+    for (const OptionSpec& o : v->options) p.password = p.password || std::string(o.name) == "--password-file";
   }
-  for (const Form& f : FORMS)
-    if (command == f.command && !plain.empty() && plain[0] == f.word) p.form = &f;
-  if (!p.form || plain.size() - 1 < p.form->minArgs || plain.size() - 1 > p.form->maxArgs)
-    throw UsageError(usageOf(command));
-  p.args.assign(plain.begin() + 1, plain.end());
-  const std::string name = command + " " + p.form->word;
-  const unsigned flags = p.form->flags;
-  if (p.passwordFile && !(flags & PASSWORD)) throw UsageError(name + " takes no password");
-  if (p.yes && !(flags & IRREVERSIBLE)) throw UsageError(name + " takes no --yes");
-  if ((p.start || p.end || p.type) && !(flags & MOMENTS)) throw UsageError(name + " takes no --start, --end or --type");
-  if ((flags & MOMENTS) && !(p.start && p.end && p.type)) throw UsageError(usageOf(command));
+  if (p.word == "operation" && !(p.start && p.end && p.type))
+    throw UsageError("service operation: give --start DT --end DT --type LETTER");
   return p;
 }
 
@@ -231,23 +177,23 @@ void checkLetter(const std::string& what, const std::string& value, const char* 
 
 // The command's checks before anything is opened: words, values, the password's source
 // and the way an irreversible step is confirmed.
-void checkForm(const std::string& command, const std::vector<std::string>& words) {
+void checkForm(const std::string& command, const CommandArgs& words) {
   const Parsed p = parse(command, words);
-  const std::string word = p.form->word;
+  const std::string word = p.word;
   if (command == "service" && word == "set") serviceDateArg(p.args[0]);
   if (command == "service" && word == "mode" && p.args[0] != "on" && p.args[0] != "off")
     throw UsageError("usage: service mode on|off");
   if (word == "ram-reset") checkLetter("service ram-reset: TYPE", p.args[0], RAM_RESET_TYPES);
-  if (p.form->flags & MOMENTS) {
+  if (word == "operation") {
     momentArg("--start", *p.start);
     momentArg("--end", *p.end);
     checkLetter("service operation: --type", *p.type, SERVICE_OP_TYPES);
   }
   const bool modeOff = word == "mode" && p.args[0] == "off";
-  if ((p.form->flags & PASSWORD) && !modeOff && servicePassword(p).empty())
+  if (p.password && !modeOff && servicePassword(p).empty())
     throw UsageError(command + " " + word + ": no service password; give --password-file FILE or set " +
                      PASSWORD_VARIABLE);
-  if ((p.form->flags & IRREVERSIBLE) && !p.yes && !stdinIsTerminal())
+  if (p.irreversible && !p.yes && !stdinIsTerminal())
     throw UsageError(command + " " + word + " cannot be undone; without a terminal to ask on, add --yes");
 }
 
@@ -330,7 +276,7 @@ int printValues(PageCommandContext& ctx, const std::vector<std::pair<std::string
 }
 
 int serviceForm(PageCommandContext& ctx, const Parsed& p, CommandDialogs& dialogs) {
-  const std::string word = p.form->word;
+  const std::string word = p.word;
   std::string focus;
   if (word == "get") {
     TServiceRead r;
@@ -362,7 +308,7 @@ int serviceForm(PageCommandContext& ctx, const Parsed& p, CommandDialogs& dialog
 }
 
 int fiscalForm(PageCommandContext& ctx, const Parsed& p, CommandDialogs& dialogs) {
-  const std::string word = p.form->word;
+  const std::string word = p.word;
   TPageValues v;
   std::string focus;
   if (word == "get") {
@@ -388,7 +334,7 @@ int fiscalForm(PageCommandContext& ctx, const Parsed& p, CommandDialogs& dialogs
 }
 
 int terminalForm(PageCommandContext& ctx, const Parsed& p, CommandDialogs& dialogs) {
-  const std::string word = p.form->word;
+  const std::string word = p.word;
   std::string focus;
   if (word != "info") {
     const char* function = word == "reset"        ? TERMINAL_RESET
@@ -425,10 +371,10 @@ int certificatesForm(PageCommandContext& ctx, CommandDialogs& dialogs) {
 
 }  // namespace
 
-void checkServiceArgs(const std::vector<std::string>& args) { checkForm("service", args); }
-void checkFiscalArgs(const std::vector<std::string>& args) { checkForm("fiscal", args); }
-void checkTerminalArgs(const std::vector<std::string>& args) { checkForm("terminal", args); }
-void checkCertificatesArgs(const std::vector<std::string>& args) { checkForm("certificates", args); }
+void checkServiceArgs(const CommandArgs& args) { checkForm("service", args); }
+void checkFiscalArgs(const CommandArgs& args) { checkForm("fiscal", args); }
+void checkTerminalArgs(const CommandArgs& args) { checkForm("terminal", args); }
+void checkCertificatesArgs(const CommandArgs& args) { checkForm("certificates", args); }
 
 int runService(PageCommandContext& ctx) {
   CommandDialogs dialogs(ctx.session, ctx.err);

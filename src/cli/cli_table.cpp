@@ -15,7 +15,6 @@ namespace kestrel::cli {
 
 namespace {
 
-constexpr const char* TABLE_USAGE = "usage: table get NAME [--csv FILE | --json] | table set NAME FILE.csv";
 
 std::string tableNames() {
   std::string s;
@@ -47,13 +46,10 @@ std::string tableRowsJson(const TMemTable& t) {
   return rows + "]";
 }
 
-void checkTableArgs(const std::vector<std::string>& args) {
-  if (args.size() < 2) throw UsageError(TABLE_USAGE);
+void checkTableArgs(const CommandArgs& args) {
   tableNamed(args[1]);
-  if (args[0] == "get" && args.size() == 2) return;
-  if (args[0] == "get" && args.size() == 4 && args[2] == "--csv" && !args[3].empty()) return checkOutputFile(args[3]);
-  if (args[0] == "set" && args.size() == 3 && !args[2].empty()) return checkInputFile(args[2], TABLE_CSV_INPUT);
-  throw UsageError(TABLE_USAGE);
+  if (const auto csv = args.value("--csv")) return checkOutputFile(*csv);
+  if (args[0] == "set") checkInputFile(args[2], TABLE_CSV_INPUT);
 }
 
 int runTable(PageCommandContext& ctx) {
@@ -68,13 +64,14 @@ int runTable(PageCommandContext& ctx) {
     return operationStatus(ctx, def.save(ctx.ops, table));
   }
 
+  const auto csv = ctx.args.value("--csv");
   const TModelRow* model = modelRowOf(ctx.ops.ecrModel);
   if (!def.read(ctx.ops, table, model ? model->MaxProgrammableKeys : 0)) {
     ctx.err << "kestrel: table: " << def.cliName << ": the read stopped at a refused command"
-            << (ctx.args.size() == 4 ? "; " + ctx.args[3] + " was not written" : std::string()) << '\n';
+            << (csv ? "; " + *csv + " was not written" : std::string()) << '\n';
     return operationStatus(ctx, false);
   }
-  if (ctx.args.size() == 4) writeTableFile(ctx.args[3], table);
+  if (csv) writeTableFile(*csv, table);
   else if (ctx.json) ctx.out << JsonObject().addRaw(def.cliName, tableRowsJson(table)).text() << '\n';
   else
     for (const auto& line : tableCsvLines(table)) ctx.out << line << '\n';

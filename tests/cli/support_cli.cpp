@@ -17,6 +17,17 @@ extern char** environ;
 
 namespace kestrel::clitest {
 
+StdinNotTerminal::StdinNotTerminal() : saved(::dup(STDIN_FILENO)) {
+  const int null = ::open("/dev/null", O_RDONLY);
+  ::dup2(null, STDIN_FILENO);
+  ::close(null);
+}
+
+StdinNotTerminal::~StdinNotTerminal() {
+  ::dup2(saved, STDIN_FILENO);
+  ::close(saved);
+}
+
 std::string runOnTerminal(const std::string& program, std::vector<std::string> args, const std::string& typed,
                           int& status) {
   int master = -1, slave = -1;

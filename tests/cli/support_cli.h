@@ -16,6 +16,13 @@ struct CliRun {
 // kestrel::cli::run with `args` after the program name.
 CliRun runCli(const std::vector<std::string>& args);
 
+// Standard input that is no terminal, also when the tests themselves run on one.
+struct StdinNotTerminal {
+  StdinNotTerminal();
+  ~StdinNotTerminal();
+  int saved;
+};
+
 // `program` with `args` as a process whose stdin and stderr are one pseudo-terminal
 // (stdout goes to /dev/null); `typed` is typed on it first. Returns what the program
 // wrote on the terminal.

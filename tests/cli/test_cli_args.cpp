@@ -116,13 +116,6 @@ TEST(CliArgs, ArgumentsAfterTheCommand) {
   EXPECT_EQ(sim.simArgs, (std::vector<std::string>{"--tcp", "0", "--json", "--help"}));
 }
 
-TEST(CliArgs, ParameterTexts) {
-  EXPECT_EQ(paramReadInput("Header", "0"), "Header\t0\t\t");
-  EXPECT_EQ(paramReadInput("TimeZone", ""), "TimeZone\t\t\t");
-  EXPECT_EQ(paramWriteInput("Header", "1", "SHOP"), "Header\t1\tSHOP\t");
-  EXPECT_EQ(paramWriteInput("AutoPowerOff", "", "5"), "AutoPowerOff\t\t5\t");
-}
-
 TEST(CliArgs, UsageErrorsExitWithTwoAndAHint) {
   const std::vector<std::vector<std::string>> cases = {
       {},
@@ -174,14 +167,64 @@ TEST(CliArgs, UsageErrorsExitWithTwoAndAHint) {
 }
 
 TEST(CliArgs, HelpPrintsTheContract) {
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"--sim", "status", "--help"}}) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"--sim", "-h"}}) {
     const clitest::CliRun r = runCli(args);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.err.empty());
     for (const char* part : {"kestrel [CONNECTION] [OPTIONS] COMMAND [ARGS]", "--tcp HOST[:PORT]", "--timeout-ms N",
-                             "param set NAME [INDEX] VALUE", "sim [kestrel-sim options]"})
+                             "--hosts FILE", "Exit status", "kestrel --sim info"})
       EXPECT_NE(r.out.find(part), std::string::npos) << part;
+    for (const CommandSpec& c : commandSpecs()) EXPECT_NE(r.out.find(std::string("  ") + c.name + " "), std::string::npos) << c.name;
+  }
+}
+
+// Every command and verb has its --help from its declaration: the usage line, its text,
+// its words and options, exit 0, wherever the connection options stand.
+TEST(CliArgs, EveryCommandAndVerbHasItsHelp) {
+  for (const CommandSpec& c : commandSpecs()) {
+    if (c.kind == CommandKind::Sim) continue;  // the simulator's own --help
+    for (const VerbSpec& v : c.verbs) {
+      std::vector<std::string> args{"--sim", c.name};
+      if (*v.verb) args.push_back(v.verb);
+      args.push_back("--help");
+      const std::string name = std::string(c.name) + (*v.verb ? std::string(" ") + v.verb : "");
+      SCOPED_TRACE(name);
+      const clitest::CliRun r = runCli(args);
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(r.err, "");
+      EXPECT_NE(r.out.find("Usage: kestrel " + name), std::string::npos) << r.out;
+      EXPECT_NE(r.out.find(v.help), std::string::npos) << r.out;
+      for (const WordsSpec& w : v.words) EXPECT_NE(r.out.find(w.name), std::string::npos) << w.name;
+      for (const OptionSpec& o : v.options) EXPECT_NE(r.out.find(o.name), std::string::npos) << o.name;
+    }
+    // A command with verbs lists them.
+    if (c.verbs.size() > 1) {
+      const clitest::CliRun r = runCli({c.name, "--help"});
+      EXPECT_EQ(r.status, 0);
+      for (const VerbSpec& v : c.verbs) EXPECT_NE(r.out.find(std::string("  ") + v.verb + " "), std::string::npos) << v.verb;
+    }
+  }
+}
+
+// An option the command does not take is named, exit 2, before anything is opened (no
+// device listens on the address given).
+TEST(CliArgs, AnUnknownOptionIsNamed) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"items", "read", "--bogus"},          {"items", "qty", "5", "-x"},   {"--bogus", "info"},
+      {"report", "x", "--clear"},            {"clients", "read", "--all"}, {"backup", "b.ini", "--dry-run"},
+      {"ej", "validate", "f", "--type", "x"}, {"table", "get", "vat", "-o", "f"}, {"date", "get", "--now"},
+  };
+  for (std::vector<std::string> args : cases) {
+    const std::string option = *std::find_if(args.begin(), args.end(), [](const std::string& w) {
+      return w.size() > 1 && w[0] == '-' && (w == "--bogus" || w == "-x" || w == "--clear" || w == "--all" ||
+                                            w == "--dry-run" || w == "--type" || w == "-o" || w == "--now");
+    });
+    args.insert(args.begin(), {"--tcp", "127.0.0.1:1"});
+    SCOPED_TRACE(args[2] + " " + option);
+    const clitest::CliRun r = runCli(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("'" + option + "'"), std::string::npos) << r.err;
   }
 }
 

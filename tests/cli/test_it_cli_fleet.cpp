@@ -136,6 +136,39 @@ TEST_F(Fleet, EachDeviceWritesItsOwnFileAndASharedPathIsRefused) {
   }
 }
 
+// Steps that cannot be undone: without a terminal they need --yes and nothing reaches
+// any device; on a terminal one question lists the devices, "n" sends nothing and "y"
+// runs the step on each.
+TEST_F(Fleet, IrreversibleStepsAskOnceForTheFleetOrNeedYes) {
+  writeFile(hosts, "printer tcp:" + printer.tcp() + "\nregister tcp:" + reg.tcp() + "\n");
+  const std::vector<std::vector<std::string>> commands = {
+      {"report", "z"}, {"items", "delete", "--all"}, {"clients", "delete", "--all"}, {"fiscal", "fiscalize"}};
+  for (const auto& command : commands) {
+    std::vector<std::string> args{"--hosts", hosts};
+    args.insert(args.end(), command.begin(), command.end());
+    SCOPED_TRACE(command[0] + " " + command[1]);
+    {
+      StdinNotTerminal noTerminal;
+      const CliRun r = runCli(args);
+      EXPECT_EQ(r.status, 2);
+      EXPECT_NE(r.err.find("add --yes"), std::string::npos) << r.err;
+    }
+    int status = -1;
+    const std::string shown = runOnTerminal(KESTREL_BIN, args, "n\n", status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(shown.find("It runs on 2 devices:\r\n  printer  tcp:"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("  register  tcp:"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("cancelled; nothing was sent"), std::string::npos) << shown;
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '?'), 1) << "one question for the fleet: " << shown;
+  }
+  EXPECT_EQ(framesServed(), 0u);
+
+  int status = -1;
+  const std::string shown = runOnTerminal(KESTREL_BIN, {"--hosts", hosts, "report", "z"}, "y\n", status);
+  EXPECT_EQ(status, 0) << shown;
+  for (const SimServer* s : {&printer, &reg}) EXPECT_GT(s->sim->framesServed(), 0u);
+}
+
 TEST(FleetHostsFile, AMalformedLineIsAUsageErrorNamingItAndNothingIsSent) {
   SimServer sim;
   TempDir dir;

@@ -20,24 +20,11 @@ namespace {
 using clitest::parseJson;
 using clitest::runCli;
 using clitest::SimServer;
+using clitest::StdinNotTerminal;
 
 struct PasswordInEnvironment {
   explicit PasswordInEnvironment(const char* p) { setenv("KESTREL_SERVICE_PASSWORD", p, 1); }
   ~PasswordInEnvironment() { unsetenv("KESTREL_SERVICE_PASSWORD"); }
-};
-
-// Standard input that is no terminal, also when the tests themselves run on one.
-struct StdinNotTerminal {
-  StdinNotTerminal() : saved(::dup(STDIN_FILENO)) {
-    const int null = ::open("/dev/null", O_RDONLY);
-    ::dup2(null, STDIN_FILENO);
-    ::close(null);
-  }
-  ~StdinNotTerminal() {
-    ::dup2(saved, STDIN_FILENO);
-    ::close(saved);
-  }
-  int saved;
 };
 
 struct PasswordFile {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "app/logic/model_table.h"
+
 namespace kestrel {
 
 const std::vector<TPageRow>& pageTable() {
@@ -130,7 +132,10 @@ TControlPlan controlPlan(const std::string& page, bool value, const TPageFacts& 
   return plan;
 }
 
-bool isPrinterGroup(int ecrModel) { return ecrModel == 1 || ecrModel == 2 || ecrModel == 4; }
+bool isPrinterGroup(int ecrModel) {
+  const TModelRow* row = modelRowOf(ecrModel);
+  return row && row->printer;
+}
 
 std::string pageToShow(const std::string& page, int ecrModel) {
   const TPageRow* row = findPage(page);
