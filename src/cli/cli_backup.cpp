@@ -13,7 +13,6 @@ namespace kestrel::cli {
 
 namespace {
 
-constexpr const char* PASSWORD_VARIABLE = "KESTREL_SERVICE_PASSWORD";
 
 struct BackupArgs {
   std::string file;
@@ -54,7 +53,7 @@ int runBackup(PageCommandContext& ctx) {
 
 int runRestore(PageCommandContext& ctx) {
   const BackupArgs a = backupArgsOf(ctx.args);
-  const std::string password = passwordFrom(a.passwordFile, PASSWORD_VARIABLE);
+  const std::string password = passwordFrom(a.passwordFile, SERVICE_PASSWORD_VARIABLE);
   TBackup backup;
   try {
     backup = readBackupFile(a.file);

@@ -109,6 +109,9 @@ int runHeader(PageCommandContext& ctx);
 // logo FILE.bmp
 void checkLogoArgs(const CommandArgs& args);
 int runLogo(PageCommandContext& ctx);
+// Where the service password comes from without --password-file.
+inline constexpr const char* SERVICE_PASSWORD_VARIABLE = "KESTREL_SERVICE_PASSWORD";
+
 // A password: the first line of `passwordFile`, which only its owner may read, or else
 // the environment's `variable`; empty when neither gives one. Throws UsageError for a
 // file that others can read or that cannot be read.

@@ -23,7 +23,6 @@ namespace kestrel::cli {
 
 namespace {
 
-constexpr const char* SERVICE_PASSWORD_VARIABLE = "KESTREL_SERVICE_PASSWORD";
 constexpr const char* OPERATOR_PASSWORD_VARIABLE = "KESTREL_OPERATOR_PASSWORD";
 
 // The position of `word` in `names`, or of a number 0..size-1; -1 for anything else.

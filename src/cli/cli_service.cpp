@@ -115,7 +115,6 @@ std::string passwordFrom(const std::optional<std::string>& passwordFile, const c
 
 namespace {
 
-constexpr const char* PASSWORD_VARIABLE = "KESTREL_SERVICE_PASSWORD";
 
 // One verb of service, fiscal, terminal or certificates: its words and options.
 struct Parsed {
@@ -147,7 +146,7 @@ Parsed parse(const std::string& command, const CommandArgs& words) {
 
 // The first line of a file only its owner can read; the environment's password without
 // one. Empty when neither gives one.
-std::string servicePassword(const Parsed& p) { return passwordFrom(p.passwordFile, PASSWORD_VARIABLE); }
+std::string servicePassword(const Parsed& p) { return passwordFrom(p.passwordFile, SERVICE_PASSWORD_VARIABLE); }
 
 bool stdinIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
 
@@ -192,7 +191,7 @@ void checkForm(const std::string& command, const CommandArgs& words) {
   const bool modeOff = word == "mode" && p.args[0] == "off";
   if (p.password && !modeOff && servicePassword(p).empty())
     throw UsageError(command + " " + word + ": no service password; give --password-file FILE or set " +
-                     PASSWORD_VARIABLE);
+                     SERVICE_PASSWORD_VARIABLE);
   if (p.irreversible && !p.yes && !stdinIsTerminal())
     throw UsageError(command + " " + word + " cannot be undone; without a terminal to ask on, add --yes");
 }
