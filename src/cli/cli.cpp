@@ -1,6 +1,13 @@
 #include "cli/cli.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <filesystem>
+#include <streambuf>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -17,6 +24,65 @@
 namespace kestrel::cli {
 
 namespace {
+
+// A stream that passes its text on line by line with one text replaced: messages that
+// name the temporary file of "-" say "standard output" instead.
+class ReplacingBuf : public std::streambuf {
+ public:
+  ReplacingBuf(std::ostream& target, std::string from, std::string to)
+      : fTarget(target), fFrom(std::move(from)), fTo(std::move(to)) {}
+  ~ReplacingBuf() override { sync(); }
+
+ protected:
+  int overflow(int c) override {
+    if (c == traits_type::eof()) return 0;
+    fLine.push_back(static_cast<char>(c));
+    if (c == '\n') sync();
+    return c;
+  }
+  int sync() override {
+    for (size_t at = fLine.find(fFrom); !fFrom.empty() && at != std::string::npos; at = fLine.find(fFrom, at + fTo.size()))
+      fLine.replace(at, fFrom.size(), fTo);
+    fTarget << fLine << std::flush;
+    fLine.clear();
+    return 0;
+  }
+
+ private:
+  std::ostream& fTarget;
+  std::string fFrom, fTo, fLine;
+};
+
+// "-" as an output: the command writes a private temporary file the way it writes any
+// file (only a whole result, only on success), which then goes to standard output.
+// Whatever else the command prints goes to stderr, so that stdout holds the file alone.
+int runToStdout(Invocation inv, std::ostream& out, std::ostream& err) {
+  std::string dir = (std::filesystem::temp_directory_path() / "kestrel-stdout-XXXXXX").string();
+  if (!::mkdtemp(dir.data())) {
+    err << "kestrel: cannot create a temporary folder for standard output: " << std::strerror(errno) << '\n';
+    return 1;
+  }
+  struct Remove {
+    std::string dir;
+    ~Remove() {
+      std::error_code ec;
+      std::filesystem::remove_all(dir, ec);
+    }
+  } remove{dir};
+  const std::string file = dir + "/output";
+  inv.redirectOutput(file);
+  int status = 1;
+  {
+    ReplacingBuf messages(err, file, "standard output");
+    std::ostream shown(&messages);
+    DeviceSession session(shown, inv.trace);
+    status = runOnSession(inv, session, shown, shown);
+  }
+  std::error_code ec;
+  if (status != 0 || !std::filesystem::exists(file, ec)) return status;
+  out << readWholeFile(file, SIZE_MAX) << std::flush;
+  return out ? 0 : 1;
+}
 
 int runSimulator(const Invocation& inv) {
   std::vector<std::string> words{"kestrel sim"};
@@ -64,6 +130,8 @@ int run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (inv.command == CommandKind::Detect) return runDetect(inv, out, err);
     if (inv.command == CommandKind::Sim) return runSimulator(inv);
 
+    if (std::find(inv.outputFiles.begin(), inv.outputFiles.end(), STDOUT_NAME) != inv.outputFiles.end())
+      return runToStdout(inv, out, err);
     DeviceSession session(err, inv.trace);
     return runOnSession(inv, session, out, err);
   } catch (const std::exception& e) {

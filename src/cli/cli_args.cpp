@@ -155,13 +155,26 @@ void declare(Declared& d, bool literalWords) {
   }
 }
 
+UsageError stdinRefused(const std::string& what) {
+  return UsageError(what + ": '-' stands for standard output, taken only for a file the command writes; "
+                           "standard input is not read: give the file's name");
+}
+
 // The parsed words of the chosen verb and those after "--" as CommandArgs, with the
 // files it writes.
 void collect(const Declared& d, const std::vector<std::string>& literalWords, Invocation& inv) {
   CommandArgs& a = inv.args;
   if (*d.verb->verb) a.plain.push_back(d.verb->verb);
   const size_t first = a.plain.size();
-  for (const CLI::Option* o : d.words) a.plain.insert(a.plain.end(), o->results().begin(), o->results().end());
+  for (size_t i = 0; i < d.words.size(); ++i) {
+    const auto& r = d.words[i]->results();
+    if ((d.verb->words[i].traits & ARG_INPUT) && std::find(r.begin(), r.end(), "-") != r.end())
+      throw stdinRefused(d.verb->words[i].name);
+    a.plain.insert(a.plain.end(), r.begin(), r.end());
+  }
+  for (const WordsSpec& w : d.verb->words)
+    if ((w.traits & ARG_INPUT) && std::find(literalWords.begin(), literalWords.end(), "-") != literalWords.end())
+      throw stdinRefused(w.name);
   a.plain.insert(a.plain.end(), literalWords.begin(), literalWords.end());
   {
     size_t least = 0, most = 0;
@@ -187,6 +200,7 @@ void collect(const Declared& d, const std::vector<std::string>& literalWords, In
     }
     auto& v = a.values[s.name];
     v.insert(v.end(), o.results().begin(), o.results().end());
+    if ((s.traits & ARG_INPUT) && std::find(v.begin(), v.end(), "-") != v.end()) throw stdinRefused(s.name);
     if (s.traits & ARG_OUTPUT) inv.outputFiles.push_back(v.back());
   }
   if (d.verb->traits & VERB_IRREVERSIBLE) inv.irreversible = true;
@@ -235,6 +249,20 @@ void fillBuiltIn(Invocation& inv) {
 }
 
 }  // namespace
+
+void Invocation::redirectOutput(const std::string& path) {
+  if (!verb) return;
+  const size_t first = *verb->verb ? 1 : 0;
+  if (!verb->words.empty() && (verb->words.front().traits & ARG_OUTPUT) && args.plain.size() > first &&
+      args.plain[first] == "-")
+    args.plain[first] = path;
+  for (const OptionSpec& o : verb->options)
+    if (o.traits & ARG_OUTPUT)
+      for (std::string& v : args.values[o.name])
+        if (v == "-") v = path;
+  for (std::string& f : outputFiles)
+    if (f == "-") f = path;
+}
 
 Invocation parseCommandLine(const std::vector<std::string>& args) {
   Invocation inv;
@@ -358,6 +386,7 @@ Invocation parseCommandLine(const std::vector<std::string>& args) {
     if (d.app->parsed()) chosen = &d;
   if (!chosen) throw UsageError("no command given");
   inv.spec = chosen->command;
+  inv.verb = chosen->verb;
   inv.command = chosen->command->kind;
   inv.pageCommand = chosen->command->name;
   if (inv.command == CommandKind::Sim) inv.simArgs = chosen->app->remaining();

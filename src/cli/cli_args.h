@@ -63,6 +63,7 @@ enum ArgTraits : unsigned {
   ARG_MANY = 1,          // an option that takes several values (--port A --port B, --selected 1 2)
   ARG_OUTPUT = 2,        // names a file the command writes ("-": standard output)
   ARG_IRREVERSIBLE = 4,  // a flag that makes the command one that cannot be undone (delete --all)
+  ARG_INPUT = 8,         // names a file the command reads ("-" is refused: standard input is not read)
 };
 
 struct OptionSpec {
@@ -119,6 +120,7 @@ struct Invocation {
   std::string helpText;  // what --help prints: of kestrel or of the command named before it
   CommandKind command = CommandKind::None;
   const CommandSpec* spec = nullptr;
+  const VerbSpec* verb = nullptr;
   CommandArgs args;
   // cmd
   uint16_t number = 0;
@@ -138,6 +140,8 @@ struct Invocation {
   bool offline = false;
   // The files the command writes, as given ("-" for standard output).
   std::vector<std::string> outputFiles;
+  // Every output named "-" replaced by `path`.
+  void redirectOutput(const std::string& path);
   // A step that cannot be undone (fiscalization, RAM reset, Z report, delete all), and
   // whether --yes confirmed it.
   bool irreversible = false;

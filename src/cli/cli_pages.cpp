@@ -18,7 +18,9 @@
 
 namespace kestrel::cli {
 
-void checkOutputFile(const std::string& path) { outputTarget(path); }
+void checkOutputFile(const std::string& path) {
+  if (path != STDOUT_NAME) outputTarget(path);
+}
 
 CliPageHost::CliPageHost(std::ostream& err) : fErr(err), fTerminal(isatty(STDERR_FILENO) == 1) {}
 
@@ -72,7 +74,7 @@ constexpr const char* FLEET_YES_HELP =
     "with --hosts: run on every device without the question (needed without a terminal)";
 constexpr const char* DT_HELP = "\"DD-MM-YY HH:MM:SS\"";
 
-const OptionSpec PASSWORD_FILE{"--password-file", "FILE", PASSWORD_HELP};
+const OptionSpec PASSWORD_FILE{"--password-file", "FILE", PASSWORD_HELP, ARG_INPUT};
 const OptionSpec YES{"--yes", nullptr, YES_HELP};
 const OptionSpec FLEET_YES{"--yes", nullptr, FLEET_YES_HELP};
 
@@ -114,10 +116,10 @@ const std::vector<CommandSpec>& commandSpecs() {
        {{"export", "writes the device's header and footer lines into FILE",
          {{"FILE", 1, 1, "the text file (\"-\": standard output)", ARG_OUTPUT}},
          {}},
-        {"import", "writes FILE's lines (at most 20) to the device", {{"FILE", 1, 1, "the text file"}}, {}}},
+        {"import", "writes FILE's lines (at most 20) to the device", {{"FILE", 1, 1, "the text file", ARG_INPUT}}, {}}},
        checkHeaderArgs, runHeader},
       {"logo", "sends a BMP logo to the device", CommandKind::Page,
-       {{"", "sends a BMP logo to the device", {{"FILE.bmp", 1, 1, "the logo"}}, {}}}, checkLogoArgs, runLogo},
+       {{"", "sends a BMP logo to the device", {{"FILE.bmp", 1, 1, "the logo", ARG_INPUT}}, {}}}, checkLogoArgs, runLogo},
       {"service", "the Service info page: service dates and lines, service mode, RAM reset, service operations",
        CommandKind::Page,
        {{"get", "the service date and lines", {}, {}},
@@ -153,7 +155,7 @@ const std::vector<CommandSpec>& commandSpecs() {
        {{"get", "the table's rows",
          {{"NAME", 1, 1, "the table"}},
          {{"--csv", "FILE", "into the CSV file (\"-\": standard output) instead of printing", ARG_OUTPUT}}},
-        {"set", "writes the rows of a CSV file", {{"NAME", 1, 1, "the table"}, {"FILE.csv", 1, 1, "the file"}}, {}}},
+        {"set", "writes the rows of a CSV file", {{"NAME", 1, 1, "the table"}, {"FILE.csv", 1, 1, "the file", ARG_INPUT}}, {}}},
        checkTableArgs, runTable},
       {"fm-report", "the device prints its fiscal memory over a period or record numbers (command 95)",
        CommandKind::Page,
@@ -184,7 +186,7 @@ const std::vector<CommandSpec>& commandSpecs() {
           {"--first", "N", "the first document number"},
           {"--last", "M", "the last document number"}}},
         {"validate", "checks a saved journal document against the hash printed with it; no connection",
-         {{"FILE", 1, 1, "the saved document"}},
+         {{"FILE", 1, 1, "the saved document", ARG_INPUT}},
          {},
          VERB_OFFLINE}},
        checkJournalArgs, runJournal},
@@ -233,7 +235,7 @@ const std::vector<CommandSpec>& commandSpecs() {
           {"--correction", "PERCENT", "a correction"},
           {"--iosa", "N", "the IOSA"},
           {"--operator", "N", "the operator"},
-          {"--password-file", "FILE", "the operator password's file"}}},
+          {"--password-file", "FILE", "the operator password's file", ARG_INPUT}}},
         {"reclamation", "a test reclamation receipt",
          {},
          {{"--receipt-number", "N", "the receipt reclaimed"},
@@ -242,7 +244,7 @@ const std::vector<CommandSpec>& commandSpecs() {
           {"--correction", "PERCENT", "a correction"},
           {"--iosa", "N", "the IOSA"},
           {"--operator", "N", "the operator"},
-          {"--password-file", "FILE", "the operator password's file"}}},
+          {"--password-file", "FILE", "the operator password's file", ARG_INPUT}}},
         {"close", "closes a receipt left open (voids at most 500 sales, then reports)", {}, {}}},
        checkReceiptArgs, runReceipt},
       {"restart", "restarts the device (command 202)", CommandKind::Page, {plain("restarts the device (command 202)")},
@@ -253,7 +255,7 @@ const std::vector<CommandSpec>& commandSpecs() {
          {},
          {{"--csv", "FILE", "into the CSV file (\"-\": standard output)", ARG_OUTPUT}}},
         {"write", "writes the clients of such a file",
-         {{"FILE.csv", 1, 1, "the file"}},
+         {{"FILE.csv", 1, 1, "the file", ARG_INPUT}},
          {{"--selected", "ID", "only those client numbers", ARG_MANY}}},
         {"delete", "deletes every client or those numbers",
          {{"ID", 0, -1, "client numbers"}},
@@ -267,7 +269,7 @@ const std::vector<CommandSpec>& commandSpecs() {
           {"--to", "M", "the last PLU"},
           {"--csv", "FILE", "into the CSV file (\"-\": standard output)", ARG_OUTPUT}}},
         {"write", "the file's items (all, or PLU N to M) written to the device",
-         {{"FILE.csv", 1, 1, "the file"}},
+         {{"FILE.csv", 1, 1, "the file", ARG_INPUT}},
          {{"--from", "N", "the first PLU"}, {"--to", "M", "the last PLU"}}},
         {"delete", "deletes items: --all, --from N --to M, or PLU numbers",
          {{"PLU", 0, -1, "the items"}},
@@ -279,7 +281,7 @@ const std::vector<CommandSpec>& commandSpecs() {
          {{"PLU", 1, 1, "the item"}, {"CHANGE", 1, 1, "the change"}},
          {}},
         {"csv-check", "reads the file as the import does and names the first refused line; no device",
-         {{"FILE.csv", 1, 1, "the file"}},
+         {{"FILE.csv", 1, 1, "the file", ARG_INPUT}},
          {},
          VERB_OFFLINE}},
        checkItemsArgs, runItems},
@@ -293,7 +295,7 @@ const std::vector<CommandSpec>& commandSpecs() {
        CommandKind::Page,
        {{"",
          "access point and server values need the service password, else they are skipped with a note",
-         {{"FILE", 1, 1, "the backup"}},
+         {{"FILE", 1, 1, "the backup", ARG_INPUT}},
          {{"--dry-run", nullptr, "lists the changes and writes nothing"}, PASSWORD_FILE}}},
        checkRestoreArgs, runRestore},
       {"health", "model, numbers, fiscal state, clock difference and the status bits that need attention",

@@ -84,6 +84,8 @@ struct PageCommandContext {
 // that exists and is no regular file (a FIFO, a device, a link to one) is refused with
 // EFileError, so that a long read does not end in a refused write. A link to a regular
 // file is written through.
+// "-", standard output, is no file.
+inline constexpr const char* STDOUT_NAME = "-";
 void checkOutputFile(const std::string& path);
 
 // The declaration of `command`'s `verb`, or null.

@@ -36,6 +36,14 @@ inline sim::SimulatorOptions modelOptions(const std::string& model) {
 // A cash register: the model whose pages hold clients, departments and the rest.
 inline sim::SimulatorOptions registerModel() { return modelOptions("KT-11A"); }
 
+// Clients 1 to `count` ("C1", "C2", ...) in the device.
+inline void addClients(SimServer& server, int count) {
+  server.sim->withDevice([&](sim::DeviceModel& d) {
+    for (int n = 1; n <= count; ++n) d.mutableState().clients[n] = {"C" + std::to_string(n), "", "", "", ""};
+    return 0;
+  });
+}
+
 inline sim::SimulatorOptions withFault(const std::string& fault) {
   sim::SimulatorOptions o;
   std::string error;

@@ -130,10 +130,7 @@ TEST(CliClients, AReadCutHalfWayKeepsTheOldFile) {
   sim::SimulatorOptions o = registerModel();
   o.faults.cutEvery = 8;
   clitest::SimServer server(o);
-  server.sim->withDevice([](sim::DeviceModel& d) {
-    for (int n = 1; n <= 20; ++n) d.mutableState().clients[n] = {"C" + std::to_string(n), "", "", "", ""};
-    return 0;
-  });
+  clitest::addClients(server, 20);
   TempPath out;
   std::ofstream(out.path, std::ios::binary) << "old list";
   const clitest::CliRun r = runCli({"--tcp", server.tcp(), "clients", "read", "--csv", out.path});

@@ -143,5 +143,77 @@ TEST(CliFiles, NoPasswordInTracesOrFrameLists) {
   }
 }
 
+
+// "-" as an output: the bytes the file would hold, on stdout alone, messages naming
+// "standard output"; nothing on stdout when the result is not whole.
+TEST(CliFiles, DashWritesTheWholeOutputToStandardOutput) {
+  clitest::SimServer server(registerModel());
+  server.sim->withDevice([](sim::DeviceModel& d) {
+    std::string answer;
+    for (const char* in : {"X\t", "X\t"}) d.execute(69, in, answer);  // journal documents 1 and 2
+  });
+  test::TempFolder dir;
+  const std::vector<std::vector<std::string>> commands = {
+      {"items", "read", "--csv", "@"},
+      {"clients", "read", "--csv", "@"},
+      {"table", "get", "departments", "--csv", "@"},
+      {"header", "export", "@"},
+      {"backup", "@"},
+      {"ej", "read", "--type", "x", "--first", "1", "--last", "2", "-o", "@"},
+  };
+  for (const auto& command : commands) {
+    SCOPED_TRACE(command[0] + " " + command[1]);
+    auto with = [&](const std::string& target) {
+      std::vector<std::string> args{"--tcp", server.tcp()};
+      for (const std::string& w : command) args.push_back(w == "@" ? target : w);
+      return runCli(args);
+    };
+    const std::string file = dir.file(command[0] + ".out");
+    const clitest::CliRun toFile = with(file);
+    ASSERT_EQ(toFile.status, 0) << toFile.err;
+    const clitest::CliRun toStdout = with("-");
+    EXPECT_EQ(toStdout.status, 0) << toStdout.err;
+    EXPECT_FALSE(toStdout.out.empty());
+    EXPECT_EQ(toStdout.out, test::fileBytes(file));
+    EXPECT_EQ(toStdout.err.find("kestrel-stdout-"), std::string::npos) << toStdout.err;
+    EXPECT_FALSE(fs::exists("-"));
+    if (command[0] == "backup") {
+      EXPECT_NE(toStdout.err.find("written to standard output"), std::string::npos) << toStdout.err;
+    }
+  }
+
+  // A read that fails half-way gives no part of a list.
+  sim::SimulatorOptions cutting = registerModel();
+  cutting.faults.cutEvery = 8;
+  clitest::SimServer cut(cutting);
+  clitest::addClients(cut, 20);
+  const clitest::CliRun partial = runCli({"--tcp", cut.tcp(), "--repeat", "1", "clients", "read", "--csv", "-"});
+  EXPECT_EQ(partial.status, 1);
+  EXPECT_EQ(partial.out, "");
+}
+
+// "-" where a file is read, or where every device of a fleet would write, is refused
+// before anything is sent.
+TEST(CliFiles, DashIsRefusedWhereItMeansNoOutput) {
+  clitest::SimServer server(registerModel());
+  test::TempFolder dir;
+  std::ofstream(dir.file("hosts")) << "a tcp:" << server.tcp() << "\nb tcp:" << server.tcp() << "\n";
+  const std::vector<std::vector<std::string>> cases = {
+      {"items", "write", "-"},     {"items", "csv-check", "-"}, {"clients", "write", "-"},
+      {"table", "set", "departments", "-"}, {"header", "import", "-"}, {"restore", "-"},
+      {"ej", "validate", "-"},     {"logo", "-"},               {"restore", "x.ini", "--password-file", "-"},
+      {"--hosts", dir.file("hosts"), "backup", "-"},
+  };
+  for (std::vector<std::string> args : cases) {
+    SCOPED_TRACE(args[0] + " " + args[1]);
+    if (args[0] != "--hosts") args.insert(args.begin(), {"--tcp", server.tcp()});
+    const clitest::CliRun r = runCli(args);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("'-'"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(server.sim->framesServed(), 0u);
+}
+
 }  // namespace
 }  // namespace kestrel
