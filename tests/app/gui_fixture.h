@@ -18,6 +18,7 @@
 
 #include "app/ui/core/dm.h"
 #include "app/ui/core/qt_dialogs.h"
+#include "app/ui/pages/connect_page.h"
 #include "app/ui/shell/main_fbh.h"
 #include "sim/simulator.h"
 
@@ -73,6 +74,13 @@ struct Window {
     if (!widget) ADD_FAILURE() << "no widget " << name;
     return widget;
   }
+  // A page of the window as its own class.
+  template <class P>
+  P* pageAs(const char* name) {
+    auto* p = dynamic_cast<P*>(w.page(name));
+    if (!p) ADD_FAILURE() << "no page " << name;
+    return p;
+  }
   // A serial port entry (also when the window came up with a remembered TCP/IP
   // connection).
   void usePort(const std::string& entry) {
@@ -110,7 +118,7 @@ inline std::unique_ptr<sim::Simulator> startSimulator(bool pty, const std::strin
 // Connects the window to `sim` over TCP as a technician would; the window then shows
 // the "Date, header & footer" page.
 inline void connectTo(Window& win, sim::Simulator& sim) {
-  win.w.presetTCP("127.0.0.1", sim.port());
+  presetTCP(win.w, "127.0.0.1", sim.port());
   win.clickConnect();
   ASSERT_TRUE(win.w.Connected()) << "the window did not connect to the simulator";
 }

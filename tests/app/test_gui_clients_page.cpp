@@ -56,7 +56,7 @@ TEST(GuiClientsPage, ReadWhenShownThenSaveAndDeleteTheSelectedRows) {
   EXPECT_EQ(win.w.statusMessage().toStdString(), "");
   EXPECT_FALSE(win.find<QProgressBar>("pbClients")->isVisible());
   EXPECT_FALSE(win.find<QCheckBox>("chbx_StopClients")->isEnabled());
-  EXPECT_FALSE(win.w.Working);
+  EXPECT_FALSE(win.pageAs<TClientsPage>("jvpg_Sub_27_Clients")->Working);
   for (const char* b : {"btnWriteClientInfo", "btnClearClient", "btnExportClients", "btnReadClientInfo"})
     EXPECT_TRUE(win.find<QPushButton>(b)->isEnabled()) << b;
 

@@ -95,7 +95,7 @@ TEST(GuiItemsPage, ReadARangeAndTheButtonsFollowTheTable) {
   EXPECT_TRUE(win.dialogs.shown.empty());
   for (const char* b : ROW_BUTTONS) EXPECT_TRUE(win.enabled(b)) << b;
   EXPECT_FALSE(win.enabled("bbtnStopRead"));
-  EXPECT_FALSE(win.w.Working);
+  EXPECT_FALSE(win.page->Working);
 
   // Ctrl+A selects every row; "Selected in grid" is then offered for a save.
   grid->setFocus();
@@ -122,7 +122,7 @@ TEST(GuiItemsPage, AWalkWithoutFStopsAtStopAndTheWindowStaysResponsive) {
     EXPECT_FALSE(win.enabled("bbtnReadItems"));
     EXPECT_FALSE(win.enabled("bbtnImport"));
     EXPECT_FALSE(win.w.findChild<QTreeWidget*>()->isEnabled());
-    EXPECT_TRUE(win.w.Working);
+    EXPECT_TRUE(win.page->Working);
     EXPECT_GT(win.find<QProgressBar>("pbItems")->value(), 1);
     ASSERT_TRUE(win.enabled("bbtnStopRead"));
     win.find<QPushButton>("bbtnStopRead")->click();
@@ -132,11 +132,11 @@ TEST(GuiItemsPage, AWalkWithoutFStopsAtStopAndTheWindowStaysResponsive) {
   EXPECT_EQ(rowsPlu(win.table()), (std::vector<std::string>{"1", "3"}));
   EXPECT_EQ(win.find<QTableView>("dbg_Articles")->model()->rowCount(), 2);
   EXPECT_EQ(win.dialogs.shown.size(), 1u);  // the refused "F" query, from the device
-  EXPECT_FALSE(win.w.Stop_read);
+  EXPECT_FALSE(win.page->Stop_read());
   EXPECT_FALSE(win.enabled("bbtnStopRead"));
   EXPECT_TRUE(win.enabled("bbtnReadItems"));
   EXPECT_TRUE(win.w.findChild<QTreeWidget*>()->isEnabled());
-  EXPECT_FALSE(win.w.Working);
+  EXPECT_FALSE(win.page->Working);
 }
 
 TEST(GuiItemsPage, SaveAndDeleteThroughTheMenu) {

@@ -31,6 +31,7 @@
 #include "app/logic/page_table.h"
 #include "app/ui/core/dm.h"
 #include "app/ui/pages/page.h"
+#include "app/ui/pages/settings_page.h"
 #include "app/ui/shell/main_fbh.h"
 #include "app/ui/shell/window_geometry.h"
 #include "engine/rs232_connector.h"
@@ -398,7 +399,7 @@ class GuiConnected : public ::testing::Test {
   static void SetUpTestSuite() {
     sim = startSimulator(false);
     win = std::make_unique<Window>();
-    win->w.presetTCP("127.0.0.1", sim->port());
+    presetTCP(win->w, "127.0.0.1", sim->port());
     win->clickConnect();
   }
   static void TearDownTestSuite() {
@@ -603,7 +604,7 @@ TEST_F(GuiConnected, SettingsAreWrittenThroughAndReadBack) {
 
   // Another window reads the same values back.
   Window other;
-  other.w.loadSettings();
+  other.pageAs<TSettingsPage>(PAGE_SETTINGS)->loadSettings();
   EXPECT_TRUE(other.find<QCheckBox>("chbxSettingDelItemsZ")->isChecked());
   EXPECT_TRUE(other.find<QLineEdit>("edDelServPass")->isEnabled());
   EXPECT_EQ(other.find<QLineEdit>("edDelFromPLU")->text().toStdString(), "1");
@@ -618,7 +619,7 @@ TEST(GuiSettings, FileWithoutSettingsSectionGivesTheDefaults) {
     f << "[OTHER]\nDelItemsOnZ=1\ndelete_FromPLU=5\n";
   }
   Window win;
-  win.w.loadSettings();
+  win.pageAs<TSettingsPage>(PAGE_SETTINGS)->loadSettings();
   EXPECT_FALSE(win.find<QCheckBox>("chbxSettingDelItemsZ")->isChecked());
   EXPECT_FALSE(win.w.DeleteItemsAFterZrep());
   EXPECT_EQ(win.find<QLineEdit>("edDelFromPLU")->text().toStdString(), "1");
@@ -671,7 +672,7 @@ TEST(GuiSession, LastConnectionComesBackInANewWindowFromAFileOnlyItsOwnerReads) 
   Tdm dm;
   ScriptedDialogs dialogs;
   TfmMainFBH preset(dm, &dialogs);
-  preset.presetTCP("127.0.0.1", 1);
+  presetTCP(preset, "127.0.0.1", 1);
   preset.show();
   EXPECT_EQ(preset.findChild<QLineEdit*>("edPort")->text().toStdString(), "1");
 }

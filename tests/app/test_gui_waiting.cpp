@@ -153,7 +153,7 @@ TEST(GuiWaiting, AfterALostLinkOneClickReconnectsAndThePageKeepsWhatWasTyped) {
 TEST(GuiWaiting, EnterInThePortFieldConnects) {
   auto sim = startSimulator(false);
   Window win;
-  win.w.presetTCP("127.0.0.1", sim->port());
+  presetTCP(win.w, "127.0.0.1", sim->port());
   auto* port = win.find<QLineEdit>("edPort");
   port->setFocus();
   QTest::keyClick(port, Qt::Key_Return);
@@ -174,7 +174,7 @@ TEST(GuiWaiting, AConnectionWhoseFramesAreRefusedEveryTimeIsNeverConnected) {
     sim::Simulator s(o);
     ASSERT_TRUE(s.start(error)) << error;
     Window win;
-    win.w.presetTCP("127.0.0.1", s.port());
+    presetTCP(win.w, "127.0.0.1", s.port());
     win.clickConnect();
     EXPECT_FALSE(win.w.Connected());
     ASSERT_FALSE(win.dialogs.shown.empty());

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/ui/core/dm.h"
+#include "app/ui/pages/connect_page.h"
 #include "app/ui/shell/main_fbh.h"
 #include "sim/simulator.h"
 
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
   {
     kestrel::Tdm dm;
     kestrel::TfmMainFBH window(dm);
-    if (sim) window.presetTCP("127.0.0.1", sim->port());
+    if (sim) kestrel::presetTCP(window, "127.0.0.1", sim->port());
     window.show();
     rc = app.exec();
   }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/ui/core/dm.h"
+#include "app/ui/pages/connect_page.h"
 #include "app/ui/shell/main_fbh.h"
 #include "sim/device_model.h"
 #include "sim/simulator.h"
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
     kestrel::TfmMainFBH window(dm, &dialogs);
     window.resize(1024, 768);
     window.show();
-    window.presetTCP("127.0.0.1", sim.port());
+    kestrel::presetTCP(window, "127.0.0.1", sim.port());
     QApplication::processEvents();
     save(window, "connect_page.png");
     window.findChild<QPushButton*>("btnConnect")->click();
@@ -172,7 +173,7 @@ int main(int argc, char** argv) {
     kestrel::TfmMainFBH window(dm, &dialogs);
     window.resize(1024, 768);
     window.show();
-    window.presetTCP("127.0.0.1", registerSim.port());
+    kestrel::presetTCP(window, "127.0.0.1", registerSim.port());
     window.findChild<QPushButton*>("btnConnect")->click();
     window.showPage("jvpg_Sub_24_Communication");
     save(window, "communication_page_register.png");

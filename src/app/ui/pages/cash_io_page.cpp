@@ -9,7 +9,6 @@
 
 #include "app/logic/pages/cash_io.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
 
@@ -25,7 +24,7 @@ QHBoxLayout* amountRow(QLineEdit* edit, QPushButton* button) {
 
 }  // namespace
 
-TCashIOPage::TCashIOPage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_19_CashINOUT", "Cash IO") {
+TCashIOPage::TCashIOPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_19_CashINOUT", "Cash IO") {
   const TCashSums initial;
   QGroupBox* drawer = nullptr;
   QFormLayout* drawerForm = formBox(this, "grpCashSums", "Drawer", &drawer);

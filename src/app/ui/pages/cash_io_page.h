@@ -13,7 +13,7 @@ class TCashIOPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TCashIOPage(TfmMainFBH& main);
+  explicit TCashIOPage(TPageShell& shell);
   void bbtnCashInClick();
   void bbtnCashOutClick();
 

@@ -15,12 +15,11 @@
 #include "app/logic/device_ops.h"
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/shell/main_fbh.h"
 #include "app/ui/tables/mem_table_model.h"
 
 namespace kestrel {
 
-TClichePage::TClichePage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_01_Clishe", "Date, header & footer") {
+TClichePage::TClichePage(TPageShell& shell) : TPage(shell, "jvpg_Sub_01_Clishe", "Date, header & footer") {
   fHeaderModel = new TMemTableModel(dm().fdmt_Header, this);
   fFooterModel = new TMemTableModel(dm().fdmt_Footer, this);
   for (TMemTableModel* m : {fHeaderModel, fFooterModel}) {

@@ -19,7 +19,7 @@ class TClichePage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TClichePage(TfmMainFBH& main);
+  explicit TClichePage(TPageShell& shell);
   ~TClichePage() override;
   void read() override;
 

@@ -20,7 +20,6 @@
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
 #include "app/ui/core/progress_host.h"
-#include "app/ui/shell/main_fbh.h"
 #include "app/ui/tables/mem_table_model.h"
 
 namespace kestrel {
@@ -32,20 +31,20 @@ constexpr int POP_DELETE = 4;
 
 }  // namespace
 
-TClientsPage::TClientsPage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_27_Clients", "Clients") {
+TClientsPage::TClientsPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_27_Clients", "Clients") {
   prepareClientTable(table());
   fModel = new TMemTableModel(table(), this);
   fModel->onRefused = [this](const std::string& message) { dm().misc.show_MyAlert(message); };
   // While an operation runs (Working) the buttons are set once at its end.
   table().AfterPost = [this](TMemTable&) {
     fModel->refresh();
-    if (!this->main().Working) ClientsControls();
+    if (!Working) ClientsControls();
   };
   table().AfterDelete = [this](TMemTable&) {
-    if (!this->main().Working) ClientsControls();
+    if (!Working) ClientsControls();
   };
   table().AfterInsert = [this](TMemTable& t) {
-    if (!this->main().Working) ClientsControls();
+    if (!Working) ClientsControls();
     if (t.RecordCount() > MAX_CLIENTS) t.cancel();
   };
 
@@ -67,9 +66,9 @@ TClientsPage::TClientsPage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_27_Clients"
   chbx_StopClients = checkBox("chbx_StopClients", "Stop operation", box);
   chbx_StopClients->setEnabled(false);
   connect(chbx_StopClients, &QCheckBox::toggled, this, [this](bool on) {
-    if (on) this->main().requestStop();
+    if (on) this->shell().requestStop();
   });
-  main.addStopControl(chbx_StopClients);
+  shell.addStopControl(chbx_StopClients);
   pbClients = new QProgressBar(box);
   pbClients->setObjectName("pbClients");
   pbClients->setMinimum(1);
@@ -141,7 +140,7 @@ void TClientsPage::postEdit() {
 
 void TClientsPage::openPopup(int action, QWidget* button) {
   postEdit();
-  main().PopActionItems = action;
+  PopActionItems = action;
   mniSelectedClients->setEnabled(dbgClientInfo->selectionModel()->hasSelection());
   fPopup->popup(button->mapToGlobal(QPoint(0, button->height())));
 }
@@ -162,12 +161,12 @@ std::vector<int> TClientsPage::selectedNumbers() const {
 }
 
 void TClientsPage::mniAllClientsClick() {
-  if (main().PopActionItems == POP_SAVE)
+  if (PopActionItems == POP_SAVE)
     clientsOperation("mniAllClientsClick", [this] {
       TMemTableModel::Update detached(*fModel);
       SaveAllClientInfo(ops(), table());
     });
-  else if (main().PopActionItems == POP_DELETE)
+  else if (PopActionItems == POP_DELETE)
     clientsOperation("mniAllClientsClick", [this] {
       TMemTableModel::Update detached(*fModel);
       DellAllClients(ops(), table());
@@ -177,11 +176,11 @@ void TClientsPage::mniAllClientsClick() {
 void TClientsPage::mniSelectedClientsClick() {
   const std::vector<int> numbers = selectedNumbers();
   const QModelIndex current = dbgClientInfo->currentIndex();
-  if (main().PopActionItems == POP_SAVE) {
+  if (PopActionItems == POP_SAVE) {
     // The table does not change: the grid keeps its rows and selection.
     clientsOperation("mniSelectedClientsClick", [&] { saveSelectedClients(ops(), table(), numbers); });
     dbgClientInfo->setCurrentIndex(current);
-  } else if (main().PopActionItems == POP_DELETE) {
+  } else if (PopActionItems == POP_DELETE) {
     const int currentNumber = current.isValid() ? clientNumberOf(table(), current.row()) : -1;
     clientsOperation("mniSelectedClientsClick", [&] {
       TMemTableModel::Update detached(*fModel);
@@ -236,7 +235,7 @@ void TClientsPage::insertClientRow() {
 }
 
 bool TClientsPage::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == dbgClientInfo && event->type() == QEvent::KeyPress && !main().operationRunning()) {
+  if (watched == dbgClientInfo && event->type() == QEvent::KeyPress && !shell().operationRunning()) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     const QModelIndex current = dbgClientInfo->currentIndex();
     const bool onLastRow = fModel->rowCount() == 0 || (current.isValid() && current.row() == fModel->rowCount() - 1);

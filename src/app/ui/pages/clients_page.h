@@ -21,7 +21,7 @@ class TClientsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TClientsPage(TfmMainFBH& main);
+  explicit TClientsPage(TPageShell& shell);
   ~TClientsPage() override;
   void read() override;
 
@@ -35,6 +35,12 @@ class TClientsPage : public TPage {
   void mniSelectedClientsClick();
   // Save, Clear table and Export... only with rows; "Stop operation" unticked.
   void ClientsControls();
+  void startUp() override { ClientsControls(); }
+  void controlsEnabled(bool enabled) override { Working = !enabled; }
+  // Which button opened the pop-up menu (save or delete).
+  int PopActionItems = 0;
+  // An operation of this page runs: the buttons are set once at its end.
+  bool Working = false;
   // Appends an empty row for the user to fill (Insert, or Down on the last row).
   void insertClientRow();
 

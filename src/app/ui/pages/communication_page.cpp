@@ -1,3 +1,4 @@
+#include "app/logic/device_ops.h"
 #include "app/ui/pages/communication_page.h"
 
 #include <QComboBox>
@@ -15,7 +16,6 @@
 
 #include "app/logic/pages/communication.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
 
@@ -37,8 +37,8 @@ QLineEdit* password(QLineEdit* e) {
 
 }  // namespace
 
-TCommunicationPage::TCommunicationPage(TfmMainFBH& main)
-    : TPage(main, "jvpg_Sub_24_Communication", "Communication") {
+TCommunicationPage::TCommunicationPage(TPageShell& shell)
+    : TPage(shell, "jvpg_Sub_24_Communication", "Communication") {
   // Two columns: the PC link and Bluetooth on the left; LAN, access points and the
   // file servers on the right.
   auto* columns = new QHBoxLayout;
@@ -179,7 +179,7 @@ TCommunicationPage::TCommunicationPage(TfmMainFBH& main)
   connect(fDHCP, &QCheckBox::toggled, this, [this] { chbxDHCPClick(); });
   connect(fServers, &QListWidget::itemClicked, this,
           [this] { guarded("lstbxServersClick", [this] { lstbxServersClick(); }); });
-  modelChanged(main.ecrModel());
+  modelChanged(shell.ops().ecrModel);
 }
 
 void TCommunicationPage::read() { runOperation("readCommunications", [this] { readCommunications(); }); }

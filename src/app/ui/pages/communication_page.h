@@ -12,7 +12,7 @@ class TCommunicationPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TCommunicationPage(TfmMainFBH& main);
+  explicit TCommunicationPage(TPageShell& shell);
   void read() override;
   void modelChanged(int ecrModel) override;
 

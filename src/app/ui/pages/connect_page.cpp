@@ -1,3 +1,4 @@
+#include "app/logic/device_ops.h"
 #include "app/ui/pages/connect_page.h"
 
 #include <QCheckBox>
@@ -18,7 +19,6 @@
 #include "app/logic/page_table.h"
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/shell/main_fbh.h"
 #include "support/com_ports.h"
 
 namespace kestrel {
@@ -38,7 +38,7 @@ class TComPortsBox : public ComPortsCombo {
   QComboBox* fBox;
 };
 
-TConnectPage::TConnectPage(TfmMainFBH& main) : TPage(main, PAGE_CONNECT, "Connect/Disconnect") {
+TConnectPage::TConnectPage(TPageShell& shell) : TPage(shell, PAGE_CONNECT, "Connect/Disconnect") {
   QGroupBox* box = nullptr;
   QFormLayout* form = formBox(this, "grpConnection", "Connection", &box);
   box->setMinimumWidth(480);
@@ -81,7 +81,7 @@ TConnectPage::TConnectPage(TfmMainFBH& main) : TPage(main, PAGE_CONNECT, "Connec
   // Enter in a connection field connects, as the button would.
   for (QLineEdit* e : {edIPaddr, edPort, cbxCOM->lineEdit()})
     connect(e, &QLineEdit::returnPressed, this, [this] {
-      if (!this->main().Connected() && btnConnect->isEnabled()) btnConnectClick();
+      if (!this->shell().Connected() && btnConnect->isEnabled()) btnConnectClick();
     });
   connect(btnFindDevice, &QPushButton::clicked, this, [this] { guarded("btnFindDeviceClick", [this] { btnFindDeviceClick(); }); });
 }
@@ -114,7 +114,7 @@ std::string searchFailureText(bool stopped, const std::vector<std::pair<std::str
 }  // namespace
 
 void TConnectPage::btnFindDeviceClick() {
-  if (main().Connected()) {
+  if (shell().Connected()) {
     dm().misc.show_MyInfo("Disconnect first: the search opens the ports itself.");
     return;
   }
@@ -136,7 +136,7 @@ void TConnectPage::btnFindDeviceClick() {
 
   // The dialog belongs to the window, not to this page: the page is disabled while the
   // search runs and would grey out its "Stop" with it.
-  QProgressDialog progress("Looking for a device...", "Stop", 0, 1, &main());
+  QProgressDialog progress("Looking for a device...", "Stop", 0, 1, window());
   progress.setObjectName("dlgFindDevice");
   progress.setWindowTitle("Find device");
   progress.setWindowModality(Qt::WindowModal);
@@ -251,35 +251,34 @@ void TConnectPage::alertFailure(const std::string& text, bool titled) {
 
 void TConnectPage::btnConnectClick() {
   btnConnect->setEnabled(false);
-  main().guarded("btnConnectClick", [this] {
-    if (main().Connected()) {
+  shell().guarded("btnConnectClick", [this] {
+    if (shell().Connected()) {
       destroyFP();
-      main().SetConnected(false);
+      shell().SetConnected(false);
       // The last command's message belonged to the connection that is gone.
-      main().set_StatusMessage("Disconnected.");
+      shell().set_StatusMessage("Disconnected.");
       return;
     }
-    main().set_StatusMessage(" Connecting ... ");
+    shell().set_StatusMessage(" Connecting ... ");
     fFailure.clear();
     const bool ok = connectFP();
-    main().SetConnected(ok);
+    shell().SetConnected(ok);
     if (ok) {
-      if (!main().returnToPageAtLoss()) {
-        main().showPage(PAGE_CLICHE);
-        main().selectTreeNode(1);  // "Date, header & footer", not its parent
+      if (!shell().returnToPageAtLoss()) {
+        shell().showPage(PAGE_CLICHE);
+        shell().selectTreeNode(1);  // "Date, header & footer", not its parent
       }
-      main().set_StatusMessage("Connected.");
-      main().ArticlesControls();
-      main().loadSettings();
-      if (TSettingsFile* file = main().FIniSettingFile())
-        main().checkSettingsSaved(file->saveConnection(connectionShown()));
+      shell().set_StatusMessage("Connected.");
+      shell().connectionOpened();
+      if (TSettingsFile* file = shell().FIniSettingFile())
+        shell().checkSettingsSaved(file->saveConnection(connectionShown()));
     } else {
       // The identification's refusal was shown by the verdict, which cleared the bar.
       std::string failure = fFailure;
       if (failure.empty() && dm().errContainer.LastErrorCode() != 0) failure = dm().errContainer.LastErrorMessage();
       destroyFP();
-      main().SetConnected(false);
-      main().set_StatusText(failure.empty() ? "Disconnected." : failure);
+      shell().SetConnected(false);
+      shell().set_StatusText(failure.empty() ? "Disconnected." : failure);
     }
   });
   btnConnect->setEnabled(true);
@@ -327,22 +326,48 @@ bool TConnectPage::connectFP() {
 
 bool TConnectPage::connectFPcmd90() {
   bool result = false;
-  main().guarded("connectFPcmd90", [&] {
+  shell().guarded("connectFPcmd90", [&] {
     if (!ops().command(90, "\t")) return;
     result = true;
     const TModelRow* row = findModel(dm().fd.dd()->i90().shNNNNNN);
-    main().set_Model(row);
+    shell().set_Model(row);
     if (!row) dm().misc.show_MyAlert(UNSUPPORTED_MODEL_MESSAGE);
   });
   return result;
 }
 
+void TConnectPage::connectionChanged(bool connected) {
+  btnConnect->setText(connected ? "Disconnect" : "Connect");
+  btnConnect->setEnabled(true);
+  // The search opens the ports itself: only while no connection holds one.
+  btnFindDevice->setEnabled(!connected);
+}
+
+void TConnectPage::connectionLost() {
+  destroyFP();
+  // The technician is one click from reconnecting: this page with "Connect" in focus.
+  shell().showPage(PAGE_CONNECT);
+  btnConnect->setEnabled(true);
+  btnConnect->setDefault(true);
+  btnConnect->setFocus();
+}
+
+void presetTCP(TPageShell& shell, const std::string& address, uint16_t port) {
+  if (auto* p = dynamic_cast<TConnectPage*>(shell.page(PAGE_CONNECT))) p->presetTCP(address, port);
+}
+
+void TConnectPage::restoreSession(TSettingsFile& file) {
+  if (auto connection = file.loadConnection()) restoreConnection(*connection);
+}
+
+bool TConnectPage::saveSession(TSettingsFile& file) { return file.saveConnection(connectionShown()); }
+
 void TConnectPage::destroyFP() {
   // The window goes to its disconnected state whatever the transport says; a failure
   // to close is only reported.
   const TLinkOutcome closed = dm().close();
-  if (closed.raised) main().set_StatusText("Closing the connection: " + closed.raisedText);
-  main().SetConnected(false);
+  if (closed.raised) shell().set_StatusText("Closing the connection: " + closed.raisedText);
+  shell().SetConnected(false);
 }
 
 }  // namespace kestrel

@@ -19,7 +19,7 @@ class TConnectPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TConnectPage(TfmMainFBH& main);
+  explicit TConnectPage(TPageShell& shell);
   ~TConnectPage() override;
 
   void btnConnectClick();
@@ -35,6 +35,11 @@ class TConnectPage : public TPage {
   // The connection as the page shows it.
   TConnectionSettings connectionShown() const;
   void modelChanged(int ecrModel) override;
+  void connectionChanged(bool connected) override;
+  // Closes what is left of the link and shows the page ready to connect again.
+  void connectionLost() override;
+  void restoreSession(TSettingsFile& file) override;
+  bool saveSession(TSettingsFile& file) override;
   // "Find device": every listed port (a typed path first) at every line speed, and the
   // TCP/IP address when one is given; the first device found fills the page.
   void btnFindDeviceClick();
@@ -56,5 +61,9 @@ class TConnectPage : public TPage {
   QPushButton* btnConnect = nullptr;
   QPushButton* btnFindDevice = nullptr;
 };
+
+// Fills the Connect page of the window behind `shell` for TCP/IP (the embedded
+// simulator, the tests).
+void presetTCP(TPageShell& shell, const std::string& address, uint16_t port);
 
 }  // namespace kestrel

@@ -1,3 +1,4 @@
+#include "app/logic/device_ops.h"
 #include "app/ui/pages/custom_page.h"
 
 #include <QFontDatabase>
@@ -12,7 +13,6 @@
 #include "app/logic/page_table.h"
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/shell/main_fbh.h"
 #include "engine/rs232_connector.h"
 #include "engine/tcpip_connector.h"
 #include "support/code_pages.h"
@@ -38,7 +38,7 @@ QPlainTextEdit* hexView(const char* name, QWidget* parent) {
 
 }  // namespace
 
-TCustomPage::TCustomPage(TfmMainFBH& main) : TPage(main, PAGE_CUSTOM, "Custom command") {
+TCustomPage::TCustomPage(TPageShell& shell) : TPage(shell, PAGE_CUSTOM, "Custom command") {
   QFormLayout* form = formLayout(nullptr);
   form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
   content()->addLayout(form);
@@ -105,7 +105,7 @@ void TCustomPage::recall(bool older) {
 
 void TCustomPage::bbtnExecuteClick() {
   // Enter and the button both send; neither starts a second command inside the first.
-  if (fExecuting || main().operationRunning()) return;
+  if (fExecuting || shell().operationRunning()) return;
   if (ed_CMD->text().isEmpty()) return;
   fExecuting = true;
   auto done = qScopeGuard([this] { fExecuting = false; });
@@ -114,11 +114,11 @@ void TCustomPage::bbtnExecuteClick() {
     try {
       dm().misc.myAlert(text, TITLE_KESTREL, inf_OkBtn);
     } catch (...) {
-      main().set_StatusText(text);
+      shell().set_StatusText(text);
     }
   };
   try {
-    if (dm().misc.myQuestion(main().msgAreUsure, "Custom command", qstn_YesNo_SBtn) != mrYes) return;
+    if (dm().misc.myQuestion(MSG_ARE_YOU_SURE, "Custom command", qstn_YesNo_SBtn) != mrYes) return;
     const Sent sent{ed_CMD->text(), ed_INP_STR->text()};
     if (fHistory.empty() || fHistory.back().command != sent.command || fHistory.back().data != sent.data)
       fHistory.push_back(sent);
@@ -128,7 +128,7 @@ void TCustomPage::bbtnExecuteClick() {
     ed_HEXINPUT->clear();
     ed_OUTPUT->clear();
     ed_HEXOUTPUT->clear();
-    main().set_StatusMessage(QString());
+    shell().set_StatusMessage(QString());
     TFiscalDevice& fd = dm().fd;
     TDeviceOps::ShowErrOff quiet(ops());
     fd.RS232()->Sniffer()->Active = true;
@@ -148,15 +148,15 @@ void TCustomPage::bbtnExecuteClick() {
     }
     const std::string warning = codePageWarning(input.text, fd.dd()->CodePage);
     if (ops().command(command, input.text))
-      main().set_StatusMessage(warning.empty() ? QString("Command executed.") : qs("Command executed; " + warning));
-    else if (!warning.empty() && main().statusMessage().isEmpty())
-      main().set_StatusText(warning);
+      shell().set_StatusMessage(warning.empty() ? QString("Command executed.") : qs("Command executed; " + warning));
+    else if (!warning.empty() && shell().statusMessage().isEmpty())
+      shell().set_StatusText(warning);
   } catch (const std::exception& e) {
     alert(e.what());
   } catch (...) {
     alert("unknown exception");
   }
-  main().noticeLostConnection();
+  shell().noticeLostConnection();
 }
 
 }  // namespace kestrel

@@ -16,7 +16,7 @@ class TCustomPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TCustomPage(TfmMainFBH& main);
+  explicit TCustomPage(TPageShell& shell);
   ~TCustomPage() override;
   void bbtnExecuteClick();
 

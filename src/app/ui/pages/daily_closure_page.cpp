@@ -14,11 +14,10 @@
 #include "app/logic/pages/vat.h"
 #include "app/ui/core/form_helpers.h"
 #include "app/ui/pages/settings_page.h"
-#include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
 
-TDailyClosurePage::TDailyClosurePage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_07_EndOfDay", "Daily closure") {
+TDailyClosurePage::TDailyClosurePage(TPageShell& shell) : TPage(shell, "jvpg_Sub_07_EndOfDay", "Daily closure") {
   const TPageValues initial = initialClosureLabels();
   auto label = [&](const std::string& name, QWidget* parent) {
     return valueLabel(name.c_str(), qs(initial.at(name)), parent);
@@ -58,8 +57,8 @@ void TDailyClosurePage::bbtnPrintXClick() {
 // The deletion's values are the Settings page's, as they stand.
 void TDailyClosurePage::bbtnPrintZClick() {
   TFBHSettings settings;
-  if (auto* page = dynamic_cast<TSettingsPage*>(main().page(PAGE_SETTINGS))) settings = page->shown();
-  settings.DelItemsOnZ = main().DeleteItemsAFterZrep();
+  if (auto* page = dynamic_cast<TSettingsPage*>(shell().page(PAGE_SETTINGS))) settings = page->shown();
+  settings.DelItemsOnZ = shell().DeleteItemsAFterZrep();
   readAndApply([this, &settings](TPageValues& labels) { return printZReport(ops(), labels, settings); });
 }
 

@@ -8,7 +8,7 @@ class TDailyClosurePage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TDailyClosurePage(TfmMainFBH& main);
+  explicit TDailyClosurePage(TPageShell& shell);
   void bbtnPrintXClick();
   void bbtnPrintZClick();
 };

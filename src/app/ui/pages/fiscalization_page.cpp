@@ -10,7 +10,6 @@
 #include "app/logic/pages/fiscalization.h"
 #include "app/ui/core/form_helpers.h"
 #include "app/ui/core/widget_values.h"
-#include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
 
@@ -24,8 +23,8 @@ QLineEdit* numberEdit(const char* name, int maxLength, QWidget* parent) {
 
 }  // namespace
 
-TFiscalizationPage::TFiscalizationPage(TfmMainFBH& main)
-    : TPage(main, "jvpg_Sub_06_Fiscalization", "Fiscalization") {
+TFiscalizationPage::TFiscalizationPage(TPageShell& shell)
+    : TPage(shell, "jvpg_Sub_06_Fiscalization", "Fiscalization") {
   QGroupBox* numbers = nullptr;
   QFormLayout* form = formBox(this, "grpFiscalNumbers", "Device numbers", &numbers);
   auto* bbtnSetSerial = pushButton("bbtnSetSerial", "Save serial and FM numbers", numbers);

@@ -11,7 +11,7 @@ class TFiscalizationPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TFiscalizationPage(TfmMainFBH& main);
+  explicit TFiscalizationPage(TPageShell& shell);
   void read() override;
   void readFiscTab();
   void bbtnSetSerialClick();

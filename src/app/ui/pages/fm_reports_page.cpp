@@ -10,7 +10,6 @@
 
 #include "app/logic/pages/fm_reports.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
 
@@ -65,8 +64,8 @@ void TMomentPicker::moveTo(QWidget* parent) {
   time->setParent(parent);
 }
 
-TFMReportsPage::TFMReportsPage(TfmMainFBH& main)
-    : TPage(main, "jvpg_Sub_09_FiscalReports", "Fiscal memory reports"),
+TFMReportsPage::TFMReportsPage(TPageShell& shell)
+    : TPage(shell, "jvpg_Sub_09_FiscalReports", "Fiscal memory reports"),
       fFrom("dtpFMfromDate", "dtpFMfromTime", this, true),
       fTo("dtpFMtoDate", "dtpFMtoTime", this) {
   QGroupBox* byDate = nullptr;

@@ -35,7 +35,7 @@ class TFMReportsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TFMReportsPage(TfmMainFBH& main);
+  explicit TFMReportsPage(TPageShell& shell);
   void bbtnFMrepDateClick();
   void bbtnFMbyNumberClick();
 

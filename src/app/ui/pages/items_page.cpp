@@ -19,12 +19,12 @@
 #include "app/logic/device_ops.h"
 #include "app/logic/mem_table.h"
 #include "app/logic/pages/items_csv.h"
+#include "app/logic/pages/then_always.h"
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
 #include "app/ui/core/progress_host.h"
 #include "app/ui/dialogs/numbers_dialog.h"
 #include "app/ui/dialogs/select_dialog.h"
-#include "app/ui/shell/main_fbh.h"
 #include "app/ui/tables/mem_table_model.h"
 
 namespace kestrel {
@@ -33,8 +33,8 @@ namespace kestrel {
 // themselves), "Stop" through the window's stop request, and the item dialogs.
 class TItemsHost : public TPageProgressHost {
  public:
-  TItemsHost(TfmMainFBH& main, TItemsPage& page, QProgressBar* bar, QWidget* buttons)
-      : TPageProgressHost(main, bar), fMain(main), fPage(page), fButtons(buttons) {}
+  TItemsHost(TPageShell& shell, TItemsPage& page, QProgressBar* bar, QWidget* buttons)
+      : TPageProgressHost(shell, bar), fMain(shell), fPage(page), fButtons(buttons) {}
 
   void progressShow(int minimum, int maximum) override {
     bar()->setRange(minimum, std::max(minimum, maximum));
@@ -50,7 +50,7 @@ class TItemsHost : public TPageProgressHost {
   }
   bool stopRequested() override { return fMain.stopRequested(); }
   bool chooseRange(TRangeChoice& choice, bool withRadioButtons) override {
-    TfmSelect dialog(&fMain, withRadioButtons, [this](const std::string& text, const std::string& title) {
+    TfmSelect dialog(fPage.window(), withRadioButtons, [this](const std::string& text, const std::string& title) {
       fMain.dm().misc.myAlert(text, title, inf_OkBtn);
     });
     if (dialog.exec() != QDialog::Accepted) return false;
@@ -68,14 +68,14 @@ class TItemsHost : public TPageProgressHost {
   }
 
  private:
-  TfmMainFBH& fMain;
+  TPageShell& fMain;
   TItemsPage& fPage;
   QWidget* fButtons;
   QElapsedTimer fClock;
 };
 
-TItemsPage::TItemsPage(TfmMainFBH& main)
-    : TPage(main, "jvpg_Sub__Root_03_Items", "Items"), fTable(main.dm().fdmt_Articles) {
+TItemsPage::TItemsPage(TPageShell& shell)
+    : TPage(shell, "jvpg_Sub__Root_03_Items", "Items"), fTable(shell.dm().fdmt_Articles) {
   prepareArticlesTable(fTable);
   fModel = new TMemTableModel(fTable, this);
   fModel->onRefused = [this](const std::string& message) { dm().misc.show_MyAlert(message); };
@@ -140,7 +140,7 @@ TItemsPage::TItemsPage(TfmMainFBH& main)
   connect(range, &QAction::triggered, this, [this] { mniRangeItemsClick(); });
   connect(fSelectedAction, &QAction::triggered, this, [this] { mniSelectedItemsClick(); });
 
-  fHost = std::make_unique<TItemsHost>(main, *this, fProgress, fButtons);
+  fHost = std::make_unique<TItemsHost>(shell, *this, fProgress, fButtons);
   fItems = std::make_unique<TItemsOps>(ops(), fTable, *fHost);
 
   connect(fRead, &QPushButton::clicked, this, [this] { bbtnReadItemsClick(); });
@@ -149,14 +149,14 @@ TItemsPage::TItemsPage(TfmMainFBH& main)
   connect(fClear, &QPushButton::clicked, this, [this] { bbtnClearClick(); });
   // Not an operation: it is pressed while one runs.
   connect(fStop, &QPushButton::clicked, this, [this] { bbtnStopReadClick(); });
-  main.addStopControl(fStop);
+  shell.addStopControl(fStop);
   connect(fQty, &QPushButton::clicked, this, [this] { btnChangeQTYClick(); });
   connect(fImport, &QPushButton::clicked, this, [this] { bbtnImportClick(); });
   connect(fExport, &QPushButton::clicked, this, [this] { bbtnExportClick(); });
 
   auto controls = [this](TMemTable&) {
     // While a loop runs the buttons are set once at its end.
-    if (!this->main().Working) ArticlesControls();
+    if (!Working) ArticlesControls();
   };
   fTable.AfterInsert = controls;
   fTable.AfterPost = controls;
@@ -173,13 +173,17 @@ TItemsPage::~TItemsPage() {
 void TItemsPage::ArticlesControls() {
   fStop->setEnabled(false);
   // Without a connection every button stays off.
-  if (!main().Connected()) return;
+  if (!shell().Connected()) return;
   const bool any = fTable.RecordCount() > 0 || editing();
   for (QPushButton* b : {fDelete, fSave, fExport, fClear, fQty}) b->setEnabled(any);
 }
 
+void TItemsPage::modelChanged(int) { fStop->setEnabled(false); }
+
+bool TItemsPage::Stop_read() const { return shell().stopRequested(); }
+
 void TItemsPage::showMenu(int popAction, QPushButton* button) {
-  main().PopActionItems = popAction;
+  PopActionItems = popAction;
   fSelectedAction->setVisible(popAction != popRead);
   fSelectedAction->setEnabled(fGrid->selectionModel()->hasSelection());
   fMenu->popup(button->mapToGlobal(QPoint(0, button->height())));
@@ -206,7 +210,7 @@ void TItemsPage::bbtnClearClick() {
 }
 
 void TItemsPage::bbtnStopReadClick() {
-  main().requestStop();
+  shell().requestStop();
   fStop->setEnabled(false);
 }
 
@@ -243,18 +247,15 @@ void TItemsPage::withGridDetached(const std::function<void()>& f) {
 void TItemsPage::menuAction(TMenuEntry entry) {
   fMenu->hide();
   // Deleting every item cannot be undone: asked, No unless the technician says Yes.
-  if (main().PopActionItems == popDelete && entry == TMenuEntry::All &&
+  if (PopActionItems == popDelete && entry == TMenuEntry::All &&
       !ops().ask("Delete all items, are you sure?", "WARNING!", true))
     return;
-  QTreeWidget* tree = main().findChild<QTreeWidget*>();
   runOperation(menuHandlerName(entry), [&] {
-    if (tree) tree->setEnabled(false);
-    auto treeBack = qScopeGuard([tree] {
-      if (tree) tree->setEnabled(true);
-    });
+    shell().set_TreeEnabled(false);
+    const auto treeBack = always([this] { shell().set_TreeEnabled(true); });
     // "Delete..." "All" is one command: nothing to stop.
-    fStop->setEnabled(!(entry == TMenuEntry::All && main().PopActionItems == popDelete));
-    withGridDetached([&] { fItems->menuAction(main().PopActionItems, entry); });
+    fStop->setEnabled(!(entry == TMenuEntry::All && PopActionItems == popDelete));
+    withGridDetached([&] { fItems->menuAction(PopActionItems, entry); });
   });
   fProgress->setValue(fProgress->minimum());
   ArticlesControls();

@@ -23,10 +23,20 @@ class TItemsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TItemsPage(TfmMainFBH& main);
+  explicit TItemsPage(TPageShell& shell);
   ~TItemsPage() override;
 
   void ArticlesControls();
+  void modelChanged(int ecrModel) override;
+  void connectionOpened() override { ArticlesControls(); }
+  void startUp() override { ArticlesControls(); }
+  void controlsEnabled(bool enabled) override { Working = !enabled; }
+  // The stop request of the running loop (the window's one request).
+  bool Stop_read() const;
+  // Which button opened the pop-up menu (popRead, popSave, popDelete).
+  int PopActionItems = 0;
+  // A loop of this page runs: the buttons are set once at its end, not at every row.
+  bool Working = false;
   void bbtnReadItemsClick();
   void bbtnSendItemsClick();
   void bbtnDeleteClick();

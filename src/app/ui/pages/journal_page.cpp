@@ -17,9 +17,9 @@
 
 #include "app/logic/device_ops.h"
 #include "app/logic/pages/document_check.h"
+#include "app/logic/page_table.h"
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
 
@@ -41,8 +41,8 @@ void TJournalTextArea::flush() {
   fBatch.clear();
 }
 
-TJournalPage::TJournalPage(TfmMainFBH& main)
-    : TPage(main, "jvpg_Sub_11_KLEN", "EJ reading"),
+TJournalPage::TJournalPage(TPageShell& shell)
+    : TPage(shell, "jvpg_Sub_11_KLEN", "EJ reading"),
       fStart("dtpKLstartDate", "dtpKLstartTime", this, true),
       fEnd("dtpKLendDate", "dtpKLendTime", this) {
   QGroupBox* docs = nullptr;
@@ -128,15 +128,20 @@ TJournalPage::TJournalPage(TfmMainFBH& main)
   onClick(btnValidateFile, "btnValidateFileClick", [this] { btnValidateFileClick(); });
   // Stop must reach the running loop, so it is no operation of its own.
   connect(bbtnStopKLdate, &QPushButton::clicked, this, [this] { bbtnStopKLdateClick(); });
-  main.addStopControl(bbtnStopKLdate);
+  shell.addStopControl(bbtnStopKLdate);
   connect(chbxKLrangeBynum, &QCheckBox::toggled, this, [this] { chbxKLrangeBynumClick(); });
   connect(moKLEN, &QPlainTextEdit::textChanged, this, [this, bbtnSaveKLtoFile] {
-    if (!this->main().operationRunning()) bbtnSaveKLtoFile->setEnabled(!moKLEN->document()->isEmpty());
+    if (!this->shell().operationRunning()) bbtnSaveKLtoFile->setEnabled(!moKLEN->document()->isEmpty());
   });
 }
 
 // The shell turns every button on when the connection opens; saving needs lines.
+void TJournalPage::pageFacts(TPageFacts& facts) const {
+  facts.journalHasLines = moKLEN->blockCount() > 0 && !moKLEN->document()->isEmpty();
+}
+
 void TJournalPage::modelChanged(int) {
+  bbtnStopKLdate->setEnabled(false);
   findChild<QPushButton*>("bbtnSaveKLtoFile")->setEnabled(!moKLEN->document()->isEmpty());
 }
 
@@ -155,7 +160,7 @@ void TJournalPage::showEvent(QShowEvent* event) {
 }
 
 void TJournalPage::bbtnStopKLdateClick() {
-  main().requestStop();
+  shell().requestStop();
   bbtnStopKLdate->setEnabled(false);
 }
 
@@ -180,7 +185,7 @@ void TJournalPage::readOrPrint(TJournalMode mode) {
     for (auto* b : others) b->setEnabled(true);
   });
   TJournalReader reader(ops(), *fArea);
-  reader.stopRequested = [this] { return main().stopRequested(); };
+  reader.stopRequested = [this] { return shell().stopRequested(); };
   const TJournalEnd end = reader.run(request(), mode);
   if (end == TJournalEnd::EndBeforeStart) fEnd.date->setFocus();
 }
@@ -200,7 +205,7 @@ void TJournalPage::bbtnSaveKLtoFileClick() { saveJournal(ops(), journalLines());
 
 void TJournalPage::showCheck(const std::vector<std::string>& lines, bool fromFile) {
   const auto check = checkDocument(dm().misc, lines, fromFile ? THashForm::Field1 : THashForm::Line,
-                                   main().LOG_FOLDER + TMP_VALIDATION_FILE);
+                                   shell().logFolder() + TMP_VALIDATION_FILE);
   if (!check) return;
   lbHashPrinted->setText(qs(check->printed));
   lbHashCalc->setText(qs(check->calculated));
@@ -211,7 +216,7 @@ void TJournalPage::showCheck(const std::vector<std::string>& lines, bool fromFil
 void TJournalPage::btnValidateMd5Click() { showCheck(journalLines(), false); }
 
 void TJournalPage::btnValidateFileClick() {
-  const std::string path = main().openFileName("Validate from file...", EJ_FILE_FILTER);
+  const std::string path = shell().openFileName("Validate from file...", EJ_FILE_FILTER);
   if (path.empty()) return;
   moKLEN->clear();
   const std::vector<std::string> lines = readJournalFile(path);

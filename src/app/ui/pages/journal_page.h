@@ -38,8 +38,9 @@ class TJournalPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TJournalPage(TfmMainFBH& main);
+  explicit TJournalPage(TPageShell& shell);
   void modelChanged(int ecrModel) override;
+  void pageFacts(TPageFacts& facts) const override;
   void bbtnGetKLENClick();
   void btnPrintEJClick();
   void bbtnStopKLdateClick();

@@ -18,13 +18,12 @@
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
 #include "app/ui/core/widget_values.h"
-#include "app/ui/shell/main_fbh.h"
 #include "app/ui/tables/mem_table_model.h"
 
 namespace kestrel {
 
-TGridPage::TGridPage(TfmMainFBH& main, const char* objectName, const TGridPageLayout& layout)
-    : TPage(main, objectName, layout.title), fLayout(layout), fDef(*findMasterTable(layout.cliName)), fTable(fDef.tableName) {
+TGridPage::TGridPage(TPageShell& shell, const char* objectName, const TGridPageLayout& layout)
+    : TPage(shell, objectName, layout.title), fLayout(layout), fDef(*findMasterTable(layout.cliName)), fTable(fDef.tableName) {
   fDef.prepare(fTable);
   fModel = new TMemTableModel(fTable, this);
   fModel->onRefused = [this](const std::string& message) { dm().misc.show_MyAlert(message); };
@@ -65,7 +64,7 @@ void TGridPage::read() { runOperation(fLayout.readOp, [this] { readTable(); }); 
 void TGridPage::readTable() {
   {
     TMemTableModel::Update detached(*fModel);
-    fDef.read(ops(), fTable, main().MaxProgrammableKeys());
+    fDef.read(ops(), fTable, shell().MaxProgrammableKeys());
   }
   fitColumns();
   if (fTable.RecordCount() > 0) fGrid->setCurrentIndex(fModel->index(0, 0));
@@ -118,35 +117,35 @@ bool TGridPage::eventFilter(QObject* watched, QEvent* event) {
   return TPage::eventFilter(watched, event);
 }
 
-TStockGroupsPage::TStockGroupsPage(TfmMainFBH& main)
-    : TGridPage(main, "jvpg_Sub_22_StockGrp",
+TStockGroupsPage::TStockGroupsPage(TPageShell& shell)
+    : TGridPage(shell, "jvpg_Sub_22_StockGrp",
                 {"stock-groups", "Stock groups", "dbgStockGrps", "btnReadStock", "btnSaveStock", "readStockGrps",
                  "btnReadStockClick", "btnSaveStockClick"}) {}
 
-TDepartmentsPage::TDepartmentsPage(TfmMainFBH& main)
-    : TGridPage(main, "jvpg_Sub_12_Departments",
+TDepartmentsPage::TDepartmentsPage(TPageShell& shell)
+    : TGridPage(shell, "jvpg_Sub_12_Departments",
                 {"departments", "Departments", "dbgDepartments", "btnReadDept", "bbtnSetDept", "readDepartment",
                  "btnReadDeptClick", "bbtnSetDeptClick", true}) {}
 
-TPaymentsPage::TPaymentsPage(TfmMainFBH& main)
-    : TGridPage(main, "jvpg_Sub_13_Payments",
+TPaymentsPage::TPaymentsPage(TPageShell& shell)
+    : TGridPage(shell, "jvpg_Sub_13_Payments",
                 {"payments", "Payments", "dbgPayments", "bbtnReadPayment", "bbtnSavePayment", "readPayments",
                  "bbtnReadPaymentClick", "bbtnSavePaymentClick", true, nullptr, true}) {}
 
-TOperatorsPage::TOperatorsPage(TfmMainFBH& main)
-    : TGridPage(main, "jvpg_Sub_15_Operators",
+TOperatorsPage::TOperatorsPage(TPageShell& shell)
+    : TGridPage(shell, "jvpg_Sub_15_Operators",
                 {"operators", "Operators", "dbgOperators", "bbtnReadOper", "bbtnSaveOper", "readOperator",
                  "bbtnReadOperClick", "bbtnSaveOperClick"}) {}
 
-TKeysPage::TKeysPage(TfmMainFBH& main)
-    : TGridPage(main, "jvpg_Sub_16_Keys",
+TKeysPage::TKeysPage(TPageShell& shell)
+    : TGridPage(shell, "jvpg_Sub_16_Keys",
                 {"keys", "Keys", "dbgDKeys", "bbtnReadDkeys", "bbtnSaveDkeys", "readKeys", "bbtnReadDkeysClick",
                  "bbtnSaveDkeysClick", true, "To multi-select, use \"Ctrl\" and left click"}) {}
 
 // ---- Discount / Surcharge keys ----
 
-TCorrectionsPage::TCorrectionsPage(TfmMainFBH& main)
-    : TPage(main, "jvpg_Sub_17_Corrections", "Discount / Surcharge keys") {
+TCorrectionsPage::TCorrectionsPage(TPageShell& shell)
+    : TPage(shell, "jvpg_Sub_17_Corrections", "Discount / Surcharge keys") {
   auto edit = [](const char* name, QWidget* parent) {
     QLineEdit* e = textEdit(name, 9, parent);
     e->setMaximumWidth(110);

@@ -30,7 +30,7 @@ class TGridPage : public TPage {
   Q_OBJECT
 
  public:
-  TGridPage(TfmMainFBH& main, const char* objectName, const TGridPageLayout& layout);
+  TGridPage(TPageShell& shell, const char* objectName, const TGridPageLayout& layout);
   void read() override;
 
   TMemTable& table() { return fTable; }
@@ -55,23 +55,23 @@ class TGridPage : public TPage {
 
 class TStockGroupsPage : public TGridPage {
  public:
-  explicit TStockGroupsPage(TfmMainFBH& main);
+  explicit TStockGroupsPage(TPageShell& shell);
 };
 class TDepartmentsPage : public TGridPage {
  public:
-  explicit TDepartmentsPage(TfmMainFBH& main);
+  explicit TDepartmentsPage(TPageShell& shell);
 };
 class TPaymentsPage : public TGridPage {
  public:
-  explicit TPaymentsPage(TfmMainFBH& main);
+  explicit TPaymentsPage(TPageShell& shell);
 };
 class TOperatorsPage : public TGridPage {
  public:
-  explicit TOperatorsPage(TfmMainFBH& main);
+  explicit TOperatorsPage(TPageShell& shell);
 };
 class TKeysPage : public TGridPage {
  public:
-  explicit TKeysPage(TfmMainFBH& main);
+  explicit TKeysPage(TPageShell& shell);
 };
 
 // Discount / Surcharge keys: two check boxes and four edits, named parameters.
@@ -79,7 +79,7 @@ class TCorrectionsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TCorrectionsPage(TfmMainFBH& main);
+  explicit TCorrectionsPage(TPageShell& shell);
   void read() override;
   void readCorrections();
   void btnSaveCorrectionsClick();

@@ -5,11 +5,11 @@
 #include <QVBoxLayout>
 
 #include "app/ui/core/widget_values.h"
-#include "app/ui/shell/main_fbh.h"
+#include "app/ui/pages/page_shell.h"
 
 namespace kestrel {
 
-TPage::TPage(TfmMainFBH& main, const char* objectName, const QString& title) : fMain(main) {
+TPage::TPage(TPageShell& shell, const char* objectName, const QString& title) : fShell(shell) {
   setObjectName(objectName);
   auto* v = new QVBoxLayout(this);
   v->setContentsMargins(16, 12, 16, 12);
@@ -27,12 +27,12 @@ TPage::TPage(TfmMainFBH& main, const char* objectName, const QString& title) : f
   v->addStretch(1);
 }
 
-TDeviceOps& TPage::ops() const { return fMain.ops(); }
-Tdm& TPage::dm() const { return fMain.dm(); }
+TDeviceOps& TPage::ops() const { return fShell.ops(); }
+Tdm& TPage::dm() const { return fShell.dm(); }
 
-void TPage::runOperation(const char* name, const std::function<void()>& f) { fMain.runOperation(name, f); }
+void TPage::runOperation(const char* name, const std::function<void()>& f) { fShell.runOperation(name, f); }
 
-void TPage::guarded(const char* name, const std::function<void()>& f) { fMain.guarded(name, f); }
+void TPage::guarded(const char* name, const std::function<void()>& f) { fShell.guarded(name, f); }
 
 void TPage::onClick(QPushButton* button, const char* name, std::function<void()> f) {
   connect(button, &QPushButton::clicked, this, [this, name, f = std::move(f)] { runOperation(name, f); });

@@ -7,29 +7,56 @@
 #include <string>
 
 #include "app/logic/param_bindings.h"
+#include "app/ui/pages/page_shell.h"
 
 class QPushButton;
 class QVBoxLayout;
 
 namespace kestrel {
 
-class TfmMainFBH;
 class TDeviceOps;
+class TPageShell;
+class TSettingsFile;
 class Tdm;
+struct TModelRow;
+struct TPageFacts;
 
 class TPage : public QWidget {
   Q_OBJECT
 
  public:
-  TPage(TfmMainFBH& main, const char* objectName, const QString& title);
+  TPage(TPageShell& shell, const char* objectName, const QString& title);
 
   // The page's read when it is shown and on F5; the pages with a read override it.
   virtual void read() {}
+
+  // --- hooks: how the shell tells a page what happened, without knowing the page ---
   // The connection opened or closed, or the model changed.
   virtual void modelChanged(int ecrModel) { (void)ecrModel; }
+  // SetConnected ran: the page's own controls that follow the connection.
+  virtual void connectionChanged(bool connected) { (void)connected; }
+  // Connected and identified, the page shown: what the page catches up on.
+  virtual void connectionOpened() {}
+  // A command found the link gone.
+  virtual void connectionLost() {}
+  // The identification recognised `row`.
+  virtual void modelRecognised(const TModelRow& row) { (void)row; }
+  // The window's first showing, after the settings file is known.
+  virtual void startUp() {}
+  // The window's settings file: what the page keeps there, read at start-up and
+  // written on close. False: the save failed.
+  virtual void restoreSession(TSettingsFile& file) { (void)file; }
+  virtual bool saveSession(TSettingsFile& file) {
+    (void)file;
+    return true;
+  }
+  // The control enabling ran (`enabled` false: an operation of this page starts).
+  virtual void controlsEnabled(bool enabled) { (void)enabled; }
+  // What the control enabling needs to know of this page's widgets.
+  virtual void pageFacts(TPageFacts& facts) const { (void)facts; }
 
  protected:
-  TfmMainFBH& main() const { return fMain; }
+  TPageShell& shell() const { return fShell; }
   TDeviceOps& ops() const;
   Tdm& dm() const;
   // Where the page puts its content, below the heading.
@@ -53,7 +80,7 @@ class TPage : public QWidget {
   bool readAndApply(const std::function<bool(TPageValues&)>& read);
 
  private:
-  TfmMainFBH& fMain;
+  TPageShell& fShell;
   QVBoxLayout* fContent = nullptr;
 };
 

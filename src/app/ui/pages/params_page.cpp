@@ -10,7 +10,6 @@
 #include "app/logic/page_table.h"
 #include "app/logic/pages/params.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
 
@@ -18,7 +17,7 @@ namespace {
 constexpr int SHORT_FIELD_WIDTH = 110;
 }
 
-TParamsPage::TParamsPage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_03_Params", "Parameters") {
+TParamsPage::TParamsPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_03_Params", "Parameters") {
   QGroupBox* box = nullptr;
   fForm = formBox(this, "grpParams", "Parameters", &box);
   for (auto [name, caption] : std::initializer_list<std::pair<const char*, const char*>>{

@@ -11,7 +11,7 @@ class TParamsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TParamsPage(TfmMainFBH& main);
+  explicit TParamsPage(TPageShell& shell);
   void read() override;
   void modelChanged(int ecrModel) override;
   void readParamsTab();

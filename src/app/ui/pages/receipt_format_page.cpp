@@ -14,7 +14,6 @@
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
 #include "app/ui/core/progress_host.h"
-#include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
 
@@ -24,8 +23,8 @@ constexpr int CHOICE_WIDTH = 110;
 
 }  // namespace
 
-TReceiptFormatPage::TReceiptFormatPage(TfmMainFBH& main)
-    : TPage(main, "jvpg_Sub_04_ReceiptFormat", "Receipt format") {
+TReceiptFormatPage::TReceiptFormatPage(TPageShell& shell)
+    : TPage(shell, "jvpg_Sub_04_ReceiptFormat", "Receipt format") {
   QGroupBox* box = nullptr;
   fForm = formBox(this, "grpReceiptFormat", "Receipt format", &box);
   fForm->addRow(checkBox("chbxPrintDuplicate", "Print duplicate", box));

@@ -11,7 +11,7 @@ class TReceiptFormatPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TReceiptFormatPage(TfmMainFBH& main);
+  explicit TReceiptFormatPage(TPageShell& shell);
   void read() override;
   void modelChanged(int ecrModel) override;
   void readBONFormat();

@@ -12,7 +12,6 @@
 
 #include "app/logic/pages/reports.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
 
@@ -37,7 +36,7 @@ LocalDateTime dateOf(const QDateEdit* d) {
 
 }  // namespace
 
-TReportsPage::TReportsPage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_08_Reports", "Reports") {
+TReportsPage::TReportsPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_08_Reports", "Reports") {
   QGroupBox* dept = nullptr;
   QFormLayout* deptForm = formBox(this, "grpDeptReport", "Departments report", &dept);
   auto* btnDeptReport = pushButton("btnDeptReport", "Print", dept);

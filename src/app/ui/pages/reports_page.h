@@ -14,7 +14,7 @@ class TReportsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TReportsPage(TfmMainFBH& main);
+  explicit TReportsPage(TPageShell& shell);
   void btnDeptReportClick();
   void btnPrintOperReportClick();
   void btnPLUreportClick();

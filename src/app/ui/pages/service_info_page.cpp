@@ -14,7 +14,6 @@
 
 #include "app/logic/pages/service_info.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
 
@@ -56,7 +55,7 @@ void colour(QLabel* label, const QColor& c) {
 
 }  // namespace
 
-TServiceInfoPage::TServiceInfoPage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_05_ServiceInfo", "Service info") {
+TServiceInfoPage::TServiceInfoPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_05_ServiceInfo", "Service info") {
   // Left: what the device prints about its service. Right: service mode and its functions.
   QGroupBox* data = nullptr;
   QFormLayout* dataForm = formBox(this, "grpServiceData", "Service data", &data);
@@ -182,7 +181,7 @@ void TServiceInfoPage::btnRamResetClick() {
 }
 
 void TServiceInfoPage::btnSetServiceOpClick() {
-  if (main().operationRunning()) return;
+  if (shell().operationRunning()) return;
   bool yes = false;
   guarded("btnSetServiceOpClick", [this, &yes] { yes = confirmServiceOperation(ops()); });
   if (!yes) return;
@@ -200,10 +199,10 @@ void TServiceInfoPage::btnCheckCertificatesClick() {
   try {
     r = checkCertificates(ops());
   } catch (...) {
-    main().set_StatusMessage(QString());
+    shell().set_StatusMessage(QString());
     throw;
   }
-  main().set_StatusMessage(QString());
+  shell().set_StatusMessage(QString());
   if (r.label.empty()) return;
   lbMessageCertificate->setText(qs(r.label));
   colour(lbMessageCertificate, r.valid ? green : darkRed);

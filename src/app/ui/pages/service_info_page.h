@@ -17,7 +17,7 @@ class TServiceInfoPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TServiceInfoPage(TfmMainFBH& main);
+  explicit TServiceInfoPage(TPageShell& shell);
   void read() override;
   void readServiceTab();
   void btnSaveServiceClick();

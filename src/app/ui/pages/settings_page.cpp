@@ -13,13 +13,12 @@
 #include "app/logic/page_table.h"
 #include "app/logic/settings_file.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/shell/main_fbh.h"
 
 #include <algorithm>
 
 namespace kestrel {
 
-TSettingsPage::TSettingsPage(TfmMainFBH& main) : TPage(main, PAGE_SETTINGS, "Settings") {
+TSettingsPage::TSettingsPage(TPageShell& shell) : TPage(shell, PAGE_SETTINGS, "Settings") {
   QGroupBox* box = nullptr;
   QFormLayout* form = formBox(this, "grpKestrelSettings", "Kestrel settings", &box);
   box->setMinimumWidth(360);
@@ -63,9 +62,9 @@ TSettingsPage::TSettingsPage(TfmMainFBH& main) : TPage(main, PAGE_SETTINGS, "Set
 void TSettingsPage::loadSettings() {
   loadingSettings = true;
   try {
-    if (TSettingsFile* file = main().FIniSettingFile()) {
+    if (TSettingsFile* file = shell().FIniSettingFile()) {
       const TFBHSettings s = file->load();
-      main().set_DeleteItemsAFterZrep(s.DelItemsOnZ);
+      shell().set_DeleteItemsAFterZrep(s.DelItemsOnZ);
       edDelFromPLU->setText(qs(s.delete_FromPLU));
       edDelToPLU->setText(qs(s.delete_ToPLU));
       edDelServPass->setText(qs(s.delete_ServicePass));
@@ -74,7 +73,7 @@ void TSettingsPage::loadSettings() {
     }
   } catch (const std::exception& e) {
     // The page keeps what was filled so far; the technician learns why.
-    main().set_StatusText(std::string("Settings file: ") + e.what());
+    shell().set_StatusText(std::string("Settings file: ") + e.what());
   }
   loadingSettings = false;
 }
@@ -89,15 +88,15 @@ TFBHSettings TSettingsPage::shown() const {
 }
 
 void TSettingsPage::saveSettings() {
-  TSettingsFile* file = main().FIniSettingFile();
+  TSettingsFile* file = shell().FIniSettingFile();
   if (!file) return;
-  main().checkSettingsSaved(file->save(shown()));
+  shell().checkSettingsSaved(file->save(shown()));
 }
 
 void TSettingsPage::chbxSettingDelItemsZClick() {
   if (loadingSettings) return;
   const bool on = chbxSettingDelItemsZ->isChecked();
-  main().set_DeleteItemsAFterZrep(on);
+  shell().set_DeleteItemsAFterZrep(on);
   for (auto* e : {edDelFromPLU, edDelToPLU, edDelServPass}) e->setEnabled(on);
   saveSettings();
 }
@@ -145,7 +144,7 @@ void TSettingsPage::btnRestoreDeviceClick() {
   // The comparison walks the same steps as the restore; its step texts are no restore.
   auto compare = [&] {
     TRestoreReport r = restoreBackup(ops(), backup, {true, password});
-    main().set_StatusText("");
+    shell().set_StatusText("");
     return r;
   };
   TRestoreReport dry = compare();
@@ -165,11 +164,11 @@ void TSettingsPage::btnRestoreDeviceClick() {
   }
   if (dry.changes.empty()) return ops().inform(dry.summary(true));
   if (!ops().ask(dry.summary(true) + "\r\nWrite these changes to the device?", "Restore device", true)) {
-    main().set_StatusText("Restore cancelled: nothing was written.");
+    shell().set_StatusText("Restore cancelled: nothing was written.");
     return;
   }
   const TRestoreReport done = restoreBackup(ops(), backup, {false, password});
-  main().set_StatusText(done.ok() ? "Restore finished." : "Restore finished; some values were not written.");
+  shell().set_StatusText(done.ok() ? "Restore finished." : "Restore finished; some values were not written.");
   ops().inform(done.summary(false));
 }
 

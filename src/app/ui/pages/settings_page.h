@@ -13,8 +13,10 @@ class TSettingsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TSettingsPage(TfmMainFBH& main);
+  explicit TSettingsPage(TPageShell& shell);
   void loadSettings();
+  // A new connection: the settings file may have changed since the window started.
+  void connectionOpened() override { loadSettings(); }
   void saveSettings();
   // The settings as the page shows them.
   TFBHSettings shown() const;

@@ -8,11 +8,10 @@
 #include "app/logic/page_table.h"
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
 
-TStatusPage::TStatusPage(TfmMainFBH& main) : TPage(main, PAGE_STATUS, "Device status") {
+TStatusPage::TStatusPage(TPageShell& shell) : TPage(shell, PAGE_STATUS, "Device status") {
   auto* grid = new QGridLayout;
   grid->setHorizontalSpacing(10);
   grid->setVerticalSpacing(6);

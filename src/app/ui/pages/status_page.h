@@ -11,10 +11,11 @@ class TStatusPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TStatusPage(TfmMainFBH& main);
+  explicit TStatusPage(TPageShell& shell);
   ~TStatusPage() override;
   // Captions from the engine's bit table, bold for the end-user error bits.
   void set_StatusBitCaptions();
+  void startUp() override { set_StatusBitCaptions(); }
   // The boxes take the bits of the engine's last status.
   void showStatusBits();
 

@@ -10,7 +10,6 @@
 
 #include "app/logic/pages/terminal.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
 
@@ -31,7 +30,7 @@ QPlainTextEdit* outputText(const char* name, int lines, QWidget* parent) {
 
 }  // namespace
 
-TTerminalPage::TTerminalPage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_28_Terminal", "Terminal operations") {
+TTerminalPage::TTerminalPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_28_Terminal", "Terminal operations") {
   QGroupBox* data = nullptr;
   QFormLayout* dataForm = formBox(this, "grpTerminalData", "Terminal data", &data);
   moTerminalInfo = outputText("moTerminalInfo", 4, data);

@@ -13,7 +13,6 @@
 #include "app/logic/model_table.h"
 #include "app/logic/pages/test_receipts.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
 
@@ -32,7 +31,7 @@ QLineEdit* edit(QLineEdit* e, const char* text, int widthChars) {
 
 }  // namespace
 
-TTestReceiptsPage::TTestReceiptsPage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_21_Test", "Test receipts") {
+TTestReceiptsPage::TTestReceiptsPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_21_Test", "Test receipts") {
   auto* tabs = new QTabWidget(this);
   tabs->setObjectName("pgcTestReceipts");
   tabs->addTab(saleTab(), "Test receipt");
@@ -127,6 +126,10 @@ TTestReceipt TTestReceiptsPage::values(const Tab& t) const {
 
 void TTestReceiptsPage::focusOn(const std::string& name) {
   if (auto* w = findChild<QWidget*>(qs(name))) w->setFocus();
+}
+
+void TTestReceiptsPage::modelRecognised(const TModelRow& row) {
+  for (QLineEdit* e : {fSale.operPassword, fStorno.operPassword}) e->setText(row.testOperatorPassword);
 }
 
 void TTestReceiptsPage::bbtn_BAH_TEST_ECRClick() {

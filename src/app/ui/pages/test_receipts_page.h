@@ -14,13 +14,15 @@ class TTestReceiptsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TTestReceiptsPage(TfmMainFBH& main);
+  explicit TTestReceiptsPage(TPageShell& shell);
   void bbtn_BAH_TEST_ECRClick();
   void bbtn_BAH_PROGR_TESTITEMClick();
   void bbtn_BAH_GETITEMClick();
   void bbtnTestReclamClick();
   void btnPanicOpClick();
   void btnRestartDevClick();
+  // The two "Operator password:" fields take the recognised model's test password.
+  void modelRecognised(const TModelRow& row) override;
 
  private:
   // The edits and lists of one tab.

@@ -11,11 +11,10 @@
 #include "app/logic/pages/vat.h"
 #include "app/ui/core/form_helpers.h"
 #include "app/ui/core/widget_values.h"
-#include "app/ui/shell/main_fbh.h"
 
 namespace kestrel {
 
-TVatPage::TVatPage(TfmMainFBH& main) : TPage(main, "jvpg_Sub_02_Vats", "VATs") {
+TVatPage::TVatPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_02_Vats", "VATs") {
   auto* box = new QGroupBox("VAT rates", this);
   box->setObjectName("grpVATs");
   auto* grid = new QGridLayout(box);

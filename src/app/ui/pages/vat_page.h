@@ -11,7 +11,7 @@ class TVatPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TVatPage(TfmMainFBH& main);
+  explicit TVatPage(TPageShell& shell);
   void read() override;
   void readVATs();
   void bbtnSetVATClick();

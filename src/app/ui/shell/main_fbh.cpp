@@ -29,12 +29,7 @@
 #include "app/logic/page_table.h"
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
-#include "app/ui/pages/clients_page.h"
-#include "app/ui/pages/connect_page.h"
-#include "app/ui/pages/items_page.h"
 #include "app/ui/pages/page.h"
-#include "app/ui/pages/settings_page.h"
-#include "app/ui/pages/status_page.h"
 #include "app/ui/shell/page_registry.h"
 #include "app/ui/shell/window_geometry.h"
 #include "app/ui/tables/mem_table_model.h"
@@ -83,6 +78,7 @@ TfmMainFBH::~TfmMainFBH() {
   // from the data module through it.
   for (auto& [name, p] : fPageByName) delete p;
   fPageByName.clear();
+  fPageList.clear();
   fDm.fd.OnIdle = nullptr;
   fDm.sendCommandView = nullptr;
   fDm.receiveAnswerView = nullptr;
@@ -133,6 +129,7 @@ void TfmMainFBH::buildUi() {
     TPage* p = createPage(row.page, *this);
     if (!p) p = new TPage(*this, row.page, row.title);
     fPageByName[row.page] = p;
+    fPageList.push_back(p);
     fPages->addWidget(p);
   }
 
@@ -184,8 +181,6 @@ void TfmMainFBH::applyFormats() {
 
 void TfmMainFBH::FormCreate() {
   fMaxProgrammablePLU = 100000;
-  Working = false;
-  Stop_read = false;
   showPage(PAGE_CONNECT);
   fOps.ecrModel = 0;
   fOps.set_ShowErr(true);
@@ -232,8 +227,7 @@ void TfmMainFBH::closeEvent(QCloseEvent* event) {
 
 void TfmMainFBH::restoreSession() {
   if (!fIniSettingFile) return;
-  if (auto connection = fIniSettingFile->loadConnection())
-    if (auto* p = dynamic_cast<TConnectPage*>(page(PAGE_CONNECT))) p->restoreConnection(*connection);
+  for (TPage* p : fPageList) p->restoreSession(*fIniSettingFile);
   const auto placement = fIniSettingFile->loadWindow();
   if (!placement) return;
   const QRect saved(placement->left, placement->top, placement->width, placement->height);
@@ -248,8 +242,8 @@ void TfmMainFBH::restoreSession() {
 
 void TfmMainFBH::saveSession() {
   if (!fIniSettingFile) return;
-  if (auto* p = dynamic_cast<TConnectPage*>(page(PAGE_CONNECT)))
-    if (!checkSettingsSaved(fIniSettingFile->saveConnection(p->connectionShown()))) return;
+  for (TPage* p : fPageList)
+    if (!checkSettingsSaved(p->saveSession(*fIniSettingFile))) return;
   const QRect g = isMaximized() ? normalGeometry() : geometry();
   checkSettingsSaved(fIniSettingFile->saveWindow({g.x(), g.y(), g.width(), g.height(), isMaximized()}));
 }
@@ -289,10 +283,9 @@ void TfmMainFBH::FormShow() {
     fDm.fd.TCPIP()->exitByTime = true;
     fDm.fd.TCPIP()->exitByTimeValue = 30000;
     fDm.fd.repeatCount = 1;
-    set_StatusBitCaptions();
+    // The status page takes the bits' captions before the error bits are cleared.
+    for (TPage* p : fPageList) p->startUp();
     set_errorBitsToFalse();
-    ArticlesControls();
-    ClientsControls();
     fTree->expandAll();
   });
 }
@@ -355,14 +348,8 @@ void TfmMainFBH::noticeLostConnection() {
   // focus. The page they were on keeps what they typed and comes back after it.
   const std::string current = activePage();
   if (current != PAGE_CONNECT) fPageAtLoss = current;
-  if (auto* p = dynamic_cast<TConnectPage*>(page(PAGE_CONNECT))) p->destroyFP();
-  else SetConnected(false);
-  showPage(PAGE_CONNECT);
-  if (auto* b = fPages->findChild<QPushButton*>("btnConnect")) {
-    b->setEnabled(true);
-    b->setDefault(true);
-    b->setFocus();
-  }
+  // The Connect page closes the link and shows itself ready to reconnect.
+  for (TPage* p : fPageList) p->connectionLost();
   set_StatusMessage(qs(message));
 }
 
@@ -388,15 +375,11 @@ void TfmMainFBH::selectPageNode(const std::string& pageName) {
 
 void TfmMainFBH::requestStop() {
   fStopRequest = true;
-  Stop_read = true;
-  Stop_read_klen = true;
   if (fDm.fd.busy()) fDm.fd.cancelWait();
 }
 
 void TfmMainFBH::clearStopRequest() {
   fStopRequest = false;
-  Stop_read = false;
-  Stop_read_klen = false;
 }
 
 namespace {
@@ -517,6 +500,8 @@ void TfmMainFBH::selectTreeNode(int flatIndex) {
     }
 }
 
+void TfmMainFBH::set_TreeEnabled(bool on) { fTree->setEnabled(on); }
+
 void TfmMainFBH::onTreeItem(QTreeWidgetItem* item) {
   if (!item || operationRunning()) return;
   showPage(ss(item->data(0, Qt::UserRole).toString()));
@@ -558,19 +543,18 @@ void TfmMainFBH::explainBlankPage(const std::string& wanted) {
 }
 
 void TfmMainFBH::OpraviControlite(bool Value) {
-  QWidget* current = fPages->currentWidget();
+  TPage* current = page(activePage());
   if (!current) return;
   TPageFacts facts;
   const TLowLevel& ll = fDm.fd.dd()->LowLevel();
   facts.serialAndFMSet = ll.get_sBytesState(4, 2);
   facts.taxNumberSet = ll.get_sBytesState(4, 1);
   facts.fiscalMode = ll.get_sBytesState(5, 3);
-  if (auto* journal = current->findChild<QPlainTextEdit*>())
-    facts.journalHasLines = journal->blockCount() > 0 && !journal->document()->isEmpty();
+  current->pageFacts(facts);
   const TControlPlan plan = controlPlan(activePage(), Value, facts);
   for (const auto& c : plan.controls)
     if (auto* w = current->findChild<QWidget*>(qs(c.name))) w->setEnabled(c.enabled);
-  if (plan.changesWorking) Working = plan.working;
+  current->controlsEnabled(Value);
   repaint();
 }
 
@@ -579,18 +563,8 @@ void TfmMainFBH::set_BitBtns(bool Value) {
 }
 
 void TfmMainFBH::set_ModelControls() {
-  auto setEnabled = [this](const char* name, bool on) {
-    if (auto* w = fPages->findChild<QWidget*>(name)) w->setEnabled(on);
-  };
-  setEnabled("bbtnStopRead", false);
-  setEnabled("bbtnStopKLdate", false);
   // Each page shows or hides its own model-dependent widgets.
-  for (auto& [name, p] : fPageByName) p->modelChanged(fOps.ecrModel);
-}
-
-void TfmMainFBH::set_StatusBitCaptions() {
-  if (auto* p = dynamic_cast<TStatusPage*>(page(PAGE_STATUS))) p->set_StatusBitCaptions();
-  repaint();
+  for (TPage* p : fPageList) p->modelChanged(fOps.ecrModel);
 }
 
 void TfmMainFBH::set_errorBitsToFalse() {
@@ -598,13 +572,8 @@ void TfmMainFBH::set_errorBitsToFalse() {
   for (auto [b, i] : NON_ERROR_STATUS_BITS) ll.set_sBytesCheckingForAll(b, i, false);
 }
 
-// The Items and Clients pages bring their buttons; until they exist there is nothing to
-// refresh.
-void TfmMainFBH::ArticlesControls() {
-  if (auto* p = dynamic_cast<TItemsPage*>(page("jvpg_Sub__Root_03_Items"))) p->ArticlesControls();
-}
-void TfmMainFBH::ClientsControls() {
-  if (auto* p = dynamic_cast<TClientsPage*>(page("jvpg_Sub_27_Clients"))) p->ClientsControls();
+void TfmMainFBH::connectionOpened() {
+  for (TPage* p : fPageList) p->connectionOpened();
 }
 
 void TfmMainFBH::set_Model(const TModelRow* row) {
@@ -618,8 +587,7 @@ void TfmMainFBH::set_Model(const TModelRow* row) {
   setWindowTitle(row->caption);
   FMaxProgrammableKeys = row->MaxProgrammableKeys;
   testOperatorPassword = row->testOperatorPassword;
-  for (const char* name : {"ledTestOperPassSale", "ledTestOperPassStorno"})
-    if (auto* e = fPages->findChild<QLineEdit*>(name)) e->setText(row->testOperatorPassword);
+  for (TPage* p : fPageList) p->modelRecognised(*row);
 }
 
 bool TfmMainFBH::eventFilter(QObject* watched, QEvent* event) {
@@ -686,29 +654,17 @@ bool TfmMainFBH::wheelToKeys(QWidget* watched, int delta) {
 // ------------------------------------------------------------------ connection state
 
 void TfmMainFBH::SetConnected(bool Value) {
-  auto* btnConnect = fPages->findChild<QPushButton*>("btnConnect");
   try {
     FConnected = Value;
     if (!Value) setWindowTitle(WINDOW_CAPTION);
-    if (btnConnect) btnConnect->setText(Value ? "Disconnect" : "Connect");
     set_BitBtns(Value);
     set_ModelControls();
-    if (btnConnect) btnConnect->setEnabled(true);
-    // The search opens the ports itself: only while no connection holds one.
-    if (auto* find = fPages->findChild<QPushButton*>("btnFindDevice")) find->setEnabled(!Value);
+    for (TPage* p : fPageList) p->connectionChanged(Value);
     fTree->setEnabled(Value);
   } catch (const std::exception& e) {
     alertException("SetConnected", e.what());
   }
   if (fTree->isVisible() && fTree->isEnabled()) fTree->setFocus();
-}
-
-void TfmMainFBH::presetTCP(const std::string& address, uint16_t port) {
-  if (auto* p = dynamic_cast<TConnectPage*>(page(PAGE_CONNECT))) p->presetTCP(address, port);
-}
-
-void TfmMainFBH::loadSettings() {
-  if (auto* p = dynamic_cast<TSettingsPage*>(page(PAGE_SETTINGS))) p->loadSettings();
 }
 
 }  // namespace kestrel

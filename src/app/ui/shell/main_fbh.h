@@ -15,6 +15,7 @@
 #include "app/logic/settings_file.h"
 #include "engine/fiscal_device.h"
 #include "app/ui/core/qt_dialogs.h"
+#include "app/ui/pages/page_shell.h"
 
 class QLabel;
 class QPushButton;
@@ -31,7 +32,7 @@ class Tdm;
 class TPage;
 struct TModelRow;
 
-class TfmMainFBH : public QMainWindow, public PageHost {
+class TfmMainFBH : public QMainWindow, public TPageShell {
   Q_OBJECT
 
  public:
@@ -40,32 +41,29 @@ class TfmMainFBH : public QMainWindow, public PageHost {
   explicit TfmMainFBH(Tdm& dm, Dialogs* dialogs = nullptr, FileChooser* files = nullptr, QWidget* parent = nullptr);
   ~TfmMainFBH() override;
 
-  Tdm& dm() { return fDm; }
-  TDeviceOps& ops() { return fOps; }
+  Tdm& dm() override { return fDm; }
+  TDeviceOps& ops() override { return fOps; }
   FileChooser& files() { return *fFiles; }
 
   // --- window state ---
-  bool Connected() const { return FConnected; }
-  void SetConnected(bool Value);
-  int MaxProgrammableKeys() const { return FMaxProgrammableKeys; }
+  bool Connected() const override { return FConnected; }
+  void SetConnected(bool Value) override;
+  int MaxProgrammableKeys() const override { return FMaxProgrammableKeys; }
   int MaxProgrammablePLU() const { return fMaxProgrammablePLU; }
   bool ShowErr() const { return fOps.ShowErr(); }
   void set_ShowErr(bool value) { fOps.set_ShowErr(value); }
-  bool DeleteItemsAFterZrep() const { return FDeleteItemsAFterZrep; }
-  void set_DeleteItemsAFterZrep(bool value) { FDeleteItemsAFterZrep = value; }
+  bool DeleteItemsAFterZrep() const override { return FDeleteItemsAFterZrep; }
+  void set_DeleteItemsAFterZrep(bool value) override { FDeleteItemsAFterZrep = value; }
   std::string msg_DataSavedToEcr;
   std::string msgAreUsure;
-  int PopActionItems = 0;
   int ecrModel() const { return fOps.ecrModel; }
   std::string APPDATA_FOLDER;
   std::string LOG_FOLDER;
-  bool Working = false;
-  bool Stop_read = false;
-  bool Stop_read_klen = false;
+  const std::string& logFolder() const override { return LOG_FOLDER; }
   // The test operator password of the recognised model (the Test receipts page's two
   // "Operator password:" fields take it).
   std::string testOperatorPassword;
-  TSettingsFile* FIniSettingFile() const { return fIniSettingFile.get(); }
+  TSettingsFile* FIniSettingFile() const override { return fIniSettingFile.get(); }
 
   // --- shared operations ---
   void OpraviControlite(bool Value);
@@ -73,56 +71,45 @@ class TfmMainFBH : public QMainWindow, public PageHost {
   void data_Refresh();
   void set_BitBtns(bool Value);
   void set_ModelControls();
-  void set_StatusBitCaptions();
   void set_errorBitsToFalse();
-  void ArticlesControls();
-  void ClientsControls();
-  // The model recognised by the identification (null: a model not in the table).
-  void set_Model(const TModelRow* row);
-  // The operation pattern of every page (see TPage::runOperation).
-  void runOperation(const char* name, const std::function<void()>& f);
-  // Runs `f`; an exception becomes the alert "Exception in method "name": ...".
-  void guarded(const char* name, const std::function<void()>& f);
+  void set_Model(const TModelRow* row) override;
+  void connectionOpened() override;
+  void runOperation(const char* name, const std::function<void()>& f) override;
+  void guarded(const char* name, const std::function<void()>& f) override;
   // A page operation runs now (its controls are off; input is held off).
-  bool operationRunning() const { return fOperationDepth > 0; }
+  bool operationRunning() const override { return fOperationDepth > 0; }
   // The engine waits for the device now: the status bar shows for what, and only its
   // "Cancel" button takes input.
   bool waiting() const { return fWaitShown; }
   // After a command that found the link gone: the window goes to its disconnected
   // state and says which connection was lost.
-  void noticeLostConnection();
+  void noticeLostConnection() override;
   // After a reconnect: back to the page shown when the link was lost, as it was (no
   // read). False when no link was lost since the last connection.
-  bool returnToPageAtLoss();
+  bool returnToPageAtLoss() override;
   // One stop request for the running operation: the page's Stop, Escape and the wait's
   // "Cancel" all come here. The current command is abandoned and the loop ends before
   // its next command. Cleared when the next operation starts.
-  void requestStop();
+  void requestStop() override;
   void clearStopRequest();
-  // A control that stops the running operation: it takes input also while the engine
-  // waits, when everything else is held off.
-  void addStopControl(QWidget* control) { fStopControls.push_back(control); }
+  void addStopControl(QWidget* control) override { fStopControls.push_back(control); }
 
   // Shows a page by objectName and selects its tree node (the first one that opens it).
-  void showPage(const std::string& page);
-  std::string activePage() const;
+  void showPage(const std::string& page) override;
+  std::string activePage() const override;
   // Selects node `flatIndex` of the tree (counted from 0 in flat order) without
   // running the page change.
-  void selectTreeNode(int flatIndex);
-  TPage* page(const std::string& objectName) const;
+  void selectTreeNode(int flatIndex) override;
+  void set_TreeEnabled(bool on) override;
+  TPage* page(const std::string& objectName) const override;
   // Replaces the read a page runs when shown (tests).
   void set_PageRead(const std::string& page, std::function<void()> read) { fReads[page] = std::move(read); }
   // Text of status bar panel 1.
-  QString statusMessage() const;
-  void set_StatusMessage(const QString& text);
+  QString statusMessage() const override;
+  void set_StatusMessage(const QString& text) override;
 
-  // --- the Connect and Settings pages, as other code reaches them ---
-  // Fills the Connect page for TCP/IP at address and port (the embedded simulator).
-  void presetTCP(const std::string& address, uint16_t port);
-  void loadSettings();
-  // Reports a failed save of the settings file in the status bar; returns `saved`.
-  bool checkSettingsSaved(bool saved);
-  // Writes the Connect page's connection and the window's place to the settings file.
+  bool checkSettingsSaved(bool saved) override;
+  // Writes what the pages keep in the settings file and the window's place there.
   void saveSession();
 
   // --- PageHost ---
@@ -166,6 +153,8 @@ class TfmMainFBH : public QMainWindow, public PageHost {
   std::unique_ptr<TSettingsFile> fIniSettingFile;
   std::map<std::string, std::function<void()>> fReads;
   std::map<std::string, TPage*> fPageByName;
+  // In the order of the page table: the order the hooks run in.
+  std::vector<TPage*> fPageList;
   bool FConnected = false;
   int FMaxProgrammableKeys = 0;
   int fMaxProgrammablePLU = 100000;

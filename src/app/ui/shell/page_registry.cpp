@@ -29,13 +29,13 @@ namespace kestrel {
 
 namespace {
 template <class T>
-TPage* make(TfmMainFBH& main) {
-  return new T(main);
+TPage* make(TPageShell& shell) {
+  return new T(shell);
 }
 }  // namespace
 
-TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
-  static const std::map<std::string, TPage* (*)(TfmMainFBH&)> factories = {
+TPage* createPage(const std::string& objectName, TPageShell& shell) {
+  static const std::map<std::string, TPage* (*)(TPageShell&)> factories = {
       {"jvpg_Connect", make<TConnectPage>},
       {"jvpg_Sub__Root_07_Settings", make<TSettingsPage>},
       {"jvpg_Sub__Root_05_Status", make<TStatusPage>},
@@ -61,7 +61,7 @@ TPage* createPage(const std::string& objectName, TfmMainFBH& main) {
       {"jvpg_Sub_27_Clients", make<TClientsPage>},
   };
   auto it = factories.find(objectName);
-  return it == factories.end() ? nullptr : it->second(main);
+  return it == factories.end() ? nullptr : it->second(shell);
 }
 
 }  // namespace kestrel

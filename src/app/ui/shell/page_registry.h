@@ -6,9 +6,9 @@
 namespace kestrel {
 
 class TPage;
-class TfmMainFBH;
+class TPageShell;
 
 // Null for a page without its own class.
-TPage* createPage(const std::string& objectName, TfmMainFBH& main);
+TPage* createPage(const std::string& objectName, TPageShell& shell);
 
 }  // namespace kestrel
