@@ -117,6 +117,11 @@ int runWrite(PageCommandContext& ctx) {
       }
   }
   if (!registerModel(ctx)) return operationStatus(ctx, false);
+  auto isSelected = [&](int row) {
+    return std::find(numbers.begin(), numbers.end(), clientNumberOf(table, row)) != numbers.end();
+  };
+  warnCodePage(ctx, table, [&](int row) { return "client " + std::to_string(clientNumberOf(table, row)); },
+               selected ? std::function<bool(int)>(isSelected) : nullptr);
   const TLoopOutcome r = selected ? saveSelectedClients(ctx.ops, table, numbers) : SaveAllClientInfo(ctx.ops, table);
   if (!r.ok()) closing(ctx, "write", r, CLIENTS_SAVE, " (" + std::to_string(r.answered) + " written)");
   return operationStatus(ctx, r.ok());

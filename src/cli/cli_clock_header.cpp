@@ -104,6 +104,8 @@ int runHeader(PageCommandContext& ctx) {
       ctx.err << "kestrel: header: " << clicheLinesLeftOutText(lastLine) << " Nothing was written.\n";
       return 1;
     }
+    warnCodePage(ctx, lines.header, [](int row) { return "header line " + std::to_string(row + 1); });
+    warnCodePage(ctx, lines.footer, [](int row) { return "footer line " + std::to_string(row + 1); });
     return operationStatus(ctx, saveCliche(ctx.ops, lines.tables()));
   }
   bool all = readClicheLines(ctx.ops, "Header", lines.header);

@@ -113,6 +113,14 @@ int writeItems(PageCommandContext& ctx, TItemsOps& items, const ItemsArgs& a) {
     ctx.err << "kestrel: items: " << a.file << " holds no items\n";
     return 1;
   }
+  const TMemTable& t = items.table();
+  const int plu = t.fieldIndex("PLU");
+  auto inRange = [&](int row) {
+    const auto n = t.number(row, plu);
+    return n && *n >= *a.from && *n <= *a.to;
+  };
+  warnCodePage(ctx, t, [&](int row) { return "PLU " + t.displayText(row, plu); },
+               a.from ? std::function<bool(int)>(inRange) : nullptr);
   const TLoopOutcome r = a.from ? items.SaveInRange(*a.from, *a.to) : items.SaveAllInGrid();
   if (!r.ok()) return notAllDone(ctx, r, ITEMS_SAVE, "(" + std::to_string(r.answered) + " written)");
   return operationStatus(ctx, true);

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "app/logic/code_page_check.h"
 #include "app/logic/config_pages.h"
 #include "app/logic/model_table.h"
 #include "app/logic/pages/service_info.h"
@@ -322,6 +323,13 @@ const VerbSpec* verbSpec(const std::string& command, const std::string& verb) {
       for (const VerbSpec& v : c.verbs)
         if (verb == v.verb) return &v;
   return nullptr;
+}
+
+void warnCodePage(PageCommandContext& ctx, const TMemTable& table, const std::function<std::string(int row)>& rowName,
+                  const std::function<bool(int row)>& sent) {
+  const unsigned codePage = ctx.session.engine().dd()->CodePage;
+  for (const std::string& line : codePageMissLines(table, codePageMisses(table, codePage, sent), rowName))
+    ctx.err << "kestrel: warning: " << line << '\n';
 }
 
 bool identifyModel(PageCommandContext& ctx) {

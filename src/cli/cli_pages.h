@@ -4,6 +4,7 @@
 // Each runs the same app/logic operation as the window's page.
 #include <signal.h>
 
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -90,6 +91,12 @@ void checkOutputFile(const std::string& path);
 
 // The declaration of `command`'s `verb`, or null.
 const VerbSpec* verbSpec(const std::string& command, const std::string& verb);
+
+// Warns on stderr of each value of `table` (in the rows `sent` takes, all when empty)
+// that the device's code page cannot hold, naming the row and field: the device gets
+// "?" for such a character.
+void warnCodePage(PageCommandContext& ctx, const TMemTable& table, const std::function<std::string(int row)>& rowName,
+                  const std::function<bool(int row)>& sent = {});
 
 // Identifies the model (command 90) so that model-dependent pages read the right
 // parameters; false with the reason on stderr.

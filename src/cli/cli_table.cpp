@@ -61,6 +61,7 @@ int runTable(PageCommandContext& ctx) {
   if (ctx.args[0] == "set") {
     // A file that cannot be read or holds a refused line ends here: nothing is written.
     tableFromCsvLines(table, readTextLines(ctx.args[2], TABLE_CSV_INPUT));
+    warnCodePage(ctx, table, [](int row) { return "row " + std::to_string(row + 1); });
     return operationStatus(ctx, def.save(ctx.ops, table));
   }
 
