@@ -22,7 +22,9 @@ struct Watched {
   const char* what;
 };
 
-// The bits a device should not stand with for long.
+// The bits a device should not stand with for long. Service mode is not among them: no
+// status bit and no answer of the device tells it (command 253 only enters and leaves
+// it), and probing it with a write that needs it would change the device.
 constexpr Watched WATCHED[] = {
     {2, 0, "paper_out"},        {2, 1, "paper_near_end"},    {4, 4, "fm_full"},
     {4, 3, "fm_near_full"},     {2, 2, "journal_full"},      {2, 4, "journal_near_full"},

@@ -40,6 +40,8 @@ constexpr const char* USAGE =
     "  --protocol 1|2        frame format (default 2)\n"
     "  --service-password P  the device's service password (default 1234)\n"
     "  --syn-interval MS     SYN interval while a command takes long (default 100)\n"
+    "  --idle-drop-ms N      drop a TCP client silent for N ms while another waits to connect\n"
+    "                        (default 30000; 0: never)\n"
     "  --help                this text\n";
 
 bool parseNumber(std::string_view text, long lo, long hi, long& out) {
@@ -135,6 +137,13 @@ int runSimulatorMain(int argc, char** argv) {
         return 2;
       }
       opt.synIntervalMs = static_cast<int>(n);
+    } else if (a == "--idle-drop-ms") {
+      const char* v = value("milliseconds");
+      if (!v || !parseNumber(v, 0, 86400000, n)) {
+        std::fprintf(stderr, "kestrel-sim: --idle-drop-ms takes milliseconds from 0 (never) to 86400000\n");
+        return 2;
+      }
+      opt.idleDropMs = static_cast<int>(n);
     } else {
       std::fprintf(stderr, "kestrel-sim: unknown option '%s'\n%s", argv[i], USAGE);
       return 2;

@@ -353,13 +353,13 @@ void Simulator::run() {
       while (::read(fWake[0], drain, sizeof drain) > 0) {
       }
     }
-    if (tcp.fd >= 0 && fListen >= 0 && Clock::now() - tcp.lastByte >= std::chrono::milliseconds(fOpt.idleDropMs)) {
+    if (fOpt.idleDropMs > 0 && tcp.fd >= 0 && fListen >= 0 &&
+        Clock::now() - tcp.lastByte >= std::chrono::milliseconds(fOpt.idleDropMs)) {
       // One client at a time: one that connects and sends nothing would hold off every
       // other. It goes once it has been silent this long and another one is waiting.
       pollfd waiting{fListen, POLLIN, 0};
       if (::poll(&waiting, 1, 0) > 0) {
-        logNote(fmt::format("client dropped: it sent nothing for {} s while another client waited",
-                            fOpt.idleDropMs / 1000));
+        logNote(fmt::format("client dropped: it sent nothing for {} ms while another client waited", fOpt.idleDropMs));
         closeSession(tcp);
         continue;
       }

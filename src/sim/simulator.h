@@ -30,7 +30,8 @@ struct SimulatorOptions {
   int synIntervalMs = 100;    // SYN interval while a command takes long (fault slow:MS)
   int frameTimeoutMs = 1000;  // a frame whose bytes stop arriving for this long is answered with NAK
   std::string servicePassword = "1234";
-  // A TCP client silent this long is dropped when another one is waiting to connect.
+  // A TCP client silent this long is dropped when another one is waiting to connect;
+  // 0: never (--idle-drop-ms).
   int idleDropMs = 30000;
   std::function<DeviceTime()> hostClock;  // empty: the host's local clock
 };

@@ -8,6 +8,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <fstream>
@@ -167,6 +170,41 @@ TEST(KestrelProgram, SimExitStatusTellsOfALostStateAndARefusedLog) {
   EXPECT_NE(log.err.find("is not a regular file"), std::string::npos) << log.err;
   ::unlink(fifo.c_str());
   ::rmdir(dir);
+}
+
+
+// --idle-drop-ms: a client that connects and says nothing gives way to a waiting kestrel
+// after that long (the log says so); a value that is no number of milliseconds is refused.
+TEST(KestrelProgram, SimIdleDropMsLetsAWaitingClientIn) {
+  char dir[] = "/tmp/kestrel-sim-idle-XXXXXX";
+  ASSERT_TRUE(::mkdtemp(dir));
+  const std::string log = std::string(dir) + "/sim.log";
+  {
+    SimProcess sim({"--idle-drop-ms", "200", "--log", log});
+    ASSERT_FALSE(sim.port.empty()) << sim.printed;
+    const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(static_cast<uint16_t>(std::stoi(sim.port)));
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(silent, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    const ProcessRun r = runKestrel({"--tcp", sim.target(), "param", "get", "Header", "0"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "KESTREL TEST DEVICE\n");
+    ::close(silent);
+    EXPECT_EQ(sim.stop(), 0);
+  }
+  EXPECT_NE(readFile(log).find("client dropped: it sent nothing for 200 ms while another client waited"),
+            std::string::npos)
+      << readFile(log);
+  ::unlink(log.c_str());
+  ::rmdir(dir);
+
+  for (const char* bad : {"-1", "x", "", "86400001", "1.5"}) {
+    const ProcessRun r = runKestrel({"sim", "--tcp", "127.0.0.1:0", "--idle-drop-ms", bad});
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_NE(r.err.find("--idle-drop-ms"), std::string::npos) << r.err;
+  }
 }
 
 }  // namespace
