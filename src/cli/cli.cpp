@@ -1,12 +1,10 @@
 #include "cli/cli.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <random>
 #include <streambuf>
 #include <optional>
 #include <ostream>
@@ -57,11 +55,21 @@ class ReplacingBuf : public std::streambuf {
 // file (only a whole result, only on success), which then goes to standard output.
 // Whatever else the command prints goes to stderr, so that stdout holds the file alone.
 int runToStdout(Invocation inv, std::ostream& out, std::ostream& err) {
-  std::string dir = (std::filesystem::temp_directory_path() / "kestrel-stdout-XXXXXX").string();
-  if (!::mkdtemp(dir.data())) {
-    err << "kestrel: cannot create a temporary folder for standard output: " << std::strerror(errno) << '\n';
+  // A folder of our own (created, not found), readable by its owner only; plain
+  // std::filesystem so that the Windows build has it too.
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  std::string dir;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100 && dir.empty(); ++attempt) {
+    const fs::path p = fs::temp_directory_path(ec) / ("kestrel-stdout-" + std::to_string(random()));
+    if (!ec && fs::create_directory(p, ec)) dir = p.string();
+  }
+  if (dir.empty()) {
+    err << "kestrel: cannot create a temporary folder for standard output: " << ec.message() << '\n';
     return 1;
   }
+  fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace, ec);
   struct Remove {
     std::string dir;
     ~Remove() {
@@ -78,8 +86,7 @@ int runToStdout(Invocation inv, std::ostream& out, std::ostream& err) {
     DeviceSession session(shown, inv.trace);
     status = runOnSession(inv, session, shown, shown);
   }
-  std::error_code ec;
-  if (status != 0 || !std::filesystem::exists(file, ec)) return status;
+  if (status != 0 || !fs::exists(file, ec)) return status;
   out << readWholeFile(file, SIZE_MAX) << std::flush;
   return out ? 0 : 1;
 }
