@@ -53,7 +53,7 @@ TEST(GuiClientsPage, ReadWhenShownThenSaveAndDeleteTheSelectedRows) {
   EXPECT_EQ(cell(grid, 1, 2), "Second");
   EXPECT_EQ(cell(grid, 2, 0), "5");
   EXPECT_TRUE(win.dialogs.shown.empty());
-  EXPECT_EQ(win.w.statusMessage().toStdString(), "");
+  EXPECT_EQ(win.w.statusMessage().toStdString(), "3 clients read.");
   EXPECT_FALSE(win.find<QProgressBar>("pbClients")->isVisible());
   EXPECT_FALSE(win.find<QCheckBox>("chbx_StopClients")->isEnabled());
   EXPECT_FALSE(win.pageAs<TClientsPage>("jvpg_Sub_27_Clients")->Working);

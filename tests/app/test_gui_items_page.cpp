@@ -111,6 +111,31 @@ TEST(GuiItemsPage, ReadARangeAndTheButtonsFollowTheTable) {
   for (const char* b : ROW_BUTTONS) EXPECT_FALSE(win.enabled(b)) << b;
 }
 
+// No silent gaps: what the loop missed is named when it ends, what went well is said in
+// the status bar.
+TEST(GuiItemsPage, TheReadSaysAtItsEndWhichItemsItCouldNotReadOrHowManyItRead) {
+  ItemsWindow win;
+  apptest::putDeviceItems(*win.sim, {1, 2, 3, 4, 5, 6});
+  // Names longer than the table takes: the device answers, the grid cannot hold them.
+  win.sim->withDevice([](sim::DeviceModel& d) {
+    for (int p : {3, 5}) d.mutableState().items[p].name = std::string(73, 'N');
+  });
+  answerRange("1", "6");
+  win.menu("bbtnReadItems", "mniRangeItems");
+  EXPECT_EQ(rowsPlu(win.table()), (std::vector<std::string>{"1", "2", "4", "6"}));
+  ASSERT_EQ(win.dialogs.shown.size(), 1u) << "the gaps went unsaid";
+  EXPECT_EQ(win.dialogs.shown[0].text, "2 items could not be read: PLU 3, 5.");
+
+  win.dialogs.shown.clear();
+  win.sim->withDevice([](sim::DeviceModel& d) {
+    for (int p : {3, 5}) d.mutableState().items[p].name = "Fine";
+  });
+  answerRange("1", "6");
+  win.menu("bbtnReadItems", "mniRangeItems");
+  EXPECT_TRUE(win.dialogs.shown.empty());
+  EXPECT_EQ(win.w.statusMessage().toStdString(), "6 items read.");
+}
+
 TEST(GuiItemsPage, AWalkWithoutFStopsAtStopAndTheWindowStaysResponsive) {
   ItemsWindow win;
   apptest::putDeviceItems(*win.sim, {1, 3});
@@ -131,7 +156,9 @@ TEST(GuiItemsPage, AWalkWithoutFStopsAtStopAndTheWindowStaysResponsive) {
   EXPECT_TRUE(checked);
   EXPECT_EQ(rowsPlu(win.table()), (std::vector<std::string>{"1", "3"}));
   EXPECT_EQ(win.find<QTableView>("dbg_Articles")->model()->rowCount(), 2);
-  EXPECT_EQ(win.dialogs.shown.size(), 1u);  // the refused "F" query, from the device
+  // The refused "F" query, from the device, then the closing message.
+  ASSERT_EQ(win.dialogs.shown.size(), 2u);
+  EXPECT_EQ(win.dialogs.shown[1].text.rfind("Read stopped at PLU ", 0), 0u) << win.dialogs.shown[1].text;
   EXPECT_FALSE(win.page->Stop_read());
   EXPECT_FALSE(win.enabled("bbtnStopRead"));
   EXPECT_TRUE(win.enabled("bbtnReadItems"));
@@ -153,8 +180,11 @@ TEST(GuiItemsPage, SaveAndDeleteThroughTheMenu) {
 
   win.menu("bbtnSendItems", "mniAllItems");
   EXPECT_EQ(apptest::devicePlus(*win.sim), (std::vector<int>{5, 6}));
-  ASSERT_EQ(win.dialogs.shown.size(), 1u);
+  // The device's refusal, then what the save did.
+  ASSERT_EQ(win.dialogs.shown.size(), 2u);
   EXPECT_NE(win.dialogs.shown[0].text, "The data was saved in the device.");
+  EXPECT_EQ(win.dialogs.shown[1].text,
+            "Save ended after 3 of 4 items.\n1 item could not be saved: PLU 7 (Bad value of parameter 9).");
   EXPECT_EQ(win.sim->withDevice([](sim::DeviceModel& d) { return d.state().items.at(5).name; }), "Bread");
 
   // The selection: rows 1 and 3 (PLU 6 and 8).

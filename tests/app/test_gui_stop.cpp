@@ -72,6 +72,7 @@ struct StopCase {
   const char* page;
   Press press;
   const char* stopControl;  // the page's own Stop
+  const char* closing;      // how the closing message begins
   // Starts the operation; returns when it has ended.
   std::function<void(SlowWindow&)> run;
 };
@@ -95,9 +96,9 @@ void readItemRange(SlowWindow& win) {
 
 TEST(GuiStop, StopCancelAndEscapeEndEveryLongLoopAtOnceAndNothingIsSentAfter) {
   const StopCase cases[] = {
-      {"items read, Stop", PAGE_ITEMS, Press::PageStop, "bbtnStopRead", readItemRange},
-      {"items read, Cancel", PAGE_ITEMS, Press::Cancel, "bbtnStopRead", readItemRange},
-      {"items save, Escape", PAGE_ITEMS, Press::Escape, "bbtnStopRead",
+      {"items read, Stop", PAGE_ITEMS, Press::PageStop, "bbtnStopRead", "Read stopped at PLU 2 after 1 item.", readItemRange},
+      {"items read, Cancel", PAGE_ITEMS, Press::Cancel, "bbtnStopRead", "Read stopped at PLU 2 after 1 item.", readItemRange},
+      {"items save, Escape", PAGE_ITEMS, Press::Escape, "bbtnStopRead", "Save stopped after 1 of 10 items.",
        [](SlowWindow& w) {
          TMemTable& t = w.dm.fdmt_Articles;
          t.clear();
@@ -105,11 +106,11 @@ TEST(GuiStop, StopCancelAndEscapeEndEveryLongLoopAtOnceAndNothingIsSentAfter) {
            apptest::addItemRow(t, {{"PLU", std::to_string(p)}, {"Name", "New " + std::to_string(p)}, {"VAT", "1"}});
          itemsMenu(w, "bbtnSendItems", "mniAllItems");
        }},
-      {"clients read, Stop", PAGE_CLIENTS, Press::PageStop, "chbx_StopClients",
+      {"clients read, Stop", PAGE_CLIENTS, Press::PageStop, "chbx_StopClients", "Read stopped",
        [](SlowWindow& w) { w.find<QPushButton>("btnReadClientInfo")->click(); }},
-      {"clients read, Cancel", PAGE_CLIENTS, Press::Cancel, "chbx_StopClients",
+      {"clients read, Cancel", PAGE_CLIENTS, Press::Cancel, "chbx_StopClients", "Read stopped",
        [](SlowWindow& w) { w.find<QPushButton>("btnReadClientInfo")->click(); }},
-      {"journal read, Stop", PAGE_JOURNAL, Press::PageStop, "bbtnStopKLdate",
+      {"journal read, Stop", PAGE_JOURNAL, Press::PageStop, "bbtnStopKLdate", nullptr,
        [](SlowWindow& w) {
          if (!w.find<QCheckBox>("chbxKLrangeBynum")->isChecked()) w.find<QCheckBox>("chbxKLrangeBynum")->click();
          w.find<QComboBox>("cbxKLENtype")->setCurrentIndex(2);
@@ -148,6 +149,12 @@ TEST(GuiStop, StopCancelAndEscapeEndEveryLongLoopAtOnceAndNothingIsSentAfter) {
     EXPECT_TRUE(stopTookInput) << "the page's Stop was not in reach during the wait";
     EXPECT_FALSE(win.w.operationRunning());
     EXPECT_TRUE(win.w.Connected());
+    if (c.closing) {
+      // Said once the operation has ended, naming how far it got.
+      const auto shown = win.shownTexts();
+      EXPECT_TRUE(!shown.empty() && shown.back().rfind(c.closing, 0) == 0)
+          << (shown.empty() ? "no closing message" : shown.back());
+    }
     // The abandoned command's answer comes two seconds later; nothing follows it.
     QTest::qWait(2500);
     EXPECT_EQ(win.sim->framesServed(), framesAtPress) << "commands went out after the stop";

@@ -4,6 +4,7 @@
 #include "engine/engine_types.h"
 #include "engine/fiscal_device.h"
 #include "support/err_container.h"
+#include "support/fd_misc.h"
 
 namespace kestrel {
 
@@ -60,6 +61,15 @@ std::string TLoopOutcome::closingMessage(const TLoopWords& w, const char* betwee
     s += ".";
   }
   return s;
+}
+
+void showLoopEnd(TDeviceOps& ops, const TLoopOutcome& r, const TLoopWords& words) {
+  if (r.ok()) {
+    ops.host().set_StatusText(groupedNumber(r.answered) + " " + (r.answered == 1 ? words.one : words.many) + " " +
+                              words.done + ".");
+    return;
+  }
+  ops.misc.myAlert(r.closingMessage(words), TITLE_KESTREL, inf_OkBtn);
 }
 
 bool isLinkFailure(int code) {

@@ -73,6 +73,11 @@ struct TLoopOutcome {
 // "1,499"
 std::string groupedNumber(int64_t n);
 
+// How the window ends a loop: the closing message in a message box when the loop ended
+// early or a record is missing, so no gap passes in silence; otherwise "10 items read."
+// in the status bar (a save or a delete that went well also says so in its own box).
+void showLoopEnd(TDeviceOps& ops, const TLoopOutcome& r, const TLoopWords& words);
+
 // One loop over records, keeping its outcome. While it lives, a stop request also ends
 // a wait in progress: the engine's idle hook asks the host and cancels the wait, and a
 // cancelled wait (the window's "Cancel" too) ends the loop as stopped, not as a failure.

@@ -528,7 +528,13 @@ bool TItemsOps::btnChangeQTYClick() {
 
 // ---- the menu ----
 
-TLoopOutcome TItemsOps::menuAction(int popActionItems, TMenuEntry entry) {
+const TLoopWords* menuLoopWords(int popAction, TMenuEntry entry) {
+  if (popAction == popRead) return &ITEMS_READ;
+  if (popAction == popSave) return &ITEMS_SAVE;
+  return entry == TMenuEntry::Selected ? &ITEMS_DELETE : nullptr;
+}
+
+std::optional<TLoopOutcome> TItemsOps::menuAction(int popActionItems, TMenuEntry entry) {
   // A single command's result as an outcome: done, or failed with the device's reason.
   auto single = [&](bool ok) {
     outcome = TLoopOutcome{};
@@ -546,10 +552,10 @@ TLoopOutcome TItemsOps::menuAction(int popActionItems, TMenuEntry entry) {
   if (entry == TMenuEntry::Selected) {
     if (popActionItems == popSave) return SaveSelected_inGrid();
     if (popActionItems == popDelete) return DelSelectedInGrid();
-    return outcome = TLoopOutcome{};
+    return std::nullopt;
   }
   TRangeChoice range;
-  if (!fHost.chooseRange(range, false)) return outcome = TLoopOutcome{};
+  if (!fHost.chooseRange(range, false)) return std::nullopt;
   const int64_t from = rangeNumber(range.from), to = rangeNumber(range.to);
   if (popActionItems == popRead) return ReadItems_inRange(from, to);
   if (popActionItems == popSave) return SaveInRange(from, to);

@@ -3,6 +3,7 @@
 // 107 with a one-letter sub-command; reading, saving, deleting and the quantity change
 // run here for the window and for `kestrel items` alike.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ enum TPopAction { popRead = 1, popSave = 2, popDelete = 4 };
 enum class TMenuEntry { All, Range, Selected };
 // The handler name of a menu entry ("mniAllItemsClick", ...).
 const char* menuHandlerName(TMenuEntry entry);
+// The closing words of a menu entry's loop; null for the entries that send one command
+// ("Delete..." "All" and "From... To...": the device's answer says it all).
+const TLoopWords* menuLoopWords(int popAction, TMenuEntry entry);
 
 // The fields of fdmt_Articles in grid order, with limits, labels, defaults, formats.
 void prepareArticlesTable(TMemTable& table);
@@ -101,8 +105,9 @@ class TItemsOps {
 
   // A menu entry for the button that opened the menu (PopActionItems); the range comes
   // from the host's range dialog. Throws what the inner routines pass up. Returns the
-  // outcome of the loop it ran (a single command gives Done or Failed).
-  TLoopOutcome menuAction(int popActionItems, TMenuEntry entry);
+  // outcome of the loop it ran (a single command gives Done or Failed); nothing when
+  // nothing ran (the range dialog cancelled).
+  std::optional<TLoopOutcome> menuAction(int popActionItems, TMenuEntry entry);
 
   TMemTable& table() { return fTable; }
   TDeviceOps& ops() { return fOps; }

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <optional>
 #include <set>
 
 #include "app/logic/device_ops.h"
@@ -125,11 +126,13 @@ void TClientsPage::clientsOperation(const char* name, const std::function<void()
 void TClientsPage::read() { btnReadClientInfoClick(); }
 
 void TClientsPage::btnReadClientInfoClick() {
-  clientsOperation("readClientInfo", [this] {
+  std::optional<TLoopOutcome> r;
+  clientsOperation("readClientInfo", [&] {
     TMemTableModel::Update detached(*fModel);
-    readClientInfo(ops(), table());
+    r = readClientInfo(ops(), table());
   });
   if (table().RecordCount() > 0) dbgClientInfo->setCurrentIndex(fModel->index(0, 0));
+  if (r) showLoopEnd(ops(), *r, CLIENTS_READ);
 }
 
 void TClientsPage::postEdit() {
@@ -161,12 +164,14 @@ std::vector<int> TClientsPage::selectedNumbers() const {
 }
 
 void TClientsPage::mniAllClientsClick() {
-  if (PopActionItems == POP_SAVE)
-    clientsOperation("mniAllClientsClick", [this] {
+  if (PopActionItems == POP_SAVE) {
+    std::optional<TLoopOutcome> r;
+    clientsOperation("mniAllClientsClick", [&] {
       TMemTableModel::Update detached(*fModel);
-      SaveAllClientInfo(ops(), table());
+      r = SaveAllClientInfo(ops(), table());
     });
-  else if (PopActionItems == POP_DELETE)
+    if (r) showLoopEnd(ops(), *r, CLIENTS_SAVE);
+  } else if (PopActionItems == POP_DELETE)
     clientsOperation("mniAllClientsClick", [this] {
       TMemTableModel::Update detached(*fModel);
       DellAllClients(ops(), table());
@@ -178,17 +183,21 @@ void TClientsPage::mniSelectedClientsClick() {
   const QModelIndex current = dbgClientInfo->currentIndex();
   if (PopActionItems == POP_SAVE) {
     // The table does not change: the grid keeps its rows and selection.
-    clientsOperation("mniSelectedClientsClick", [&] { saveSelectedClients(ops(), table(), numbers); });
+    std::optional<TLoopOutcome> r;
+    clientsOperation("mniSelectedClientsClick", [&] { r = saveSelectedClients(ops(), table(), numbers); });
     dbgClientInfo->setCurrentIndex(current);
+    if (r) showLoopEnd(ops(), *r, CLIENTS_SAVE);
   } else if (PopActionItems == POP_DELETE) {
     const int currentNumber = current.isValid() ? clientNumberOf(table(), current.row()) : -1;
+    std::optional<TLoopOutcome> r;
     clientsOperation("mniSelectedClientsClick", [&] {
       TMemTableModel::Update detached(*fModel);
-      delSelectedClients(ops(), table(), numbers);
+      r = delSelectedClients(ops(), table(), numbers);
     });
     dbgClientInfo->clearSelection();
     if (const int row = currentNumber > 0 ? findClientRow(table(), currentNumber) : -1; row >= 0)
       dbgClientInfo->setCurrentIndex(fModel->index(row, std::max(current.column(), 0)));
+    if (r) showLoopEnd(ops(), *r, CLIENTS_DELETE);
   }
 }
 

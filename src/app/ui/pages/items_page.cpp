@@ -250,15 +250,19 @@ void TItemsPage::menuAction(TMenuEntry entry) {
   if (PopActionItems == popDelete && entry == TMenuEntry::All &&
       !ops().ask("Delete all items, are you sure?", "WARNING!", true))
     return;
+  std::optional<TLoopOutcome> outcome;
   runOperation(menuHandlerName(entry), [&] {
     shell().set_TreeEnabled(false);
     const auto treeBack = always([this] { shell().set_TreeEnabled(true); });
     // "Delete..." "All" is one command: nothing to stop.
     fStop->setEnabled(!(entry == TMenuEntry::All && PopActionItems == popDelete));
-    withGridDetached([&] { fItems->menuAction(PopActionItems, entry); });
+    withGridDetached([&] { outcome = fItems->menuAction(PopActionItems, entry); });
   });
   fProgress->setValue(fProgress->minimum());
   ArticlesControls();
+  // Shown over the grid as it now is, with every row the device answered.
+  if (const TLoopWords* words = menuLoopWords(PopActionItems, entry); words && outcome)
+    showLoopEnd(ops(), *outcome, *words);
 }
 
 void TItemsPage::btnChangeQTYClick() {
