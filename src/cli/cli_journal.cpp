@@ -112,7 +112,7 @@ int runValidate(PageCommandContext& ctx) {
             << '\n';
   } else {
     ctx.out << "Hash printed:    " << check->printed << "\nHash calculated: " << check->calculated << '\n'
-            << check->resultText() << '\n';
+            << check->shownText() << '\n';
   }
   return check->valid ? 0 : 1;
 }

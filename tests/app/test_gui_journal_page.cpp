@@ -127,11 +127,19 @@ TEST(GuiJournalPage, ReadValidateSaveAndValidateFromFile) {
   EXPECT_EQ(win.dialogs.shown.back().text, "EJ saved to: " + file);
   EXPECT_EQ(readFile(file), joined(shownLines(*sim, 2)) + "\n");
 
-  // Two documents: the hash of the last one does not cover the first.
+  // Two documents: the hash of the last one covers that one alone, which is genuine; a
+  // line of it changed is not.
   from->setText("1");
   win.find<QPushButton>("bbtnGetKLEN")->click();
   win.find<QPushButton>("btnValidateMd5")->click();
-  EXPECT_EQ(result->text(), "Document is NOT VALID.");
+  EXPECT_EQ(result->text(), "Document is VALID: the last of the 2 documents shown (each document is checked alone).");
+  EXPECT_EQ(win.find<QLabel>("lbHashCalc")->text(), printed);
+  QString tampered = area->toPlainText();
+  const auto lastDocument = tampered.lastIndexOf("{ logo }", tampered.lastIndexOf("{ logo }") - 1) + 9;
+  tampered.insert(lastDocument, "X");
+  area->setPlainText(tampered);
+  win.find<QPushButton>("btnValidateMd5")->click();
+  EXPECT_EQ(result->text(), "Document is NOT VALID: the last of the 2 documents shown (each document is checked alone).");
 
   win.files.answers.push_back(file);
   win.find<QPushButton>("btnValidateFile")->click();

@@ -40,11 +40,33 @@ std::optional<TDocumentCheck> checkDocument(const TFDMisc& misc, const std::vect
   const std::string& hashLine = lines[static_cast<size_t>(logo - 1)];
   TDocumentCheck check;
   check.printed = form == THashForm::Line ? trimBlanks(hashLine) : get_FieldByIndex('\t', 1, hashLine);
-  const std::vector<std::string> hashed(lines.begin(), lines.begin() + (logo - 1));
-  writeJournalFile(tmpFile, hashed);
-  check.calculated = misc.md5File(tmpFile);
+  // The last document begins after the "{ logo }" line that ends the one before it.
+  long begin = 0;
+  for (long i = logo - 2; i >= 0; --i)
+    if (lines[static_cast<size_t>(i)].find(LOGO_MARK) != std::string::npos) {
+      if (begin == 0) begin = i + 1;
+      ++check.documents;
+    }
+  auto hashOf = [&](long from) {
+    writeJournalFile(tmpFile, {lines.begin() + from, lines.begin() + (logo - 1)});
+    return misc.md5File(tmpFile);
+  };
+  check.calculated = hashOf(0);
   check.valid = !check.calculated.empty() && check.printed == check.calculated;
+  if (!check.valid && check.documents > 1) {
+    // Several documents read at once: the whole text hashes to no printed hash.
+    check.calculated = hashOf(begin);
+    check.valid = !check.calculated.empty() && check.printed == check.calculated;
+  } else {
+    check.documents = 1;
+  }
   return check;
+}
+
+std::string TDocumentCheck::shownText() const {
+  if (documents <= 1) return resultText();
+  return std::string(valid ? "Document is VALID" : "Document is NOT VALID") + ": the last of the " +
+         std::to_string(documents) + " documents shown (each document is checked alone).";
 }
 
 std::vector<std::string> readJournalFile(const std::string& path) { return readTextLines(path, JOURNAL_INPUT, 1250); }

@@ -20,7 +20,12 @@ struct TDocumentCheck {
   std::string printed;     // "Hash printed:"
   std::string calculated;  // "Hash calculated:"
   bool valid = false;
+  // Documents in the text, each ended by its hash and "{ logo }" line; with more than
+  // one, the check is of the last alone (its hash covers no other).
+  int documents = 1;
   const char* resultText() const { return valid ? DOCUMENT_VALID : DOCUMENT_NOT_VALID; }
+  // What the page and the command line show: the result, naming the document checked.
+  std::string shownText() const;
 };
 
 enum class THashForm {

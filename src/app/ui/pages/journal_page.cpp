@@ -209,7 +209,7 @@ void TJournalPage::showCheck(const std::vector<std::string>& lines, bool fromFil
   if (!check) return;
   lbHashPrinted->setText(qs(check->printed));
   lbHashCalc->setText(qs(check->calculated));
-  lbValidDoc->setText(check->resultText());
+  lbValidDoc->setText(qs(check->shownText()));
   lbValidDoc->setStyleSheet(check->valid ? "color: rgb(0, 128, 0);" : "color: rgb(128, 0, 0);");
 }
 
