@@ -86,10 +86,15 @@ TEST(GuiParamsPages, ParametersSaveAndReadBackInAFreshWindow) {
     EXPECT_TRUE(win.find<QPushButton>("bbtnSetParameters")->isEnabled());
     EXPECT_EQ(win.dm.fd.repeatCount, 1);
 
-    // A value the device refuses: its message, the buttons back on.
+    // A value the device refuses: its message naming the field as the page shows it,
+    // the buttons back on.
     win.find<QLineEdit>("ledAutoOff")->setText("99");
     win.find<QPushButton>("bbtnSetParameters")->click();
-    EXPECT_NE(win.shownTexts().back(), "The data was saved in the device.");
+    const std::string refused = win.shownTexts().back();
+    EXPECT_EQ(refused.rfind("Bad value of parameter ", 0), 0u) << refused;
+    EXPECT_NE(refused.find("\nThe device refused the value of \"Device off (0-15min.)\" (AutoPowerOff)."),
+              std::string::npos)
+        << refused;
     EXPECT_TRUE(win.find<QPushButton>("btnReadParams")->isEnabled());
   }
   Window fresh;

@@ -16,13 +16,14 @@ std::string paramWriteText(const std::string& name, const std::string& index, co
   return name + "\t" + index + "\t" + value + "\t";
 }
 
-bool TDeviceOps::StatusUpdate() {
+bool TDeviceOps::StatusUpdate(const std::string& refused) {
   host().set_StatusText(std::string());
   const TVerdict v = commandVerdict(err.LastErrorCode(), fLastOk, fShowErr);
   if (v.ok) return true;
   ++failedVerdicts;
   std::string text = err.LastErrorMessage();
   if (err.LastErrorCode() == 0) text = FAILED_WITHOUT_CODE_MESSAGE;
+  else if (fLastOk && !refused.empty()) text += "\n" + refused;
   try {
     if (v.show == TVerdictShow::Alert) misc.show_MyAlert(text);
     else if (v.show == TVerdictShow::StatusBar) host().set_StatusText(text);
@@ -40,9 +41,9 @@ bool TDeviceOps::commandUnjudged(uint16_t commandValue, const std::string& input
   return fLastOk && err.LastErrorCode() == 0;
 }
 
-bool TDeviceOps::command(uint16_t commandValue, const std::string& inputText) {
+bool TDeviceOps::command(uint16_t commandValue, const std::string& inputText, const std::string& refused) {
   commandUnjudged(commandValue, inputText);
-  return StatusUpdate();
+  return StatusUpdate(refused);
 }
 
 int TDeviceOps::fieldCount() const { return static_cast<int>(fd.answerFieldsList.size()); }

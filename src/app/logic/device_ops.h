@@ -40,9 +40,11 @@ class TDeviceOps {
   // The verdict on the last command: true when it succeeded. A failure shows its
   // message in an alert (ShowErr on) or in the status bar; the two "not found" codes
   // stay silent.
-  bool StatusUpdate();
+  // `refused`, when given, follows the device's message where the device refused the
+  // command (which field of a form it would not take).
+  bool StatusUpdate(const std::string& refused = {});
   // Sends the command and judges it.
-  bool command(uint16_t commandValue, const std::string& inputText);
+  bool command(uint16_t commandValue, const std::string& inputText, const std::string& refused = {});
   // Sends the command without judging it (a result the operation ignores).
   bool commandUnjudged(uint16_t commandValue, const std::string& inputText);
   // Sees every command before it is sent (tests and traces).

@@ -30,6 +30,12 @@ class PageHost {
   virtual void processMessages() {}
   // The user asked a running loop to stop.
   virtual bool stopRequested() { return false; }
+  // The caption the technician sees for the widget of this objectName (its form label or
+  // its check box text); empty where there is none (the command line names keys).
+  virtual std::string fieldCaption(const std::string& widget) {
+    (void)widget;
+    return {};
+  }
   // The range dialog ("From:", "To:"; `withRadioButtons` shows "All items" and "Selected
   // in grid"). False: cancelled.
   virtual bool chooseRange(TRangeChoice& choice, bool withRadioButtons) {

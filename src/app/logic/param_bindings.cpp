@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "app/logic/device_ops.h"
+#include "app/logic/page_host.h"
 #include "app/logic/field_helpers.h"
 
 namespace kestrel {
@@ -235,7 +236,10 @@ bool saveParams(TDeviceOps& ops, const TParamTable& table, const std::vector<std
         ops.commandUnjudged(255, text);
         continue;
       }
-      if (!ops.command(255, text)) return false;
+      // "Bad value of parameter 2." alone leaves the technician to guess among the fields.
+      const std::string caption = ops.host().fieldCaption(b->widget);
+      const std::string field = caption.empty() ? b->key() : "\"" + caption + "\" (" + b->key() + ")";
+      if (!ops.command(255, text, "The device refused the value of " + field + ".")) return false;
     }
   return true;
 }

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QAbstractButton>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
@@ -147,6 +148,22 @@ void takeCommaAsPoint(QLineEdit* edit) {
     edit->setText(QString(text).replace(',', '.'));
     edit->setCursorPosition(cursor);
   });
+}
+
+std::string fieldCaptionOf(const QWidget* field) {
+  QString text;
+  if (const auto* button = qobject_cast<const QAbstractButton*>(field)) text = button->text();
+  for (const QWidget* w = field ? field->parentWidget() : nullptr; w && text.isEmpty(); w = w->parentWidget()) {
+    const auto* form = qobject_cast<const QFormLayout*>(w->layout());
+    if (!form) continue;
+    if (const auto* label = qobject_cast<const QLabel*>(form->labelForField(const_cast<QWidget*>(field))))
+      text = label->text();
+    break;
+  }
+  text.remove('&');
+  text = text.trimmed();
+  if (text.endsWith(':')) text.chop(1);
+  return text.toStdString();
 }
 
 }  // namespace kestrel

@@ -41,6 +41,9 @@ QDateEdit* datePicker(const char* name, QWidget* parent);
 QCheckBox* checkBox(const char* name, const QString& caption, QWidget* parent);
 QPushButton* pushButton(const char* name, const QString& caption, QWidget* parent);
 QFormLayout* formLayout(QWidget* parent);
+// What the technician reads for `field`: a button's text or its form row's label,
+// without the "&" and the closing colon; empty when it has neither.
+std::string fieldCaptionOf(const QWidget* field);
 // A titled group box named `name` holding a form layout.
 QFormLayout* formBox(QWidget* parent, const char* name, const QString& title, QGroupBox** box = nullptr);
 // A row of buttons aligned to the right.

@@ -467,6 +467,10 @@ void TfmMainFBH::set_StatusMessage(const QString& text) {
 
 void TfmMainFBH::set_StatusText(const std::string& text) { set_StatusMessage(qs(text)); }
 
+std::string TfmMainFBH::fieldCaption(const std::string& widget) {
+  return fieldCaptionOf(findChild<QWidget*>(qs(widget)));
+}
+
 std::string TfmMainFBH::openFileName(const std::string& title, const std::string& filter) {
   return fFiles->openFile(title, filter);
 }

@@ -119,6 +119,7 @@ class TfmMainFBH : public QMainWindow, public TPageShell {
                            const std::string& suggestedName) override;
   void processMessages() override;
   bool stopRequested() override { return fStopRequest; }
+  std::string fieldCaption(const std::string& widget) override;
 
   // Start-up step of the first showing; runs once (also when called before show()).
   void FormShow();
