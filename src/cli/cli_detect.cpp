@@ -1,11 +1,11 @@
 // kestrel detect: the device search of the Connect page's "Find device" on the terminal.
-#include <unistd.h>
 
 #include <ostream>
 
 #include "app/logic/device_search.h"
 #include "cli/cli_commands.h"
 #include "cli/json_out.h"
+#include "support/console.h"
 
 namespace kestrel::cli {
 
@@ -31,7 +31,7 @@ int runDetect(const Invocation& inv, std::ostream& out, std::ostream& err) {
   o.tcpHost = inv.detectHost;
   if (inv.detectTcpPort) o.tcpPort = inv.detectTcpPort;
   if (inv.connection.timeoutMs) o.timeoutMs = static_cast<int>(*inv.connection.timeoutMs);
-  const bool terminal = isatty(STDERR_FILENO) == 1;
+  const bool terminal = isTerminal(StdStream::Err);
   if (o.ports.empty()) {
     o.ports = machineSerialPorts();
     if (o.ports.empty()) err << "kestrel: no serial ports found on this machine\n";

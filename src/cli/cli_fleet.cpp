@@ -1,6 +1,5 @@
 #include "cli/cli_fleet.h"
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -17,6 +16,7 @@
 #include "cli/cli_pages.h"
 #include "cli/device_session.h"
 #include "cli/json_out.h"
+#include "support/console.h"
 
 namespace kestrel::cli {
 
@@ -328,7 +328,7 @@ std::optional<int> runFleet(const std::vector<std::string>& args, std::ostream& 
         throw UsageError("the file '" + f + "' would be written by every device: put {name} or {serial} into it");
     }
     if (first.irreversible && !first.yes) {
-      if (::isatty(STDIN_FILENO) != 1)
+      if (!isTerminal(StdStream::In))
         throw UsageError(first.pageCommand + " cannot be undone; without a terminal to ask on, add --yes to run it on " +
                          std::to_string(devices.size()) + " device(s)");
       if (!askOnce(devices, err)) {
@@ -351,7 +351,7 @@ std::optional<int> runFleet(const std::vector<std::string>& args, std::ostream& 
   // Ctrl-C for the fleet's run: no device starts after it. A page command that runs
   // meanwhile catches it itself and ends its loop.
   gFleetStop = false;
-  SigintScope interrupt(onFleetInterrupt, SA_RESTART);
+  InterruptScope interrupt(onFleetInterrupt, InterruptScope::Every);
   auto print = [&](size_t i) {
     const FleetDevice& d = devices[i];
     const DeviceResult& r = results[i];

@@ -1,7 +1,5 @@
 #include "cli/cli_pages.h"
 
-#include <unistd.h>
-
 #include <csignal>
 #include <ostream>
 #include <stdexcept>
@@ -15,6 +13,7 @@
 #include "cli/device_session.h"
 #include "cli/json_out.h"
 #include "engine/fiscal_device.h"
+#include "support/console.h"
 #include "support/files.h"
 
 namespace kestrel::cli {
@@ -23,7 +22,7 @@ void checkOutputFile(const std::string& path) {
   if (path != STDOUT_NAME) outputTarget(path);
 }
 
-CliPageHost::CliPageHost(std::ostream& err) : fErr(err), fTerminal(isatty(STDERR_FILENO) == 1) {}
+CliPageHost::CliPageHost(std::ostream& err) : fErr(err), fTerminal(isTerminal(StdStream::Err)) {}
 
 void CliPageHost::set_StatusText(const std::string& text) {
   for (const auto& prefix : progressTexts)
@@ -443,10 +442,10 @@ int runPageCommand(const Invocation& inv, DeviceSession& session, std::ostream& 
   CliPageHost host(err);
   TDeviceOps ops(session.engine(), session.misc(), session.errors(), host);
   PageCommandContext ctx{session, ops, host, out, err, inv.json, inv.args};
-  // The first Ctrl-C while a page command runs is caught; the handler resets itself, so
-  // the second one takes the default way out.
+  // The first Ctrl-C while a page command runs is caught; the second one takes the
+  // default way out.
   gInterrupted = 0;
-  SigintScope interrupt(onInterrupt, SA_RESETHAND | SA_RESTART);
+  InterruptScope interrupt(onInterrupt, InterruptScope::Once);
   try {
     return inv.spec->run(ctx);
   } catch (const std::exception& e) {

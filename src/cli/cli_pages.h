@@ -2,8 +2,6 @@
 // The window's page operations on the command line: `config get|set` over every setup
 // page, and the page commands with files or clocks of their own (date, header, logo).
 // Each runs the same app/logic operation as the window's page.
-#include <signal.h>
-
 #include <functional>
 #include <iosfwd>
 #include <optional>
@@ -15,24 +13,6 @@
 
 namespace kestrel {
 
-// Puts `handler` (with sigaction `flags`) on Ctrl-C for the scope's lifetime and the
-// disposition found before back on every way out.
-class SigintScope {
- public:
-  SigintScope(void (*handler)(int), int flags) {
-    struct sigaction sa {};
-    sa.sa_handler = handler;
-    sa.sa_flags = flags;
-    sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, &fOld);
-  }
-  ~SigintScope() { ::sigaction(SIGINT, &fOld, nullptr); }
-  SigintScope(const SigintScope&) = delete;
-  SigintScope& operator=(const SigintScope&) = delete;
-
- private:
-  struct sigaction fOld {};
-};
 class TMemTable;
 }
 

@@ -3,11 +3,6 @@
 // private file (--password-file) or the environment (KESTREL_SERVICE_PASSWORD), never
 // from the command line. The steps that cannot be undone ask on a terminal and need
 // --yes elsewhere.
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -33,7 +28,9 @@
 #include "cli/cli_pages.h"
 #include "cli/device_session.h"
 #include "cli/json_out.h"
+#include "support/console.h"
 #include "support/dialogs.h"
+#include "support/files.h"
 
 namespace kestrel::cli {
 
@@ -50,49 +47,11 @@ std::map<std::string, std::string>& passwordFilesRead() {
 constexpr int PASSWORD_PIPE_WAIT_MS = 5000;
 
 std::string readPasswordFile(const std::string& file) {
-  auto refused = [&](const std::string& why) { return UsageError("--password-file: '" + file + "' " + why); };
-  // Opened once, non-blocking: a FIFO that nobody writes must not hold the tool.
-  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) throw refused(std::string("cannot be read: ") + std::strerror(errno));
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) throw refused(std::string("cannot be read: ") + std::strerror(errno));
-  if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) throw refused("is neither a regular file nor a pipe");
-  if (st.st_mode & (S_IRGRP | S_IROTH)) {
-    char mode[8];
-    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-    throw refused(std::string("can be read by others (mode ") + mode + "); make it private first: chmod 600 '" + file +
-                  "'");
+  try {
+    return readPrivateFirstLine(file, PASSWORD_INPUT.maxBytes, PASSWORD_PIPE_WAIT_MS, "password");
+  } catch (const EFileError& e) {
+    throw UsageError("--password-file: '" + file + "' " + e.what());
   }
-  std::string text;
-  char buffer[512];
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(PASSWORD_PIPE_WAIT_MS);
-  while (text.find('\n') == std::string::npos) {
-    if (text.size() > PASSWORD_INPUT.maxBytes)
-      throw refused("holds no line end within " + std::to_string(PASSWORD_INPUT.maxBytes) +
-                    " bytes, more than any password file holds");
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      text.append(buffer, static_cast<size_t>(n));
-      continue;
-    }
-    if (n == 0) break;
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN) throw refused(std::string("cannot be read: ") + std::strerror(errno));
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    pollfd p{fd, POLLIN, 0};
-    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) == 0)
-      throw refused("sent no password within " + std::to_string(PASSWORD_PIPE_WAIT_MS / 1000) + " s");
-  }
-  std::string line = text.substr(0, text.find('\n'));
-  // Editors on Windows start a UTF-8 file with a byte-order mark and end lines with CR.
-  if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (line.empty()) throw refused("holds no password on its first line");
-  return line;
 }
 
 }  // namespace
@@ -148,7 +107,7 @@ Parsed parse(const std::string& command, const CommandArgs& words) {
 // one. Empty when neither gives one.
 std::string servicePassword(const Parsed& p) { return passwordFrom(p.passwordFile, SERVICE_PASSWORD_VARIABLE); }
 
-bool stdinIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
+bool stdinIsTerminal() { return isTerminal(StdStream::In); }
 
 LocalDateTime serviceDateArg(const std::string& text) {
   int d = 0, m = 0, y = 0;

@@ -2,6 +2,7 @@
 #include "support/files.h"
 #include "support/files_platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -84,6 +85,17 @@ void appendFileAtomically(const std::string& path, const std::string& text) {
 
 void copyFileAtomically(const std::string& source, const std::string& destination) {
   replaceFile(destination, readWholeFile(source), {});
+}
+
+std::string readPrivateFirstLine(const std::string& path, std::size_t maxBytes, int pipeWaitMs,
+                                 const std::string& what) {
+  std::string line = readPrivateHead(path, maxBytes, pipeWaitMs, what);
+  line.erase(std::min(line.size(), line.find('\n')));
+  // Editors on Windows start a UTF-8 file with a byte-order mark and end lines with CR.
+  if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (line.empty()) throw EFileError("holds no " + what + " on its first line");
+  return line;
 }
 
 bool copyAllFromTo(const std::string& sourcePath, const std::string& destinationPath, const std::string& mask) {

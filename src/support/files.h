@@ -75,6 +75,16 @@ inline constexpr std::size_t MAX_READ_FILE_BYTES = 256u << 20;
 std::string readWholeFile(const std::string& path, std::size_t maxBytes = MAX_READ_FILE_BYTES,
                           const std::string& kind = "file");
 
+// The first line of a file that holds a secret (a password file), which only its owner
+// may read: on POSIX no group or other read bit, on Windows no entry of its access list
+// that lets Everyone, Users or Authenticated Users read it. On POSIX a pipe is taken too
+// (`<(pass show kt)`): read once, waiting at most `pipeWaitMs` for the line. A UTF-8
+// byte-order mark and the line end are not part of the line. Throws EFileError whose
+// text follows the file's name ("can be read by others ..."); `what` names the secret
+// in it ("password"), `maxBytes` is the most the line may take.
+std::string readPrivateFirstLine(const std::string& path, std::size_t maxBytes, int pipeWaitMs,
+                                 const std::string& what);
+
 // Windows-style file mask ("*.txt", "data?.csv"; "*.*" and a blank mask match every
 // name) against a file name.
 bool matchesFileMask(const std::string& mask, const std::string& fileName);

@@ -5,11 +5,15 @@
 
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 namespace kestrel {
@@ -119,6 +123,46 @@ std::string programFilePath() {
   std::error_code ec;
   const fs::path p = fs::read_symlink("/proc/self/exe", ec);
   return ec ? std::string() : p.string();
+}
+
+std::string readPrivateHead(const std::string& path, std::size_t maxBytes, int pipeWaitMs, const std::string& what) {
+  // Opened once, non-blocking: a FIFO that nobody writes must not hold the program.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw EFileError(std::string("cannot be read: ") + std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) throw EFileError(std::string("cannot be read: ") + std::strerror(errno));
+  if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) throw EFileError("is neither a regular file nor a pipe");
+  if (st.st_mode & (S_IRGRP | S_IROTH)) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    throw EFileError(std::string("can be read by others (mode ") + mode + "); make it private first: chmod 600 '" +
+                     path + "'");
+  }
+  std::string text;
+  char buffer[512];
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(pipeWaitMs);
+  while (text.find('\n') == std::string::npos) {
+    if (text.size() > maxBytes)
+      throw EFileError("holds no line end within " + std::to_string(maxBytes) + " bytes, more than any " + what +
+                       " file holds");
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      text.append(buffer, static_cast<size_t>(n));
+      continue;
+    }
+    if (n == 0) break;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN) throw EFileError(std::string("cannot be read: ") + std::strerror(errno));
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd p{fd, POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) == 0)
+      throw EFileError("sent no " + what + " within " + std::to_string(pipeWaitMs / 1000) + " s");
+  }
+  return text;
 }
 
 }  // namespace kestrel

@@ -55,6 +55,32 @@ bool restrictToOwner(HANDLE file) {
   return rc == ERROR_SUCCESS;
 }
 
+// The entries of an access list that let a group of users read: Everyone, Users and
+// Authenticated Users. A file without a list at all is open to everybody.
+std::string groupThatReads(PACL acl) {
+  if (!acl) return "Everyone (the file has no access list)";
+  const struct {
+    WELL_KNOWN_SID_TYPE type;
+    const char* name;
+  } groups[] = {{WinWorldSid, "Everyone"}, {WinBuiltinUsersSid, "Users"}, {WinAuthenticatedUserSid, "Authenticated Users"}};
+  for (DWORD i = 0; i < acl->AceCount; ++i) {
+    void* entry = nullptr;
+    if (!::GetAce(acl, i, &entry)) continue;
+    const auto* header = static_cast<ACE_HEADER*>(entry);
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE)) continue;
+    const auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+    if (!(ace->Mask & (FILE_READ_DATA | GENERIC_READ | GENERIC_ALL))) continue;
+    for (const auto& g : groups) {
+      BYTE sid[SECURITY_MAX_SID_SIZE];
+      DWORD size = sizeof sid;
+      if (::CreateWellKnownSid(g.type, nullptr, sid, &size) &&
+          ::EqualSid(const_cast<DWORD*>(&ace->SidStart), sid))
+        return g.name;
+    }
+  }
+  return {};
+}
+
 bool wildcardMatch(const wchar_t* mask, const wchar_t* name) {
   for (; *mask; ++mask, ++name) {
     if (*mask == L'*') {
@@ -164,6 +190,43 @@ std::string programFilePath() {
     if (n < buffer.size()) return narrow(buffer.substr(0, n));
     buffer.resize(buffer.size() * 2);
   }
+}
+
+std::string readPrivateHead(const std::string& path, std::size_t maxBytes, int, const std::string& what) {
+  // Windows gives a command no pipe by a file name, so only a disk file is taken.
+  HANDLE h = ::CreateFileW(widen(path).c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);  // a folder opens, to be refused below
+  if (h == INVALID_HANDLE_VALUE) throw EFileError("cannot be read: " + win32ErrorText(::GetLastError()));
+  struct Closer {
+    HANDLE h;
+    ~Closer() { ::CloseHandle(h); }
+  } closer{h};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    throw EFileError("is not a regular file");
+  PACL acl = nullptr;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  const DWORD rc = ::GetSecurityInfo(h, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl, nullptr, &sd);
+  if (rc != ERROR_SUCCESS) throw EFileError("cannot be read: its access list: " + win32ErrorText(rc));
+  const std::string group = groupThatReads(acl);
+  ::LocalFree(sd);
+  if (!group.empty())
+    throw EFileError("can be read by " + group + "; make it private first: icacls \"" + path +
+                     "\" /inheritance:r /grant:r \"%USERNAME%:F\"");
+  std::string text;
+  char buffer[512];
+  while (text.find('\n') == std::string::npos) {
+    if (text.size() > maxBytes)
+      throw EFileError("holds no line end within " + std::to_string(maxBytes) + " bytes, more than any " + what +
+                       " file holds");
+    DWORD n = 0;
+    if (!::ReadFile(h, buffer, sizeof buffer, &n, nullptr))
+      throw EFileError("cannot be read: " + win32ErrorText(::GetLastError()));
+    if (n == 0) break;
+    text.append(buffer, n);
+  }
+  return text;
 }
 
 }  // namespace kestrel
