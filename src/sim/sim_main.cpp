@@ -1,12 +1,11 @@
 // Command line of kestrel-sim.
-#include <signal.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "sim/simulator.h"
+#include "support/console.h"
 
 namespace kestrel::sim {
 
@@ -149,16 +148,15 @@ int runSimulatorMain(int argc, char** argv) {
       return 2;
     }
   }
+  if (ptyGiven && !ptySupported()) {
+    std::fprintf(stderr, "kestrel-sim: --pty: pseudo-terminals exist on Linux only; on Windows use --tcp\n");
+    return 2;
+  }
   opt.pty = ptyGiven;
   opt.tcp = tcpGiven || !ptyGiven;
 
-  // Signals are taken by sigwait below; the serving thread inherits the blocked mask.
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGHUP);
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  // Held before the serving thread starts, so that it inherits the held signals.
+  StopRequests stopRequests;
 
   Simulator sim(opt);
   std::string error;
@@ -175,8 +173,7 @@ int runSimulatorMain(int argc, char** argv) {
     if (!opt.ptyLink.empty()) std::printf("kestrel-sim: link %s -> %s\n", opt.ptyLink.c_str(), sim.ptyPath().c_str());
   }
   std::fflush(stdout);
-  int sig = 0;
-  sigwait(&set, &sig);
+  stopRequests.wait();
   sim.stop();
   std::printf("kestrel-sim: stopped\n");
   // The device's last state is lost: a script that runs the simulator must see that.

@@ -2,6 +2,9 @@
 // kestrel-sim: a simulated KT-family device behind the link protocol, served over
 // TCP (one client at a time) and/or a pseudo-terminal, on a background thread.
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <initializer_list>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -10,6 +13,8 @@
 
 #include "sim/device_model.h"
 #include "sim/link.h"
+
+struct addrinfo;
 
 namespace kestrel::sim {
 
@@ -69,10 +74,28 @@ class Simulator {
 
  private:
   struct Session;
+  // The platform's side: the log and the transports opened (false with `error`; the
+  // caller then closes what was opened), the serving loop woken to see the stop flag.
+  bool openTransports(std::string& error);
+  void closeTransports();
+  void wakeLoop();
+  // The address the TCP server listens on, from getaddrinfo; null with `error`.
+  addrinfo* listenAddress(std::string& error);
   void run();
   void serve(Session& s);
   void answerFrame(Session& s, const RequestFrame& frame);
   bool writeBytes(Session& s, const char* data, size_t len);
+  // The platform's writes: what the line takes now (0: nothing now, -1: the session is
+  // lost); after a 0, waits until it takes bytes again, false when it stays blocked.
+  long writeSome(Session& s, const char* data, size_t len);
+  bool waitWritable(Session& s, bool& flushed);
+  // Bytes a session received: answered, and the session closed when a fault cut it.
+  void received(Session& s, const uint8_t* data, size_t len);
+  // Each turn of the serving loop: frames cut short get their NAK, the state is saved.
+  void tick(std::initializer_list<Session*> sessions, std::chrono::steady_clock::time_point& lastSave);
+  // A TCP client silent for idleDropMs, which gives way when another client waits.
+  bool idleClientDue(const Session& tcp) const;
+  void dropIdleClient(Session& tcp);
   void closeSession(Session& s);
   void logExchange(uint16_t cmd, std::string_view input, int code, std::string_view answer);
   void logNote(std::string_view text);
@@ -87,7 +110,7 @@ class Simulator {
   std::atomic<bool> fStop{false};
   std::atomic<uint64_t> fFrames{0};
   int fWake[2] = {-1, -1};
-  int fListen = -1;
+  std::intptr_t fListen = -1;  // a descriptor (POSIX) or a socket (Windows)
   int fPtyMaster = -1, fPtySlave = -1;
   uint16_t fPort = 0;
   std::string fPtyPath;
@@ -98,6 +121,9 @@ class Simulator {
   bool fSaveErrorShown = false;
   std::atomic<bool> fSaveFailed{false};
 };
+
+// Whether this platform has pseudo-terminals for --pty (Linux does, Windows does not).
+bool ptySupported();
 
 // The kestrel-sim program: `kestrel sim [options]` calls it as well.
 int runSimulatorMain(int argc, char** argv);
