@@ -28,32 +28,39 @@ namespace {
 
 // Only the user who runs the program (and the system's own accounts, through no entry
 // at all: a protected list with the owner alone) may open the file. The counterpart of
-// mode 0600: used for a mode without group and other bits.
-bool restrictToOwner(HANDLE file) {
-  HANDLE token = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-  DWORD size = 0;
-  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  auto buffer = std::make_unique<unsigned char[]>(size ? size : 1);
-  const bool got = ::GetTokenInformation(token, TokenUser, buffer.get(), size, &size);
-  ::CloseHandle(token);
-  if (!got) return false;
-  PSID user = reinterpret_cast<TOKEN_USER*>(buffer.get())->User.Sid;
-  EXPLICIT_ACCESSW access{};
-  access.grfAccessPermissions = GENERIC_ALL;
-  access.grfAccessMode = SET_ACCESS;
-  access.grfInheritance = NO_INHERITANCE;
-  access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-  access.Trustee.TrusteeType = TRUSTEE_IS_USER;
-  access.Trustee.ptstrName = static_cast<LPWSTR>(user);
+// mode 0600: used for a mode without group and other bits. The file is created with it,
+// so it never exists with other permissions; 0 or the error.
+struct OwnerOnly {
+  SECURITY_DESCRIPTOR sd{};
   PACL acl = nullptr;
-  if (::SetEntriesInAclW(1, &access, nullptr, &acl) != ERROR_SUCCESS) return false;
-  const DWORD rc = ::SetSecurityInfo(file, SE_FILE_OBJECT,
-                                     DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                                     nullptr, acl, nullptr);
-  ::LocalFree(acl);
-  return rc == ERROR_SUCCESS;
-}
+  ~OwnerOnly() {
+    if (acl) ::LocalFree(acl);
+  }
+  DWORD make() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return ::GetLastError();
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    auto buffer = std::make_unique<unsigned char[]>(size ? size : 1);
+    const bool got = ::GetTokenInformation(token, TokenUser, buffer.get(), size, &size);
+    const DWORD tokenErr = ::GetLastError();
+    ::CloseHandle(token);
+    if (!got) return tokenErr;
+    EXPLICIT_ACCESSW access{};
+    access.grfAccessPermissions = GENERIC_ALL;
+    access.grfAccessMode = SET_ACCESS;
+    access.grfInheritance = NO_INHERITANCE;
+    access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    access.Trustee.TrusteeType = TRUSTEE_IS_USER;
+    access.Trustee.ptstrName = static_cast<LPWSTR>(reinterpret_cast<TOKEN_USER*>(buffer.get())->User.Sid);
+    if (const DWORD rc = ::SetEntriesInAclW(1, &access, nullptr, &acl); rc != ERROR_SUCCESS) return rc;
+    if (!::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) ||
+        !::SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE) ||
+        !::SetSecurityDescriptorControl(&sd, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+      return ::GetLastError();
+    return 0;
+  }
+};
 
 // The entries of an access list that let a group of users read: Everyone, Users and
 // Authenticated Users. A file without a list at all is open to everybody.
@@ -112,22 +119,30 @@ std::string readWholeFile(const std::string& path, std::size_t maxBytes, const s
 }
 
 TAtomicFile::TAtomicFile(std::string path, int mode) : fPath(outputTarget(path)), fMode(mode) {
+  SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
+  OwnerOnly owner;
+  if (fMode >= 0 && (fMode & 077) == 0) {
+    if (const DWORD err = owner.make()) failWin32("Cannot set the permissions of file", fPath, err);
+    security.lpSecurityDescriptor = &owner.sd;
+  }
   std::random_device random;
   for (int attempt = 0; attempt < 100 && fFd < 0; ++attempt) {
     fTemp = fPath + "." + std::to_string(random() % 1000000u) + ".tmp";
-    const int err = ::_wsopen_s(&fFd, widen(fTemp).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY | _O_NOINHERIT,
-                                _SH_DENYRW, _S_IREAD | _S_IWRITE);
-    if (err != 0 && err != EEXIST) failFile("Cannot create file", fPath, err);
+    const HANDLE h = ::CreateFileW(widen(fTemp).c_str(), GENERIC_WRITE, 0, &security, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      const DWORD err = ::GetLastError();
+      if (err == ERROR_FILE_EXISTS) continue;
+      failWin32("Cannot create file", fPath, err);
+    }
+    fFd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+    if (fFd < 0) {
+      ::CloseHandle(h);
+      ::DeleteFileW(widen(fTemp).c_str());
+      failFile("Cannot create file", fPath, EMFILE);
+    }
   }
   if (fFd < 0) failFile("Cannot create file", fPath, EEXIST);
-  if (fMode >= 0 && (fMode & 077) == 0 &&
-      !restrictToOwner(reinterpret_cast<HANDLE>(::_get_osfhandle(fFd)))) {
-    const DWORD err = ::GetLastError();
-    ::_close(fFd);
-    fFd = -1;
-    ::_wunlink(widen(fTemp).c_str());
-    failWin32("Cannot set the permissions of file", fPath, err);
-  }
 }
 
 TAtomicFile::~TAtomicFile() {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -30,8 +31,20 @@ struct TempPath {
 // A folder of this test in the temporary folder, removed with everything in it.
 struct TempFolder {
   TempFolder() {
-    char name[] = "/tmp/kestrel_test_XXXXXX";
-    path = ::mkdtemp(name);
+    // A name no other folder has, made by the call that creates it (as mkdtemp does,
+    // which Windows lacks); private to the user, as mkdtemp's folders are.
+    static int n = 0;
+    std::random_device random;
+    for (;;) {
+      const auto p = std::filesystem::temp_directory_path() /
+                     ("kestrel_test_" + std::to_string(::getpid()) + "_" + std::to_string(n++) + "_" +
+                      std::to_string(random() % 1000000));
+      if (std::filesystem::create_directory(p)) {
+        std::filesystem::permissions(p, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
+        path = p.string();
+        return;
+      }
+    }
   }
   ~TempFolder() {
     std::error_code ec;
