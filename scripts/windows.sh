@@ -12,33 +12,35 @@ bash scripts/deps.sh g++-mingw-w64-x86-64-posix wine64 wine
 
 out=build/windows
 cmake --preset windows >/dev/null
-targets=()
+targets=(kestrel kestrel-sim)
 for t in support_tests windows_tests engine_tests catalogue_tests sim_tests app_tests cli_tests; do
   if cmake --build "$out" --target help 2>/dev/null | grep -q "^$t:"; then targets+=("$t"); fi
 done
 cmake --build "$out" -j "$jobs" --target "${targets[@]}"
 
-# The Linux simulator is the other end of the serial tests' COM port: the one of CI's
-# sanitized build when it is there, else one built in build/dev.
-sim=${KESTREL_LINUX_SIM:-}
-if [ -z "$sim" ]; then
-  for b in build/asan build/dev; do
-    if [ -x "$b/src/sim/kestrel-sim" ]; then sim=$b/src/sim/kestrel-sim; break; fi
-  done
-fi
-if [ -z "$sim" ]; then
+# The Linux simulator is the other end of the serial tests' COM port, and the Linux
+# kestrel talks to the Windows simulator: those of CI's sanitized build when they are
+# there, else ones built in build/dev.
+linux=
+for b in build/asan build/dev; do
+  if [ -x "$b/src/sim/kestrel-sim" ] && [ -x "$b/src/cli/kestrel" ]; then linux=$b; break; fi
+done
+if [ -z "$linux" ]; then
   cmake --preset dev >/dev/null
-  cmake --build build/dev -j "$jobs" --target kestrel-sim
-  sim=build/dev/src/sim/kestrel-sim
+  cmake --build build/dev -j "$jobs" --target kestrel-sim kestrel
+  linux=build/dev
 fi
+sim=${KESTREL_LINUX_SIM:-$linux/src/sim/kestrel-sim}
 
 # Like the tests and benchmarks, everything here may reach this machine's loopback only.
 export KESTREL_LOOPBACK_ONLY=1
 export WINEPREFIX=$PWD/$out/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 tmp=$(mktemp -d)
 sim_pid=
+winsim_pid=
 finish() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  [ -n "$winsim_pid" ] && kill "$winsim_pid" 2>/dev/null && wait "$winsim_pid" 2>/dev/null
   wineserver -k >/dev/null 2>&1 || true
   rm -rf "$tmp"
 }
@@ -63,10 +65,31 @@ export KESTREL_TEST_TCP_PORT
 
 ctest --test-dir "$out" -j "$jobs" --output-on-failure
 
-if [ -f "$out/src/cli/kestrel.exe" ] && [ -f "$out/src/sim/kestrel-sim.exe" ]; then
-  pack=$out/pack
-  rm -rf "$pack" && mkdir -p "$pack"
-  cp "$out/src/cli/kestrel.exe" "$out/src/sim/kestrel-sim.exe" packaging/windows/README.txt "$pack/"
-  (cd "$pack" && cmake -E tar cf ../kestrel-windows.zip --format=zip kestrel.exe kestrel-sim.exe README.txt)
-  echo "windows: $out/kestrel-windows.zip"
-fi
+# The programs across the platforms: kestrel.exe against the Linux simulator over TCP and
+# on COM7, and the Linux kestrel against kestrel-sim.exe. Each must identify the device.
+check() {
+  local name=$1
+  shift
+  if ! "$@" >"$tmp/check.out" 2>&1 || ! grep -q "KT-33A" "$tmp/check.out"; then
+    echo "windows: FAILED: $name: $*" >&2
+    cat "$tmp/check.out" >&2
+    exit 1
+  fi
+  echo "windows: ok: $name"
+}
+check "kestrel.exe over TCP to the Linux simulator" \
+  wine "$out/src/cli/kestrel.exe" --tcp "127.0.0.1:$KESTREL_TEST_TCP_PORT" info
+check "kestrel.exe on COM7 to the Linux simulator" wine "$out/src/cli/kestrel.exe" --serial COM7 info
+wine "$out/src/sim/kestrel-sim.exe" --tcp 127.0.0.1:0 </dev/null >"$tmp/winsim.out" 2>&1 &
+winsim_pid=$!
+for _ in $(seq 100); do grep -q "listening on" "$tmp/winsim.out" && break; sleep 0.1; done
+winsim_port=$(sed -n 's/^kestrel-sim: listening on .*:\([0-9]*\)\r\{0,1\}$/\1/p' "$tmp/winsim.out")
+check "the Linux kestrel to kestrel-sim.exe over TCP" "$linux/src/cli/kestrel" --tcp "127.0.0.1:$winsim_port" info
+kill "$winsim_pid" 2>/dev/null && { wait "$winsim_pid" 2>/dev/null || true; }
+winsim_pid=
+
+pack=$out/pack
+rm -rf "$pack" && mkdir -p "$pack"
+cp "$out/src/cli/kestrel.exe" "$out/src/sim/kestrel-sim.exe" packaging/windows/README.txt "$pack/"
+(cd "$pack" && cmake -E tar cf ../kestrel-windows.zip --format=zip kestrel.exe kestrel-sim.exe README.txt)
+echo "windows: $out/kestrel-windows.zip"
