@@ -53,6 +53,12 @@ endfunction()
 #   kestrel_test_program(<program> <files> <library>...)   one program over given files
 function(kestrel_test_program exe files)
   file(GLOB _support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support_*.cpp)
+  # A test helper has platform sides as the libraries do: support_x_posix.cpp, support_x_win32.cpp.
+  if(WIN32)
+    list(FILTER _support EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER _support EXCLUDE REGEX "_win32\\.cpp$")
+  endif()
   get_filename_component(_module ${CMAKE_CURRENT_SOURCE_DIR} NAME)
   add_executable(${exe} ${files} ${_support})
   target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)

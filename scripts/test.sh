@@ -23,8 +23,9 @@ stage "asan: tests"
 ctest --preset asan -j "$jobs"
 stage "package"
 bash scripts/package.sh
-# The Windows build under Wine: the support and engine libraries and their tests, the
-# serial transport against the simulator of the sanitized build on a pseudo-terminal.
+# The Windows build under Wine: kestrel.exe, kestrel-sim.exe and the tests that need no
+# pseudo-terminal or window, the serial transport against the simulator of the sanitized
+# build on a pseudo-terminal, the programs against each other across the platforms.
 stage "windows"
 bash scripts/windows.sh
 

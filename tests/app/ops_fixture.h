@@ -13,6 +13,7 @@
 #include "app/logic/model_table.h"
 #include "engine/tcpip_connector.h"
 #include "sim/support_engine.h"
+#include "support/date_time.h"
 #include "support/dialogs.h"
 
 namespace kestrel::apptest {
@@ -137,6 +138,9 @@ struct OpsOnSim : simtest::EngineOnSim {
 };
 
 // `order` without `names` (a save or read order for a model that skips some).
+// A moment of the device's clock.
+inline LocalDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) { return {y, mo, d, h, mi, s, 0}; }
+
 inline std::vector<std::string> without(std::vector<std::string> order, const std::vector<std::string>& names) {
   for (const auto& n : names) std::erase(order, n);
   return order;

@@ -14,6 +14,7 @@
 #include "app/logic/pages/cliche.h"
 #include "app/ops_fixture.h"
 #include "support/files.h"
+#include "util/temp_path.h"
 
 namespace kestrel {
 namespace {
@@ -40,18 +41,7 @@ struct Tables {
   }
 };
 
-struct TempDir {
-  TempDir() {
-    char tmpl[] = "/tmp/kestrel_cliche_XXXXXX";
-    path = mkdtemp(tmpl);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  std::string file(const std::string& name) const { return path + "/" + name; }
-  std::string path;
-};
+using TempDir = test::TempFolder;
 
 void writeBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
@@ -67,7 +57,7 @@ void beforeSending(apptest::OpsOnSim& s, std::function<void(const std::string& i
   };
 }
 
-LocalDateTime at(int y, int mo, int d, int h, int mi, int s) { return LocalDateTime{y, mo, d, h, mi, s, 0}; }
+using apptest::at;
 
 // ------------------------------------------------------------------ texts and rules
 

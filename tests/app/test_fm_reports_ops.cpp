@@ -9,7 +9,7 @@
 namespace kestrel {
 namespace {
 
-LocalDateTime at(int y, int mo, int d, int h, int mi, int s) { return LocalDateTime{y, mo, d, h, mi, s, 0}; }
+using apptest::at;
 
 // 2024: summer time from Sunday 31 March 02:00:00 to Sunday 27 October 03:00:00.
 TEST(FMReportsOps, ByDateMarksSummerTimePerDateTimeOnlyWhenTheDeviceKeepsIt) {

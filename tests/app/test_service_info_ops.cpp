@@ -16,7 +16,7 @@ namespace {
 const std::string PASSWORD = "1234";  // the simulator's service password
 const std::string LEAVE = "0\t \t";   // the save's closing command
 
-LocalDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) { return {y, mo, d, h, mi, s, 0}; }
+using apptest::at;
 
 TEST(ServiceInfoOps, ServiceDateTexts) {
   EXPECT_EQ(serviceDateText(at(2026, 6, 5, 14, 3, 1)), "05-06-26 23:59:59");

@@ -16,7 +16,8 @@ struct CliRun {
 // kestrel::cli::run with `args` after the program name.
 CliRun runCli(const std::vector<std::string>& args);
 
-// Standard input that is no terminal, also when the tests themselves run on one.
+// Standard input that is no terminal, also when the tests themselves run on one. POSIX
+// only, as runOnTerminal.
 struct StdinNotTerminal {
   StdinNotTerminal();
   ~StdinNotTerminal();
@@ -25,7 +26,7 @@ struct StdinNotTerminal {
 
 // `program` with `args` as a process whose stdin and stderr are one pseudo-terminal
 // (stdout goes to /dev/null); `typed` is typed on it first. Returns what the program
-// wrote on the terminal.
+// wrote on the terminal. POSIX only (support_cli_posix.cpp).
 std::string runOnTerminal(const std::string& program, std::vector<std::string> args, const std::string& typed,
                           int& status);
 

@@ -31,7 +31,7 @@ struct Answer {
 class RawClient {
  public:
   static std::unique_ptr<RawClient> tcp(uint16_t port);
-  static std::unique_ptr<RawClient> terminal(const std::string& path);
+  static std::unique_ptr<RawClient> terminal(const std::string& path);  // POSIX only
   ~RawClient();
 
   void sendRaw(std::string_view bytes);
@@ -47,9 +47,9 @@ class RawClient {
   sim::LinkProtocol protocol = sim::LinkProtocol::Type2;
 
  private:
-  explicit RawClient(int fd) : fFd(fd) {}
+  explicit RawClient(std::intptr_t fd) : fFd(fd) {}
   bool readByte(uint8_t& b, int timeoutMs);
-  int fFd;
+  std::intptr_t fFd;  // a descriptor (POSIX) or a socket (Windows)
 };
 
 }  // namespace kestrel::simtest
