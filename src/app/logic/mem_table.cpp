@@ -142,39 +142,54 @@ TFieldDef& TMemTable::addField(TFieldDef def) {
   fFields.push_back(std::move(def));
   // A new text field is the last one: its empty text ends where the row's texts end.
   const bool text = fFields.back().kind == TFieldKind::Text;
-  for (auto& r : fRows) r.numbers.push_back(text ? static_cast<int64_t>(r.texts.size()) : kNull);
+  const size_t at = (fFields.size() - 1) * sizeof(int64_t);
+  for (auto& r : fRows) {
+    r.block.insert(at, sizeof(int64_t), '\0');
+    r.setNumber(fFields.size() - 1, text ? static_cast<int64_t>(r.block.size() - textsBase()) : kNull);
+  }
   return fFields.back();
 }
 
 size_t TMemTable::textStart(const Row& r, int fieldIdx) const {
   for (int i = fieldIdx - 1; i >= 0; --i)
-    if (fFields[static_cast<size_t>(i)].kind == TFieldKind::Text) return static_cast<size_t>(r.numbers[static_cast<size_t>(i)]);
+    if (fFields[static_cast<size_t>(i)].kind == TFieldKind::Text) return static_cast<size_t>(r.number(static_cast<size_t>(i)));
   return 0;
 }
 
 std::string_view TMemTable::cellText(const Row& r, int fieldIdx) const {
   const size_t start = textStart(r, fieldIdx);
-  return std::string_view(r.texts).substr(start, static_cast<size_t>(r.numbers[static_cast<size_t>(fieldIdx)]) - start);
+  return std::string_view(r.block).substr(textsBase() + start, static_cast<size_t>(r.number(static_cast<size_t>(fieldIdx))) - start);
 }
 
 bool TMemTable::cellNull(const Row& r, int fieldIdx) const {
   if (fFields[static_cast<size_t>(fieldIdx)].kind == TFieldKind::Text) return cellText(r, fieldIdx).empty();
-  return r.numbers[static_cast<size_t>(fieldIdx)] == kNull;
+  return r.number(static_cast<size_t>(fieldIdx)) == kNull;
 }
 
 void TMemTable::store(Row& r, int fieldIdx, const Cell& c) const {
   const size_t idx = static_cast<size_t>(fieldIdx);
   if (fFields[idx].kind != TFieldKind::Text) {
-    r.numbers[idx] = c.null ? kNull : c.number;
+    r.setNumber(idx, c.null ? kNull : c.number);
     return;
   }
   const size_t start = textStart(r, fieldIdx);
-  const size_t oldEnd = static_cast<size_t>(r.numbers[idx]);
+  const size_t oldEnd = static_cast<size_t>(r.number(idx));
   const std::string& text = c.null ? std::string() : c.text;
-  r.texts.replace(start, oldEnd - start, text);
+  const size_t from = textsBase() + start, to = textsBase() + oldEnd;
+  const size_t need = r.block.size() - (to - from) + text.size();
+  if (need > r.block.capacity()) {
+    // A block of exactly the row's size: growing in place would double it, and rows
+    // are many and seldom change again.
+    std::string grown;
+    grown.reserve(need);
+    grown.append(r.block, 0, from).append(text).append(r.block, to);
+    r.block.swap(grown);
+  } else {
+    r.block.replace(from, to - from, text);
+  }
   const int64_t shift = static_cast<int64_t>(text.size()) - static_cast<int64_t>(oldEnd - start);
   for (size_t i = idx; i < fFields.size(); ++i)
-    if (fFields[i].kind == TFieldKind::Text) r.numbers[i] += shift;
+    if (fFields[i].kind == TFieldKind::Text) r.setNumber(i, r.number(i) + shift);
 }
 
 int TMemTable::fieldIndex(const std::string& fieldName) const {
@@ -230,9 +245,8 @@ void TMemTable::checkRow(int row) const {
 
 int TMemTable::append() {
   Row row;
-  row.numbers.assign(fFields.size(), 0);
+  row.block.assign(textsBase(), '\0');  // every text field ends at 0: no texts yet
   for (size_t i = 0; i < fFields.size(); ++i) {
-    if (fFields[i].kind == TFieldKind::Text) row.numbers[i] = static_cast<int64_t>(row.texts.size());
     store(row, static_cast<int>(i), convert(fFields[i], fFields[i].defaultText));
   }
   fRows.push_back(std::move(row));
@@ -272,7 +286,7 @@ std::string TMemTable::value(int row, int fieldIdx) const {
   const Row& r = fRows[static_cast<size_t>(row)];
   if (cellNull(r, fieldIdx)) return {};
   if (f.kind == TFieldKind::Text) return std::string(cellText(r, fieldIdx));
-  const int64_t number = r.numbers[static_cast<size_t>(fieldIdx)];
+  const int64_t number = r.number(static_cast<size_t>(fieldIdx));
   if (isFixed(f.kind)) return formatFixed(number, 4);
   return std::to_string(number);
 }
@@ -288,7 +302,7 @@ void TMemTable::appendDisplayText(std::string& out, int row, int fieldIdx) const
   const TFieldDef& f = field(fieldIdx);
   const Row& r = fRows[static_cast<size_t>(row)];
   if (cellNull(r, fieldIdx)) return;
-  const int64_t number = r.numbers[static_cast<size_t>(fieldIdx)];
+  const int64_t number = r.number(static_cast<size_t>(fieldIdx));
   switch (f.kind) {
     case TFieldKind::Text:
       out += cellText(r, fieldIdx);
@@ -317,7 +331,7 @@ std::optional<int64_t> TMemTable::number(int row, int fieldIdx) const {
   const TFieldDef& f = field(fieldIdx);
   const Row& r = fRows[static_cast<size_t>(row)];
   if (f.kind == TFieldKind::Text || cellNull(r, fieldIdx)) return std::nullopt;
-  return r.numbers[static_cast<size_t>(fieldIdx)];
+  return r.number(static_cast<size_t>(fieldIdx));
 }
 
 bool TMemTable::isNull(int row, int fieldIdx) const {

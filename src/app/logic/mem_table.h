@@ -2,6 +2,7 @@
 // The in-memory tables behind the window's grids: typed fields with limits, display
 // labels and formats, and the hooks the window binds after an insert, a post or a delete.
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -75,6 +76,9 @@ class TMemTable {
   int fieldIndex(const std::string& fieldName) const;
 
   int RecordCount() const { return static_cast<int>(fRows.size()); }
+  // Room for `rows` rows in all, so that a large import does not hold the rows twice
+  // while they move to a bigger block.
+  void reserve(int rows) { fRows.reserve(static_cast<size_t>(rows)); }
 
   // Appends a row with the fields' defaults and runs AfterInsert, which may call
   // cancel(); then the row is gone again. The row number, or -1 when cancelled.
@@ -112,13 +116,18 @@ class TMemTable {
     int64_t number = 0;
     std::string text;
   };
-  // A row keeps one number per field and the texts of all its text fields in one
-  // string: a text field's number is where its text ends in that string (it starts
-  // where the text field before it ends). A number field's null is kNull. 100,000 rows
-  // of the item table take about a fifth of what a heap string per cell took.
+  // A row is one heap block: an 8-byte number per field, then the texts of all its
+  // text fields one after another. A text field's number is where its text ends among
+  // the texts (it starts where the text field before it ends); a number field's null is
+  // kNull. One block per row keeps 100,000 item rows under three times their CSV file.
   struct Row {
-    std::vector<int64_t> numbers;
-    std::string texts;
+    std::string block;
+    int64_t number(size_t field) const {
+      int64_t v;
+      std::memcpy(&v, block.data() + field * sizeof v, sizeof v);
+      return v;
+    }
+    void setNumber(size_t field, int64_t v) { std::memcpy(block.data() + field * sizeof v, &v, sizeof v); }
   };
   static constexpr int64_t kNull = INT64_MIN;
   // Converts and checks; throws EFieldValueError.
@@ -128,6 +137,8 @@ class TMemTable {
   bool cellNull(const Row& r, int fieldIdx) const;
   std::string_view cellText(const Row& r, int fieldIdx) const;
   size_t textStart(const Row& r, int fieldIdx) const;
+  // Where the texts start in a row's block.
+  size_t textsBase() const { return fFields.size() * sizeof(int64_t); }
 
   std::string fName;
   std::vector<TFieldDef> fFields;

@@ -76,6 +76,7 @@ void appendLines(TMemTable& table, size_t lineCount, NextLine nextLine, PageHost
   host.progressSet(1);
   std::string rest, value;
   if (!nextLine(rest)) return;  // the header
+  table.reserve(table.RecordCount() + static_cast<int>(lineCount));
   for (size_t i = 1; nextLine(rest); ++i) {
     host.processMessages();
     const int row = table.append();
