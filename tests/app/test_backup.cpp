@@ -54,7 +54,7 @@ TEST(BackupFile, DamagedFilesAreRefusedWithTheReason) {
       {cut("[config.header]"), "[config.header] holds 0 of 1"},
       {cut("line2"), "line2 is missing"},
       {std::string(whole).replace(whole.find("\"plain\""), 7, "plain"), "not quoted"},
-      {std::string(whole).replace(whole.find("format=1"), 8, "format=9"), "format 9"},
+      {std::string(whole).replace(whole.find("format=2"), 8, "format=9"), "format 9"},
       {std::string(whole).replace(whole.find("\"Name\""), 6, "\"Nom\""), "[table.payments] line 1"},
       // The parts must fit together: counts, sections, keys and the end key.
       {replaced("table.payments=2\n", ""), "[table.payments] has no count in [backup]"},
@@ -66,7 +66,7 @@ TEST(BackupFile, DamagedFilesAreRefusedWithTheReason) {
       {replaced("end=1", "end=2"), "\"end=1\" is not its last key"},
       {replaced("model=", "surprise=1\nmodel="), "[backup] surprise is not a key of a backup"},
       // Outside text in a message is quoted short and escaped.
-      {replaced("format=1", "format=\x1B[2J" + std::string(500, 'x')), "format \\x1B[2Jxxx"},
+      {replaced("format=2", "format=\x1B[2J" + std::string(500, 'x')), "format \\x1B[2Jxxx"},
   };
   for (const auto& c : cases) {
     try {
@@ -132,6 +132,48 @@ TEST(BackupRestore, DryRunWritesNothingAndRestoreWritesOnlyDifferences) {
   ASSERT_EQ(wrong.notWritten.size(), 1u);
   EXPECT_EQ(wrong.notWritten[0].rfind("communication: the save stopped", 0), 0u) << wrong.notWritten[0];
   EXPECT_NE(wrong.summary(false).find("Not written:\n  communication"), std::string::npos);
+}
+
+// A key named after a device parameter holds the device's value (an inverted box,
+// minutes); a format 1 file, which held the window's states, still restores as it meant.
+TEST(BackupRestore, ParameterKeysHoldTheDeviceValuesAndFormatOneStillRestores) {
+  apptest::OpsOnSim source("KT-33A"), target("KT-33A");
+  auto setParams = [](apptest::OpsOnSim& s, const char* disable, const char* minutes) {
+    s.device([&](sim::DeviceModel& d) {
+      d.mutableState().params["DateFromNAPServDisable"][0] = disable;
+      d.mutableState().params["DaylightSavingMinutes"][0] = minutes;
+      return 0;
+    });
+  };
+  setParams(source, "1", "60");
+  TBackup b;
+  ASSERT_TRUE(readBackup(source.ops, false, false, b).ok());
+  const std::string text = backupText(b);
+  for (const char* line : {"DateFromNAPServDisable=\"1\"", "DaylightSavingMinutes=\"60\""})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+
+  struct Case {
+    const char* what;
+    std::string file;
+  };
+  // What format 1 held: the pages as the window shows them.
+  TBackup widgets = b;
+  widgets.format = 1;
+  for (auto& [name, values] : widgets.pages) {
+    const TConfigPage* p = findConfigPage(name);
+    TPageValues v;
+    ASSERT_TRUE(p->read(source.ops, v)) << name;
+    values = p->show(v, source.ops.ecrModel);
+  }
+  const std::string old = backupText(widgets);
+  EXPECT_NE(old.find("DaylightSavingMinutes=\"1\""), std::string::npos) << "a box, checked";
+  for (const Case& c : {Case{"format 2", text}, Case{"format 1", old}}) {
+    setParams(target, "0", "0");
+    const TRestoreReport r = restoreBackup(target.ops, parseBackup(c.file), {false, ""});
+    EXPECT_TRUE(r.ok()) << c.what << ": " << r.summary(false);
+    EXPECT_EQ(target.param("DateFromNAPServDisable"), "1") << c.what;
+    EXPECT_EQ(target.param("DaylightSavingMinutes"), "60") << c.what;
+  }
 }
 
 TEST(BackupRestore, AFileOfAnotherModelRestoresWhatApplies) {

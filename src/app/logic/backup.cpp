@@ -219,6 +219,8 @@ class TRestore {
     }
     return false;
   }
+  // The file's page values are the device's own (format 2) or the window's (format 1).
+  bool deviceValues() const { return fB.format >= 2; }
   std::string lastError() const {
     const std::string m = fOps.err.LastErrorMessage();
     return m.empty() ? "refused by the device" : m;
@@ -233,13 +235,14 @@ class TRestore {
     TPageValues values;
     {
       TDeviceOps::ShowErrOff quiet(fOps);
-      if (!p->read(fOps, values)) {
+      if (!(deviceValues() ? readWithDeviceValues(*p, fOps, values) : p->read(fOps, values))) {
         if (stoppedBy(name)) return;
         return refused(name + ": the page could not be read (" + lastError() + ")");
       }
     }
     std::map<std::string, std::string> device;
-    for (const auto& [k, v] : p->show(values, fOps.ecrModel)) device[k] = v;
+    for (const auto& [k, v] : deviceValues() ? showDeviceValues(*p, values, fOps.ecrModel) : p->show(values, fOps.ecrModel))
+      device[k] = v;
     bool changed = false, service = false;
     for (const auto& [key, value] : fileValues) {
       const auto it = device.find(key);
@@ -255,7 +258,8 @@ class TRestore {
       }
       fR.changes.push_back(name + "." + key + ": " + it->second + " -> " + value);
       try {
-        p->set(values, key, value, fOps.ecrModel);
+        if (deviceValues()) setDeviceValue(*p, values, key, value, fOps.ecrModel);
+        else p->set(values, key, value, fOps.ecrModel);
       } catch (const std::invalid_argument& e) {
         refused(name + "." + key + ": " + e.what());
         continue;
@@ -416,8 +420,8 @@ TLoopOutcome readBackup(TDeviceOps& ops, bool withItems, bool withClients, TBack
     if (!pageIsBackedUp(p.name)) continue;
     if (!begin(p.name)) return stopped(p.name);
     TPageValues values;
-    if (!p.read(ops, values)) return refused(p.name);
-    b.pages.emplace_back(p.name, p.show(values, ops.ecrModel));
+    if (!readWithDeviceValues(p, ops, values)) return refused(p.name);
+    b.pages.emplace_back(p.name, showDeviceValues(p, values, ops.ecrModel));
     loop.answered(step);
   }
   for (const auto& t : masterTables()) {
@@ -470,7 +474,7 @@ std::string backupText(const TBackup& b) {
   CSimpleIniA ini(false);
   ini.SetSpaces(false);
   ini.SetQuotes(false);
-  ini.SetValue("backup", "format", std::to_string(BACKUP_FORMAT).c_str());
+  ini.SetValue("backup", "format", std::to_string(b.format).c_str());
   ini.SetValue("backup", "model", b.model.c_str());
   ini.SetValue("backup", "created", b.created.c_str());
   // The counts let a restore tell a truncated file from a whole one.
@@ -554,11 +558,12 @@ TBackup parseBackup(const std::string& text) {
   if (ini.LoadData(text) < 0) throw std::runtime_error("the file is no backup (it cannot be read as INI)");
   const char* format = ini.GetValue("backup", "format", nullptr);
   if (!format) throw std::runtime_error("the file is no backup (no [backup] section with its format)");
-  if (std::string(format) != std::to_string(BACKUP_FORMAT))
+  if (std::string(format) != "1" && std::string(format) != std::to_string(BACKUP_FORMAT))
     throw std::runtime_error("backup format " + excerpt(format) + " is not known to this version");
   if (!ini.GetValue("backup", "end", nullptr)) throw std::runtime_error("the [backup] section is truncated");
   checkWhole(ini, text);
   TBackup b;
+  b.format = std::stoi(format);
   b.model = ini.GetValue("backup", "model", "");
   b.created = ini.GetValue("backup", "created", "");
 

@@ -14,10 +14,14 @@ namespace kestrel {
 
 class TDeviceOps;
 
-inline constexpr int BACKUP_FORMAT = 1;
+// Format 2: a key named after a device parameter holds the device's own value (an
+// inverted box, minutes, an entry number), as `kestrel config get` prints it. Format 1
+// files, which held the window's widget states under those keys, are still restored.
+inline constexpr int BACKUP_FORMAT = 2;
 inline constexpr const char* BACKUP_FILTER = "ini|*.ini";
 
 struct TBackup {
+  int format = BACKUP_FORMAT;
   std::string model;    // the model name the device reported ("KT-11A"); empty: unknown
   std::string created;  // "YYYY-MM-DD HH:MM:SS", local time
   std::vector<std::pair<std::string, TKeyValues>> pages;                // config page -> its key=value pairs
