@@ -904,6 +904,18 @@ void TFiscalDevice::traceReceivedRows(TSniffer* s, int attempt, uint16_t command
     return;
   }
   v.cText.fromDeviceValue = fromDeviceBytes(fAnsiTextOutput);
+  // An answer that holds a password (a read of "OperPasw") is masked as kestrel's trace
+  // masks it: its data, the attempt's hex row and its text.
+  if (answerHoldsPassword(command, fAnsiTextInput)) {
+    std::string& data = s->hexPacket.data.fromDevceValue;
+    const std::string masked = maskedAnswerHex(data);
+    std::string& row = v.cHEX.fromDeviceValue;
+    if (!data.empty())
+      for (size_t at = row.find(data); at != std::string::npos; at = row.find(data, at + masked.size()))
+        row.replace(at, data.size(), masked);
+    data = masked;
+    v.cText.fromDeviceValue = fromDeviceBytes(maskedAnswer(fAnsiTextOutput));
+  }
   if (s->calc_FullRows) {
     s->calculate_Headers(fromDevice);
     s->calculate_FullRows(fromDevice);

@@ -101,8 +101,12 @@ std::string TPasswordMask::request(uint16_t command, const std::string& hexData)
   return masked == input ? hexData : bytesToHex(masked, hexData);
 }
 
+std::string maskedAnswerHex(const std::string& hexData) {
+  return bytesToHex(maskedAnswer(hexToBytes(hexData)), hexData);
+}
+
 std::string TPasswordMask::answer(const std::string& hexData) const {
-  return fAnswerSecret ? bytesToHex(maskedAnswer(hexToBytes(hexData)), hexData) : hexData;
+  return fAnswerSecret ? maskedAnswerHex(hexData) : hexData;
 }
 
 }  // namespace kestrel

@@ -16,6 +16,8 @@ std::string maskedPasswords(uint16_t command, std::string_view input);
 bool answerHoldsPassword(uint16_t command, std::string_view input);
 // An answer's data with every byte but the TABs as '*'.
 std::string maskedAnswer(std::string_view answer);
+// The same for the answer's data as hex text ("30 09 31 " or "300931").
+std::string maskedAnswerHex(const std::string& hexData);
 
 // `bytes` as a trace writes them: "XX " each.
 std::string traceHex(std::string_view bytes);

@@ -468,6 +468,25 @@ TEST_F(GuiConnected, StatusPageFollowsTheStatusOfEachAnswer) {
   EXPECT_FALSE(invalidCode->isChecked());
 }
 
+// An operator password read back never stands in the frames the window traces.
+TEST_F(GuiConnected, AnOperatorPasswordReadBackIsMaskedInTheTrace) {
+  sim->withDevice([](sim::DeviceModel& d) {
+    for (auto& op : d.mutableState().operators) op.password = "4711";
+  });
+  win->w.showPage(PAGE_CUSTOM);
+  win->find<QLineEdit>("ed_CMD")->setText("255");
+  win->find<QLineEdit>("ed_INP_STR")->setText("OperPasw[tab]1[tab][tab]");
+  win->dialogs.answer(mrYes);
+  win->find<QPushButton>("bbtnExecute")->click();
+  // The page's output is the traced answer's text: masked as well, each byte a '*'.
+  EXPECT_EQ(win->find<QLineEdit>("ed_OUTPUT")->text().toStdString(), "*\t****\t");
+  EXPECT_EQ(win->w.statusMessage().toStdString(), "Command executed.");
+  const std::string hexOut = win->find<QPlainTextEdit>("ed_HEXOUTPUT")->toPlainText().toStdString();
+  EXPECT_EQ(hexOut.rfind("01 ", 0), 0u) << hexOut;
+  EXPECT_EQ(hexOut.find("34 37 31 31"), std::string::npos) << hexOut;
+  EXPECT_NE(hexOut.find("2A 2A 2A 2A"), std::string::npos) << hexOut;
+}
+
 TEST_F(GuiConnected, CustomCommand90WithTabMarkerSendsOneTab) {
   win->w.showPage(PAGE_CUSTOM);
   win->find<QLineEdit>("ed_CMD")->setText("90");
