@@ -60,14 +60,22 @@ TEST(GuiClientsPage, ReadWhenShownThenSaveAndDeleteTheSelectedRows) {
   for (const char* b : {"btnWriteClientInfo", "btnClearClient", "btnExportClients", "btnReadClientInfo"})
     EXPECT_TRUE(win.find<QPushButton>(b)->isEnabled()) << b;
 
-  // An edited name, saved for the selected row only.
-  ASSERT_TRUE(grid->model()->setData(grid->model()->index(1, 1), "Two renamed"));
+  // An edited name, saved for the selected row only; of the characters the device's code
+  // page lacks, those of the row sent are named first.
+  ASSERT_TRUE(grid->model()->setData(grid->model()->index(1, 1), "Two renamed \u6F22"));
+  ASSERT_TRUE(grid->model()->setData(grid->model()->index(0, 2), "Not sent \u6F22"));
   grid->selectRow(1);
+  win.dialogs.shown.clear();
   win.find<QPushButton>("btnWriteClientInfo")->click();
   auto* selected = win.find<QAction>("mniSelectedClients");
   EXPECT_TRUE(selected->isEnabled());
   selected->trigger();
-  EXPECT_EQ(sim->withDevice([](sim::DeviceModel& d) { return d.state().clients.at(2).name; }), "Two renamed");
+  EXPECT_EQ(sim->withDevice([](sim::DeviceModel& d) { return d.state().clients.at(2).name; }), "Two renamed ?");
+  ASSERT_EQ(win.shownTexts().size(), 2u);
+  const std::string warning = win.shownTexts()[0];
+  EXPECT_EQ(warning.rfind("The device's code page cannot hold some characters; they are sent as \"?\":\nclient 2, ", 0), 0u)
+      << warning;
+  EXPECT_EQ(warning.find("client 1"), std::string::npos) << warning;
   EXPECT_EQ(win.shownTexts().back(), "The data was saved in the device.");
 
   // Rows 2 and 5 deleted in the device and in the grid.

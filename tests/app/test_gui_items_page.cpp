@@ -136,6 +136,48 @@ TEST(GuiItemsPage, TheReadSaysAtItsEndWhichItemsItCouldNotReadOrHowManyItRead) {
   EXPECT_EQ(win.w.statusMessage().toStdString(), "6 items read.");
 }
 
+// A character the device's code page lacks goes out as "?": the save names the item and
+// the field first, for every way of choosing the rows, and only those it sends.
+TEST(GuiItemsPage, ASaveNamesTheValuesTheCodePageCannotHold) {
+  ItemsWindow win;
+  apptest::addItemRow(win.table(), {{"PLU", "5"}, {"VAT", "1"}, {"Name", "Tea \u6F22"}});
+  apptest::addItemRow(win.table(), {{"PLU", "6"}, {"VAT", "1"}, {"Name", "Milk"}});
+  apptest::addItemRow(win.table(), {{"PLU", "7"}, {"VAT", "1"}, {"Name", "Rice \u6F22"}});
+  win.page->ArticlesControls();
+  const std::string heading = "The device's code page cannot hold some characters; they are sent as \"?\":";
+  auto grid = win.find<QTableView>("dbg_Articles");
+  struct Case {
+    const char* entry;
+    std::function<void()> choose;
+    std::vector<std::string> named;
+  } cases[] = {
+      {"mniAllItems", [] {}, {"PLU 5", "PLU 7"}},
+      {"mniRangeItems", [] { answerRange("6", "7"); }, {"PLU 7"}},
+      {"mniSelectedItems",
+       [&] {
+         grid->selectionModel()->select(grid->model()->index(0, 0),
+                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+       },
+       {"PLU 5"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.entry);
+    win.dialogs.shown.clear();
+    c.choose();
+    win.menu("bbtnSendItems", c.entry);
+    ASSERT_FALSE(win.dialogs.shown.empty());
+    const std::string& warning = win.dialogs.shown[0].text;
+    EXPECT_EQ(warning.rfind(heading, 0), 0u) << warning;
+    std::vector<std::string> named;
+    for (size_t at = warning.find("\nPLU "); at != std::string::npos; at = warning.find("\nPLU ", at + 1))
+      named.push_back(warning.substr(at + 1, warning.find(',', at) - at - 1));
+    EXPECT_EQ(named, c.named) << warning;
+    EXPECT_NE(warning.find(", Name: "), std::string::npos) << warning;
+    EXPECT_EQ(win.dialogs.shown.back().text, "The data was saved in the device.");
+  }
+  EXPECT_EQ(win.sim->withDevice([](sim::DeviceModel& d) { return d.state().items.at(5).name; }), "Tea ?");
+}
+
 TEST(GuiItemsPage, AWalkWithoutFStopsAtStopAndTheWindowStaysResponsive) {
   ItemsWindow win;
   apptest::putDeviceItems(*win.sim, {1, 3});

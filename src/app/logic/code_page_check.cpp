@@ -1,6 +1,9 @@
 #include "app/logic/code_page_check.h"
 
+#include "app/logic/device_ops.h"
 #include "app/logic/mem_table.h"
+#include "engine/device_dependent.h"
+#include "engine/fiscal_device.h"
 #include "support/code_pages.h"
 
 namespace kestrel {
@@ -30,6 +33,15 @@ std::vector<std::string> codePageMissLines(const TMemTable& table, const std::ve
   if (misses.size() > most)
     lines.push_back("and " + std::to_string(misses.size() - most) + " more value(s) the code page cannot hold");
   return lines;
+}
+
+void warnCodePageMisses(TDeviceOps& ops, const TMemTable& table, const std::function<std::string(int row)>& rowName,
+                        const std::function<bool(int row)>& sent) {
+  const auto lines = codePageMissLines(table, codePageMisses(table, ops.fd.dd()->CodePage, sent), rowName);
+  if (lines.empty()) return;
+  std::string text = "The device's code page cannot hold some characters; they are sent as \"?\":";
+  for (const std::string& line : lines) text += "\n" + line;
+  ops.inform(text);
 }
 
 }  // namespace kestrel

@@ -9,6 +9,7 @@
 namespace kestrel {
 
 class TMemTable;
+class TDeviceOps;
 
 struct TCodePageMiss {
   int row = 0;          // counted from 0
@@ -25,5 +26,10 @@ std::vector<TCodePageMiss> codePageMisses(const TMemTable& table, unsigned codeP
 // then one line counting the values left out.
 std::vector<std::string> codePageMissLines(const TMemTable& table, const std::vector<TCodePageMiss>& misses,
                                            const std::function<std::string(int row)>& rowName, size_t most = 20);
+
+// The window's warning before a write: the lines of codePageMissLines in one message
+// box, for the device's code page; nothing when every value fits.
+void warnCodePageMisses(TDeviceOps& ops, const TMemTable& table, const std::function<std::string(int row)>& rowName,
+                        const std::function<bool(int row)>& sent = {});
 
 }  // namespace kestrel

@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 
+#include "app/logic/code_page_check.h"
 #include "app/logic/device_ops.h"
 #include "app/logic/mem_table.h"
 #include "app/logic/pages/clients.h"
@@ -165,6 +166,7 @@ std::vector<int> TClientsPage::selectedNumbers() const {
 
 void TClientsPage::mniAllClientsClick() {
   if (PopActionItems == POP_SAVE) {
+    warnCodePageMisses(ops(), table(), [this](int row) { return "client " + std::to_string(clientNumberOf(table(), row)); });
     std::optional<TLoopOutcome> r;
     clientsOperation("mniAllClientsClick", [&] {
       TMemTableModel::Update detached(*fModel);
@@ -183,6 +185,10 @@ void TClientsPage::mniSelectedClientsClick() {
   const QModelIndex current = dbgClientInfo->currentIndex();
   if (PopActionItems == POP_SAVE) {
     // The table does not change: the grid keeps its rows and selection.
+    const std::set<int> chosen(numbers.begin(), numbers.end());
+    warnCodePageMisses(
+        ops(), table(), [this](int row) { return "client " + std::to_string(clientNumberOf(table(), row)); },
+        [&](int row) { return chosen.count(clientNumberOf(table(), row)) > 0; });
     std::optional<TLoopOutcome> r;
     clientsOperation("mniSelectedClientsClick", [&] { r = saveSelectedClients(ops(), table(), numbers); });
     dbgClientInfo->setCurrentIndex(current);

@@ -15,7 +15,9 @@
 #include <QTableView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <set>
 
+#include "app/logic/code_page_check.h"
 #include "app/logic/device_ops.h"
 #include "app/logic/mem_table.h"
 #include "app/logic/pages/items_csv.h"
@@ -55,6 +57,15 @@ class TItemsHost : public TPageProgressHost {
     });
     if (dialog.exec() != QDialog::Accepted) return false;
     choice = dialog.choice();
+    // The range is known here, just before the save sends it.
+    if (fPage.PopActionItems == popSave) {
+      try {
+        const int64_t from = rangeNumber(choice.from), to = rangeNumber(choice.to);
+        fPage.warnCodePage([&](int64_t plu) { return plu >= from && plu <= to; });
+      } catch (const std::exception&) {
+        // A range that is no number is refused by the save itself.
+      }
+    }
     return true;
   }
   bool enterNumber(std::string& text) override {
@@ -250,6 +261,12 @@ void TItemsPage::menuAction(TMenuEntry entry) {
   if (PopActionItems == popDelete && entry == TMenuEntry::All &&
       !ops().ask("Delete all items, are you sure?", "WARNING!", true))
     return;
+  if (PopActionItems == popSave && entry == TMenuEntry::All) warnCodePage([](int64_t) { return true; });
+  if (PopActionItems == popSave && entry == TMenuEntry::Selected) {
+    std::set<int64_t> plus;
+    for (const QModelIndex& i : fGrid->selectionModel()->selectedRows()) plus.insert(fItems->pluOf(i.row()));
+    warnCodePage([&](int64_t plu) { return plus.count(plu) > 0; });
+  }
   std::optional<TLoopOutcome> outcome;
   runOperation(menuHandlerName(entry), [&] {
     shell().set_TreeEnabled(false);
@@ -263,6 +280,12 @@ void TItemsPage::menuAction(TMenuEntry entry) {
   // Shown over the grid as it now is, with every row the device answered.
   if (const TLoopWords* words = menuLoopWords(PopActionItems, entry); words && outcome)
     showLoopEnd(ops(), *outcome, *words);
+}
+
+void TItemsPage::warnCodePage(const std::function<bool(int64_t plu)>& sent) {
+  warnCodePageMisses(
+      ops(), fTable, [this](int row) { return "PLU " + fTable.displayText(row, 0); },
+      [&](int row) { return sent(fItems->pluOf(row)); });
 }
 
 void TItemsPage::btnChangeQTYClick() {

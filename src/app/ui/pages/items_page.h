@@ -37,6 +37,9 @@ class TItemsPage : public TPage {
   int PopActionItems = 0;
   // A loop of this page runs: the buttons are set once at its end, not at every row.
   bool Working = false;
+  // Names, before a save, the values of the items it sends (by PLU) that the device's
+  // code page cannot hold.
+  void warnCodePage(const std::function<bool(int64_t plu)>& sent);
   void bbtnReadItemsClick();
   void bbtnSendItemsClick();
   void bbtnDeleteClick();
