@@ -65,7 +65,7 @@ std::array<int, 4> versionParts(const std::string& text) {
   return parts;
 }
 
-bool isProgramFile(const std::string& fileName) {
+bool isOwnProgramFile(const std::string& fileName) {
   std::error_code ec;
   const std::string self = programFilePath();
   return !self.empty() && fs::equivalent(fileName, self, ec);
@@ -408,7 +408,7 @@ std::string TFDMisc::get_VersionInfo_ForFile(const std::string& AFileName, int& 
     md5Sum.clear();
   }
   // Files here carry no version block; only this program knows its own version.
-  if (isProgramFile(AFileName)) {
+  if (isOwnProgramFile(AFileName)) {
     const auto parts = versionParts(KESTREL_VERSION);
     AMajor = parts[0], AMinor = parts[1], ARelease = parts[2], ABuild = parts[3];
     AFileDescription = "Kestrel FBH";

@@ -23,7 +23,7 @@ namespace {
 
 using namespace guitest;
 
-std::string identification(const test::Request& r) {
+std::string identificationWithClock(const test::Request& r) {
   if (r.cmd == 90 && r.data.rfind("#", 0) == 0) return "0\tFP\tBA\tKT-33A\t01\t1.04\t1.04\t1.04\tAB123456\t2.0\t1.1\t";
   if (r.cmd == 90) return "0\tKT-33A\t1.04\t15-01-25\t12:00\t5A3C\t00000000\tAB123456\t12345678\t";
   if (r.cmd == 62) return "0\t01-07-25 10:00:00\t";
@@ -40,7 +40,7 @@ TEST(GuiWaiting, CancelEndsTheWaitOfASilentDeviceAndOtherInputStartsNothing) {
     while (!over) {
       if (!link.readRequest(r, 1000)) continue;
       if (r.cmd == 33) silent = true;
-      if (!silent) link.answer(r, identification(r));
+      if (!silent) link.answer(r, identificationWithClock(r));
     }
   });
   auto endPeer = qScopeGuard([&] { over = true; });

@@ -6,6 +6,7 @@
 #include "app/logic/device_ops.h"
 #include "app/logic/mem_table.h"
 #include "app/logic/pages/items.h"
+#include "app/logic/pages/reports.h"
 #include "app/logic/pages/service_info.h"
 #include "app/logic/pages/vat.h"
 #include "support/fd_misc.h"
@@ -14,7 +15,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr uint16_t REPORT_COMMAND = 69;
 constexpr uint16_t SERVICE_COMMAND = 253;
 constexpr uint16_t ITEMS_COMMAND = 107;
 

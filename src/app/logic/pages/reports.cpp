@@ -9,7 +9,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr uint16_t REPORT_COMMAND = 69;
 constexpr uint16_t OPERATORS_REPORT_COMMAND = 105;
 constexpr uint16_t PLU_REPORT_COMMAND = 111;
 

@@ -1,6 +1,7 @@
 #pragma once
 // The Reports page: departments, operators, items (PLU), periodic and item groups
 // reports, each one command the device prints; and the texts those commands take.
+#include <cstdint>
 #include <string>
 
 #include "support/date_time.h"
@@ -8,6 +9,9 @@
 namespace kestrel {
 
 class TDeviceOps;
+
+// The X, Z and the other daily reports.
+inline constexpr uint16_t REPORT_COMMAND = 69;
 
 // The entries of the page's lists, in order (the position is what the device gets).
 inline constexpr const char* PLU_REPORT_KINDS[] = {"PLU turnovers", "PLU turnovers with clearing", "PLU parameters",

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QString>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,11 @@ QLineEdit* outputEdit(const char* name, QWidget* parent);
 // device and the files use.
 void takeCommaAsPoint(QLineEdit* edit);
 QComboBox* choiceBox(const char* name, const std::vector<std::string>& entries, int defaultIndex, QWidget* parent);
+// A choice list's entries from a fixed list of the page logic.
+template <size_t N>
+std::vector<std::string> entries(const char* const (&list)[N]) {
+  return std::vector<std::string>(std::begin(list), std::end(list));
+}
 // A label that shows a value the device sent (report sums, drawer sums).
 QLabel* valueLabel(const char* name, const QString& text, QWidget* parent);
 // A date picker ("dd.MM.yyyy", calendar pop-up) set to today.

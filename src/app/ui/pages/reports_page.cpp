@@ -17,11 +17,6 @@ namespace kestrel {
 
 namespace {
 
-template <size_t N>
-std::vector<std::string> entries(const char* const (&list)[N]) {
-  return std::vector<std::string>(std::begin(list), std::end(list));
-}
-
 QLineEdit* rangeEdit(const char* name, int maxLength, QWidget* parent) {
   QLineEdit* e = textEdit(name, maxLength, parent);
   e->setText("1");

@@ -18,11 +18,6 @@ namespace kestrel {
 
 namespace {
 
-template <size_t N>
-std::vector<std::string> entries(const char* const (&list)[N]) {
-  return std::vector<std::string>(std::begin(list), std::end(list));
-}
-
 QLineEdit* edit(QLineEdit* e, const char* text, int widthChars) {
   e->setText(text);
   e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(widthChars, '0')) + 16);
