@@ -11,6 +11,7 @@
 #include "app/gui_fixture.h"
 #include "app/logic/pages/master_data.h"
 #include "app/logic/page_table.h"
+#include "app/ui/shell/page_registry.h"
 
 namespace kestrel {
 namespace {

@@ -1,4 +1,4 @@
-// The window's decisions kept as data: the page table and tree, control enabling,
+// The window's decisions kept as data: the tree from the page rows, control enabling,
 // the command verdict, the settings file, the PLU range rule and the date formats.
 #include <gtest/gtest.h>
 
@@ -16,75 +16,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(PageTable, TreeNodesOpenPagesOfTheTableAndParentsOpenTheirFirstChild) {
-  const auto& nodes = treeNodes();
-  ASSERT_EQ(nodes.size(), 29u);
-  int top = 0;
-  for (size_t i = 0; i < nodes.size(); ++i) {
-    EXPECT_NE(findPage(nodes[i].page), nullptr) << nodes[i].text;
-    if (nodes[i].level == 0) {
-      ++top;
-      if (i + 1 < nodes.size() && nodes[i + 1].level == 1) {
-        EXPECT_STREQ(nodes[i].page, nodes[i + 1].page);
-      }
-    }
-  }
-  EXPECT_EQ(top, 8);
-  EXPECT_STREQ(nodes[1].text, "Date, header & footer");
-  // Every page but the blank one has a node.
-  std::set<std::string> reached;
-  for (const auto& n : nodes) reached.insert(n.page);
-  for (const auto& row : pageTable()) EXPECT_EQ(reached.count(row.page), std::string(row.page) == PAGE_NONE ? 0u : 1u);
-}
-
-TEST(PageTable, ControlPlanFollowsThePageRules) {
-  TPageFacts none;
-  auto plan = controlPlan("jvpg_Sub_02_Vats", false, none);
-  ASSERT_EQ(plan.controls.size(), 2u);
-  EXPECT_EQ(plan.controls[0].name, "bbtnSetVAT");
-  EXPECT_FALSE(plan.controls[0].enabled);
-  EXPECT_FALSE(plan.changesWorking);
-
-  // Fiscalization: what the device already holds stays disabled.
-  TPageFacts fiscal;
-  fiscal.serialAndFMSet = fiscal.fiscalMode = true;
-  plan = controlPlan("jvpg_Sub_06_Fiscalization", true, fiscal);
-  for (const auto& c : plan.controls)
-    EXPECT_EQ(c.enabled, c.name != "bbtnSetSerial" && c.name != "bbtnFiscalize") << c.name;
-
-  // Journal: save follows the text, stop is always off, whatever the value.
-  TPageFacts journal;
-  journal.journalHasLines = true;
-  for (bool value : {true, false}) {
-    plan = controlPlan("jvpg_Sub_11_KLEN", value, journal);
-    ASSERT_EQ(plan.controls.size(), 3u);
-    EXPECT_EQ(plan.controls[0].enabled, value);
-    EXPECT_TRUE(plan.controls[1].name == "bbtnSaveKLtoFile" && plan.controls[1].enabled);
-    EXPECT_TRUE(plan.controls[2].name == "bbtnStopKLdate" && !plan.controls[2].enabled);
-  }
-
-  // Items and Clients: Working is the opposite of the value; the clients' stop box too.
-  plan = controlPlan("jvpg_Sub__Root_03_Items", false, none);
-  EXPECT_TRUE(plan.changesWorking && plan.working);
-  EXPECT_EQ(plan.controls.back().name, "bbtnStopRead");
-  EXPECT_FALSE(plan.controls.back().enabled);
-  plan = controlPlan("jvpg_Sub_27_Clients", false, none);
-  EXPECT_TRUE(plan.working);
-  EXPECT_EQ(plan.controls.back().name, "chbx_StopClients");
-  EXPECT_TRUE(plan.controls.back().enabled);
-
-  for (const char* page : {PAGE_STATUS, PAGE_CUSTOM, PAGE_CONNECT, PAGE_SETTINGS, PAGE_NONE, "no page"})
-    EXPECT_TRUE(controlPlan(page, true, none).controls.empty()) << page;
-}
-
-TEST(PageTable, PrinterGroupGetsTheBlankPageForRegisterOnlyPages) {
-  for (int model : {-1, 0, 1, 2, 3, 4, 5, 6}) {
-    const bool printer = model == 1 || model == 2 || model == 4;
-    EXPECT_EQ(isPrinterGroup(model), printer) << model;
-    for (const char* page : {"jvpg_Sub_16_Keys", "jvpg_Sub_17_Corrections", "jvpg_Sub_27_Clients"})
-      EXPECT_EQ(pageToShow(page, model), printer ? PAGE_NONE : page) << model << page;
-    EXPECT_EQ(pageToShow("jvpg_Sub_02_Vats", model), "jvpg_Sub_02_Vats");
-  }
+// The tree is made from the rows: a group's node before its first page, opening it;
+// top pages on their own; the blank page without a node.
+TEST(PageTable, TreeNodesComeFromTheRows) {
+  const std::vector<TPageRow> rows = {
+      {"a", "A", "G1", "", {}}, {"b", "B", "G1", "", {}}, {"c", "C", "", "", {}},
+      {"d", "D", "G2", "", {}}, {"e", "E", "", "", {}},  {PAGE_NONE, "", "", "", {}},
+  };
+  std::vector<std::tuple<std::string, int, std::string>> got;
+  for (const auto& n : treeNodes(rows)) got.emplace_back(n.text, n.level, n.page);
+  EXPECT_EQ(got, (std::vector<std::tuple<std::string, int, std::string>>{
+                     {"G1", 0, "a"}, {"A", 1, "a"}, {"B", 1, "b"}, {"C", 0, "c"}, {"G2", 0, "d"}, {"D", 1, "d"},
+                     {"E", 0, "e"}}));
 }
 
 TEST(CommandVerdict, SilentCodesAndShowErr) {

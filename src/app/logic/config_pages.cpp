@@ -11,6 +11,7 @@
 #include "app/logic/pages/communication.h"
 #include "app/logic/pages/fiscalization.h"
 #include "app/logic/pages/master_data.h"
+#include "app/logic/pages/then_always.h"
 #include "app/logic/pages/vat.h"
 
 namespace kestrel {
@@ -62,13 +63,10 @@ bool readWithDeviceValues(const TConfigPage& page, TDeviceOps& ops, TPageValues&
   std::map<std::string, std::string> read;
   ops.paramsRead = &read;
   bool ok = false;
-  try {
+  {
+    const auto unhook = always([&] { ops.paramsRead = nullptr; });
     ok = page.read(ops, values);
-  } catch (...) {
-    ops.paramsRead = nullptr;
-    throw;
   }
-  ops.paramsRead = nullptr;
   if (page.deviceValue)
     for (const auto& [key, value] : read) values[deviceValueKey(key)] = value;
   return ok;

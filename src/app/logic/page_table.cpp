@@ -6,101 +6,21 @@
 
 namespace kestrel {
 
-const std::vector<TPageRow>& pageTable() {
-  static const std::vector<TPageRow> rows = {
-      {"jvpg_Sub_01_Clishe", "Date, header & footer", "readCliche",
-       {"bbtnSetCliche", "bbtnGetDatePC", "bbtnGetDateECR", "bbtnSetDateECR", "bbtnPrintDiag1", "bbtnExportCliche",
-        "bbtnImportCliche", "btnReadClishe"}},
-      {"jvpg_Sub_02_Vats", "VATs", "readVATs", {"bbtnSetVAT", "btnReadVATs"}},
-      {"jvpg_Sub_24_Communication", "Communication", "readCommunications",
-       {"btnSaveCommunication", "btnReadCommunication"}},
-      {"jvpg_Sub_03_Params", "Parameters", "readParamsTab", {"bbtnSetParameters", "btnReadParams"}},
-      {"jvpg_Sub_04_ReceiptFormat", "Receipt format", "readBONFormat",
-       {"bbtnSetBonFormat", "btnReadFormat", "bbtnLogo", "btn_CenterLogo"}},
-      {"jvpg_Sub_05_ServiceInfo", "Service info", "readServiceTab",
-       {"btnSaveService", "btnReadService", "btnCheckCertificates", "btnActivateServiceMode",
-        "btnDeactivateServiceMode", "btnSetServiceOp"}},
-      {"jvpg_Sub_06_Fiscalization", "Fiscalization", "readFiscTab",
-       {"bbtnPrintDiag2", "bbtnSetSerial", "bbtnSaveTAXnumbers", "bbtnFiscalize", "btnReadFiscalize", "bbtnSaveIOSA"},
-       TPageRule::Fiscalization},
-      {"jvpg_Sub_28_Terminal", "Terminal operations", "",
-       {"btnResetTerminalData", "btnDelCurrentCommandFIle", "btnReadTerminalData", "btnForceCommand"}},
-      {"jvpg_Sub_07_EndOfDay", "Daily closure", "", {"bbtnPrintZ", "bbtnPrintX"}},
-      {"jvpg_Sub_08_Reports", "Reports", "",
-       {"btnPrintOperReport", "btnPLUreport", "btnDeptReport", "btnPrintPeriodicRep", "btnItemGrpsReport"}},
-      {"jvpg_Sub_09_FiscalReports", "Fiscal memory reports", "", {"bbtnFMrepDate", "bbtnFMbyNumber"}},
-      {"jvpg_Sub_11_KLEN", "EJ reading", "", {"bbtnGetKLEN"}, TPageRule::Journal},
-      {"jvpg_Sub__Root_03_Items", "Items", "",
-       {"bbtnReadItems", "bbtnSendItems", "bbtnDelete", "bbtnClear", "bbtnExport", "bbtnImport", "btnChangeQTY"},
-       TPageRule::Items},
-      {"jvpg_Sub_22_StockGrp", "Stock groups", "readStockGrps", {"btnReadStock", "btnSaveStock"}},
-      {"jvpg_Sub_12_Departments", "Departments", "readDepartment", {"btnReadDept", "bbtnSetDept"}},
-      {"jvpg_Sub_13_Payments", "Payments", "readPayments", {"bbtnReadPayment", "bbtnSavePayment"}},
-      {"jvpg_Sub_15_Operators", "Operators", "readOperator", {"bbtnReadOper", "bbtnSaveOper"}},
-      {"jvpg_Sub_16_Keys", "Keys", "readKeys", {"bbtnReadDkeys", "bbtnSaveDkeys"}, TPageRule::None, true},
-      {"jvpg_Sub_17_Corrections", "Discount / Surcharge keys", "readCorrections",
-       {"btnSaveCorrections", "btnReadCorrections"}, TPageRule::None, true},
-      {"jvpg_Sub_19_CashINOUT", "Cash IO", "", {"bbtnCashIn", "bbtnCashOut"}},
-      {"jvpg_Sub_27_Clients", "Clients", "readClientInfo",
-       {"btnReadClientInfo", "btnWriteClientInfo", "btnDelClients", "btnClearClient", "btnExportClients",
-        "btnImportClients"},
-       TPageRule::Clients, true},
-      {"jvpg_Sub_21_Test", "Test receipts ", "",
-       {"btnPanicOp", "btnRestartDev", "bbtn_BAH_TEST_ECR", "bbtn_BAH_PROGR_TESTITEM", "bbtn_BAH_GETITEM",
-        "bbtnTestReclam"}},
-      {PAGE_STATUS, "Device status", "", {}},
-      {PAGE_CUSTOM, "Custom command", "", {}},
-      {PAGE_CONNECT, "Connect/Disconnect", "", {}},
-      {PAGE_SETTINGS, "Settings", "", {}},
-      {PAGE_NONE, "", "", {}},
-  };
-  return rows;
-}
-
-const std::vector<TTreeNodeRow>& treeNodes() {
-  static const std::vector<TTreeNodeRow> nodes = {
-      {"Device setup", 0, "jvpg_Sub_01_Clishe"},
-      {"Date, header & footer", 1, "jvpg_Sub_01_Clishe"},
-      {"VATs", 1, "jvpg_Sub_02_Vats"},
-      {"Communication", 1, "jvpg_Sub_24_Communication"},
-      {"Parameters", 1, "jvpg_Sub_03_Params"},
-      {"Receipt format", 1, "jvpg_Sub_04_ReceiptFormat"},
-      {"Service info", 1, "jvpg_Sub_05_ServiceInfo"},
-      {"Fiscalization", 1, "jvpg_Sub_06_Fiscalization"},
-      {"Terminal operations", 1, "jvpg_Sub_28_Terminal"},
-      {"Daily closure & reports", 0, "jvpg_Sub_07_EndOfDay"},
-      {"Daily closure", 1, "jvpg_Sub_07_EndOfDay"},
-      {"Reports", 1, "jvpg_Sub_08_Reports"},
-      {"Fiscal memory reports", 1, "jvpg_Sub_09_FiscalReports"},
-      {"EJ reading", 1, "jvpg_Sub_11_KLEN"},
-      {"Items", 0, "jvpg_Sub__Root_03_Items"},
-      {"Other", 0, "jvpg_Sub_22_StockGrp"},
-      {"Stock groups", 1, "jvpg_Sub_22_StockGrp"},
-      {"Departments", 1, "jvpg_Sub_12_Departments"},
-      {"Payments", 1, "jvpg_Sub_13_Payments"},
-      {"Operators", 1, "jvpg_Sub_15_Operators"},
-      {"Keys", 1, "jvpg_Sub_16_Keys"},
-      {"Discount / Surcharge keys", 1, "jvpg_Sub_17_Corrections"},
-      {"Cash IO", 1, "jvpg_Sub_19_CashINOUT"},
-      {"Clients", 1, "jvpg_Sub_27_Clients"},
-      {"Test receipts ", 1, "jvpg_Sub_21_Test"},
-      {"Device status", 0, PAGE_STATUS},
-      {"Custom command", 0, PAGE_CUSTOM},
-      {"Connect/Disconnect", 0, PAGE_CONNECT},
-      {"Settings", 0, PAGE_SETTINGS},
-  };
+std::vector<TTreeNodeRow> treeNodes(const std::vector<TPageRow>& pages) {
+  std::vector<TTreeNodeRow> nodes;
+  const char* group = "";
+  for (const auto& row : pages) {
+    if (!*row.title) continue;  // the blank page has no node
+    // A group's node opens the page of its first child.
+    if (*row.group && std::string(row.group) != group) nodes.push_back({row.group, 0, row.page});
+    group = row.group;
+    nodes.push_back({row.title, *row.group ? 1 : 0, row.page});
+  }
   return nodes;
 }
 
-const TPageRow* findPage(const std::string& page) {
-  for (const auto& r : pageTable())
-    if (page == r.page) return &r;
-  return nullptr;
-}
-
-TControlPlan controlPlan(const std::string& page, bool value, const TPageFacts& facts) {
+TControlPlan controlPlan(const TPageRow* row, bool value, const TPageFacts& facts) {
   TControlPlan plan;
-  const TPageRow* row = findPage(page);
   if (!row) return plan;
   for (const char* b : row->buttons) plan.controls.push_back({b, value});
   switch (row->rule) {
@@ -137,10 +57,8 @@ bool isPrinterGroup(int ecrModel) {
   return row && row->printer;
 }
 
-std::string pageToShow(const std::string& page, int ecrModel) {
-  const TPageRow* row = findPage(page);
-  if (row && row->registerOnly && isPrinterGroup(ecrModel)) return PAGE_NONE;
-  return page;
+std::string pageToShow(const TPageRow& row, int ecrModel) {
+  return row.registerOnly && isPrinterGroup(ecrModel) ? PAGE_NONE : row.page;
 }
 
 TVerdict commandVerdict(int code, bool commandOk, bool showErr) {

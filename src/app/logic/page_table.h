@@ -1,6 +1,8 @@
 #pragma once
-// The window's pages as data: tree nodes, the read each page runs when shown, the
-// buttons its control enabling switches, and the verdict on a command.
+// The window's pages as data: a page's row (its objectName, caption, place in the tree,
+// the read it runs when shown, the buttons its control enabling switches), the tree made
+// from the rows, and the verdict on a command. The rows themselves are the window's page
+// list (app/ui/shell/page_registry.cpp): one row a page.
 #include <array>
 #include <string>
 #include <vector>
@@ -14,7 +16,8 @@ enum class TPageRule { None, Fiscalization, Journal, Items, Clients };
 
 struct TPageRow {
   const char* page;    // objectName of the page
-  const char* title;   // the node text it is shown under (the blank page: "")
+  const char* title;   // its heading and tree node (the blank page: "", no node)
+  const char* group;   // the top node it is shown under; "" for a top node of its own
   const char* readOp;  // the read it runs when shown; "" for none
   std::vector<const char*> buttons;
   TPageRule rule = TPageRule::None;
@@ -28,12 +31,9 @@ struct TTreeNodeRow {
   const char* page;  // a parent opens the page of its first child
 };
 
-// Every page of the window, blank page last.
-const std::vector<TPageRow>& pageTable();
-// The 29 nodes of the page tree in flat order (node 1 is "Date, header & footer").
-const std::vector<TTreeNodeRow>& treeNodes();
-// Null for a page not in the table.
-const TPageRow* findPage(const std::string& page);
+// The page tree of `pages` in flat order: each page a node under its group, a group's
+// node before its first page (opening that page).
+std::vector<TTreeNodeRow> treeNodes(const std::vector<TPageRow>& pages);
 
 inline constexpr const char* PAGE_NONE = "jvpg_None";
 inline constexpr const char* PAGE_CONNECT = "jvpg_Connect";
@@ -61,13 +61,13 @@ struct TControlPlan {
   bool working = false;
 };
 
-// The widgets OpraviControlite(value) switches on `page`; empty for a page without
-// buttons.
-TControlPlan controlPlan(const std::string& page, bool value, const TPageFacts& facts);
+// The widgets OpraviControlite(value) switches on the page of `row`; empty for a page
+// without buttons (or none).
+TControlPlan controlPlan(const TPageRow* row, bool value, const TPageFacts& facts);
 
-// The page data_Refresh reads for `page` with model index `ecrModel`: the page itself,
-// or the blank page for a register-only page and a printer-group model.
-std::string pageToShow(const std::string& page, int ecrModel);
+// The page data_Refresh reads for the page of `row` with model index `ecrModel`: the
+// page itself, or the blank page for a register-only page and a printer-group model.
+std::string pageToShow(const TPageRow& row, int ecrModel);
 bool isPrinterGroup(int ecrModel);
 
 // StatusUpdate's decision on a command's code.

@@ -25,16 +25,10 @@ std::string Tdm::packetText(const TCommunicationEventArgs& args) {
   return trimmed(args.hexPacketHeader) + " " + trimmed(args.hexPacketData) + " " + trimmed(args.hexPacketFooter);
 }
 
-void Tdm::fdOnSendCommand(TFiscalDevice&, const TCommunicationEventArgs& args) {
-  if (sendCommandView) sendCommandView(args);
-}
+void Tdm::fdOnSendCommand(TFiscalDevice&, const TCommunicationEventArgs& args) { emit commandSent(args); }
 
-void Tdm::fdOnReceiveAnswer(TFiscalDevice&, const TCommunicationEventArgs& args) {
-  if (receiveAnswerView) receiveAnswerView(args);
-}
+void Tdm::fdOnReceiveAnswer(TFiscalDevice&, const TCommunicationEventArgs& args) { emit answerReceived(args); }
 
-void Tdm::fdOnStatusChange(TFiscalDevice&) {
-  if (statusView) statusView();
-}
+void Tdm::fdOnStatusChange(TFiscalDevice&) { emit statusChanged(); }
 
 }  // namespace kestrel

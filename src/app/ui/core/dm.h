@@ -1,8 +1,8 @@
 #pragma once
 // The data module: owns the device session (engine, helper component, error container,
-// profile) and the in-memory tables for the whole run, and routes the engine's events
-// to the pages that show them.
-#include <functional>
+// profile) and the in-memory tables for the whole run, and passes the engine's events
+// on as Qt signals, so any number of views can listen.
+#include <QObject>
 
 #include "app/logic/mem_table.h"
 #include "app/logic/session.h"
@@ -10,7 +10,9 @@
 namespace kestrel {
 
 // The session is the base, so the engine and its parts are the module's own fields.
-class Tdm : public TDeviceSession {
+class Tdm : public QObject, public TDeviceSession {
+  Q_OBJECT
+
  public:
   Tdm();
   ~Tdm();
@@ -23,13 +25,14 @@ class Tdm : public TDeviceSession {
   TMemTable fdmt_ClientInfo{"fdmt_ClientInfo"};
   TMemTable fdmt_Articles{"fdmt_Articles"};
 
-  // Where the engine's events go; the main window fills these.
-  std::function<void(const TCommunicationEventArgs&)> sendCommandView;
-  std::function<void(const TCommunicationEventArgs&)> receiveAnswerView;
-  std::function<void()> statusView;
-
   // Header hex, blank, data hex, blank, footer hex.
   static std::string packetText(const TCommunicationEventArgs& args);
+
+ signals:
+  // The engine sent a command's frame / took an answer / read new status bytes.
+  void commandSent(const kestrel::TCommunicationEventArgs& args);
+  void answerReceived(const kestrel::TCommunicationEventArgs& args);
+  void statusChanged();
 
  private:
   void fdOnSendCommand(TFiscalDevice& sender, const TCommunicationEventArgs& args);

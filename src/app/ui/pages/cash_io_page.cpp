@@ -24,7 +24,7 @@ QHBoxLayout* amountRow(QLineEdit* edit, QPushButton* button) {
 
 }  // namespace
 
-TCashIOPage::TCashIOPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_19_CashINOUT", "Cash IO") {
+TCashIOPage::TCashIOPage(TPageShell& shell, const TPageRow& pageRow) : TPage(shell, pageRow) {
   const TCashSums initial;
   QGroupBox* drawer = nullptr;
   QFormLayout* drawerForm = formBox(this, "grpCashSums", "Drawer", &drawer);

@@ -13,7 +13,7 @@ class TCashIOPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TCashIOPage(TPageShell& shell);
+  TCashIOPage(TPageShell& shell, const TPageRow& row);
   void bbtnCashInClick();
   void bbtnCashOutClick();
 

@@ -19,7 +19,7 @@
 
 namespace kestrel {
 
-TClichePage::TClichePage(TPageShell& shell) : TPage(shell, "jvpg_Sub_01_Clishe", "Date, header & footer") {
+TClichePage::TClichePage(TPageShell& shell, const TPageRow& pageRow) : TPage(shell, pageRow) {
   fHeaderModel = new TMemTableModel(dm().fdmt_Header, this);
   fFooterModel = new TMemTableModel(dm().fdmt_Footer, this);
   for (TMemTableModel* m : {fHeaderModel, fFooterModel}) {
@@ -121,7 +121,7 @@ void TClichePage::showEvent(QShowEvent* event) {
   }
 }
 
-void TClichePage::read() { runOperation("readCliche", [this] { readCliche(); }); }
+void TClichePage::read() { runOperation(readOperation(), [this] { readCliche(); }); }
 
 TClicheTables TClichePage::tables() const { return {dm().fdmt_Header, dm().fdmt_Footer}; }
 

@@ -19,7 +19,7 @@ class TClichePage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TClichePage(TPageShell& shell);
+  TClichePage(TPageShell& shell, const TPageRow& row);
   ~TClichePage() override;
   void read() override;
 

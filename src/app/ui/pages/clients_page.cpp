@@ -33,7 +33,7 @@ constexpr int POP_DELETE = 4;
 
 }  // namespace
 
-TClientsPage::TClientsPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_27_Clients", "Clients") {
+TClientsPage::TClientsPage(TPageShell& shell, const TPageRow& pageRow) : TPage(shell, pageRow) {
   prepareClientTable(table());
   fModel = new TMemTableModel(table(), this);
   fModel->onRefused = [this](const std::string& message) { dm().misc.show_MyAlert(message); };

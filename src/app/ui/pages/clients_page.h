@@ -21,7 +21,7 @@ class TClientsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TClientsPage(TPageShell& shell);
+  TClientsPage(TPageShell& shell, const TPageRow& row);
   ~TClientsPage() override;
   void read() override;
 

@@ -37,8 +37,8 @@ QLineEdit* password(QLineEdit* e) {
 
 }  // namespace
 
-TCommunicationPage::TCommunicationPage(TPageShell& shell)
-    : TPage(shell, "jvpg_Sub_24_Communication", "Communication") {
+TCommunicationPage::TCommunicationPage(TPageShell& shell, const TPageRow& pageRow)
+    : TPage(shell, pageRow) {
   // Two columns: the PC link and Bluetooth on the left; LAN, access points and the
   // file servers on the right.
   auto* columns = new QHBoxLayout;
@@ -182,7 +182,7 @@ TCommunicationPage::TCommunicationPage(TPageShell& shell)
   modelChanged(shell.ops().ecrModel);
 }
 
-void TCommunicationPage::read() { runOperation("readCommunications", [this] { readCommunications(); }); }
+void TCommunicationPage::read() { runOperation(readOperation(), [this] { readCommunications(); }); }
 
 void TCommunicationPage::modelChanged(int ecrModel) {
   // The group whose parameters the read and the save use for this model.

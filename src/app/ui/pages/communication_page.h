@@ -12,7 +12,7 @@ class TCommunicationPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TCommunicationPage(TPageShell& shell);
+  TCommunicationPage(TPageShell& shell, const TPageRow& row);
   void read() override;
   void modelChanged(int ecrModel) override;
 

@@ -38,7 +38,7 @@ class TComPortsBox : public ComPortsCombo {
   QComboBox* fBox;
 };
 
-TConnectPage::TConnectPage(TPageShell& shell) : TPage(shell, PAGE_CONNECT, "Connect/Disconnect") {
+TConnectPage::TConnectPage(TPageShell& shell, const TPageRow& pageRow) : TPage(shell, pageRow) {
   QGroupBox* box = nullptr;
   QFormLayout* form = formBox(this, "grpConnection", "Connection", &box);
   box->setMinimumWidth(480);

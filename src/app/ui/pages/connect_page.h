@@ -19,7 +19,7 @@ class TConnectPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TConnectPage(TPageShell& shell);
+  TConnectPage(TPageShell& shell, const TPageRow& row);
   ~TConnectPage() override;
 
   void btnConnectClick();

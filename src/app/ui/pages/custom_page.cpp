@@ -8,9 +8,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 
 #include "app/logic/page_table.h"
+#include "app/logic/pages/then_always.h"
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
 #include "engine/rs232_connector.h"
@@ -38,7 +38,7 @@ QPlainTextEdit* hexView(const char* name, QWidget* parent) {
 
 }  // namespace
 
-TCustomPage::TCustomPage(TPageShell& shell) : TPage(shell, PAGE_CUSTOM, "Custom command") {
+TCustomPage::TCustomPage(TPageShell& shell, const TPageRow& pageRow) : TPage(shell, pageRow) {
   QFormLayout* form = formLayout(nullptr);
   form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
   content()->addLayout(form);
@@ -69,18 +69,14 @@ TCustomPage::TCustomPage(TPageShell& shell) : TPage(shell, PAGE_CUSTOM, "Custom 
     e->installEventFilter(this);
   }
 
-  dm().sendCommandView = [this](const TCommunicationEventArgs& a) { ed_HEXINPUT->setPlainText(qs(Tdm::packetText(a))); };
-  dm().receiveAnswerView = [this](const TCommunicationEventArgs& a) {
+  connect(&dm(), &Tdm::commandSent, this,
+          [this](const TCommunicationEventArgs& a) { ed_HEXINPUT->setPlainText(qs(Tdm::packetText(a))); });
+  connect(&dm(), &Tdm::answerReceived, this, [this](const TCommunicationEventArgs& a) {
     // Long answers show from their start; the rest scrolls into view.
     ed_OUTPUT->setText(qs(a.textValue));
     ed_OUTPUT->setCursorPosition(0);
     ed_HEXOUTPUT->setPlainText(qs(Tdm::packetText(a)));
-  };
-}
-
-TCustomPage::~TCustomPage() {
-  dm().sendCommandView = nullptr;
-  dm().receiveAnswerView = nullptr;
+  });
 }
 
 bool TCustomPage::eventFilter(QObject* watched, QEvent* event) {
@@ -108,7 +104,7 @@ void TCustomPage::bbtnExecuteClick() {
   if (fExecuting || shell().operationRunning()) return;
   if (ed_CMD->text().isEmpty()) return;
   fExecuting = true;
-  auto done = qScopeGuard([this] { fExecuting = false; });
+  const auto done = always([this] { fExecuting = false; });
   auto alert = [this](const std::string& message) {
     const std::string text = exceptionText("bbtnExecuteClick", message);
     try {
@@ -133,7 +129,7 @@ void TCustomPage::bbtnExecuteClick() {
     TDeviceOps::ShowErrOff quiet(ops());
     fd.RS232()->Sniffer()->Active = true;
     fd.TCPIP()->Sniffer()->Active = true;
-    auto traceOff = qScopeGuard([&fd] {
+    const auto traceOff = always([&fd] {
       fd.RS232()->Sniffer()->Active = false;
       fd.TCPIP()->Sniffer()->Active = false;
     });

@@ -16,8 +16,7 @@ class TCustomPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TCustomPage(TPageShell& shell);
-  ~TCustomPage() override;
+  TCustomPage(TPageShell& shell, const TPageRow& row);
   void bbtnExecuteClick();
 
  protected:

@@ -17,7 +17,7 @@
 
 namespace kestrel {
 
-TDailyClosurePage::TDailyClosurePage(TPageShell& shell) : TPage(shell, "jvpg_Sub_07_EndOfDay", "Daily closure") {
+TDailyClosurePage::TDailyClosurePage(TPageShell& shell, const TPageRow& pageRow) : TPage(shell, pageRow) {
   const TPageValues initial = initialClosureLabels();
   auto label = [&](const std::string& name, QWidget* parent) {
     return valueLabel(name.c_str(), qs(initial.at(name)), parent);

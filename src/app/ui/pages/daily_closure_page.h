@@ -8,7 +8,7 @@ class TDailyClosurePage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TDailyClosurePage(TPageShell& shell);
+  TDailyClosurePage(TPageShell& shell, const TPageRow& row);
   void bbtnPrintXClick();
   void bbtnPrintZClick();
 };

@@ -8,6 +8,7 @@
 
 #include "app/logic/pages/cliche.h"
 #include "app/logic/pages/fiscalization.h"
+#include "app/logic/pages/then_always.h"
 #include "app/ui/core/form_helpers.h"
 #include "app/ui/core/widget_values.h"
 
@@ -23,8 +24,8 @@ QLineEdit* numberEdit(const char* name, int maxLength, QWidget* parent) {
 
 }  // namespace
 
-TFiscalizationPage::TFiscalizationPage(TPageShell& shell)
-    : TPage(shell, "jvpg_Sub_06_Fiscalization", "Fiscalization") {
+TFiscalizationPage::TFiscalizationPage(TPageShell& shell, const TPageRow& pageRow)
+    : TPage(shell, pageRow) {
   QGroupBox* numbers = nullptr;
   QFormLayout* form = formBox(this, "grpFiscalNumbers", "Device numbers", &numbers);
   auto* bbtnSetSerial = pushButton("bbtnSetSerial", "Save serial and FM numbers", numbers);
@@ -71,13 +72,10 @@ void TFiscalizationPage::readFiscTab() {
 void TFiscalizationPage::onValues(const std::function<void(TPageValues&, std::string&)>& f) {
   TPageValues v = collectValues(this, {FISC_SERIAL, FISC_FM_NUMBER, FISC_JIB, FISC_PIB, FISC_IOSA});
   std::string focus;
-  try {
+  {
+    const auto shown = always([&] { apply(v); });
     f(v, focus);
-  } catch (...) {
-    apply(v);
-    throw;
   }
-  apply(v);
   if (!focus.empty())
     if (auto* w = findChild<QWidget*>(qs(focus))) w->setFocus();
 }

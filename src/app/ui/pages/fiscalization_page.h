@@ -11,7 +11,7 @@ class TFiscalizationPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TFiscalizationPage(TPageShell& shell);
+  TFiscalizationPage(TPageShell& shell, const TPageRow& row);
   void read() override;
   void readFiscTab();
   void bbtnSetSerialClick();

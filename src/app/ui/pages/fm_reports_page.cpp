@@ -64,8 +64,8 @@ void TMomentPicker::moveTo(QWidget* parent) {
   time->setParent(parent);
 }
 
-TFMReportsPage::TFMReportsPage(TPageShell& shell)
-    : TPage(shell, "jvpg_Sub_09_FiscalReports", "Fiscal memory reports"),
+TFMReportsPage::TFMReportsPage(TPageShell& shell, const TPageRow& pageRow)
+    : TPage(shell, pageRow),
       fFrom("dtpFMfromDate", "dtpFMfromTime", this, true),
       fTo("dtpFMtoDate", "dtpFMtoTime", this) {
   QGroupBox* byDate = nullptr;

@@ -35,7 +35,7 @@ class TFMReportsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TFMReportsPage(TPageShell& shell);
+  TFMReportsPage(TPageShell& shell, const TPageRow& row);
   void bbtnFMrepDateClick();
   void bbtnFMbyNumberClick();
 

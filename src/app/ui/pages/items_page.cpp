@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QStyle>
 #include <QTableView>
 #include <QTreeWidget>
@@ -85,8 +84,8 @@ class TItemsHost : public TPageProgressHost {
   QElapsedTimer fClock;
 };
 
-TItemsPage::TItemsPage(TPageShell& shell)
-    : TPage(shell, "jvpg_Sub__Root_03_Items", "Items"), fTable(shell.dm().fdmt_Articles) {
+TItemsPage::TItemsPage(TPageShell& shell, const TPageRow& pageRow)
+    : TPage(shell, pageRow), fTable(shell.dm().fdmt_Articles) {
   prepareArticlesTable(fTable);
   fModel = new TMemTableModel(fTable, this);
   fModel->onRefused = [this](const std::string& message) { dm().misc.show_MyAlert(message); };
@@ -250,7 +249,7 @@ void TItemsPage::fromItems() {
 
 void TItemsPage::withGridDetached(const std::function<void()>& f) {
   toItems();
-  auto back = qScopeGuard([this] { fromItems(); });
+  const auto back = always([this] { fromItems(); });
   TMemTableModel::Update detached(*fModel);
   f();
 }

@@ -23,7 +23,7 @@ class TItemsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TItemsPage(TPageShell& shell);
+  TItemsPage(TPageShell& shell, const TPageRow& row);
   ~TItemsPage() override;
 
   void ArticlesControls();

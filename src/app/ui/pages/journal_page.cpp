@@ -11,12 +11,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTextBlock>
 #include <QVBoxLayout>
 
 #include "app/logic/device_ops.h"
 #include "app/logic/pages/document_check.h"
+#include "app/logic/pages/then_always.h"
 #include "app/logic/page_table.h"
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
@@ -41,8 +41,8 @@ void TJournalTextArea::flush() {
   fBatch.clear();
 }
 
-TJournalPage::TJournalPage(TPageShell& shell)
-    : TPage(shell, "jvpg_Sub_11_KLEN", "EJ reading"),
+TJournalPage::TJournalPage(TPageShell& shell, const TPageRow& pageRow)
+    : TPage(shell, pageRow),
       fStart("dtpKLstartDate", "dtpKLstartTime", this, true),
       fEnd("dtpKLendDate", "dtpKLendTime", this) {
   QGroupBox* docs = nullptr;
@@ -180,12 +180,12 @@ void TJournalPage::readOrPrint(TJournalMode mode) {
   const QList<QPushButton*> others = {findChild<QPushButton*>("btnPrintEJ"), findChild<QPushButton*>("btnValidateMd5"),
                                       findChild<QPushButton*>("btnValidateFile")};
   for (auto* b : others) b->setEnabled(false);
-  auto restore = qScopeGuard([&] {
+  const auto restore = always([&] {
     bbtnStopKLdate->setEnabled(false);
     for (auto* b : others) b->setEnabled(true);
   });
+  // Its stop request is the host's, the window's one request.
   TJournalReader reader(ops(), *fArea);
-  reader.stopRequested = [this] { return shell().stopRequested(); };
   const TJournalEnd end = reader.run(request(), mode);
   if (end == TJournalEnd::EndBeforeStart) fEnd.date->setFocus();
 }

@@ -38,7 +38,7 @@ class TJournalPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TJournalPage(TPageShell& shell);
+  TJournalPage(TPageShell& shell, const TPageRow& row);
   void modelChanged(int ecrModel) override;
   void pageFacts(TPageFacts& facts) const override;
   void bbtnGetKLENClick();

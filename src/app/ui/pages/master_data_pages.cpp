@@ -22,8 +22,8 @@
 
 namespace kestrel {
 
-TGridPage::TGridPage(TPageShell& shell, const char* objectName, const TGridPageLayout& layout)
-    : TPage(shell, objectName, layout.title), fLayout(layout), fDef(*findMasterTable(layout.cliName)), fTable(fDef.tableName) {
+TGridPage::TGridPage(TPageShell& shell, const TPageRow& pageRow, const TGridPageLayout& layout)
+    : TPage(shell, pageRow), fLayout(layout), fDef(*findMasterTable(layout.cliName)), fTable(fDef.tableName) {
   fDef.prepare(fTable);
   fModel = new TMemTableModel(fTable, this);
   fModel->onRefused = [this](const std::string& message) { dm().misc.show_MyAlert(message); };
@@ -59,7 +59,7 @@ TGridPage::TGridPage(TPageShell& shell, const char* objectName, const TGridPageL
     onClick(saveButton, layout.saveClick, [this] { saveTable(); });
 }
 
-void TGridPage::read() { runOperation(fLayout.readOp, [this] { readTable(); }); }
+void TGridPage::read() { runOperation(readOperation(), [this] { readTable(); }); }
 
 void TGridPage::readTable() {
   {
@@ -117,35 +117,31 @@ bool TGridPage::eventFilter(QObject* watched, QEvent* event) {
   return TPage::eventFilter(watched, event);
 }
 
-TStockGroupsPage::TStockGroupsPage(TPageShell& shell)
-    : TGridPage(shell, "jvpg_Sub_22_StockGrp",
-                {"stock-groups", "Stock groups", "dbgStockGrps", "btnReadStock", "btnSaveStock", "readStockGrps",
-                 "btnReadStockClick", "btnSaveStockClick"}) {}
+TStockGroupsPage::TStockGroupsPage(TPageShell& shell, const TPageRow& pageRow)
+    : TGridPage(shell, pageRow,
+                {"stock-groups", "dbgStockGrps", "btnReadStock", "btnSaveStock", "btnReadStockClick", "btnSaveStockClick"}) {}
 
-TDepartmentsPage::TDepartmentsPage(TPageShell& shell)
-    : TGridPage(shell, "jvpg_Sub_12_Departments",
-                {"departments", "Departments", "dbgDepartments", "btnReadDept", "bbtnSetDept", "readDepartment",
-                 "btnReadDeptClick", "bbtnSetDeptClick", true}) {}
+TDepartmentsPage::TDepartmentsPage(TPageShell& shell, const TPageRow& pageRow)
+    : TGridPage(shell, pageRow,
+                {"departments", "dbgDepartments", "btnReadDept", "bbtnSetDept", "btnReadDeptClick", "bbtnSetDeptClick", true}) {}
 
-TPaymentsPage::TPaymentsPage(TPageShell& shell)
-    : TGridPage(shell, "jvpg_Sub_13_Payments",
-                {"payments", "Payments", "dbgPayments", "bbtnReadPayment", "bbtnSavePayment", "readPayments",
-                 "bbtnReadPaymentClick", "bbtnSavePaymentClick", true, nullptr, true}) {}
+TPaymentsPage::TPaymentsPage(TPageShell& shell, const TPageRow& pageRow)
+    : TGridPage(shell, pageRow,
+                {"payments", "dbgPayments", "bbtnReadPayment", "bbtnSavePayment", "bbtnReadPaymentClick", "bbtnSavePaymentClick", true, nullptr, true}) {}
 
-TOperatorsPage::TOperatorsPage(TPageShell& shell)
-    : TGridPage(shell, "jvpg_Sub_15_Operators",
-                {"operators", "Operators", "dbgOperators", "bbtnReadOper", "bbtnSaveOper", "readOperator",
-                 "bbtnReadOperClick", "bbtnSaveOperClick"}) {}
+TOperatorsPage::TOperatorsPage(TPageShell& shell, const TPageRow& pageRow)
+    : TGridPage(shell, pageRow,
+                {"operators", "dbgOperators", "bbtnReadOper", "bbtnSaveOper", "bbtnReadOperClick", "bbtnSaveOperClick"}) {}
 
-TKeysPage::TKeysPage(TPageShell& shell)
-    : TGridPage(shell, "jvpg_Sub_16_Keys",
-                {"keys", "Keys", "dbgDKeys", "bbtnReadDkeys", "bbtnSaveDkeys", "readKeys", "bbtnReadDkeysClick",
+TKeysPage::TKeysPage(TPageShell& shell, const TPageRow& pageRow)
+    : TGridPage(shell, pageRow,
+                {"keys", "dbgDKeys", "bbtnReadDkeys", "bbtnSaveDkeys", "bbtnReadDkeysClick",
                  "bbtnSaveDkeysClick", true, "To multi-select, use \"Ctrl\" and left click"}) {}
 
 // ---- Discount / Surcharge keys ----
 
-TCorrectionsPage::TCorrectionsPage(TPageShell& shell)
-    : TPage(shell, "jvpg_Sub_17_Corrections", "Discount / Surcharge keys") {
+TCorrectionsPage::TCorrectionsPage(TPageShell& shell, const TPageRow& pageRow)
+    : TPage(shell, pageRow) {
   auto edit = [](const char* name, QWidget* parent) {
     QLineEdit* e = textEdit(name, 9, parent);
     e->setMaximumWidth(110);

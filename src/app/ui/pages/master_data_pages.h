@@ -14,11 +14,9 @@ class TMemTableModel;
 
 struct TGridPageLayout {
   const char* cliName;      // the table's name in masterTables()
-  const char* title;
   const char* grid;         // objectName of the grid
   const char* readButton;   // objectNames of the buttons
   const char* saveButton;
-  const char* readOp;       // the page read
   const char* readClick;    // the buttons' operation names
   const char* saveClick;
   bool multiSelect = false;
@@ -30,7 +28,7 @@ class TGridPage : public TPage {
   Q_OBJECT
 
  public:
-  TGridPage(TPageShell& shell, const char* objectName, const TGridPageLayout& layout);
+  TGridPage(TPageShell& shell, const TPageRow& row, const TGridPageLayout& layout);
   void read() override;
 
   TMemTable& table() { return fTable; }
@@ -55,23 +53,23 @@ class TGridPage : public TPage {
 
 class TStockGroupsPage : public TGridPage {
  public:
-  explicit TStockGroupsPage(TPageShell& shell);
+  TStockGroupsPage(TPageShell& shell, const TPageRow& row);
 };
 class TDepartmentsPage : public TGridPage {
  public:
-  explicit TDepartmentsPage(TPageShell& shell);
+  TDepartmentsPage(TPageShell& shell, const TPageRow& row);
 };
 class TPaymentsPage : public TGridPage {
  public:
-  explicit TPaymentsPage(TPageShell& shell);
+  TPaymentsPage(TPageShell& shell, const TPageRow& row);
 };
 class TOperatorsPage : public TGridPage {
  public:
-  explicit TOperatorsPage(TPageShell& shell);
+  TOperatorsPage(TPageShell& shell, const TPageRow& row);
 };
 class TKeysPage : public TGridPage {
  public:
-  explicit TKeysPage(TPageShell& shell);
+  TKeysPage(TPageShell& shell, const TPageRow& row);
 };
 
 // Discount / Surcharge keys: two check boxes and four edits, named parameters.
@@ -79,7 +77,7 @@ class TCorrectionsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TCorrectionsPage(TPageShell& shell);
+  TCorrectionsPage(TPageShell& shell, const TPageRow& row);
   void read() override;
   void readCorrections();
   void btnSaveCorrectionsClick();

@@ -4,18 +4,20 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/logic/page_table.h"
+#include "app/logic/pages/then_always.h"
 #include "app/ui/core/widget_values.h"
 #include "app/ui/pages/page_shell.h"
 
 namespace kestrel {
 
-TPage::TPage(TPageShell& shell, const char* objectName, const QString& title) : fShell(shell) {
-  setObjectName(objectName);
+TPage::TPage(TPageShell& shell, const TPageRow& row) : fShell(shell), fRow(row) {
+  setObjectName(row.page);
   auto* v = new QVBoxLayout(this);
   v->setContentsMargins(16, 12, 16, 12);
   v->setSpacing(10);
-  auto* heading = new QLabel(title, this);
-  heading->setObjectName(QString(objectName) + "_title");
+  auto* heading = new QLabel(QString(row.title).trimmed(), this);
+  heading->setObjectName(QString(row.page) + "_title");
   QFont f = heading->font();
   f.setBold(true);
   f.setPointSizeF(f.pointSizeF() * 1.3);
@@ -26,6 +28,8 @@ TPage::TPage(TPageShell& shell, const char* objectName, const QString& title) : 
   v->addLayout(fContent);
   v->addStretch(1);
 }
+
+const char* TPage::readOperation() const { return fRow.readOp; }
 
 TDeviceOps& TPage::ops() const { return fShell.ops(); }
 Tdm& TPage::dm() const { return fShell.dm(); }
@@ -42,15 +46,8 @@ void TPage::apply(const TPageValues& values) { applyValues(this, values); }
 
 bool TPage::readAndApply(const std::function<bool(TPageValues&)>& read) {
   TPageValues v;
-  bool ok = false;
-  try {
-    ok = read(v);
-  } catch (...) {
-    apply(v);
-    throw;
-  }
-  apply(v);
-  return ok;
+  const auto shown = always([&] { apply(v); });
+  return read(v);
 }
 
 TPageValues TPage::collect(const TParamTable& table) { return collectValues(this, table); }

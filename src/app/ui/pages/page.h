@@ -20,12 +20,14 @@ class TSettingsFile;
 class Tdm;
 struct TModelRow;
 struct TPageFacts;
+struct TPageRow;
 
 class TPage : public QWidget {
   Q_OBJECT
 
  public:
-  TPage(TPageShell& shell, const char* objectName, const QString& title);
+  // The page's objectName, heading and read come from its row of the page table.
+  TPage(TPageShell& shell, const TPageRow& row);
 
   // The page's read when it is shown and on F5; the pages with a read override it.
   virtual void read() {}
@@ -57,6 +59,8 @@ class TPage : public QWidget {
 
  protected:
   TPageShell& shell() const { return fShell; }
+  // The name the page's read runs under (its row's read operation).
+  const char* readOperation() const;
   TDeviceOps& ops() const;
   Tdm& dm() const;
   // Where the page puts its content, below the heading.
@@ -81,6 +85,7 @@ class TPage : public QWidget {
 
  private:
   TPageShell& fShell;
+  const TPageRow& fRow;
   QVBoxLayout* fContent = nullptr;
 };
 

@@ -17,7 +17,7 @@ namespace {
 constexpr int SHORT_FIELD_WIDTH = 110;
 }
 
-TParamsPage::TParamsPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_03_Params", "Parameters") {
+TParamsPage::TParamsPage(TPageShell& shell, const TPageRow& pageRow) : TPage(shell, pageRow) {
   QGroupBox* box = nullptr;
   fForm = formBox(this, "grpParams", "Parameters", &box);
   for (auto [name, caption] : std::initializer_list<std::pair<const char*, const char*>>{
@@ -65,7 +65,7 @@ TParamsPage::TParamsPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_03_Params",
   onClick(bbtnSetParameters, "bbtnSetParametersClick", [this] { bbtnSetParametersClick(); });
 }
 
-void TParamsPage::read() { runOperation("readParamsTab", [this] { readParamsTab(); }); }
+void TParamsPage::read() { runOperation(readOperation(), [this] { readParamsTab(); }); }
 
 void TParamsPage::modelChanged(int ecrModel) { fForm->setRowVisible(chbxPrintAfterPay_ECR, !isPrinterGroup(ecrModel)); }
 

@@ -11,7 +11,7 @@ class TParamsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TParamsPage(TPageShell& shell);
+  TParamsPage(TPageShell& shell, const TPageRow& row);
   void read() override;
   void modelChanged(int ecrModel) override;
   void readParamsTab();

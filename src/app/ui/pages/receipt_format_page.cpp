@@ -23,8 +23,8 @@ constexpr int CHOICE_WIDTH = 110;
 
 }  // namespace
 
-TReceiptFormatPage::TReceiptFormatPage(TPageShell& shell)
-    : TPage(shell, "jvpg_Sub_04_ReceiptFormat", "Receipt format") {
+TReceiptFormatPage::TReceiptFormatPage(TPageShell& shell, const TPageRow& pageRow)
+    : TPage(shell, pageRow) {
   QGroupBox* box = nullptr;
   fForm = formBox(this, "grpReceiptFormat", "Receipt format", &box);
   fForm->addRow(checkBox("chbxPrintDuplicate", "Print duplicate", box));
@@ -70,7 +70,7 @@ TReceiptFormatPage::TReceiptFormatPage(TPageShell& shell)
   onClick(bbtnLogo, "bbtnLogoClick", [this] { bbtnLogoClick(); });
 }
 
-void TReceiptFormatPage::read() { runOperation("readBONFormat", [this] { readBONFormat(); }); }
+void TReceiptFormatPage::read() { runOperation(readOperation(), [this] { readBONFormat(); }); }
 
 void TReceiptFormatPage::modelChanged(int ecrModel) {
   const bool printer = isPrinterGroup(ecrModel);

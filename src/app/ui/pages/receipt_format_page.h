@@ -11,7 +11,7 @@ class TReceiptFormatPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TReceiptFormatPage(TPageShell& shell);
+  TReceiptFormatPage(TPageShell& shell, const TPageRow& row);
   void read() override;
   void modelChanged(int ecrModel) override;
   void readBONFormat();

@@ -31,7 +31,7 @@ LocalDateTime dateOf(const QDateEdit* d) {
 
 }  // namespace
 
-TReportsPage::TReportsPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_08_Reports", "Reports") {
+TReportsPage::TReportsPage(TPageShell& shell, const TPageRow& pageRow) : TPage(shell, pageRow) {
   QGroupBox* dept = nullptr;
   QFormLayout* deptForm = formBox(this, "grpDeptReport", "Departments report", &dept);
   auto* btnDeptReport = pushButton("btnDeptReport", "Print", dept);

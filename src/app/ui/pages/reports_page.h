@@ -14,7 +14,7 @@ class TReportsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TReportsPage(TPageShell& shell);
+  TReportsPage(TPageShell& shell, const TPageRow& row);
   void btnDeptReportClick();
   void btnPrintOperReportClick();
   void btnPLUreportClick();

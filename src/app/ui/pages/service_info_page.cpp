@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/logic/pages/service_info.h"
+#include "app/logic/pages/then_always.h"
 #include "app/ui/core/form_helpers.h"
 
 namespace kestrel {
@@ -55,7 +56,7 @@ void colour(QLabel* label, const QColor& c) {
 
 }  // namespace
 
-TServiceInfoPage::TServiceInfoPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_05_ServiceInfo", "Service info") {
+TServiceInfoPage::TServiceInfoPage(TPageShell& shell, const TPageRow& pageRow) : TPage(shell, pageRow) {
   // Left: what the device prints about its service. Right: service mode and its functions.
   QGroupBox* data = nullptr;
   QFormLayout* dataForm = formBox(this, "grpServiceData", "Service data", &data);
@@ -137,7 +138,7 @@ TServiceInfoPage::TServiceInfoPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_0
   onClick(btnCheckCertificates, "btnCheckCertificatesClick", [this] { btnCheckCertificatesClick(); });
 }
 
-void TServiceInfoPage::read() { runOperation("readServiceTab", [this] { readServiceTab(); }); }
+void TServiceInfoPage::read() { runOperation(readOperation(), [this] { readServiceTab(); }); }
 
 std::string TServiceInfoPage::password() const { return ss(ed_ServicePassword->text()); }
 
@@ -155,13 +156,8 @@ void TServiceInfoPage::readServiceTab() {
       mmoServiceMsg->setPlainText(lines.join('\n'));
     }
   };
-  try {
-    kestrel::readServiceTab(ops(), r);
-  } catch (...) {
-    show();
-    throw;
-  }
-  show();
+  const auto shown = always(show);
+  kestrel::readServiceTab(ops(), r);
 }
 
 void TServiceInfoPage::btnSaveServiceClick() {
@@ -196,13 +192,10 @@ void TServiceInfoPage::btnCheckCertificatesClick() {
   const QColor darkRed(128, 0, 0), green(0, 128, 0);
   colour(lbMessageCertificate, darkRed);
   TCertificateResult r;
-  try {
+  {
+    const auto cleared = always([this] { shell().set_StatusMessage(QString()); });
     r = checkCertificates(ops());
-  } catch (...) {
-    shell().set_StatusMessage(QString());
-    throw;
   }
-  shell().set_StatusMessage(QString());
   if (r.label.empty()) return;
   lbMessageCertificate->setText(qs(r.label));
   colour(lbMessageCertificate, r.valid ? green : darkRed);

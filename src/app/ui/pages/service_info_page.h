@@ -17,7 +17,7 @@ class TServiceInfoPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TServiceInfoPage(TPageShell& shell);
+  TServiceInfoPage(TPageShell& shell, const TPageRow& row);
   void read() override;
   void readServiceTab();
   void btnSaveServiceClick();

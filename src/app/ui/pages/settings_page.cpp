@@ -18,7 +18,7 @@
 
 namespace kestrel {
 
-TSettingsPage::TSettingsPage(TPageShell& shell) : TPage(shell, PAGE_SETTINGS, "Settings") {
+TSettingsPage::TSettingsPage(TPageShell& shell, const TPageRow& pageRow) : TPage(shell, pageRow) {
   QGroupBox* box = nullptr;
   QFormLayout* form = formBox(this, "grpKestrelSettings", "Kestrel settings", &box);
   box->setMinimumWidth(360);

@@ -13,7 +13,7 @@ class TSettingsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TSettingsPage(TPageShell& shell);
+  TSettingsPage(TPageShell& shell, const TPageRow& row);
   void loadSettings();
   // A new connection: the settings file may have changed since the window started.
   void connectionOpened() override { loadSettings(); }

@@ -11,7 +11,7 @@
 
 namespace kestrel {
 
-TStatusPage::TStatusPage(TPageShell& shell) : TPage(shell, PAGE_STATUS, "Device status") {
+TStatusPage::TStatusPage(TPageShell& shell, const TPageRow& pageRow) : TPage(shell, pageRow) {
   auto* grid = new QGridLayout;
   grid->setHorizontalSpacing(10);
   grid->setVerticalSpacing(6);
@@ -34,10 +34,8 @@ TStatusPage::TStatusPage(TPageShell& shell) : TPage(shell, PAGE_STATUS, "Device 
   grid->setColumnStretch(0, 1);
   grid->setColumnStretch(1, 1);
   content()->addLayout(grid);
-  dm().statusView = [this] { showStatusBits(); };
+  connect(&dm(), &Tdm::statusChanged, this, [this] { showStatusBits(); });
 }
-
-TStatusPage::~TStatusPage() { dm().statusView = nullptr; }
 
 void TStatusPage::set_StatusBitCaptions() {
   for (int b = 0; b < 8; ++b)

@@ -11,8 +11,7 @@ class TStatusPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TStatusPage(TPageShell& shell);
-  ~TStatusPage() override;
+  TStatusPage(TPageShell& shell, const TPageRow& row);
   // Captions from the engine's bit table, bold for the end-user error bits.
   void set_StatusBitCaptions();
   void startUp() override { set_StatusBitCaptions(); }

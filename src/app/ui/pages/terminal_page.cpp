@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/logic/pages/terminal.h"
+#include "app/logic/pages/then_always.h"
 #include "app/ui/core/form_helpers.h"
 
 namespace kestrel {
@@ -30,7 +31,7 @@ QPlainTextEdit* outputText(const char* name, int lines, QWidget* parent) {
 
 }  // namespace
 
-TTerminalPage::TTerminalPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_28_Terminal", "Terminal operations") {
+TTerminalPage::TTerminalPage(TPageShell& shell, const TPageRow& pageRow) : TPage(shell, pageRow) {
   QGroupBox* data = nullptr;
   QFormLayout* dataForm = formBox(this, "grpTerminalData", "Terminal data", &data);
   moTerminalInfo = outputText("moTerminalInfo", 4, data);
@@ -83,13 +84,10 @@ void TTerminalPage::btnReadTerminalDataClick() {
     // CR LF from the device text; the text box breaks lines at LF.
     if (d.commandFile) moTerminalCmdFile->setPlainText(qs(*d.commandFile).replace("\r\n", "\n"));
   };
-  try {
+  {
+    const auto shown = always(show);
     readTerminalData(ops(), ss(edServicePassTerminal->text()), d, focus);
-  } catch (...) {
-    show();
-    throw;
   }
-  show();
   if (!focus.empty()) focusOn(focus);
 }
 

@@ -11,7 +11,7 @@ class TTerminalPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TTerminalPage(TPageShell& shell);
+  TTerminalPage(TPageShell& shell, const TPageRow& row);
   void btnReadTerminalDataClick();
   // Reset, new command file, forced sending: function "0", "1" or "10".
   void terminalFunctionClick(const char* function);

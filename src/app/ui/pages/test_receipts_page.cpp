@@ -26,7 +26,7 @@ QLineEdit* edit(QLineEdit* e, const char* text, int widthChars) {
 
 }  // namespace
 
-TTestReceiptsPage::TTestReceiptsPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_21_Test", "Test receipts") {
+TTestReceiptsPage::TTestReceiptsPage(TPageShell& shell, const TPageRow& pageRow) : TPage(shell, pageRow) {
   auto* tabs = new QTabWidget(this);
   tabs->setObjectName("pgcTestReceipts");
   tabs->addTab(saleTab(), "Test receipt");

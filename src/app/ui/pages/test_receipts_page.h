@@ -14,7 +14,7 @@ class TTestReceiptsPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TTestReceiptsPage(TPageShell& shell);
+  TTestReceiptsPage(TPageShell& shell, const TPageRow& row);
   void bbtn_BAH_TEST_ECRClick();
   void bbtn_BAH_PROGR_TESTITEMClick();
   void bbtn_BAH_GETITEMClick();

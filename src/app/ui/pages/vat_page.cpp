@@ -14,7 +14,7 @@
 
 namespace kestrel {
 
-TVatPage::TVatPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_02_Vats", "VATs") {
+TVatPage::TVatPage(TPageShell& shell, const TPageRow& pageRow) : TPage(shell, pageRow) {
   auto* box = new QGroupBox("VAT rates", this);
   box->setObjectName("grpVATs");
   auto* grid = new QGridLayout(box);
@@ -47,7 +47,7 @@ TVatPage::TVatPage(TPageShell& shell) : TPage(shell, "jvpg_Sub_02_Vats", "VATs")
   onClick(bbtnSetVAT, "bbtnSetVATClick", [this] { bbtnSetVATClick(); });
 }
 
-void TVatPage::read() { runOperation("readVATs", [this] { readVATs(); }); }
+void TVatPage::read() { runOperation(readOperation(), [this] { readVATs(); }); }
 
 // The box's last character names its rate field.
 void TVatPage::cbxVAT1Change(QComboBox* box) {

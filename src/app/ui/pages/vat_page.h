@@ -11,7 +11,7 @@ class TVatPage : public TPage {
   Q_OBJECT
 
  public:
-  explicit TVatPage(TPageShell& shell);
+  TVatPage(TPageShell& shell, const TPageRow& row);
   void read() override;
   void readVATs();
   void bbtnSetVATClick();

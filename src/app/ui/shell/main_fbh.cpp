@@ -74,15 +74,12 @@ TfmMainFBH::TfmMainFBH(Tdm& dm, Dialogs* dialogs, FileChooser* files, QWidget* p
 
 TfmMainFBH::~TfmMainFBH() {
   qApp->removeEventFilter(this);
-  // The pages go while the window is still whole: their destructors unhook themselves
-  // from the data module through it.
+  // The pages go while the window is still whole: a page's destructor may still reach
+  // the shell.
   for (auto& [name, p] : fPageByName) delete p;
   fPageByName.clear();
   fPageList.clear();
   fDm.fd.OnIdle = nullptr;
-  fDm.sendCommandView = nullptr;
-  fDm.receiveAnswerView = nullptr;
-  fDm.statusView = nullptr;
   fDm.misc.OnProcessMessages = nullptr;
   fDm.misc.set_comPortsCombo(nullptr);
   fDm.misc.set_Dialogs(nullptr);
@@ -125,9 +122,8 @@ void TfmMainFBH::buildUi() {
   splitter->setSizes({240, 784});
   setCentralWidget(splitter);
 
-  for (const auto& row : pageTable()) {
-    TPage* p = createPage(row.page, *this);
-    if (!p) p = new TPage(*this, row.page, row.title);
+  for (const auto& [row, maker] : pageEntries()) {
+    TPage* p = maker ? maker(*this, row) : new TPage(*this, row);
     fPageByName[row.page] = p;
     fPageList.push_back(p);
     fPages->addWidget(p);
@@ -514,13 +510,13 @@ void TfmMainFBH::onTreeItem(QTreeWidgetItem* item) {
 void TfmMainFBH::data_Refresh() {
   if (operationRunning()) return;
   const std::string current = activePage();
-  const std::string shown = pageToShow(current, fOps.ecrModel);
+  const TPageRow* row = findPage(current);
+  const std::string shown = row ? pageToShow(*row, fOps.ecrModel) : current;
   if (shown != current) {
     if (shown == PAGE_NONE) explainBlankPage(current);
     fPages->setCurrentWidget(page(shown));
     return;
   }
-  const TPageRow* row = findPage(current);
   if (!row || !*row->readOp) return;
   auto it = fReads.find(current);
   if (it != fReads.end()) {
@@ -555,7 +551,7 @@ void TfmMainFBH::OpraviControlite(bool Value) {
   facts.taxNumberSet = ll.get_sBytesState(4, 1);
   facts.fiscalMode = ll.get_sBytesState(5, 3);
   current->pageFacts(facts);
-  const TControlPlan plan = controlPlan(activePage(), Value, facts);
+  const TControlPlan plan = controlPlan(findPage(activePage()), Value, facts);
   for (const auto& c : plan.controls)
     if (auto* w = current->findChild<QWidget*>(qs(c.name))) w->setEnabled(c.enabled);
   current->controlsEnabled(Value);

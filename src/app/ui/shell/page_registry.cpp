@@ -1,8 +1,5 @@
 #include "app/ui/shell/page_registry.h"
 
-#include <functional>
-#include <map>
-
 #include "app/ui/pages/cash_io_page.h"
 #include "app/ui/pages/cliche_page.h"
 #include "app/ui/pages/clients_page.h"
@@ -28,40 +25,107 @@
 namespace kestrel {
 
 namespace {
+
 template <class T>
-TPage* make(TPageShell& shell) {
-  return new T(shell);
+TPage* makePage(TPageShell& shell, const TPageRow& row) {
+  return new T(shell, row);
 }
+
+constexpr const char* GROUP_SETUP = "Device setup";
+constexpr const char* GROUP_CLOSURE = "Daily closure & reports";
+constexpr const char* GROUP_OTHER = "Other";
+constexpr const char* GROUP_NONE = "";
+
 }  // namespace
 
-TPage* createPage(const std::string& objectName, TPageShell& shell) {
-  static const std::map<std::string, TPage* (*)(TPageShell&)> factories = {
-      {"jvpg_Connect", make<TConnectPage>},
-      {"jvpg_Sub__Root_07_Settings", make<TSettingsPage>},
-      {"jvpg_Sub__Root_05_Status", make<TStatusPage>},
-      {"jvpg_Sub__Root_06_Custom", make<TCustomPage>},
-      {"jvpg_Sub_01_Clishe", make<TClichePage>},
-      {"jvpg_Sub_02_Vats", make<TVatPage>},
-      {"jvpg_Sub__Root_03_Items", make<TItemsPage>},
-      {"jvpg_Sub_03_Params", make<TParamsPage>},
-      {"jvpg_Sub_04_ReceiptFormat", make<TReceiptFormatPage>},
-      {"jvpg_Sub_24_Communication", make<TCommunicationPage>},
-      {"jvpg_Sub_05_ServiceInfo", make<TServiceInfoPage>},
-      {"jvpg_Sub_06_Fiscalization", make<TFiscalizationPage>},
-      {"jvpg_Sub_28_Terminal", make<TTerminalPage>},
-      {"jvpg_Sub_22_StockGrp", make<TStockGroupsPage>}, {"jvpg_Sub_12_Departments", make<TDepartmentsPage>},
-      {"jvpg_Sub_13_Payments", make<TPaymentsPage>}, {"jvpg_Sub_15_Operators", make<TOperatorsPage>},
-      {"jvpg_Sub_16_Keys", make<TKeysPage>}, {"jvpg_Sub_17_Corrections", make<TCorrectionsPage>},
-      {"jvpg_Sub_09_FiscalReports", make<TFMReportsPage>},
-      {"jvpg_Sub_11_KLEN", make<TJournalPage>},
-      {"jvpg_Sub_07_EndOfDay", make<TDailyClosurePage>},
-      {"jvpg_Sub_08_Reports", make<TReportsPage>},
-      {"jvpg_Sub_19_CashINOUT", make<TCashIOPage>},
-      {"jvpg_Sub_21_Test", make<TTestReceiptsPage>},
-      {"jvpg_Sub_27_Clients", make<TClientsPage>},
+const std::vector<TPageEntry>& pageEntries() {
+  static const std::vector<TPageEntry> entries = {
+      {{"jvpg_Sub_01_Clishe", "Date, header & footer", GROUP_SETUP, "readCliche",
+        {"bbtnSetCliche", "bbtnGetDatePC", "bbtnGetDateECR", "bbtnSetDateECR", "bbtnPrintDiag1", "bbtnExportCliche",
+         "bbtnImportCliche", "btnReadClishe"}},
+       makePage<TClichePage>},
+      {{"jvpg_Sub_02_Vats", "VATs", GROUP_SETUP, "readVATs", {"bbtnSetVAT", "btnReadVATs"}}, makePage<TVatPage>},
+      {{"jvpg_Sub_24_Communication", "Communication", GROUP_SETUP, "readCommunications",
+        {"btnSaveCommunication", "btnReadCommunication"}},
+       makePage<TCommunicationPage>},
+      {{"jvpg_Sub_03_Params", "Parameters", GROUP_SETUP, "readParamsTab", {"bbtnSetParameters", "btnReadParams"}},
+       makePage<TParamsPage>},
+      {{"jvpg_Sub_04_ReceiptFormat", "Receipt format", GROUP_SETUP, "readBONFormat",
+        {"bbtnSetBonFormat", "btnReadFormat", "bbtnLogo", "btn_CenterLogo"}},
+       makePage<TReceiptFormatPage>},
+      {{"jvpg_Sub_05_ServiceInfo", "Service info", GROUP_SETUP, "readServiceTab",
+        {"btnSaveService", "btnReadService", "btnCheckCertificates", "btnActivateServiceMode",
+         "btnDeactivateServiceMode", "btnSetServiceOp"}},
+       makePage<TServiceInfoPage>},
+      {{"jvpg_Sub_06_Fiscalization", "Fiscalization", GROUP_SETUP, "readFiscTab",
+        {"bbtnPrintDiag2", "bbtnSetSerial", "bbtnSaveTAXnumbers", "bbtnFiscalize", "btnReadFiscalize",
+         "bbtnSaveIOSA"},
+        TPageRule::Fiscalization},
+       makePage<TFiscalizationPage>},
+      {{"jvpg_Sub_28_Terminal", "Terminal operations", GROUP_SETUP, "",
+        {"btnResetTerminalData", "btnDelCurrentCommandFIle", "btnReadTerminalData", "btnForceCommand"}},
+       makePage<TTerminalPage>},
+      {{"jvpg_Sub_07_EndOfDay", "Daily closure", GROUP_CLOSURE, "", {"bbtnPrintZ", "bbtnPrintX"}}, makePage<TDailyClosurePage>},
+      {{"jvpg_Sub_08_Reports", "Reports", GROUP_CLOSURE, "",
+        {"btnPrintOperReport", "btnPLUreport", "btnDeptReport", "btnPrintPeriodicRep", "btnItemGrpsReport"}},
+       makePage<TReportsPage>},
+      {{"jvpg_Sub_09_FiscalReports", "Fiscal memory reports", GROUP_CLOSURE, "", {"bbtnFMrepDate", "bbtnFMbyNumber"}},
+       makePage<TFMReportsPage>},
+      {{"jvpg_Sub_11_KLEN", "EJ reading", GROUP_CLOSURE, "", {"bbtnGetKLEN"}, TPageRule::Journal}, makePage<TJournalPage>},
+      {{"jvpg_Sub__Root_03_Items", "Items", GROUP_NONE, "",
+        {"bbtnReadItems", "bbtnSendItems", "bbtnDelete", "bbtnClear", "bbtnExport", "bbtnImport", "btnChangeQTY"},
+        TPageRule::Items},
+       makePage<TItemsPage>},
+      {{"jvpg_Sub_22_StockGrp", "Stock groups", GROUP_OTHER, "readStockGrps", {"btnReadStock", "btnSaveStock"}},
+       makePage<TStockGroupsPage>},
+      {{"jvpg_Sub_12_Departments", "Departments", GROUP_OTHER, "readDepartment", {"btnReadDept", "bbtnSetDept"}},
+       makePage<TDepartmentsPage>},
+      {{"jvpg_Sub_13_Payments", "Payments", GROUP_OTHER, "readPayments", {"bbtnReadPayment", "bbtnSavePayment"}},
+       makePage<TPaymentsPage>},
+      {{"jvpg_Sub_15_Operators", "Operators", GROUP_OTHER, "readOperator", {"bbtnReadOper", "bbtnSaveOper"}},
+       makePage<TOperatorsPage>},
+      {{"jvpg_Sub_16_Keys", "Keys", GROUP_OTHER, "readKeys", {"bbtnReadDkeys", "bbtnSaveDkeys"}, TPageRule::None, true},
+       makePage<TKeysPage>},
+      {{"jvpg_Sub_17_Corrections", "Discount / Surcharge keys", GROUP_OTHER, "readCorrections",
+        {"btnSaveCorrections", "btnReadCorrections"}, TPageRule::None, true},
+       makePage<TCorrectionsPage>},
+      {{"jvpg_Sub_19_CashINOUT", "Cash IO", GROUP_OTHER, "", {"bbtnCashIn", "bbtnCashOut"}}, makePage<TCashIOPage>},
+      {{"jvpg_Sub_27_Clients", "Clients", GROUP_OTHER, "readClientInfo",
+        {"btnReadClientInfo", "btnWriteClientInfo", "btnDelClients", "btnClearClient", "btnExportClients",
+         "btnImportClients"},
+        TPageRule::Clients, true},
+       makePage<TClientsPage>},
+      {{"jvpg_Sub_21_Test", "Test receipts ", GROUP_OTHER, "",
+        {"btnPanicOp", "btnRestartDev", "bbtn_BAH_TEST_ECR", "bbtn_BAH_PROGR_TESTITEM", "bbtn_BAH_GETITEM",
+         "bbtnTestReclam"}},
+       makePage<TTestReceiptsPage>},
+      {{PAGE_STATUS, "Device status", GROUP_NONE, "", {}}, makePage<TStatusPage>},
+      {{PAGE_CUSTOM, "Custom command", GROUP_NONE, "", {}}, makePage<TCustomPage>},
+      {{PAGE_CONNECT, "Connect/Disconnect", GROUP_NONE, "", {}}, makePage<TConnectPage>},
+      {{PAGE_SETTINGS, "Settings", GROUP_NONE, "", {}}, makePage<TSettingsPage>},
+      {{PAGE_NONE, "", GROUP_NONE, "", {}}, nullptr},
   };
-  auto it = factories.find(objectName);
-  return it == factories.end() ? nullptr : it->second(shell);
+  return entries;
+}
+
+const std::vector<TPageRow>& pageTable() {
+  static const std::vector<TPageRow> rows = [] {
+    std::vector<TPageRow> r;
+    for (const auto& e : pageEntries()) r.push_back(e.row);
+    return r;
+  }();
+  return rows;
+}
+
+const TPageRow* findPage(const std::string& page) {
+  for (const auto& r : pageTable())
+    if (page == r.page) return &r;
+  return nullptr;
+}
+
+const std::vector<TTreeNodeRow>& treeNodes() {
+  static const std::vector<TTreeNodeRow> nodes = treeNodes(pageTable());
+  return nodes;
 }
 
 }  // namespace kestrel
