@@ -285,17 +285,16 @@ std::string codePageWarning(const std::string& text, unsigned codePage) {
          " sent as \"?\"";
 }
 
-std::string codePageToUtf8(const std::string& bytes, unsigned codePage) {
+void appendCodePageAsUtf8(std::string& out, std::string_view bytes, unsigned codePage) {
   const CodePageTables* tables = tablesFor(codePage);
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 2);
+  out.reserve(out.size() + bytes.size() + bytes.size() / 2);
   for (size_t i = 0; i < bytes.size(); ++i) {
     const auto b = static_cast<unsigned char>(bytes[i]);
     if (b < 0x80) {
       // A run of ASCII bytes is copied as it is, in one append.
       size_t end = i + 1;
       while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80) ++end;
-      out.append(bytes, i, end - i);
+      out.append(bytes.substr(i, end - i));
       i = end - 1;
     } else if (tables) {
       appendUtf8(out, tables->toUnicode[b - 0x80]);
@@ -303,6 +302,11 @@ std::string codePageToUtf8(const std::string& bytes, unsigned codePage) {
       out += '?';
     }
   }
+}
+
+std::string codePageToUtf8(const std::string& bytes, unsigned codePage) {
+  std::string out;
+  appendCodePageAsUtf8(out, bytes, codePage);
   return out;
 }
 

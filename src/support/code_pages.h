@@ -28,5 +28,7 @@ std::string codePageWarning(const std::string& text, unsigned codePage);
 // control of the same value, so every byte round-trips. With a code page that has no
 // table here, bytes from 80h on become '?'.
 std::string codePageToUtf8(const std::string& bytes, unsigned codePage);
+// The same, appended to `out` (a file read in pieces converts without a string per piece).
+void appendCodePageAsUtf8(std::string& out, std::string_view bytes, unsigned codePage);
 
 }  // namespace kestrel

@@ -5,18 +5,6 @@
 
 namespace kestrel {
 
-namespace {
-
-// The line loses everything up to and including its first ";"; a last field without
-// ";" goes too, so missing trailing fields of a short line read as empty, not as a
-// repeat of the last one.
-void dropFirstField(std::string& line) {
-  const auto pos = line.find(';');
-  line.erase(0, pos == std::string::npos ? line.size() : pos + 1);
-}
-
-}  // namespace
-
 std::string get_FieldByIndex(char separator, int index, const std::string& values) {
   if (index < 0) return {};
   std::size_t start = 0;
@@ -76,29 +64,38 @@ void append_CsvField(std::string& out, std::string_view value) {
   out += "\";";
 }
 
-std::string take_CsvField(std::string& line) {
-  if (!line.empty() && line.front() == '"') {
-    std::string value;
-    for (std::size_t i = 1; i < line.size(); ++i) {
-      if (line[i] != '"') {
-        value += line[i];
-        continue;
-      }
-      if (i + 1 < line.size() && line[i + 1] == '"') {
+void take_CsvField(std::string_view& rest, std::string& value) {
+  value.clear();
+  if (!rest.empty() && rest.front() == '"') {
+    for (std::size_t i = 1; i < rest.size();) {
+      const std::size_t quote = rest.find('"', i);
+      if (quote == std::string_view::npos) break;  // never closed: the plain format
+      value.append(rest.substr(i, quote - i));
+      if (quote + 1 < rest.size() && rest[quote + 1] == '"') {
         value += '"';
-        ++i;
+        i = quote + 2;
         continue;
       }
-      if (i + 1 == line.size() || line[i + 1] == ';') {
-        line.erase(0, std::min(i + 2, line.size()));
-        return value;
+      if (quote + 1 == rest.size() || rest[quote + 1] == ';') {
+        rest.remove_prefix(std::min(quote + 2, rest.size()));
+        return;
       }
       break;  // a lone quote inside: not written by csv_Field, so the plain format
     }
   }
-  std::string value = get_FieldByIndex(';', 0, line);
+  // A last field without ";" goes too, so missing trailing fields of a short line read
+  // as empty, not as a repeat of the last one.
+  const auto end = rest.find(';');
+  value.assign(rest.substr(0, end));
   remove_Quotes(value);
-  dropFirstField(line);
+  rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+}
+
+std::string take_CsvField(std::string& line) {
+  std::string_view rest(line);
+  std::string value;
+  take_CsvField(rest, value);
+  line.erase(0, line.size() - rest.size());
   return value;
 }
 

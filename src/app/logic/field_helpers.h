@@ -32,6 +32,9 @@ void append_CsvField(std::string& out, std::string_view value);
 // (what csv_Field writes); anything else is the plain format: the text before the first
 // ";" with one quote at each end removed. The line loses the field and its ";".
 std::string take_CsvField(std::string& line);
+// The same off a view of the line, into `value` (its buffer reused): a long file's
+// fields without moving the rest of the line for each one.
+void take_CsvField(std::string_view& rest, std::string& value);
 
 // Field 0 of the ";" line without its quotes goes into `field`; the line loses everything
 // up to and including its first ";".

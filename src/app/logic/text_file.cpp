@@ -1,5 +1,6 @@
 #include "app/logic/text_file.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "support/code_pages.h"
@@ -105,19 +106,16 @@ TTextLineReader::TTextLineReader(const std::string& path, const TInputKind& kind
   // Counted as next() splits: CR LF, LF or CR end a line; a last line needs no break.
   bool afterCR = false, open = false;
   auto count = [&](std::string_view piece) {
-    for (const char c : piece) {
-      if (c == '\n' && afterCR) {
-        afterCR = false;
-        continue;
-      }
-      afterCR = c == '\r';
-      if (c == '\r' || c == '\n') {
-        ++fCount;
-        open = false;
-      } else {
-        open = true;
-      }
-    }
+    if (piece.empty()) return;
+    // Each CR and each LF ends a line, but a LF right after a CR ends the same one;
+    // counted with std::count, which goes through the bytes many at a time.
+    fCount += static_cast<size_t>(std::count(piece.begin(), piece.end(), '\r') +
+                                  std::count(piece.begin(), piece.end(), '\n'));
+    if (afterCR && piece.front() == '\n') --fCount;
+    for (size_t cr = piece.find('\r'); cr != std::string_view::npos && cr + 1 < piece.size(); cr = piece.find('\r', cr + 1))
+      if (piece[cr + 1] == '\n') --fCount;
+    afterCR = piece.back() == '\r';
+    open = piece.back() != '\r' && piece.back() != '\n';
   };
   count(head);
   fBytes.resize(kReadPiece);
@@ -147,7 +145,7 @@ bool TTextLineReader::fill() {
   // An 8-bit code page converts byte by byte, so a piece converts on its own.
   fText.erase(0, fPos);
   fPos = 0;
-  fText += codePageToUtf8(fBytes, fCodePage);
+  appendCodePageAsUtf8(fText, fBytes, fCodePage);
   return true;
 }
 

@@ -82,8 +82,9 @@ void appendLines(TMemTable& table, size_t lineCount, NextLine nextLine, PageHost
     const int row = table.append();
     if (row < 0) continue;
     try {
+      std::string_view fields(rest);
       for (const Column& c : COLUMNS) {
-        value = take_CsvField(rest);
+        take_CsvField(fields, value);
         if (c.firstBlankGoes) remove_FirstBlank(value);
         if (*c.defaultText && blank(value)) value = c.defaultText;
         table.setValue(row, c.field, value);
