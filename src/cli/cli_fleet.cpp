@@ -178,14 +178,27 @@ std::string jsonMessage(const std::string& out) {
   return {};
 }
 
-std::string messageOf(const DeviceResult& r) {
+// A health check that could be read sums up as its verdict: the lines after the clock's
+// ("OK", or one line per problem), so that the table is the fleet's health at a glance.
+std::string healthVerdict(const std::string& out) {
+  const size_t clock = out.find("clock difference: ");
+  const size_t from = clock == std::string::npos ? std::string::npos : out.find('\n', clock);
+  if (from == std::string::npos) return {};
+  std::istringstream lines(out.substr(from + 1));
+  std::string verdict;
+  for (std::string l; std::getline(lines, l);)
+    if (!l.empty()) verdict += (verdict.empty() ? "" : "; ") + l;
+  return verdict;
+}
+
+std::string messageOf(const DeviceResult& r, bool health = false) {
   if (!r.ran) return "interrupted before it started";
-  if (r.exit == 0) return {};
+  if (r.exit == 0) return health ? healthVerdict(r.out) : std::string();
   const std::string text = lastLine(r.err);
   return text.empty() ? jsonMessage(r.out) : text;
 }
 
-void printSummary(const std::vector<FleetDevice>& devices, const std::vector<DeviceResult>& results,
+void printSummary(const std::vector<FleetDevice>& devices, const std::vector<DeviceResult>& results, bool health,
                   std::ostream& out) {
   std::vector<size_t> order(devices.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -193,7 +206,7 @@ void printSummary(const std::vector<FleetDevice>& devices, const std::vector<Dev
   std::stable_sort(order.begin(), order.end(),
                    [&](size_t a, size_t b) { return (results[a].exit == 0) > (results[b].exit == 0); });
   std::vector<std::vector<std::string>> rows{{"DEVICE", "MODEL", "RESULT", "MESSAGE"}};
-  for (size_t i : order) rows.push_back({devices[i].name, results[i].model, resultWord(results[i]), messageOf(results[i])});
+  for (size_t i : order) rows.push_back({devices[i].name, results[i].model, resultWord(results[i]), messageOf(results[i], health)});
   std::vector<size_t> width(4, 0);
   for (const auto& row : rows)
     for (size_t c = 0; c < 3; ++c) width[c] = std::max(width[c], row[c].size());
@@ -295,6 +308,7 @@ std::optional<int> runFleet(const std::vector<std::string>& args, std::ostream& 
   std::vector<std::string> command;
   std::vector<FleetDevice> devices;
   bool json = false;
+  bool health = false;  // the summary then carries each device's verdict
   try {
     if (!takeFleetOptions(args, hostsPath, jobs, command)) return std::nullopt;
     for (const std::string& a : command)
@@ -320,6 +334,7 @@ std::optional<int> runFleet(const std::vector<std::string>& args, std::ostream& 
         std::vector<std::string> raw = d.linkArgs;
         raw.insert(raw.end(), command.begin(), command.end());
         first = parseCommandLine(raw);
+        health = first.pageCommand == "health";
       }
     }
     for (const std::string& f : first.outputFiles) {
@@ -387,7 +402,7 @@ std::optional<int> runFleet(const std::vector<std::string>& args, std::ostream& 
   for (size_t i = 0; i < devices.size(); ++i)
     if (!results[i].ran && json) print(i);
 
-  if (!json) printSummary(devices, results, out);
+  if (!json) printSummary(devices, results, health, out);
   return std::any_of(results.begin(), results.end(), [](const DeviceResult& r) { return r.exit != 0; }) ? 1 : 0;
 }
 

@@ -15,6 +15,7 @@
 #include "cli/support_cli.h"
 #include "cli/support_sim_server.h"
 #include "util/closed_port.h"
+#include "util/temp_path.h"
 
 namespace kestrel::clitest {
 namespace {
@@ -222,6 +223,13 @@ TEST(Health, NamesThePaperProblemAndNothingForASoundDevice) {
 
   const CliRun text = runCli({"--tcp", sound.tcp(), "health"});
   EXPECT_NE(text.out.find("\nOK\n"), std::string::npos) << text.out;
+  // With --hosts the summary table carries each device's verdict.
+  test::TempPath hosts(".txt");
+  writeFile(hosts.path, "sound tcp:" + sound.tcp() + "\npaper tcp:" + paperOut.tcp() + "\n");
+  const CliRun fleet = runCli({"--hosts", hosts.path, "health"});
+  EXPECT_EQ(fleet.status, 0) << fleet.err;
+  EXPECT_NE(fleet.out.find("sound   KT-33A  ok      OK\n"), std::string::npos) << fleet.out;
+  EXPECT_NE(fleet.out.find("paper   KT-33A  ok      paper_out: # End of paper.\n"), std::string::npos) << fleet.out;
   // A device that cannot be reached has no health to show.
   EXPECT_EQ(runCli({"--tcp", "127.0.0.1:" + std::to_string(test::closedPort()), "health"}).status, 1);
 }
