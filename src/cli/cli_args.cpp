@@ -128,8 +128,8 @@ Examples:
 
 // The CLI11 side of one declared verb.
 struct Declared {
-  const CommandSpec* command = nullptr;
-  const VerbSpec* verb = nullptr;
+  const CommandDecl* command = nullptr;
+  const VerbDecl* verb = nullptr;
   CLI::App* app = nullptr;
   std::vector<CLI::Option*> words, options;
 };
@@ -138,7 +138,7 @@ struct Declared {
 void declare(Declared& d, bool literalWords) {
   CLI::App& app = *d.app;
   app.fallthrough();
-  for (const WordsSpec& w : d.verb->words) {
+  for (const WordsDecl& w : d.verb->words) {
     CLI::Option* o = app.add_option(w.name, w.help);
     // At least one value each time it is filled; whether it must be is required().
     o->expected(literalWords ? 1 : std::max(w.min, 1), w.max < 0 ? CLI::detail::expected_max_vector_size : w.max);
@@ -147,7 +147,7 @@ void declare(Declared& d, bool literalWords) {
     if (w.max < 0 || w.max > std::max(w.min, 1)) o->allow_extra_args();
     d.words.push_back(o);
   }
-  for (const OptionSpec& s : d.verb->options) {
+  for (const OptionDecl& s : d.verb->options) {
     CLI::Option* o = s.value ? app.add_option(s.name, s.help)->type_name(s.value) : app.add_flag(s.name)->description(s.help);
     if (s.traits & ARG_MANY)
       o->expected(1, CLI::detail::expected_max_vector_size)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -172,13 +172,13 @@ void collect(const Declared& d, const std::vector<std::string>& literalWords, In
       throw stdinRefused(d.verb->words[i].name);
     a.plain.insert(a.plain.end(), r.begin(), r.end());
   }
-  for (const WordsSpec& w : d.verb->words)
+  for (const WordsDecl& w : d.verb->words)
     if ((w.traits & ARG_INPUT) && std::find(literalWords.begin(), literalWords.end(), "-") != literalWords.end())
       throw stdinRefused(w.name);
   a.plain.insert(a.plain.end(), literalWords.begin(), literalWords.end());
   {
     size_t least = 0, most = 0;
-    for (const WordsSpec& w : d.verb->words) {
+    for (const WordsDecl& w : d.verb->words) {
       least += static_cast<size_t>(w.min);
       most = w.max < 0 || most == SIZE_MAX ? SIZE_MAX : most + static_cast<size_t>(w.max);
     }
@@ -190,7 +190,7 @@ void collect(const Declared& d, const std::vector<std::string>& literalWords, In
   if (!d.verb->words.empty() && (d.verb->words.front().traits & ARG_OUTPUT) && a.plain.size() > first)
     inv.outputFiles.push_back(a.plain[first]);
   for (size_t i = 0; i < d.options.size(); ++i) {
-    const OptionSpec& s = d.verb->options[i];
+    const OptionDecl& s = d.verb->options[i];
     const CLI::Option& o = *d.options[i];
     if (o.count() == 0) continue;
     if (!s.value) {
@@ -256,7 +256,7 @@ void Invocation::redirectOutput(const std::string& path) {
   if (!verb->words.empty() && (verb->words.front().traits & ARG_OUTPUT) && args.plain.size() > first &&
       args.plain[first] == "-")
     args.plain[first] = path;
-  for (const OptionSpec& o : verb->options)
+  for (const OptionDecl& o : verb->options)
     if (o.traits & ARG_OUTPUT)
       for (std::string& v : args.values[o.name])
         if (v == "-") v = path;
@@ -310,7 +310,7 @@ Invocation parseCommandLine(const std::vector<std::string>& args) {
   app.add_option("--jobs", "with --hosts: N devices at once (all when not given, at most 64)")->type_name("N");
 
   std::vector<Declared> declared;
-  for (const CommandSpec& c : commandSpecs()) {
+  for (const CommandDecl& c : commandDecls()) {
     CLI::App* sub = app.add_subcommand(c.name, c.help);
     if (c.kind == CommandKind::Sim) {
       // Everything after "sim" is the simulator's, --help included.
@@ -327,7 +327,7 @@ Invocation parseCommandLine(const std::vector<std::string>& args) {
     }
     sub->fallthrough();
     sub->require_subcommand(1, 1);
-    for (const VerbSpec& v : c.verbs) {
+    for (const VerbDecl& v : c.verbs) {
       declared.push_back({&c, &v, sub->add_subcommand(v.verb, v.help), {}, {}});
       declare(declared.back(), !literal.empty());
     }
@@ -385,14 +385,14 @@ Invocation parseCommandLine(const std::vector<std::string>& args) {
   for (const Declared& d : declared)
     if (d.app->parsed()) chosen = &d;
   if (!chosen) throw UsageError("no command given");
-  inv.spec = chosen->command;
+  inv.declared = chosen->command;
   inv.verb = chosen->verb;
   inv.command = chosen->command->kind;
   inv.pageCommand = chosen->command->name;
   if (inv.command == CommandKind::Sim) inv.simArgs = chosen->app->remaining();
   else collect(*chosen, literal, inv);
   fillBuiltIn(inv);
-  if (inv.spec->check) inv.spec->check(inv.args);
+  if (inv.declared->check) inv.declared->check(inv.args);
 
   const std::string command = inv.pageCommand;
   if (inv.needsDevice() && c.kind == LinkKind::None) throw UsageError("no connection: give --tcp, --serial or --sim");

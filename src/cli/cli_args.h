@@ -66,7 +66,7 @@ enum ArgTraits : unsigned {
   ARG_INPUT = 8,         // names a file the command reads ("-" is refused: standard input is not read)
 };
 
-struct OptionSpec {
+struct OptionDecl {
   const char* name;   // "--csv", "-o"
   const char* value;  // "FILE"; null for a flag
   const char* help;
@@ -74,7 +74,7 @@ struct OptionSpec {
 };
 
 // Positional words: a name for the help, how many (max -1: any number).
-struct WordsSpec {
+struct WordsDecl {
   const char* name;
   int min, max;
   const char* help;
@@ -87,11 +87,11 @@ enum VerbTraits : unsigned {
   VERB_IRREVERSIBLE = 2,  // cannot be undone: a fleet asks once for all devices
 };
 
-struct VerbSpec {
+struct VerbDecl {
   const char* verb;  // "" for a command without verbs
   const char* help;
-  std::vector<WordsSpec> words;
-  std::vector<OptionSpec> options;
+  std::vector<WordsDecl> words;
+  std::vector<OptionDecl> options;
   unsigned traits = VERB_NONE;
 };
 
@@ -100,17 +100,17 @@ struct PageCommandContext;
 // One command of kestrel, declared once: its verbs, their words and options (the parser
 // and --help come from this), the checks that need more than the declaration (values,
 // files; throws UsageError) and what runs it.
-struct CommandSpec {
+struct CommandDecl {
   const char* name;
   const char* help;
   CommandKind kind;
-  std::vector<VerbSpec> verbs;  // a single one with verb "" when the command has none
+  std::vector<VerbDecl> verbs;  // a single one with verb "" when the command has none
   void (*check)(const CommandArgs& args) = nullptr;
   int (*run)(PageCommandContext& ctx) = nullptr;  // the page commands
 };
 
 // Every command, in the order of --help (cli_pages.cpp).
-const std::vector<CommandSpec>& commandSpecs();
+const std::vector<CommandDecl>& commandDecls();
 
 struct Invocation {
   ConnectionOptions connection;
@@ -119,8 +119,8 @@ struct Invocation {
   bool help = false;
   std::string helpText;  // what --help prints: of kestrel or of the command named before it
   CommandKind command = CommandKind::None;
-  const CommandSpec* spec = nullptr;
-  const VerbSpec* verb = nullptr;
+  const CommandDecl* declared = nullptr;
+  const VerbDecl* verb = nullptr;
   CommandArgs args;
   // cmd
   uint16_t number = 0;

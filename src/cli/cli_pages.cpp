@@ -74,16 +74,16 @@ constexpr const char* FLEET_YES_HELP =
     "with --hosts: run on every device without the question (needed without a terminal)";
 constexpr const char* DT_HELP = "\"DD-MM-YY HH:MM:SS\"";
 
-const OptionSpec PASSWORD_FILE{"--password-file", "FILE", PASSWORD_HELP, ARG_INPUT};
-const OptionSpec YES{"--yes", nullptr, YES_HELP};
-const OptionSpec FLEET_YES{"--yes", nullptr, FLEET_YES_HELP};
+const OptionDecl PASSWORD_FILE{"--password-file", "FILE", PASSWORD_HELP, ARG_INPUT};
+const OptionDecl YES{"--yes", nullptr, YES_HELP};
+const OptionDecl FLEET_YES{"--yes", nullptr, FLEET_YES_HELP};
 
-VerbSpec plain(const char* help) { return {"", help, {}, {}}; }
+VerbDecl plain(const char* help) { return {"", help, {}, {}}; }
 
 }  // namespace
 
-const std::vector<CommandSpec>& commandSpecs() {
-  static const std::vector<CommandSpec> commands = {
+const std::vector<CommandDecl>& commandDecls() {
+  static const std::vector<CommandDecl> commands = {
       {"info", "the diagnostic read (command 90): model, serial and FM numbers, firmware", CommandKind::Info,
        {plain("the diagnostic read (command 90)")}},
       {"status", "the status bytes (command 74) and every set bit with its meaning", CommandKind::Status,
@@ -316,10 +316,10 @@ const std::vector<CommandSpec>& commandSpecs() {
   return commands;
 }
 
-const VerbSpec* verbSpec(const std::string& command, const std::string& verb) {
-  for (const CommandSpec& c : commandSpecs())
+const VerbDecl* verbDecl(const std::string& command, const std::string& verb) {
+  for (const CommandDecl& c : commandDecls())
     if (command == c.name)
-      for (const VerbSpec& v : c.verbs)
+      for (const VerbDecl& v : c.verbs)
         if (verb == v.verb) return &v;
   return nullptr;
 }
@@ -438,7 +438,7 @@ int runConfig(PageCommandContext& ctx) {
 }
 
 int runPageCommand(const Invocation& inv, DeviceSession& session, std::ostream& out, std::ostream& err) {
-  if (!inv.spec || !inv.spec->run) return 2;
+  if (!inv.declared || !inv.declared->run) return 2;
   CliPageHost host(err);
   TDeviceOps ops(session.engine(), session.misc(), session.errors(), host);
   PageCommandContext ctx{session, ops, host, out, err, inv.json, inv.args};
@@ -447,7 +447,7 @@ int runPageCommand(const Invocation& inv, DeviceSession& session, std::ostream& 
   gInterrupted = 0;
   InterruptScope interrupt(onInterrupt, InterruptScope::Once);
   try {
-    return inv.spec->run(ctx);
+    return inv.declared->run(ctx);
   } catch (const std::exception& e) {
     err << "kestrel: " << inv.pageCommand << ": " << e.what() << '\n';
     return 1;

@@ -21,7 +21,7 @@ namespace kestrel::cli {
 class DeviceSession;
 struct Invocation;
 struct CommandArgs;
-struct VerbSpec;
+struct VerbDecl;
 
 // The terminal as the operations' host: status texts and progress on stderr (a
 // progress line only on a terminal), files named on the command line.
@@ -70,7 +70,7 @@ inline constexpr const char* STDOUT_NAME = "-";
 void checkOutputFile(const std::string& path);
 
 // The declaration of `command`'s `verb`, or null.
-const VerbSpec* verbSpec(const std::string& command, const std::string& verb);
+const VerbDecl* verbDecl(const std::string& command, const std::string& verb);
 
 // Warns on stderr of each value of `table` (in the rows `sent` takes, all when empty)
 // that the device's code page cannot hold, naming the row and field: the device gets

@@ -94,9 +94,9 @@ Parsed parse(const std::string& command, const CommandArgs& words) {
   p.start = words.value("--start");
   p.end = words.value("--end");
   p.type = words.value("--type");
-  if (const VerbSpec* v = verbSpec(command, p.word)) {
+  if (const VerbDecl* v = verbDecl(command, p.word)) {
     p.irreversible = (v->traits & VERB_IRREVERSIBLE) != 0;
-    for (const OptionSpec& o : v->options) p.password = p.password || std::string(o.name) == "--password-file";
+    for (const OptionDecl& o : v->options) p.password = p.password || std::string(o.name) == "--password-file";
   }
   if (p.word == "operation" && !(p.start && p.end && p.type))
     throw UsageError("service operation: give --start DT --end DT --type LETTER");

@@ -62,7 +62,7 @@ bool DeviceSession::open(const ConnectionOptions& options) {
     tcpPort = fSim->port();
   }
 
-  TLinkSpec link;
+  TLinkDescription link;
   link.tcp = options.kind != LinkKind::Serial;
   link.host = host;
   link.tcpPort = tcpPort;

@@ -24,8 +24,8 @@ std::unique_ptr<sim::Simulator> simulator(const std::string& model) {
   return s;
 }
 
-TLinkSpec tcpTo(uint16_t port) {
-  TLinkSpec link;
+TLinkDescription tcpTo(uint16_t port) {
+  TLinkDescription link;
   link.tcp = true;
   link.host = "127.0.0.1";
   link.tcpPort = port;
@@ -63,11 +63,11 @@ TEST(DeviceSession, SessionsOnTwoDevicesRunSideBySideOnTheirOwnEngines) {
 TEST(DeviceSession, OpenFailuresGiveCodeAndCauseForEitherTransport) {
   struct Case {
     const char* what;
-    TLinkSpec link;
+    TLinkDescription link;
     bool raise;
   };
-  TLinkSpec tcp = tcpTo(test::closedPort());
-  TLinkSpec serial;
+  TLinkDescription tcp = tcpTo(test::closedPort());
+  TLinkDescription serial;
   serial.serialPath = "/dev/kestrel-no-such-port";
   serial.byteLimitMs = serial.readLimitMs = 300;
   for (const Case& c : {Case{"tcp", tcp, false}, Case{"tcp raised", tcp, true}, Case{"serial", serial, false},

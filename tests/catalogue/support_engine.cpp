@@ -9,7 +9,7 @@ ProfiledEngine::ProfiledEngine(bool withProfile) : TDeviceSession(withProfile ? 
 }
 
 bool ProfiledEngine::connect(uint16_t port, uint32_t byteLimitMs) {
-  TLinkSpec link;
+  TLinkDescription link;
   link.tcp = true;
   link.host = "127.0.0.1";
   link.tcpPort = port;

@@ -174,16 +174,16 @@ TEST(CliArgs, HelpPrintsTheContract) {
     for (const char* part : {"kestrel [CONNECTION] [OPTIONS] COMMAND [ARGS]", "--tcp HOST[:PORT]", "--timeout-ms N",
                              "--hosts FILE", "Exit status", "kestrel --sim info"})
       EXPECT_NE(r.out.find(part), std::string::npos) << part;
-    for (const CommandSpec& c : commandSpecs()) EXPECT_NE(r.out.find(std::string("  ") + c.name + " "), std::string::npos) << c.name;
+    for (const CommandDecl& c : commandDecls()) EXPECT_NE(r.out.find(std::string("  ") + c.name + " "), std::string::npos) << c.name;
   }
 }
 
 // Every command and verb has its --help from its declaration: the usage line, its text,
 // its words and options, exit 0, wherever the connection options stand.
 TEST(CliArgs, EveryCommandAndVerbHasItsHelp) {
-  for (const CommandSpec& c : commandSpecs()) {
+  for (const CommandDecl& c : commandDecls()) {
     if (c.kind == CommandKind::Sim) continue;  // the simulator's own --help
-    for (const VerbSpec& v : c.verbs) {
+    for (const VerbDecl& v : c.verbs) {
       std::vector<std::string> args{"--sim", c.name};
       if (*v.verb) args.push_back(v.verb);
       args.push_back("--help");
@@ -194,14 +194,14 @@ TEST(CliArgs, EveryCommandAndVerbHasItsHelp) {
       EXPECT_EQ(r.err, "");
       EXPECT_NE(r.out.find("Usage: kestrel " + name), std::string::npos) << r.out;
       EXPECT_NE(r.out.find(v.help), std::string::npos) << r.out;
-      for (const WordsSpec& w : v.words) EXPECT_NE(r.out.find(w.name), std::string::npos) << w.name;
-      for (const OptionSpec& o : v.options) EXPECT_NE(r.out.find(o.name), std::string::npos) << o.name;
+      for (const WordsDecl& w : v.words) EXPECT_NE(r.out.find(w.name), std::string::npos) << w.name;
+      for (const OptionDecl& o : v.options) EXPECT_NE(r.out.find(o.name), std::string::npos) << o.name;
     }
     // A command with verbs lists them.
     if (c.verbs.size() > 1) {
       const clitest::CliRun r = runCli({c.name, "--help"});
       EXPECT_EQ(r.status, 0);
-      for (const VerbSpec& v : c.verbs) EXPECT_NE(r.out.find(std::string("  ") + v.verb + " "), std::string::npos) << v.verb;
+      for (const VerbDecl& v : c.verbs) EXPECT_NE(r.out.find(std::string("  ") + v.verb + " "), std::string::npos) << v.verb;
     }
   }
 }

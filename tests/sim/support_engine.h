@@ -27,7 +27,7 @@ struct EngineOnSim : TDeviceSession {
     err.RaiseMode = false;
     fd.messageBox = [](const std::string&) {};
     fd.add_DefaultDelimiters();
-    TLinkSpec link;
+    TLinkDescription link;
     link.byteLimitMs = 1000;
     if (overPty) {
       link.serialPath = sim->ptyPath();

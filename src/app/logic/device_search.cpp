@@ -27,8 +27,8 @@ struct Probe : TDeviceSession {
   SilentDialogs dialogs;
 };
 
-TLinkSpec linkOf(const TSearchTarget& target) {
-  TLinkSpec link;
+TLinkDescription linkOf(const TSearchTarget& target) {
+  TLinkDescription link;
   link.tcp = target.tcp;
   link.host = target.host;
   link.tcpPort = target.tcpPort;
@@ -50,7 +50,7 @@ TSearchFinding attempt(const TSearchTarget& target, int timeoutMs) {
   TSearchFinding f;
   f.target = target;
   Probe p;
-  TLinkSpec link = linkOf(target);
+  TLinkDescription link = linkOf(target);
   link.byteLimitMs = link.readLimitMs = static_cast<uint32_t>(timeoutMs);
   link.repeat = 1;
   const TLinkOutcome opened = p.open(link);

@@ -32,13 +32,13 @@ TEngineStack::TEngineStack(Setup setup) {
   if (setup == Setup::Profiled) profile.set_fCore(&fd);
 }
 
-std::string TLinkSpec::label() const {
+std::string TLinkDescription::label() const {
   if (tcp) return host + ":" + std::to_string(tcpPort);
   const std::string port = serialPath.empty() ? "/dev/ttyS" + std::to_string(serialPort - 1) : serialPath;
   return port + " at " + std::to_string(baud) + " baud";
 }
 
-TLinkOutcome TDeviceSession::open(const TLinkSpec& link) {
+TLinkOutcome TDeviceSession::open(const TLinkDescription& link) {
   TLinkOutcome out;
   TFDConnector* conn = nullptr;
   if (link.tcp) {

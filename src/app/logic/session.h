@@ -33,7 +33,7 @@ struct TEngineStack {
 };
 
 // Where the device is and how patiently to talk to it.
-struct TLinkSpec {
+struct TLinkDescription {
   bool tcp = false;
   std::string host;  // TCP
   uint16_t tcpPort = 4999;
@@ -78,7 +78,7 @@ class TDeviceSession : public TEngineStack {
   // Selects the transport, sets it up from `link` and opens it. The error container
   // holds the returned code afterwards; after an exception it stays as the transport
   // left it.
-  TLinkOutcome open(const TLinkSpec& link);
+  TLinkOutcome open(const TLinkDescription& link);
   // Command 90. The model name is the diagnostic read's (when opening ran it), else the
   // answer's field 1.
   TLinkOutcome identify();

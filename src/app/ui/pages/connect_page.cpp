@@ -286,7 +286,7 @@ void TConnectPage::btnConnectClick() {
 
 bool TConnectPage::connectFP() {
   try {
-    TLinkSpec link;
+    TLinkDescription link;
     link.diagnosticOnOpen = true;
     if (chbxTCP->isChecked()) {
       link.tcp = true;
