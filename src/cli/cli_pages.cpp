@@ -80,6 +80,16 @@ const OptionDecl FLEET_YES{"--yes", nullptr, FLEET_YES_HELP};
 
 VerbDecl plain(const char* help) { return {"", help, {}, {}}; }
 
+// A test receipt's own options, then those both test receipts take.
+std::vector<OptionDecl> receiptOptions(std::vector<OptionDecl> own) {
+  own.insert(own.end(), {{"--payment", "cash|card|cheque|virman", "the payment"},
+                         {"--correction", "PERCENT", "a correction"},
+                         {"--iosa", "N", "the IOSA"},
+                         {"--operator", "N", "the operator"},
+                         {"--password-file", "FILE", "the operator password's file", ARG_INPUT}});
+  return own;
+}
+
 }  // namespace
 
 const std::vector<CommandDecl>& commandDecls() {
@@ -226,25 +236,14 @@ const std::vector<CommandDecl>& commandDecls() {
          "a test fiscal receipt; the operator password is the model's default, or the first line of --password-file "
          "FILE or KESTREL_OPERATOR_PASSWORD",
          {},
-         {{"--add-item", nullptr, "programs the item first"},
-          {"--plu", "N", "the item"},
-          {"--price", "P", "its price"},
-          {"--name", "TEXT", "its name"},
-          {"--tax-group", "A|E|J|K|M", "its VAT group"},
-          {"--payment", "cash|card|cheque|virman", "the payment"},
-          {"--correction", "PERCENT", "a correction"},
-          {"--iosa", "N", "the IOSA"},
-          {"--operator", "N", "the operator"},
-          {"--password-file", "FILE", "the operator password's file", ARG_INPUT}}},
+         receiptOptions({{"--add-item", nullptr, "programs the item first"},
+                         {"--plu", "N", "the item"},
+                         {"--price", "P", "its price"},
+                         {"--name", "TEXT", "its name"},
+                         {"--tax-group", "A|E|J|K|M", "its VAT group"}})},
         {"reclamation", "a test reclamation receipt",
          {},
-         {{"--receipt-number", "N", "the receipt reclaimed"},
-          {"--plu", "N", "the item"},
-          {"--payment", "cash|card|cheque|virman", "the payment"},
-          {"--correction", "PERCENT", "a correction"},
-          {"--iosa", "N", "the IOSA"},
-          {"--operator", "N", "the operator"},
-          {"--password-file", "FILE", "the operator password's file", ARG_INPUT}}},
+         receiptOptions({{"--receipt-number", "N", "the receipt reclaimed"}, {"--plu", "N", "the item"}})},
         {"close", "closes a receipt left open (voids at most 500 sales, then reports)", {}, {}}},
        checkReceiptArgs, runReceipt},
       {"restart", "restarts the device (command 202)", CommandKind::Page, {plain("restarts the device (command 202)")},

@@ -70,6 +70,13 @@ int runSimulatorMain(int argc, char** argv) {
       return argv[++i];
     };
     long n = 0;
+    // The number after the option, within its limits, into `n`; false after saying why.
+    auto number = [&](const char* what, long lo, long hi, const char* bad) {
+      const char* v = value(what);
+      if (v && parseNumber(v, lo, hi, n)) return true;
+      std::fprintf(stderr, "kestrel-sim: %s\n", bad);
+      return false;
+    };
     if (a == "--help" || a == "-h") {
       std::fputs(USAGE, stdout);
       return 0;
@@ -91,11 +98,7 @@ int runSimulatorMain(int argc, char** argv) {
       ptyGiven = true;
       if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) opt.ptyLink = argv[++i];
     } else if (a == "--baud") {
-      const char* v = value("a speed");
-      if (!v || !parseNumber(v, 50, 4000000, n)) {
-        std::fprintf(stderr, "kestrel-sim: bad speed\n");
-        return 2;
-      }
+      if (!number("a speed", 50, 4000000, "bad speed")) return 2;
       opt.baud = static_cast<int>(n);
     } else if (a == "--model") {
       const char* v = value("a model name");
@@ -119,29 +122,17 @@ int runSimulatorMain(int argc, char** argv) {
       if (!v) return 2;
       opt.logFile = v;
     } else if (a == "--protocol") {
-      const char* v = value("1 or 2");
-      if (!v || !parseNumber(v, 1, 2, n)) {
-        std::fprintf(stderr, "kestrel-sim: --protocol takes 1 or 2\n");
-        return 2;
-      }
+      if (!number("1 or 2", 1, 2, "--protocol takes 1 or 2")) return 2;
       opt.protocol = n == 1 ? LinkProtocol::Type1 : LinkProtocol::Type2;
     } else if (a == "--service-password") {
       const char* v = value("a password");
       if (!v) return 2;
       opt.servicePassword = v;
     } else if (a == "--syn-interval") {
-      const char* v = value("milliseconds");
-      if (!v || !parseNumber(v, 1, 60000, n)) {
-        std::fprintf(stderr, "kestrel-sim: bad SYN interval\n");
-        return 2;
-      }
+      if (!number("milliseconds", 1, 60000, "bad SYN interval")) return 2;
       opt.synIntervalMs = static_cast<int>(n);
     } else if (a == "--idle-drop-ms") {
-      const char* v = value("milliseconds");
-      if (!v || !parseNumber(v, 0, 86400000, n)) {
-        std::fprintf(stderr, "kestrel-sim: --idle-drop-ms takes milliseconds from 0 (never) to 86400000\n");
-        return 2;
-      }
+      if (!number("milliseconds", 0, 86400000, "--idle-drop-ms takes milliseconds from 0 (never) to 86400000")) return 2;
       opt.idleDropMs = static_cast<int>(n);
     } else {
       std::fprintf(stderr, "kestrel-sim: unknown option '%s'\n%s", argv[i], USAGE);
