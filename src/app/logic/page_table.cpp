@@ -19,10 +19,11 @@ std::vector<TTreeNodeRow> treeNodes(const std::vector<TPageRow>& pages) {
   return nodes;
 }
 
-TControlPlan controlPlan(const TPageRow* row, bool value, const TPageFacts& facts) {
+TControlPlan controlPlan(const TPageRow* row, const std::vector<std::string>& buttons, bool value,
+                         const TPageFacts& facts) {
   TControlPlan plan;
   if (!row) return plan;
-  for (const char* b : row->buttons) plan.controls.push_back({b, value});
+  for (const auto& b : buttons) plan.controls.push_back({b, value});
   switch (row->rule) {
     case TPageRule::None:
       break;

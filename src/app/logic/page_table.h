@@ -1,8 +1,9 @@
 #pragma once
 // The window's pages as data: a page's row (its objectName, caption, place in the tree,
-// the read it runs when shown, the buttons its control enabling switches), the tree made
-// from the rows, and the verdict on a command. The rows themselves are the window's page
-// list (app/ui/shell/page_registry.cpp): one row a page.
+// the read it runs when shown, the rule of its control enabling), the tree made from the
+// rows, and the verdict on a command. The rows themselves are the window's page list
+// (app/ui/shell/page_registry.cpp): one row a page. The buttons a page's control enabling
+// switches are the ones the page registers with its clicks.
 #include <array>
 #include <string>
 #include <vector>
@@ -19,7 +20,6 @@ struct TPageRow {
   const char* title;   // its heading and tree node (the blank page: "", no node)
   const char* group;   // the top node it is shown under; "" for a top node of its own
   const char* readOp;  // the read it runs when shown; "" for none
-  std::vector<const char*> buttons;
   TPageRule rule = TPageRule::None;
   // Printer-group models get the blank page instead (direct keys, corrections, clients).
   bool registerOnly = false;
@@ -61,9 +61,10 @@ struct TControlPlan {
   bool working = false;
 };
 
-// The widgets OpraviControlite(value) switches on the page of `row`; empty for a page
-// without buttons (or none).
-TControlPlan controlPlan(const TPageRow* row, bool value, const TPageFacts& facts);
+// The widgets OpraviControlite(value) switches on the page of `row`, whose own switched
+// buttons are `buttons`, then the page's rule; empty for no page.
+TControlPlan controlPlan(const TPageRow* row, const std::vector<std::string>& buttons, bool value,
+                         const TPageFacts& facts);
 
 // The page data_Refresh reads for the page of `row` with model index `ecrModel`: the
 // page itself, or the blank page for a register-only page and a printer-group model.

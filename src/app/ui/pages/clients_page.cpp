@@ -98,12 +98,12 @@ TClientsPage::TClientsPage(TPageShell& shell, const TPageRow& pageRow) : TPage(s
   connect(mniAllClients, &QAction::triggered, this, [this] { mniAllClientsClick(); });
   connect(mniSelectedClients, &QAction::triggered, this, [this] { mniSelectedClientsClick(); });
 
-  connect(btnReadClientInfo, &QPushButton::clicked, this, [this] { btnReadClientInfoClick(); });
-  connect(btnWriteClientInfo, &QPushButton::clicked, this, [this] { btnWriteClientInfoClick(); });
-  connect(btnDelClients, &QPushButton::clicked, this, [this] { btnDelClientsClick(); });
-  connect(btnExportClients, &QPushButton::clicked, this, [this] { btnExportClientsClick(); });
-  connect(btnImportClients, &QPushButton::clicked, this, [this] { btnImportClientsClick(); });
-  connect(btnClearClient, &QPushButton::clicked, this, [this] { btnClearClientClick(); });
+  onClickDirect(btnReadClientInfo, [this] { btnReadClientInfoClick(); });
+  onClickDirect(btnWriteClientInfo, [this] { btnWriteClientInfoClick(); });
+  onClickDirect(btnDelClients, [this] { btnDelClientsClick(); });
+  onClickDirect(btnExportClients, [this] { btnExportClientsClick(); });
+  onClickDirect(btnImportClients, [this] { btnImportClientsClick(); });
+  onClickDirect(btnClearClient, [this] { btnClearClientClick(); });
 }
 
 TClientsPage::~TClientsPage() {

@@ -172,10 +172,10 @@ TCommunicationPage::TCommunicationPage(TPageShell& shell, const TPageRow& pageRo
 
   onClick(btnRead, "readCommunications", [this] { readCommunications(); });
   onClick(btnSave, "btnSaveCommunicationClick", [this] { btnSaveCommunicationClick(); });
-  onClick(btnLoadIni, "btnLoadAPNfromIniClick", [this] { btnLoadAPNfromIniClick(); });
-  onClick(btnSaveIni, "btnSaveAPNtoIniClick", [this] { btnSaveAPNtoIniClick(); });
-  connect(btnChangeServerList, &QPushButton::clicked, this,
-          [this] { guarded("btnChangeServerListClick", [this] { btnChangeServerListClick(); }); });
+  onClick(btnLoadIni, "btnLoadAPNfromIniClick", [this] { btnLoadAPNfromIniClick(); }, TSwitching::Unswitched);
+  onClick(btnSaveIni, "btnSaveAPNtoIniClick", [this] { btnSaveAPNtoIniClick(); }, TSwitching::Unswitched);
+  onClickGuarded(btnChangeServerList, "btnChangeServerListClick", [this] { btnChangeServerListClick(); },
+                 TSwitching::Unswitched);
   connect(fDHCP, &QCheckBox::toggled, this, [this] { chbxDHCPClick(); });
   connect(fServers, &QListWidget::itemClicked, this,
           [this] { guarded("lstbxServersClick", [this] { lstbxServersClick(); }); });

@@ -153,16 +153,16 @@ TItemsPage::TItemsPage(TPageShell& shell, const TPageRow& pageRow)
   fHost = std::make_unique<TItemsHost>(shell, *this, fProgress, fButtons);
   fItems = std::make_unique<TItemsOps>(ops(), fTable, *fHost);
 
-  connect(fRead, &QPushButton::clicked, this, [this] { bbtnReadItemsClick(); });
-  connect(fSave, &QPushButton::clicked, this, [this] { bbtnSendItemsClick(); });
-  connect(fDelete, &QPushButton::clicked, this, [this] { bbtnDeleteClick(); });
-  connect(fClear, &QPushButton::clicked, this, [this] { bbtnClearClick(); });
+  onClickDirect(fRead, [this] { bbtnReadItemsClick(); });
+  onClickDirect(fSave, [this] { bbtnSendItemsClick(); });
+  onClickDirect(fDelete, [this] { bbtnDeleteClick(); });
+  onClickDirect(fClear, [this] { bbtnClearClick(); });
   // Not an operation: it is pressed while one runs.
-  connect(fStop, &QPushButton::clicked, this, [this] { bbtnStopReadClick(); });
+  onClickDirect(fStop, [this] { bbtnStopReadClick(); }, TSwitching::Unswitched);
   shell.addStopControl(fStop);
-  connect(fQty, &QPushButton::clicked, this, [this] { btnChangeQTYClick(); });
-  connect(fImport, &QPushButton::clicked, this, [this] { bbtnImportClick(); });
-  connect(fExport, &QPushButton::clicked, this, [this] { bbtnExportClick(); });
+  onClickDirect(fQty, [this] { btnChangeQTYClick(); });
+  onClickDirect(fImport, [this] { bbtnImportClick(); });
+  onClickDirect(fExport, [this] { bbtnExportClick(); });
 
   auto controls = [this](TMemTable&) {
     // While a loop runs the buttons are set once at its end.

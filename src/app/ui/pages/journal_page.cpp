@@ -122,12 +122,13 @@ TJournalPage::TJournalPage(TPageShell& shell, const TPageRow& pageRow)
   // Both readings go through the operation pattern, which starts nothing while another
   // operation runs: a reading and a printing never select documents in turn.
   onClick(bbtnGetKLEN, "bbtnGetKLENClick", [this] { bbtnGetKLENClick(); });
-  onClick(btnPrintEJ, "btnPrintEJClick", [this] { btnPrintEJClick(); });
-  onClick(bbtnSaveKLtoFile, "bbtnSaveKLtoFileClick", [this] { bbtnSaveKLtoFileClick(); });
-  onClick(btnValidateMd5, "btnValidateMd5Click", [this] { btnValidateMd5Click(); });
-  onClick(btnValidateFile, "btnValidateFileClick", [this] { btnValidateFileClick(); });
+  onClick(btnPrintEJ, "btnPrintEJClick", [this] { btnPrintEJClick(); }, TSwitching::Unswitched);
+  // The page rule sets it from the text, whatever the value.
+  onClick(bbtnSaveKLtoFile, "bbtnSaveKLtoFileClick", [this] { bbtnSaveKLtoFileClick(); }, TSwitching::Unswitched);
+  onClick(btnValidateMd5, "btnValidateMd5Click", [this] { btnValidateMd5Click(); }, TSwitching::Unswitched);
+  onClick(btnValidateFile, "btnValidateFileClick", [this] { btnValidateFileClick(); }, TSwitching::Unswitched);
   // Stop must reach the running loop, so it is no operation of its own.
-  connect(bbtnStopKLdate, &QPushButton::clicked, this, [this] { bbtnStopKLdateClick(); });
+  onClickDirect(bbtnStopKLdate, [this] { bbtnStopKLdateClick(); }, TSwitching::Unswitched);
   shell.addStopControl(bbtnStopKLdate);
   connect(chbxKLrangeBynum, &QCheckBox::toggled, this, [this] { chbxKLrangeBynumClick(); });
   connect(moKLEN, &QPlainTextEdit::textChanged, this, [this, bbtnSaveKLtoFile] {

@@ -54,7 +54,7 @@ TGridPage::TGridPage(TPageShell& shell, const TPageRow& pageRow, const TGridPage
 
   onClick(readButton, layout.readClick, [this] { readTable(); });
   if (layout.saveKeepsControls)
-    connect(saveButton, &QPushButton::clicked, this, [this] { guarded(fLayout.saveClick, [this] { saveTable(); }); });
+    onClickGuarded(saveButton, layout.saveClick, [this] { saveTable(); });
   else
     onClick(saveButton, layout.saveClick, [this] { saveTable(); });
 }
@@ -168,10 +168,8 @@ TCorrectionsPage::TCorrectionsPage(TPageShell& shell, const TPageRow& pageRow)
   for (QCheckBox* box : {disableSurcharge, disableDiscount})
     connect(box, &QCheckBox::toggled, this, [this] { enableEdits(); });
   // Both operations leave the page's controls as they are.
-  connect(btnReadCorrections, &QPushButton::clicked, this,
-          [this] { guarded("btnReadCorrectionsClick", [this] { readCorrections(); }); });
-  connect(btnSaveCorrections, &QPushButton::clicked, this,
-          [this] { guarded("btnSaveCorrectionsClick", [this] { btnSaveCorrectionsClick(); }); });
+  onClickGuarded(btnReadCorrections, "btnReadCorrectionsClick", [this] { readCorrections(); });
+  onClickGuarded(btnSaveCorrections, "btnSaveCorrectionsClick", [this] { btnSaveCorrectionsClick(); });
 }
 
 void TCorrectionsPage::read() { guarded("readCorrections", [this] { readCorrections(); }); }

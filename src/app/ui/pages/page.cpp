@@ -38,8 +38,25 @@ void TPage::runOperation(const char* name, const std::function<void()>& f) { fSh
 
 void TPage::guarded(const char* name, const std::function<void()>& f) { fShell.guarded(name, f); }
 
-void TPage::onClick(QPushButton* button, const char* name, std::function<void()> f) {
+void TPage::registerButton(QPushButton* button, TSwitching switching) {
+  // The name is what the control enabling finds the button by.
+  Q_ASSERT(!button->objectName().isEmpty());
+  if (switching == TSwitching::Switched) fSwitched.push_back(button->objectName().toStdString());
+}
+
+void TPage::onClick(QPushButton* button, const char* name, std::function<void()> f, TSwitching switching) {
+  registerButton(button, switching);
   connect(button, &QPushButton::clicked, this, [this, name, f = std::move(f)] { runOperation(name, f); });
+}
+
+void TPage::onClickGuarded(QPushButton* button, const char* name, std::function<void()> f, TSwitching switching) {
+  registerButton(button, switching);
+  connect(button, &QPushButton::clicked, this, [this, name, f = std::move(f)] { guarded(name, f); });
+}
+
+void TPage::onClickDirect(QPushButton* button, std::function<void()> f, TSwitching switching) {
+  registerButton(button, switching);
+  connect(button, &QPushButton::clicked, this, std::move(f));
 }
 
 void TPage::apply(const TPageValues& values) { applyValues(this, values); }

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/logic/param_bindings.h"
 #include "app/ui/pages/page_shell.h"
@@ -56,6 +57,9 @@ class TPage : public QWidget {
   virtual void controlsEnabled(bool enabled) { (void)enabled; }
   // What the control enabling needs to know of this page's widgets.
   virtual void pageFacts(TPageFacts& facts) const { (void)facts; }
+  // The objectNames of the buttons the control enabling switches, in the order they
+  // were registered.
+  const std::vector<std::string>& switchedButtons() const { return fSwitched; }
 
  protected:
   TPageShell& shell() const { return fShell; }
@@ -72,8 +76,20 @@ class TPage : public QWidget {
   void runOperation(const char* name, const std::function<void()>& f);
   // The same without the control switching, for reads and small steps.
   void guarded(const char* name, const std::function<void()>& f);
-  // Connects `button` to runOperation(name, f).
-  void onClick(QPushButton* button, const char* name, std::function<void()> f);
+  // The page's buttons are registered here, each once with what its click runs; the
+  // registered buttons are the ones the control enabling switches while an operation of
+  // the page runs (switchedButtons), except those registered Unswitched (file helpers,
+  // validation, a stop control the page's rule sets).
+  enum class TSwitching { Switched, Unswitched };
+  // The click runs runOperation(name, f).
+  void onClick(QPushButton* button, const char* name, std::function<void()> f,
+               TSwitching switching = TSwitching::Switched);
+  // The click runs guarded(name, f): the page's controls stay as they are.
+  void onClickGuarded(QPushButton* button, const char* name, std::function<void()> f,
+                      TSwitching switching = TSwitching::Switched);
+  // The click runs `f`, which asks its questions or opens its menu and then runs its
+  // operations itself.
+  void onClickDirect(QPushButton* button, std::function<void()> f, TSwitching switching = TSwitching::Switched);
 
   // Moves values to and from this page's widgets. A page with values that are not one
   // widget each (lines of a list) places them itself.
@@ -87,6 +103,8 @@ class TPage : public QWidget {
   TPageShell& fShell;
   const TPageRow& fRow;
   QVBoxLayout* fContent = nullptr;
+  std::vector<std::string> fSwitched;
+  void registerButton(QPushButton* button, TSwitching switching);
 };
 
 }  // namespace kestrel

@@ -132,9 +132,9 @@ TServiceInfoPage::TServiceInfoPage(TPageShell& shell, const TPageRow& pageRow) :
     if (!focus.empty()) focusOn(focus);
   });
   onClick(btnDeactivate, "btnDeactivateServiceModeClick", [this] { deactivateServiceMode(ops()); });
-  onClick(btnRamReset, "btnRamResetClick", [this] { btnRamResetClick(); });
+  onClick(btnRamReset, "btnRamResetClick", [this] { btnRamResetClick(); }, TSwitching::Unswitched);
   // The question comes before the controls go off.
-  connect(btnSetServiceOp, &QPushButton::clicked, this, [this] { btnSetServiceOpClick(); });
+  onClickDirect(btnSetServiceOp, [this] { btnSetServiceOpClick(); });
   onClick(btnCheckCertificates, "btnCheckCertificatesClick", [this] { btnCheckCertificatesClick(); });
 }
 

@@ -33,8 +33,8 @@ TSettingsPage::TSettingsPage(TPageShell& shell, const TPageRow& pageRow) : TPage
   backupForm->addRow(chbxBackupItems);
   backupForm->addRow(chbxBackupClients);
   backupForm->addRow(buttonRow({btnBackupDevice, btnRestoreDevice}));
-  onClick(btnBackupDevice, "btnBackupDeviceClick", [this] { btnBackupDeviceClick(); });
-  onClick(btnRestoreDevice, "btnRestoreDeviceClick", [this] { btnRestoreDeviceClick(); });
+  onClick(btnBackupDevice, "btnBackupDeviceClick", [this] { btnBackupDeviceClick(); }, TSwitching::Unswitched);
+  onClick(btnRestoreDevice, "btnRestoreDeviceClick", [this] { btnRestoreDeviceClick(); }, TSwitching::Unswitched);
   row->addWidget(backupBox);
   row->addStretch(1);
   content()->addLayout(row);

@@ -551,7 +551,7 @@ void TfmMainFBH::OpraviControlite(bool Value) {
   facts.taxNumberSet = ll.get_sBytesState(4, 1);
   facts.fiscalMode = ll.get_sBytesState(5, 3);
   current->pageFacts(facts);
-  const TControlPlan plan = controlPlan(findPage(activePage()), Value, facts);
+  const TControlPlan plan = controlPlan(findPage(activePage()), current->switchedButtons(), Value, facts);
   for (const auto& c : plan.controls)
     if (auto* w = current->findChild<QWidget*>(qs(c.name))) w->setEnabled(c.enabled);
   current->controlsEnabled(Value);
