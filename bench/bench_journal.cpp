@@ -124,7 +124,7 @@ void BM_JournalOnSimPty(benchmark::State& state) {
   const uint64_t frames0 = p.s->framesServed();
   for (auto _ : state) {
     TJournalReader reader(ops, lines);
-    if (reader.readRange(1, 1, kTypeNonFiscal, TJournalMode::Read) != TJournalEnd::Done ||
+    if (!reader.readRange(1, 1, kTypeNonFiscal, TJournalMode::Read).ok() ||
         reader.linesRead != kLines) {
       state.SkipWithError("the document was not read whole");
       break;

@@ -39,14 +39,12 @@ int runDetect(const Invocation& inv, std::ostream& out, std::ostream& err) {
   o.onAttempt = [&](const TSearchTarget& t, int index, int total) {
     if (terminal) err << "\r\033[Ktrying " << t.label() << " (" << index << " / " << total << ")" << std::flush;
   };
-  const std::vector<TSearchFinding> findings = searchDevices(o);
+  const TSearchResult result = searchDevices(o);
   if (terminal) err << "\r\033[K" << std::flush;
 
-  bool any = false;
   std::string devices, problems;
-  for (const TSearchFinding& f : findings) {
+  for (const TSearchFinding& f : result.findings) {
     const bool found = f.outcome == TSearchOutcome::Found;
-    any = any || found;
     JsonObject j;
     j.add("port", f.target.tcp ? f.target.host : f.target.port);
     if (f.target.tcp) j.add("tcp_port", static_cast<int>(f.target.tcpPort));
@@ -69,12 +67,12 @@ int runDetect(const Invocation& inv, std::ostream& out, std::ostream& err) {
     }
   }
   if (inv.json) {
-    out << JsonObject().addRaw("devices", "[" + devices + "]").addRaw("problems", "[" + problems + "]").add("found", any).text()
+    out << JsonObject().addRaw("devices", "[" + devices + "]").addRaw("problems", "[" + problems + "]").add("found", result.device() != nullptr).text()
         << '\n';
-  } else if (!any) {
-    err << "kestrel: no device found\n";
+  } else if (!result.device()) {
+    err << "kestrel: " << result.outcome.cause << '\n';
   }
-  return any ? 0 : 1;
+  return result.outcome.ok() ? 0 : 1;
 }
 
 }  // namespace kestrel::cli

@@ -148,9 +148,15 @@ int runJournal(PageCommandContext& ctx) {
   }
   OutLines lines(ctx.out, !r.outFile.empty());
   TJournalReader reader(ctx.ops, lines);
-  const TJournalEnd end = reader.run(request, ctx.args[0] == "print" ? TJournalMode::Print : TJournalMode::Read);
-  bool ok = end == TJournalEnd::Done && reader.documentsCut == 0;
-  if (end == TJournalEnd::Stopped) ctx.err << "kestrel: ej: stopped\n";
+  const TJournalMode mode = ctx.args[0] == "print" ? TJournalMode::Print : TJournalMode::Read;
+  const TLoopOutcome read = reader.run(request, mode);
+  const bool ok = read.ok();
+  // How far it got; the checks before the loop said their own message.
+  if (!ok && reader.looped())
+    ctx.err << "kestrel: ej: " << read.closingMessage(mode == TJournalMode::Print ? JOURNAL_PRINT : JOURNAL_READ, " ")
+            << '\n';
+  else if (read.stopped())
+    ctx.err << "kestrel: ej: stopped\n";
   if (!r.outFile.empty()) {
     if (!ok || ctx.ops.failedVerdicts > 0) {
       // A partial journal would pass for the whole one: the old file stays.

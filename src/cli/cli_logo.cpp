@@ -12,7 +12,7 @@ void checkLogoArgs(const CommandArgs& args) {
 
 int runLogo(PageCommandContext& ctx) {
   ctx.host.file = ctx.args[0];
-  return operationStatus(ctx, uploadLogoFromFile(ctx.ops));
+  return loopStatus(ctx, "logo", uploadLogoFromFile(ctx.ops), LOGO_UPLOAD);
 }
 
 }  // namespace kestrel::cli

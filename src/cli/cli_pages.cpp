@@ -368,6 +368,11 @@ int operationStatus(PageCommandContext& ctx, bool succeeded) {
   return 1;
 }
 
+int loopStatus(PageCommandContext& ctx, const char* what, const std::optional<TLoopOutcome>& r, const TLoopWords& words) {
+  if (r && !r->ok()) ctx.err << "kestrel: " << what << ": " << r->closingMessage(words, " ") << '\n';
+  return operationStatus(ctx, r && r->ok());
+}
+
 void checkConfigArgs(const CommandArgs& args) {
   if (args.empty() || (args[0] != "get" && args[0] != "set"))
     throw UsageError("usage: config get [PAGE...] | config set PAGE.NAME=VALUE...");

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/logic/device_ops.h"
+#include "app/logic/loop_outcome.h"
 #include "app/logic/page_host.h"
 
 namespace kestrel {
@@ -83,6 +84,8 @@ void warnCodePage(PageCommandContext& ctx, const TMemTable& table, const std::fu
 bool identifyModel(PageCommandContext& ctx);
 // The exit status of an operation: 0 only when it succeeded and no command failed.
 int operationStatus(PageCommandContext& ctx, bool succeeded);
+// The exit status of a loop: 0 only when ok(); otherwise its closing message on stderr after "kestrel: WHAT: ", and 1. No outcome (a file choice cancelled): 1.
+int loopStatus(PageCommandContext& ctx, const char* what, const std::optional<TLoopOutcome>& r, const TLoopWords& words);
 
 int runPageCommand(const Invocation& inv, DeviceSession& session, std::ostream& out, std::ostream& err);
 

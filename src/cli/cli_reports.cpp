@@ -14,6 +14,7 @@
 #include "app/logic/pages/daily_closure.h"
 #include "app/logic/pages/reports.h"
 #include "app/logic/pages/test_receipts.h"
+#include "app/logic/pages/then_always.h"
 #include "app/logic/pages/vat.h"
 #include "cli/cli_args.h"
 #include "cli/cli_pages.h"
@@ -90,7 +91,7 @@ void checkReport(const CommandArgs& w) {
   if (kind == "z") deletionOf(w);
 }
 
-int printSums(PageCommandContext& ctx, TPageValues& labels, bool ok) {
+void printSums(PageCommandContext& ctx, TPageValues& labels) {
   if (labels.count(LB_REPORT_NUMBER)) {
     std::vector<std::pair<std::string, std::string>> values{{"number", labels[LB_REPORT_NUMBER]}};
     for (int i = 1; i <= VAT_GROUP_COUNT; ++i) values.emplace_back(std::string(1, VAT_LETTERS[i - 1]), labels[vatSumLabel(i)]);
@@ -105,7 +106,6 @@ int printSums(PageCommandContext& ctx, TPageValues& labels, bool ok) {
     }
     if (ctx.json) ctx.out << o.text() << '\n';
   }
-  return operationStatus(ctx, ok);
 }
 
 }  // namespace
@@ -119,13 +119,12 @@ int runReport(PageCommandContext& ctx) {
     TPageValues labels = initialClosureLabels();
     labels.erase(LB_REPORT_NUMBER);
     bool ok = false;
-    try {
+    {
+      // The sums read so far are printed on every way out, an exception's too.
+      const auto sums = always([&] { printSums(ctx, labels); });
       ok = kind == "x" ? printXReport(ctx.ops, labels) : printZReport(ctx.ops, labels, deletionOf(w));
-    } catch (...) {
-      printSums(ctx, labels, false);
-      throw;
     }
-    return printSums(ctx, labels, ok);
+    return operationStatus(ctx, ok);
   }
   bool ok = false;
   if (kind == "departments") ok = printDeptReport(ctx.ops);
@@ -179,12 +178,15 @@ int runReceipt(PageCommandContext& ctx) {
   const CommandArgs& w = ctx.args;
   if (w.plain[0] == "close") {
     const TCloseReceipts r = closeReceipts(ctx.ops);
+    const int64_t voids = r.outcome.answered;
     if (ctx.json)
-      ctx.out << JsonObject().add("ok", r.ok).add("state", r.state).add("voids", r.voids).add("boundReached", r.boundReached).text()
+      ctx.out << JsonObject().add("ok", r.ok()).add("state", r.state).add("voids", voids).add("boundReached", r.boundReached).text()
               << '\n';
     else
-      ctx.out << "state=" << r.state << "\nvoids=" << r.voids << '\n';
-    return operationStatus(ctx, r.ok);
+      ctx.out << "state=" << r.state << "\nvoids=" << voids << '\n';
+    // A refused step has said its error already.
+    if (r.outcome.end == TLoopEnd::Failed && !r.boundReached) return operationStatus(ctx, false);
+    return loopStatus(ctx, "receipt close", r.outcome, RECEIPT_VOIDS);
   }
   // The model's default operator password unless one is given.
   if (!identifyModel(ctx)) return operationStatus(ctx, false);

@@ -215,7 +215,7 @@ TEST(CloseReceiptsOps, EveryReceiptStateEndsClosed) {
       ASSERT_TRUE(s.cmd(53, "1\t" + c.payment + "\t"));
     }
     const TCloseReceipts r = closeReceipts(s.ops);
-    EXPECT_TRUE(r.ok) << s.err.LastErrorMessage();
+    EXPECT_TRUE(r.ok()) << s.err.LastErrorMessage();
     EXPECT_EQ(r.state, c.state);
     EXPECT_EQ(s.commands(), c.commands);
     EXPECT_EQ(s.receipt().kind, sim::RK_NONE);
@@ -229,18 +229,31 @@ TEST(CloseReceiptsOps, EveryReceiptStateEndsClosed) {
   }
 }
 
-TEST(CloseReceiptsOps, ADeviceThatNeverRunsOutOfVoidsMeetsTheBound) {
+TEST(CloseReceiptsOps, ADeviceThatNeverRunsOutOfVoidsMeetsTheBoundOrAStop) {
   Shop s;
   openReceipt(s, sim::RK_FISCAL, 1);
   s.device([](sim::DeviceModel& d) { d.endlessVoids = true; });
   const TCloseReceipts r = closeReceipts(s.ops, 20);
-  EXPECT_FALSE(r.ok);
+  EXPECT_FALSE(r.ok());
   EXPECT_TRUE(r.boundReached);
-  EXPECT_EQ(r.voids, 20);
+  EXPECT_EQ(r.outcome.answered, 20);
   EXPECT_EQ(s.inputsOf(52).size(), 20u);
   EXPECT_TRUE(s.inputsOf(53).empty());
-  ASSERT_EQ(s.dialogs.shown.size(), 1u);
-  EXPECT_EQ(s.dialogs.shown[0].text, voidsBoundMessage(20));
+  // The caller shows why: the loop itself says nothing.
+  EXPECT_TRUE(s.dialogs.shown.empty());
+  EXPECT_EQ(r.outcome.closingMessage(RECEIPT_VOIDS),
+            "Close receipts ended at void 20 after 20 voids: " + voidsBoundMessage(20).substr(0, voidsBoundMessage(20).size() - 1) + ".");
+
+  // A stop between two voids ends the run; nothing is paid or closed.
+  s.clearSent();
+  s.host.stopChecks = 0;
+  s.host.stopAfterChecks = 3;
+  const TCloseReceipts stopped = closeReceipts(s.ops, 20);
+  EXPECT_TRUE(stopped.outcome.stopped());
+  EXPECT_EQ(stopped.outcome.answered, 3);
+  EXPECT_EQ(s.inputsOf(52).size(), 3u);
+  EXPECT_TRUE(s.inputsOf(53).empty());
+  EXPECT_EQ(stopped.outcome.closingMessage(RECEIPT_VOIDS), "Close receipts stopped at void 3 after 3 voids.");
 }
 
 TEST(TestReceiptOps, RestartSendsRestartAndLeavesServiceMode) {

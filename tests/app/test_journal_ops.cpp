@@ -96,7 +96,9 @@ TEST(JournalOps, ColumnMarkAtTheStartOfALineBecomesTab) {
 
 TEST(JournalOps, ByNumbersSkipsAMissingDocumentSilentlyAndReadsEveryLine) {
   Journal j;
-  EXPECT_EQ(j.reader.run(numbers("3", "5"), TJournalMode::Read), TJournalEnd::Done);
+  const TLoopOutcome r = j.reader.run(numbers("3", "5"), TJournalMode::Read);
+  EXPECT_EQ(j.reader.ending, TJournalEnd::Done);
+  EXPECT_TRUE(r.ok()) << "a missing number is no failed document";
   EXPECT_EQ(j.out.lines, j.concat({3, 5}));
   EXPECT_EQ(j.out.lines[1], "X REPORT");
   EXPECT_EQ(j.out.lines[2], "\tZ No.\t0001");
@@ -104,12 +106,14 @@ TEST(JournalOps, ByNumbersSkipsAMissingDocumentSilentlyAndReadsEveryLine) {
   EXPECT_EQ(j.ops.failedVerdicts, 0);
   EXPECT_TRUE(j.ops.ShowErr()) << "ShowErr is back on";
   EXPECT_EQ(j.inputsOf(125).front(), "0\t3\t2\t");
-  EXPECT_EQ(j.reader.documentsRead, 2);
+  EXPECT_EQ(r.answered, 2);
 
   // 5 to 5 reads one document; 6 to 5 leaves the lines as they were.
-  EXPECT_EQ(j.reader.run(numbers("5", "5"), TJournalMode::Read), TJournalEnd::Done);
+  j.reader.run(numbers("5", "5"), TJournalMode::Read);
+  EXPECT_EQ(j.reader.ending, TJournalEnd::Done);
   EXPECT_EQ(j.out.lines, j.linesOf(5));
-  EXPECT_EQ(j.reader.run(numbers("6", "5"), TJournalMode::Read), TJournalEnd::FromBigger);
+  j.reader.run(numbers("6", "5"), TJournalMode::Read);
+  EXPECT_EQ(j.reader.ending, TJournalEnd::FromBigger);
   EXPECT_EQ(j.dialogs.shown.back().text, "\"From number\" cannot be bigger than \"To number\"");
   EXPECT_EQ(j.out.lines, j.linesOf(5));
 }
@@ -119,12 +123,16 @@ TEST(JournalOps, ARefusedLineEndsOnlyItsDocumentAndARefusedSelectionEndsTheRange
   const auto one = j.linesOf(1), two = j.linesOf(2), three = j.linesOf(3);
   // Document 1's lines and its end, then the third line of document 2 is refused.
   j.refuse("1\t", static_cast<int>(one.size()) + 1 + 3, sim::ERR_SYNTAX);
-  EXPECT_EQ(j.reader.run(numbers("1", "3"), TJournalMode::Read), TJournalEnd::Done);
+  const TLoopOutcome r = j.reader.run(numbers("1", "3"), TJournalMode::Read);
+  EXPECT_EQ(j.reader.ending, TJournalEnd::Done);
   std::vector<std::string> expected = one;
   expected.insert(expected.end(), two.begin(), two.begin() + 2);
   expected.insert(expected.end(), three.begin(), three.end());
   EXPECT_EQ(j.out.lines, expected);
-  EXPECT_EQ(j.reader.linesRefused, 1);
+  EXPECT_EQ(r.answered, 2);
+  EXPECT_EQ(r.failedNumbers, std::vector<int64_t>{2});
+  EXPECT_EQ(r.closingMessage(JOURNAL_READ).rfind("1 document could not be read: document 2 (", 0), 0u)
+      << r.closingMessage(JOURNAL_READ);
   EXPECT_EQ(j.ops.failedVerdicts, 1);
   EXPECT_FALSE(j.host.statusHistory.empty()) << "the refusal goes to the status bar";
   EXPECT_TRUE(j.dialogs.shown.empty());
@@ -132,14 +140,18 @@ TEST(JournalOps, ARefusedLineEndsOnlyItsDocumentAndARefusedSelectionEndsTheRange
   // A refused selection (other than "no such document") ends the whole range.
   j.refuse("0\t2\t2\t", 1, sim::ERR_SYNTAX);
   j.clearSent();
-  EXPECT_EQ(j.reader.run(numbers("1", "3"), TJournalMode::Read), TJournalEnd::Refused);
+  const TLoopOutcome selection = j.reader.run(numbers("1", "3"), TJournalMode::Read);
+  EXPECT_EQ(j.reader.ending, TJournalEnd::Refused);
+  EXPECT_EQ(selection.closingMessage(JOURNAL_READ).rfind("Read ended at document 2 after 2 documents.\n1 document could not be read: document 2", 0), 0u)
+      << selection.closingMessage(JOURNAL_READ);
   EXPECT_EQ(j.out.lines, one);
   EXPECT_EQ(j.inputsOf(125).back(), "0\t2\t2\t") << "document 3 is never selected";
 }
 
 TEST(JournalOps, PrintSelectsPrintsAndShowsEachExistingDocument) {
   Journal j;
-  EXPECT_EQ(j.reader.run(numbers("3", "5"), TJournalMode::Print), TJournalEnd::Done);
+  j.reader.run(numbers("3", "5"), TJournalMode::Print);
+  EXPECT_EQ(j.reader.ending, TJournalEnd::Done);
   EXPECT_EQ(j.out.lines, j.concat({3, 5}));
   const auto in = j.inputsOf(125);
   ASSERT_GE(in.size(), 4u);
@@ -149,23 +161,27 @@ TEST(JournalOps, PrintSelectsPrintsAndShowsEachExistingDocument) {
 
   // A refused print request ends the range.
   j.refuse("3\t3\t2\t", 1, sim::ERR_SYNTAX);
-  EXPECT_EQ(j.reader.run(numbers("3", "5"), TJournalMode::Print), TJournalEnd::Refused);
+  j.reader.run(numbers("3", "5"), TJournalMode::Print);
+  EXPECT_EQ(j.reader.ending, TJournalEnd::Refused);
   EXPECT_TRUE(j.out.lines.empty());
 }
 
 TEST(JournalOps, PeriodSearchFindsTheRangeOrSaysTheresNone) {
   Journal j;
   const LocalDateTime nine{2025, 7, 1, 9, 0, 0, 0}, eleven{2025, 7, 1, 11, 0, 0, 0};
-  EXPECT_EQ(j.reader.run(period(nine, eleven), TJournalMode::Read), TJournalEnd::Done);
+  j.reader.run(period(nine, eleven), TJournalMode::Read);
+  EXPECT_EQ(j.reader.ending, TJournalEnd::Done);
   EXPECT_EQ(j.inputsOf(124), std::vector<std::string>{"01-07-25 09:00:00 DST\t01-07-25 11:00:00 DST\t2\t"});
   EXPECT_EQ(j.out.lines, j.concat({1, 2, 3, 5}));
 
-  EXPECT_EQ(j.reader.run(period(eleven, nine), TJournalMode::Read), TJournalEnd::EndBeforeStart);
+  j.reader.run(period(eleven, nine), TJournalMode::Read);
+  EXPECT_EQ(j.reader.ending, TJournalEnd::EndBeforeStart);
   EXPECT_EQ(j.dialogs.shown.back().text, "End date cannot be smaller than start date!");
   EXPECT_EQ(j.inputsOf(124).size(), 1u);
 
   j.host.statusHistory.clear();
-  EXPECT_EQ(j.reader.run(period(nine, eleven, 1), TJournalMode::Read), TJournalEnd::NoDocuments);
+  j.reader.run(period(nine, eleven, 1), TJournalMode::Read);
+  EXPECT_EQ(j.reader.ending, TJournalEnd::NoDocuments);
   ASSERT_FALSE(j.host.statusHistory.empty()) << "the device's error stands in the status bar";
   EXPECT_EQ(j.dialogs.shown.back().text, "No documents in the period");
   EXPECT_TRUE(j.ops.ShowErr());
@@ -173,7 +189,8 @@ TEST(JournalOps, PeriodSearchFindsTheRangeOrSaysTheresNone) {
 
 TEST(JournalOps, NumbersThatAreNoNumbersFailWithTheLoopsNameAndSendNothing) {
   Journal j;
-  EXPECT_EQ(j.reader.run(numbers("", "3"), TJournalMode::Read), TJournalEnd::Refused);
+  j.reader.run(numbers("", "3"), TJournalMode::Read);
+  EXPECT_EQ(j.reader.ending, TJournalEnd::Refused);
   ASSERT_EQ(j.dialogs.shown.size(), 1u);
   EXPECT_EQ(j.dialogs.shown[0].text.rfind("Exception in method \"getKLENbyNum\": ", 0), 0u) << j.dialogs.shown[0].text;
   EXPECT_TRUE(j.sent.empty());
@@ -183,8 +200,10 @@ TEST(JournalOps, ADocumentThatNeverEndsIsCutAtTheBoundOrStoppedWhileItsLinesArri
   Journal j;
   j.device([](sim::DeviceModel& d) { d.endlessDocument = 2; });
   j.reader.maxDocumentLines = 60;
-  EXPECT_EQ(j.reader.run(numbers("1", "3"), TJournalMode::Read), TJournalEnd::Done);
-  EXPECT_EQ(j.reader.documentsCut, 1);
+  const TLoopOutcome cut = j.reader.run(numbers("1", "3"), TJournalMode::Read);
+  EXPECT_EQ(j.reader.ending, TJournalEnd::Done);
+  EXPECT_EQ(cut.failedNumbers, std::vector<int64_t>{2}) << "a cut document is no document read";
+  EXPECT_FALSE(cut.ok());
   EXPECT_EQ(j.out.lines.size(), j.linesOf(1).size() + 60 + j.linesOf(3).size()) << "document 3 is still read";
   ASSERT_FALSE(j.host.statusHistory.empty());
   EXPECT_EQ(j.host.statusHistory.back(), "Document 2 did not end after 60 lines; its reading was ended.");
@@ -193,10 +212,12 @@ TEST(JournalOps, ADocumentThatNeverEndsIsCutAtTheBoundOrStoppedWhileItsLinesArri
   TJournalReader endless(j.ops, j.out);
   endless.eventInterval = std::chrono::milliseconds(0);
   endless.maxDocumentLines = 1 << 30;
-  j.host.messagesRun = 0;
   j.clearSent();
-  endless.stopRequested = [&] { return j.host.messagesRun > 2; };  // events ran inside document 2
-  EXPECT_EQ(endless.run(numbers("2", "3"), TJournalMode::Read), TJournalEnd::Stopped);
+  j.host.stopChecks = 0;
+  j.host.stopAfterChecks = 2;  // inside document 2, after its first lines
+  const TLoopOutcome stopped = endless.run(numbers("2", "3"), TJournalMode::Read);
+  EXPECT_EQ(endless.ending, TJournalEnd::Stopped);
+  EXPECT_EQ(stopped.closingMessage(JOURNAL_READ), "Read stopped at document 2 after 0 documents.");
   EXPECT_GE(j.out.lines.size(), 1u) << "the lines read so far stay";
   const auto in = j.inputsOf(125);
   EXPECT_EQ(std::count(in.begin(), in.end(), "0\t3\t2\t"), 0) << "document 3 is never selected";
@@ -206,7 +227,7 @@ TEST(JournalOps, SavedJournalIsCodePage1250WithLFAndChecksAsItsDocument) {
   Journal j;
   ASSERT_TRUE(j.ops.writeParam("Header", "0", "ČAJ & ŠOP"));
   ASSERT_TRUE(j.ops.command(69, "X\t"));  // document 6
-  ASSERT_EQ(j.reader.run(numbers("6", "6"), TJournalMode::Read), TJournalEnd::Done);
+  ASSERT_TRUE(j.reader.run(numbers("6", "6"), TJournalMode::Read).ok());
   const std::vector<std::string> doc = j.out.lines;
 
   const fs::path dir = fs::temp_directory_path() / ("kestrel-ej-" + std::to_string(::getpid()));

@@ -49,7 +49,9 @@ TEST(LogoUpload, BlocksOfFiftyFourBytesInBase64AgainstTheDevice) {
     SCOPED_TRACE(c.size);
     apptest::OpsOnSim s("KT-33A");
     const std::string data = bytes(c.size);
-    ASSERT_TRUE(uploadLogo(s.ops, data));
+    const TLoopOutcome r = uploadLogo(s.ops, data);
+    ASSERT_TRUE(r.ok()) << r.closingMessage(LOGO_UPLOAD);
+    EXPECT_EQ(r.answered, static_cast<int64_t>(c.blocks.size()));
     const auto in = s.inputsOf(202);
     ASSERT_EQ(in.size(), c.blocks.size() + 3);
     EXPECT_EQ(in.front(), "START\t");
@@ -78,8 +80,12 @@ TEST(LogoUpload, BlocksOfFiftyFourBytesInBase64AgainstTheDevice) {
 TEST(LogoUpload, PassedDeadlineCommitsWhatWasSent) {
   apptest::OpsOnSim s("KT-33A");
   const std::string data = bytes(109);
-  ASSERT_TRUE(uploadLogo(s.ops, data, std::chrono::milliseconds(0)));
+  const TLoopOutcome r = uploadLogo(s.ops, data, std::chrono::milliseconds(0));
   EXPECT_EQ(s.inputsOf(202).size(), 4u);  // START, one block, STOPP, UPDATE
+  // Committed, but no whole logo: that is said, not passed over.
+  EXPECT_FALSE(r.ok());
+  EXPECT_EQ(r.closingMessage(LOGO_UPLOAD),
+            "Upload ended after 1 of 3 blocks: the time limit passed; the device took the blocks sent so far as its logo.");
   EXPECT_EQ(s.device([](sim::DeviceModel& d) { return d.state().logo; }), data.substr(0, 54));
 }
 
@@ -114,7 +120,9 @@ TEST(LogoUpload, TheDeviceDecidesTheSize) {
   EXPECT_EQ(loadLogoFile(larger.path).size(), sim::MAX_LOGO + 2);
   apptest::OpsOnSim s("KT-33A");
   s.host.files.push_back(larger.path);
-  EXPECT_FALSE(uploadLogoFromFile(s.ops));
+  const auto r = uploadLogoFromFile(s.ops);
+  ASSERT_TRUE(r.has_value());
+  EXPECT_EQ(r->end, TLoopEnd::Failed);
   const auto in = s.inputsOf(202);
   ASSERT_FALSE(in.empty());
   EXPECT_EQ(in.front(), "START\t");
@@ -196,7 +204,7 @@ const std::string SUM_6699 = std::string(26, '\xFF') + "\x45";
 
 TEST(LogoUpload, DeviceSumOf1A2BMatches6699) {
   OpsOnPeer p({});
-  ASSERT_TRUE(uploadLogo(p.ops, SUM_6699));
+  ASSERT_TRUE(uploadLogo(p.ops, SUM_6699).ok());
   EXPECT_EQ(p.inputsOf(202).back(), "UPDATE\t");
   EXPECT_EQ(p.dialogs.shown.back().text, "The data was saved in the device.");
 }
@@ -207,23 +215,30 @@ TEST(LogoUpload, MismatchOrRefusalEndsWithNothingMoreSent) {
     std::string data;
     std::vector<std::string> lastSent;  // the 202 inputs from the end of the upload
     std::string shown;                  // "" for the refusal's alert
+    std::string closing;                // how the closing message begins
   };
   const std::string twoBlocks = SUM_6699 + std::string(54, '\x01');
   const Case cases[] = {
       // "STOPP" reports one more than was sent.
-      {{2, -1, ""}, SUM_6699, {"STOPP\t"}, "Invalid checksum! Read check sum: 6700. Calc check sum: 6699"},
+      {{2, -1, ""}, SUM_6699, {"STOPP\t"}, "Invalid checksum! Read check sum: 6700. Calc check sum: 6699",
+       "Upload ended after 1 of 1 blocks: Invalid checksum! Read check sum: 6700. Calc check sum: 6699."},
       // The first of two blocks is counted wrong: no second block, no "STOPP".
       {{1, -1, ""}, std::string(54, '\x01'), {base64Encode(std::string(54, '\x01')) + "\t"},
-       "Invalid checksum! Read check sum: 55. Calc check sum: 54"},
+       "Invalid checksum! Read check sum: 55. Calc check sum: 54",
+       "Upload ended after 1 of 1 blocks.\n1 block could not be sent: block 1 (Invalid checksum! Read check sum: 55. "
+       "Calc check sum: 54)."},
       // A refused block, "START" or "STOPP".
-      {{-1, 2, ""}, twoBlocks, {base64Encode(twoBlocks.substr(54)) + "\t"}, ""},
-      {{-1, 0, ""}, twoBlocks, {"START\t"}, ""},
-      {{-1, 2, ""}, SUM_6699, {"STOPP\t"}, ""},
+      {{-1, 2, ""}, twoBlocks, {base64Encode(twoBlocks.substr(54)) + "\t"}, "",
+       "Upload ended after 2 of 2 blocks.\n1 block could not be sent: block 2 ("},
+      {{-1, 0, ""}, twoBlocks, {"START\t"}, "", "Upload ended after 0 of 2 blocks: the device refused \"START\"."},
+      {{-1, 2, ""}, SUM_6699, {"STOPP\t"}, "", "Upload ended after 1 of 1 blocks: the device refused \"STOPP\"."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.lastSent.back());
     OpsOnPeer p(c.script);
-    EXPECT_FALSE(uploadLogo(p.ops, c.data));
+    const TLoopOutcome r = uploadLogo(p.ops, c.data);
+    EXPECT_EQ(r.end, TLoopEnd::Failed);
+    EXPECT_EQ(r.closingMessage(LOGO_UPLOAD).rfind(c.closing, 0), 0u) << r.closingMessage(LOGO_UPLOAD);
     const auto in = p.inputsOf(202);
     ASSERT_GE(in.size(), c.lastSent.size());
     EXPECT_EQ(std::vector<std::string>(in.end() - static_cast<long>(c.lastSent.size()), in.end()), c.lastSent);

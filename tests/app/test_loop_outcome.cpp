@@ -175,7 +175,8 @@ TEST(BackupLoops, AStopIsSeenAtEveryStageAndSaidAsAStop) {
   OpsOnSim target;
   target.host.stopAfterChecks = 1;
   const TRestoreReport report = restoreBackup(target.ops, b, {});
-  EXPECT_TRUE(report.stopped);
+  EXPECT_TRUE(report.stopped());
+  EXPECT_EQ(report.outcome.closingMessage(RESTORE_WRITE).rfind("Restore stopped after ", 0), 0u);
   EXPECT_FALSE(report.ok());
   const std::string summary = report.summary(false);
   EXPECT_NE(summary.find("Stopped before "), std::string::npos) << summary;

@@ -184,26 +184,32 @@ class TRestore {
     TRecordLoop loop(fOps, steps);
     fLoop = &loop;
     // Each part: the stop request is seen before it; a part ended by a stop or by the
-    // link ends the restore.
-    auto next = [&](const std::string& name) {
-      if (fR.stopped || fEnded) return false;
+    // link ends the restore. A part is done, or failed when something of it was refused
+    // (named in notWritten); a part a stop ended is neither.
+    auto part = [&](const std::string& name, auto body) {
+      if (loop.ended() || fEnded) return;
       progress.step("Restoring " + name + "...");
-      if (loop.stopRequested()) stop("before " + name);
-      return !fR.stopped;
+      if (loop.stopRequested()) return stop("before " + name);
+      loop.asking(++fPart);
+      const int64_t failedBefore = loop.outcome().failed;
+      const size_t refusals = fR.notWritten.size();
+      body();
+      if (loop.outcome().stopped() || loop.outcome().failed > failedBefore) return;
+      if (fR.notWritten.size() > refusals) loop.refused(fPart, fR.notWritten.back());
+      else loop.answered(fPart);
     };
-    for (const auto& [name, values] : fB.pages)
-      if (next(name)) page(name, values);
-    for (const auto& [name, lines] : fB.tables)
-      if (next(name)) table(name, lines);
-    if (fB.withItems && next(ITEMS)) items();
-    if (fB.withClients && next(CLIENTS)) clients();
+    for (const auto& [name, values] : fB.pages) part(name, [&] { page(name, values); });
+    for (const auto& [name, lines] : fB.tables) part(name, [&] { table(name, lines); });
+    if (fB.withItems) part(ITEMS, [&] { items(); });
+    if (fB.withClients) part(CLIENTS, [&] { clients(); });
+    fR.outcome = loop.outcome();
     fLoop = nullptr;
   }
 
  private:
   void refused(const std::string& what) { fR.notWritten.push_back(what); }
   void stop(const std::string& where) {
-    fR.stopped = true;
+    fLoop->outcome().end = TLoopEnd::Stopped;
     fR.stoppedAt = where;
   }
   // After a command of part `name` failed: a cancelled wait stops the restore (true: the
@@ -213,7 +219,7 @@ class TRestore {
       stop("during " + name);
       return true;
     }
-    if (!fLoop->commandFailed(++fFailedParts)) {
+    if (!fLoop->commandFailed(fPart)) {
       fEnded = true;
       fR.notes.push_back("The restore ended after " + name + ": " + fLoop->outcome().cause + ".");
     }
@@ -367,7 +373,7 @@ class TRestore {
   const TRestoreOptions& fO;
   TRestoreReport& fR;
   TRecordLoop* fLoop = nullptr;
-  int fFailedParts = 0;
+  int fPart = 0;
   bool fEnded = false;  // the link failed in several parts in a row
 };
 
@@ -651,7 +657,7 @@ std::string TRestoreReport::summary(bool dryRun) const {
   } else {
     list("Written:", written);
     list("Not written:", notWritten);
-    if (stopped) s += "Stopped " + stoppedAt + ": nothing after it was written.\n";
+    if (stopped()) s += "Stopped " + stoppedAt + ": nothing after it was written.\n";
     else if (written.empty() && notWritten.empty()) s += "Nothing to change: the device holds the file's values.\n";
   }
   if (dryRun) list("Not readable:", notWritten);

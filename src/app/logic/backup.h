@@ -60,9 +60,13 @@ struct TRestoreReport {
   std::vector<std::string> notWritten;  // refusals and failures, with the reason
   std::vector<std::string> skipped;     // values that differ but need the service password
   std::vector<std::string> notes;       // values and tables of another model, the model warning
-  bool stopped = false;                 // the stop request ended it
   std::string stoppedAt;                // "before departments", "during items (94 of 120 items written)"
-  bool ok() const { return notWritten.empty() && !stopped; }
+  // Counts the parts (each setup page and table, the items, the clients): done, or failed
+  // when something of it is in notWritten; Stopped by the stop request (before a part,
+  // or in a wait); Failed when the link failed in several parts in a row.
+  TLoopOutcome outcome;
+  bool stopped() const { return outcome.stopped(); }
+  bool ok() const { return notWritten.empty() && !stopped(); }
   // Everything that differed was written: nothing refused and nothing skipped.
   bool complete() const { return ok() && skipped.empty(); }
   // The summary printed at the end (and shown by the window).

@@ -101,31 +101,61 @@ std::vector<std::string> machineSerialPorts() {
   return paths;
 }
 
-std::vector<TSearchFinding> searchDevices(const TSearchOptions& options) {
+const TSearchFinding* TSearchResult::device() const {
+  for (const TSearchFinding& f : findings)
+    if (f.outcome == TSearchOutcome::Found) return &f;
+  return nullptr;
+}
+
+TSearchResult searchDevices(const TSearchOptions& options) {
   const std::vector<std::string> ports = options.ports.empty() ? machineSerialPorts() : options.ports;
   const std::vector<int>& speeds = options.speeds.empty() ? searchSpeeds() : options.speeds;
   const int total = static_cast<int>(ports.size() * speeds.size()) + (options.tcpHost.empty() ? 0 : 1);
-  std::vector<TSearchFinding> findings;
+  TSearchResult result;
+  std::vector<TSearchFinding>& findings = result.findings;
+  TLoopOutcome& o = result.outcome;
+  o.total = total;
   int index = 0;
-  auto stop = [&] { return options.stopRequested && options.stopRequested(); };
+  auto stop = [&] {
+    if (!options.host) return false;
+    options.host->processMessages();
+    if (options.host->stopRequested()) o.end = TLoopEnd::Stopped;
+    return o.stopped();
+  };
   auto found = [&] {
     return options.stopAtFirst && !findings.empty() && findings.back().outcome == TSearchOutcome::Found;
+  };
+  auto tried = [&](const TSearchTarget& t) {
+    ++index;
+    if (options.onAttempt) options.onAttempt(t, index, total);
+    ++o.asked;
+    TSearchFinding f = attempt(t, options.timeoutMs);
+    ++o.answered;
+    o.reached = index;
+    return f;
+  };
+  auto ended = [&] {
+    if (!o.stopped() && !result.device()) {
+      o.end = TLoopEnd::Failed;
+      o.cause = "no device found";
+    }
+    return result;
   };
 
   for (const std::string& port : ports) {
     for (std::size_t s = 0; s < speeds.size(); ++s) {
-      if (stop() || found()) return findings;
+      if (stop() || found()) return ended();
       TSearchTarget t;
       t.port = port;
       t.baud = speeds[s];
-      ++index;
-      if (options.onAttempt) options.onAttempt(t, index, total);
-      TSearchFinding f = attempt(t, options.timeoutMs);
+      TSearchFinding f = tried(t);
       if (f.outcome == TSearchOutcome::NoAnswer) continue;
       findings.push_back(std::move(f));
       // A port that does not open will not open at another speed, and a device answers
       // at one speed only: either way the port is done.
-      index += static_cast<int>(speeds.size() - s - 1);
+      const int rest = static_cast<int>(speeds.size() - s - 1);
+      index += rest;
+      o.total -= rest;
       break;
     }
   }
@@ -134,12 +164,10 @@ std::vector<TSearchFinding> searchDevices(const TSearchOptions& options) {
     t.tcp = true;
     t.host = options.tcpHost;
     t.tcpPort = options.tcpPort;
-    ++index;
-    if (options.onAttempt) options.onAttempt(t, index, total);
     // The one TCP attempt is always reported, with the reason when nothing answered.
-    findings.push_back(attempt(t, options.timeoutMs));
+    findings.push_back(tried(t));
   }
-  return findings;
+  return ended();
 }
 
 }  // namespace kestrel

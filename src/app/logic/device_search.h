@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/logic/loop_outcome.h"
+
 namespace kestrel {
 
 struct TSearchTarget {
@@ -50,15 +52,26 @@ struct TSearchOptions {
   bool stopAtFirst = false;        // end the search at the first device found
   // Called before each attempt with its number (from 1) and the total.
   std::function<void(const TSearchTarget&, int index, int total)> onAttempt;
-  // Checked between attempts; true ends the search.
-  std::function<bool()> stopRequested;
+  // Its events run and its stop request is asked between attempts; a stop ends the
+  // search. None: the search runs to its end.
+  PageHost* host = nullptr;
 };
 
 // The serial ports of this machine as device paths (ttyS, ttyUSB, ttyACM ...).
 std::vector<std::string> machineSerialPorts();
 
-// Runs the search. The findings hold every device found and every port that could
-// not be tried (busy, not permitted, missing); attempts without an answer are left out.
-std::vector<TSearchFinding> searchDevices(const TSearchOptions& options);
+struct TSearchResult {
+  // Every device found and every port that could not be tried (busy, not permitted,
+  // missing); attempts without an answer are left out.
+  std::vector<TSearchFinding> findings;
+  // Counts attempts (the speeds of a port that did not open, or that answered, are no
+  // attempts): Done with a device found; Stopped by the host's stop request; Failed
+  // ("no device found") when every attempt went unanswered.
+  TLoopOutcome outcome;
+  // The first device found; none: nullptr.
+  const TSearchFinding* device() const;
+};
+
+TSearchResult searchDevices(const TSearchOptions& options);
 
 }  // namespace kestrel

@@ -45,6 +45,16 @@ inline constexpr TLoopWords ITEMS_DELETE{"item", "items", "PLU", "Delete", "dele
 inline constexpr TLoopWords CLIENTS_READ{"client", "clients", "client", "Read", "read"};
 inline constexpr TLoopWords CLIENTS_SAVE{"client", "clients", "client", "Save", "saved"};
 inline constexpr TLoopWords CLIENTS_DELETE{"client", "clients", "client", "Delete", "deleted"};
+inline constexpr TLoopWords JOURNAL_READ{"document", "documents", "document", "Read", "read"};
+inline constexpr TLoopWords JOURNAL_PRINT{"document", "documents", "document", "Print", "printed"};
+// A logo goes in blocks of 54 bytes, numbered from 1.
+inline constexpr TLoopWords LOGO_UPLOAD{"block", "blocks", "block", "Upload", "sent"};
+// "Close receipts operation" voids the sales of an unpaid receipt one by one.
+inline constexpr TLoopWords RECEIPT_VOIDS{"void", "voids", "void", "Close receipts", "voided"};
+inline constexpr TLoopWords DEVICE_SEARCH{"attempt", "attempts", "attempt", "Search", "made"};
+// A restore's parts: each setup page and table, the items, the clients.
+inline constexpr TLoopWords RESTORE_COMPARE{"part", "parts", "part", "Comparison", "compared"};
+inline constexpr TLoopWords RESTORE_WRITE{"part", "parts", "part", "Restore", "restored"};
 
 struct TLoopOutcome {
   TLoopEnd end = TLoopEnd::Done;

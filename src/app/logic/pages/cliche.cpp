@@ -10,6 +10,8 @@
 #include "app/logic/mem_table.h"
 #include "app/logic/page_table.h"
 #include "app/logic/text_file.h"
+#include "engine/engine_types.h"
+#include "support/err_container.h"
 #include "support/fd_misc.h"
 #include "support/utf8.h"
 
@@ -118,7 +120,10 @@ bool readClicheLines(TDeviceOps& ops, const std::string& name, TMemTable& table)
   for (int line = 0; line < CLICHE_LINES; ++line) {
     std::string text;
     if (!ops.readParam(name, paramIndexOf(line), text)) {
-      all = false;  // the row keeps its text; the other lines are still read
+      // A stop ends the read; after a refusal the row keeps its text and the other
+      // lines are still read.
+      if (ops.err.LastErrorCode() == CODE_CANCELLED) return false;
+      all = false;
       continue;
     }
     table.setValue(rowOfId(table, line + 1), "Text", text);

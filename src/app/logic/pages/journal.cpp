@@ -7,6 +7,7 @@
 #include "app/logic/fbh_summer_time.h"
 #include "app/logic/page_table.h"
 #include "app/logic/pages/fm_reports.h"
+#include "app/logic/pages/then_always.h"
 #include "app/logic/param_bindings.h"
 #include "support/code_pages.h"
 #include "support/err_container.h"
@@ -53,112 +54,122 @@ std::string journalSearchInput(const LocalDateTime& start, const LocalDateTime& 
   return fmByDateInput(start, end, autoDst) + std::to_string(type) + "\t";
 }
 
-bool TJournalReader::stopped() { return stopRequested ? stopRequested() : fOps.host().stopRequested(); }
-
-TJournalEnd TJournalReader::run(const TJournalRequest& request, TJournalMode mode) {
-  const char* method = request.byNumber ? "getKLENbyNum" : "getKLENbyDate";
+template <class Body>
+TLoopOutcome TJournalReader::guarded(const char* method, Body body) {
+  ending = TJournalEnd::Done;
+  fLooped = false;
+  TRecordLoop loop(fOps, 0);
   try {
-    if (!request.byNumber) return bySearch(request, mode);
-    const int from = periodNumber(request.fromNumber);
-    const int to = periodNumber(request.toNumber);
-    return byNumbers(from, to, request.type, mode);
+    body(loop, method);
   } catch (const std::exception& e) {
     fLines.flush();
     fOps.misc.myAlert(exceptionText(method, e.what()), TITLE_KESTREL, inf_OkBtn);
-    return TJournalEnd::Refused;
+    ending = TJournalEnd::Refused;
+    loop.fail(e.what());
   }
+  if (ending == TJournalEnd::Done && loop.ended())
+    ending = loop.outcome().stopped() ? TJournalEnd::Stopped : TJournalEnd::Refused;
+  return loop.outcome();
 }
 
-TJournalEnd TJournalReader::readRange(int from, int to, int type, TJournalMode mode) {
-  try {
-    return byNumbers(from, to, type, mode);
-  } catch (const std::exception& e) {
-    fLines.flush();
-    fOps.misc.myAlert(exceptionText("getKLENbyNum", e.what()), TITLE_KESTREL, inf_OkBtn);
-    return TJournalEnd::Refused;
-  }
+TLoopOutcome TJournalReader::run(const TJournalRequest& request, TJournalMode mode) {
+  return guarded(request.byNumber ? "getKLENbyNum" : "getKLENbyDate", [&](TRecordLoop& loop, const char*& method) {
+    if (!request.byNumber) {
+      if (!bySearch(request, loop)) return;
+      // The search found its range; what fails from here is the number loop's.
+      method = "getKLENbyNum";
+      return byNumbers(fFirst, fLast, request.type, mode, loop);
+    }
+    byNumbers(periodNumber(request.fromNumber), periodNumber(request.toNumber), request.type, mode, loop);
+  });
 }
 
-TJournalEnd TJournalReader::bySearch(const TJournalRequest& request, TJournalMode mode) {
+TLoopOutcome TJournalReader::readRange(int from, int to, int type, TJournalMode mode) {
+  return guarded("getKLENbyNum",
+                 [&](TRecordLoop& loop, const char*&) { byNumbers(from, to, type, mode, loop); });
+}
+
+// A check before the loop said why nothing is read.
+void TJournalReader::refuse(TRecordLoop& loop, TJournalEnd why, const char* message) {
+  fOps.inform(message);
+  ending = why;
+  loop.fail(message);
+}
+
+bool TJournalReader::bySearch(const TJournalRequest& request, TRecordLoop& loop) {
   TDeviceOps::ShowErrOff quiet(fOps);
   if (request.start > request.end) {
-    fOps.inform(MSG_EJ_END_BEFORE_START);
-    return TJournalEnd::EndBeforeStart;
+    refuse(loop, TJournalEnd::EndBeforeStart, MSG_EJ_END_BEFORE_START);
+    return false;
   }
   const bool autoDst = isAutoDateTimeON(fOps);
+  if (loop.waitCancelled()) return false;
   if (!fOps.command(124, journalSearchInput(request.start, request.end, request.type, autoDst))) {
+    if (loop.waitCancelled()) return false;
     if (fOps.err.LastErrorCode() == CODE_EJ_NO_DOCUMENT) {
-      fOps.inform(MSG_EJ_NO_DOCUMENTS);
-      return TJournalEnd::NoDocuments;
+      refuse(loop, TJournalEnd::NoDocuments, MSG_EJ_NO_DOCUMENTS);
+      return false;
     }
-    return TJournalEnd::Refused;
+    loop.fail(fOps.err.LastErrorMessage());
+    return false;
   }
-  const int first = periodNumber(fOps.field(3));
-  const int last = periodNumber(fOps.field(4));
-  try {
-    return byNumbers(first, last, request.type, mode);
-  } catch (const std::exception& e) {
-    // The search found its range; what fails from here is the number loop's.
-    fLines.flush();
-    fOps.misc.myAlert(exceptionText("getKLENbyNum", e.what()), TITLE_KESTREL, inf_OkBtn);
-    return TJournalEnd::Refused;
-  }
+  fFirst = periodNumber(fOps.field(3));
+  fLast = periodNumber(fOps.field(4));
+  return true;
 }
 
-TJournalEnd TJournalReader::byNumbers(int from, int to, int type, TJournalMode mode) {
+void TJournalReader::byNumbers(int from, int to, int type, TJournalMode mode, TRecordLoop& loop) {
   TDeviceOps::ShowErrOff quiet(fOps);
-  if (to < from) {
-    fOps.inform(MSG_EJ_FROM_BIGGER);
-    return TJournalEnd::FromBigger;
-  }
+  if (to < from) return refuse(loop, TJournalEnd::FromBigger, MSG_EJ_FROM_BIGGER);
+  fLooped = true;
   fLines.clear();
+  const auto flush = always([&] { fLines.flush(); });
   const std::string typeText = std::to_string(type) + "\t";
   for (int n = from;; ++n) {
     fLines.flush();
     fOps.host().processMessages();
     const std::string number = std::to_string(n) + "\t";
+    loop.asking(n);
     fOps.commandUnjudged(125, "0\t" + number + typeText);
-    const bool missing = fOps.fieldCount() > 0 && fOps.field(0) == "-105000";
-    if (!missing) {
-      if (!fOps.StatusUpdate()) {
-        fLines.flush();
-        return TJournalEnd::Refused;
+    if (fOps.fieldCount() > 0 && fOps.field(0) == "-105000") {
+      loop.noRecord(n);
+    } else {
+      // A refused selection or print request ends the reading.
+      if (!fOps.StatusUpdate() || (mode == TJournalMode::Print && !fOps.command(125, "3\t" + number + typeText))) {
+        if (loop.commandFailed(n)) loop.fail({});
+        return;
       }
-      if (mode == TJournalMode::Print && !fOps.command(125, "3\t" + number + typeText)) {
-        fLines.flush();
-        return TJournalEnd::Refused;
-      }
-      readDocument(n);
+      if (readDocument(n, loop)) loop.answered(n);
+      if (loop.ended()) return;
     }
     if (n == to || n == INT32_MAX) break;
-    if (stopped()) {
-      fLines.flush();
-      return TJournalEnd::Stopped;
-    }
+    if (loop.stopRequested()) return;
   }
-  fLines.flush();
-  return stopped() ? TJournalEnd::Stopped : TJournalEnd::Done;
+  // A stop asked for during the last document still counts.
+  loop.stopRequested();
 }
 
-void TJournalReader::readDocument(int number) {
+bool TJournalReader::readDocument(int number, TRecordLoop& loop) {
   using Clock = std::chrono::steady_clock;
   auto nextEvents = Clock::now() + eventInterval;
   int lines = 0;
   for (;;) {
     fOps.commandUnjudged(125, "1\t");
     int code = 0;
-    if (answerCode(fOps, code) && code == CODE_NO_MORE_DATA) break;
+    if (answerCode(fOps, code) && code == CODE_NO_MORE_DATA) return true;
+    // A refused line ends its document only; a stop or the link failing ends the loop.
     if (!fOps.StatusUpdate()) {
-      ++linesRefused;
-      break;
+      loop.commandFailed(number);
+      return false;
     }
     fLines.add(journalLineShown(fOps.fieldCount() > 1 ? fOps.field(1) : std::string()));
     ++linesRead;
     if (++lines >= maxDocumentLines) {
-      ++documentsCut;
-      fOps.host().set_StatusText("Document " + std::to_string(number) + " did not end after " +
-                                 std::to_string(lines) + " lines; its reading was ended.");
-      break;
+      const std::string cut = "Document " + std::to_string(number) + " did not end after " + std::to_string(lines) +
+                              " lines; its reading was ended.";
+      loop.refused(number, cut);
+      fOps.host().set_StatusText(cut);
+      return false;
     }
     if (Clock::now() >= nextEvents) {
       // Events also run inside a document, or one that never ends could not be stopped.
@@ -166,9 +177,8 @@ void TJournalReader::readDocument(int number) {
       fOps.host().processMessages();
       nextEvents = Clock::now() + eventInterval;
     }
-    if (stopped()) break;
+    if (loop.stopRequested()) return false;
   }
-  ++documentsRead;
 }
 
 void writeJournalFile(const std::string& path, const std::vector<std::string>& lines) {

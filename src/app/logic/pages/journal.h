@@ -3,10 +3,10 @@
 // a range of numbers, each selected (125 "0"), optionally printed (125 "3"), and read
 // line by line (125 "1") into the page's text; the text saved to a file.
 #include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "app/logic/loop_outcome.h"
 #include "support/date_time.h"
 
 namespace kestrel {
@@ -48,14 +48,15 @@ struct TJournalRequest {
 
 enum class TJournalMode { Read, Print };
 
-// How a reading ended, for the page (focus) and the command-line tool (exit status).
+// Why a reading ended as it did: the checks before the loop (each with its own message),
+// or how the loop ended.
 enum class TJournalEnd {
   Done,           // every number of the range was taken
   EndBeforeStart, // the period's end lies before its start; nothing sent
   FromBigger,     // the range is reversed; nothing read
   NoDocuments,    // the period holds no document of the type
-  Refused,        // a selection or print request was refused; the reading ended
-  Stopped,        // "Stop read" (or Ctrl-C)
+  Refused,        // a selection or print request was refused (or an exception); the reading ended
+  Stopped,        // "Stop read", the wait's "Cancel", Escape or Ctrl-C
 };
 
 // bbtnGetKLENClick and btnPrintEJClick. One object per reading.
@@ -63,34 +64,44 @@ class TJournalReader {
  public:
   TJournalReader(TDeviceOps& ops, TJournalLines& lines) : fOps(ops), fLines(lines) {}
 
-  // The stop request (Stop_read_klen); the host's stop request when not set.
-  std::function<bool()> stopRequested;
   // A document that does not end (no -100003) would hold the reading forever: after
-  // this many lines its reading ends with a message in the status bar.
+  // this many lines its reading ends, the document counted as not read.
   int maxDocumentLines = 100000;
   // While the lines of one document arrive, pending events run this often, so that a
   // "Stop read" is seen also inside a long document.
   std::chrono::milliseconds eventInterval{50};
 
   // The period search (getKLENbyDate) or the number loop (getKLENbyNum) with the
-  // request; an exception comes back as "Exception in method "name": ...".
-  TJournalEnd run(const TJournalRequest& request, TJournalMode mode);
+  // request; an exception comes back as "Exception in method "name": ...". The stop
+  // request is the host's. The outcome counts documents: read (selected, printed and
+  // all their lines taken) or failed (a refused line, a document cut at the bound, a
+  // refused selection or print request), named by number; a missing number is no
+  // document.
+  TLoopOutcome run(const TJournalRequest& request, TJournalMode mode);
   // The number loop with numbers already known.
-  TJournalEnd readRange(int from, int to, int type, TJournalMode mode);
+  TLoopOutcome readRange(int from, int to, int type, TJournalMode mode);
 
-  int documentsRead = 0;     // documents selected (and printed) whose lines were read
+  TJournalEnd ending = TJournalEnd::Done;
+  // The number loop began (the checks before it passed and their messages did not end
+  // the reading): only then does the outcome need a closing message.
+  bool looped() const { return fLooped; }
   int linesRead = 0;
-  int linesRefused = 0;      // documents ended by a refused line
-  int documentsCut = 0;      // documents ended by the line bound
 
  private:
-  TJournalEnd bySearch(const TJournalRequest& request, TJournalMode mode);
-  TJournalEnd byNumbers(int from, int to, int type, TJournalMode mode);
-  void readDocument(int number);
-  bool stopped();
+  // Runs `body(loop, method)`; an exception is shown as the exception of `method`.
+  template <class Body>
+  TLoopOutcome guarded(const char* method, Body body);
+  void refuse(TRecordLoop& loop, TJournalEnd why, const char* message);
+  // The period's first and last number into fFirst and fLast; false: nothing to read.
+  bool bySearch(const TJournalRequest& request, TRecordLoop& loop);
+  void byNumbers(int from, int to, int type, TJournalMode mode, TRecordLoop& loop);
+  // False when the document was not read whole (a refused line, the bound, a stop).
+  bool readDocument(int number, TRecordLoop& loop);
 
   TDeviceOps& fOps;
   TJournalLines& fLines;
+  bool fLooped = false;
+  int fFirst = 0, fLast = 0;
 };
 
 // Command 124's input: start TAB end TAB type TAB (dates as the fiscal memory report

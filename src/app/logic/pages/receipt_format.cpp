@@ -175,45 +175,76 @@ namespace {
 
 constexpr uint16_t LOGO_COMMAND = 202;
 
-// The device's checksum in field 1 against ours; a mismatch is shown and ends the upload.
-bool checksumMatches(TDeviceOps& ops, uint32_t calculated) {
+// The device's checksum in field 1 against ours: empty when they match, else the
+// mismatch message, which is shown and ends the upload.
+std::string checksumMismatch(TDeviceOps& ops, uint32_t calculated) {
   const uint32_t device = logoDeviceChecksum(ops.fieldCount() > 1 ? ops.field(1) : std::string());
-  if (device == calculated) return true;
-  ops.inform(logoChecksumMessage(device, calculated));
-  return false;
+  if (device == calculated) return {};
+  const std::string message = logoChecksumMessage(device, calculated);
+  ops.inform(message);
+  return message;
 }
 
 }  // namespace
 
-bool uploadLogo(TDeviceOps& ops, const std::string& data, std::chrono::milliseconds deadline) {
+TLoopOutcome uploadLogo(TDeviceOps& ops, const std::string& data, std::chrono::milliseconds deadline) {
   PageHost& host = ops.host();
+  TRecordLoop loop(ops, static_cast<int64_t>((data.size() + LOGO_BLOCK_SIZE - 1) / LOGO_BLOCK_SIZE));
   ProgressScope progress(host, 1, static_cast<int>(data.size()));
-  if (!ops.command(LOGO_COMMAND, "START\t")) return false;
+  // "START", "STOPP" and "UPDATE": a refusal (or a stop in their wait) ends the upload.
+  auto step = [&](const char* word) {
+    if (ops.command(LOGO_COMMAND, std::string(word) + "\t")) return true;
+    if (!loop.waitCancelled()) loop.fail(std::string("the device refused \"") + word + "\"");
+    return false;
+  };
+  if (!step("START")) return loop.outcome();
   const auto until = std::chrono::steady_clock::now() + deadline;
+  bool timeUp = false;
   uint32_t sum = 0;
   size_t sent = 0;
+  int64_t number = 0;
   for (;;) {
     const std::string block = data.substr(sent, LOGO_BLOCK_SIZE);
     if (!block.empty()) {
       sent += block.size();
       host.progressSet(static_cast<int>(sent));
-      if (!ops.command(LOGO_COMMAND, base64Encode(block) + "\t")) return false;
+      loop.asking(++number);
+      if (!ops.command(LOGO_COMMAND, base64Encode(block) + "\t")) {
+        if (loop.commandFailed(number)) loop.fail({});
+        return loop.outcome();
+      }
       for (unsigned char c : block) sum += c;
-      if (!checksumMatches(ops, sum)) return false;
+      if (const std::string mismatch = checksumMismatch(ops, sum); !mismatch.empty()) {
+        loop.refused(number, mismatch);
+        loop.fail({});
+        return loop.outcome();
+      }
+      loop.answered(number);
       host.processMessages();
+      // Stopped before "STOPP": the device keeps its old logo.
+      if (loop.stopRequested()) return loop.outcome();
     }
-    if (block.size() < LOGO_BLOCK_SIZE || std::chrono::steady_clock::now() >= until) break;
+    if (block.size() < LOGO_BLOCK_SIZE) break;
+    if (std::chrono::steady_clock::now() >= until) {
+      timeUp = true;
+      break;
+    }
   }
-  if (!ops.command(LOGO_COMMAND, "STOPP\t")) return false;
-  if (!checksumMatches(ops, sum)) return false;
-  if (!ops.command(LOGO_COMMAND, "UPDATE\t")) return false;
+  if (!step("STOPP")) return loop.outcome();
+  if (const std::string mismatch = checksumMismatch(ops, sum); !mismatch.empty()) {
+    loop.fail(mismatch);
+    return loop.outcome();
+  }
+  if (!step("UPDATE")) return loop.outcome();
   ops.informSaved();
-  return true;
+  // The device took the part sent before the time limit as its logo: no whole upload.
+  if (timeUp) loop.fail("the time limit passed; the device took the blocks sent so far as its logo");
+  return loop.outcome();
 }
 
-bool uploadLogoFromFile(TDeviceOps& ops) {
+std::optional<TLoopOutcome> uploadLogoFromFile(TDeviceOps& ops) {
   const std::string path = ops.host().openFileName("Load logo from file", LOGO_FILE_FILTER);
-  if (path.empty()) return false;
+  if (path.empty()) return std::nullopt;
   return uploadLogo(ops, loadLogoFile(path));
 }
 

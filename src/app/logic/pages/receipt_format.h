@@ -5,9 +5,11 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/logic/loop_outcome.h"
 #include "app/logic/param_bindings.h"
 
 namespace kestrel {
@@ -60,13 +62,14 @@ std::string loadLogoFile(const std::string& path);
 
 // The upload of `data`: "START", blocks of 54 bytes in Base64 each checked against the
 // device's running checksum, "STOPP" checked, "UPDATE", the saved message. Ends at the
-// first refused command or checksum mismatch, with nothing more sent. After `deadline`
-// the blocks stop and the data sent so far is committed. Progress and pending events go
-// through the host.
-bool uploadLogo(TDeviceOps& ops, const std::string& data, std::chrono::milliseconds deadline = LOGO_DEADLINE);
-// bbtnLogoClick: the file from the host's file choice (cancel: false, nothing sent),
-// then uploadLogo.
-bool uploadLogoFromFile(TDeviceOps& ops);
+// first refused command or checksum mismatch, or at a stop request (between blocks, or
+// in a wait), with nothing more sent. After `deadline` the blocks stop and the data sent
+// so far is committed (the outcome says so: it is no whole upload). The outcome counts
+// blocks, numbered from 1. Progress and pending events go through the host.
+TLoopOutcome uploadLogo(TDeviceOps& ops, const std::string& data, std::chrono::milliseconds deadline = LOGO_DEADLINE);
+// bbtnLogoClick: the file from the host's file choice (cancel: none, nothing sent), then
+// uploadLogo.
+std::optional<TLoopOutcome> uploadLogoFromFile(TDeviceOps& ops);
 
 TConfigPage receiptFormatConfigPage();
 

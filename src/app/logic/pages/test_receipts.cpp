@@ -6,6 +6,7 @@
 #include "app/logic/device_ops.h"
 #include "app/logic/mem_table.h"
 #include "app/logic/param_bindings.h"
+#include "engine/engine_types.h"
 #include "support/err_container.h"
 #include "support/fd_misc.h"
 
@@ -117,42 +118,58 @@ std::string voidsBoundMessage(int voids) {
 
 TCloseReceipts closeReceipts(TDeviceOps& ops, int maxVoids) {
   TCloseReceipts result;
-  if (!ops.command(CMD_RECEIPT_STATE, "")) return result;
+  TRecordLoop loop(ops, 0);
+  auto done = [&] {
+    result.outcome = loop.outcome();
+    return result;
+  };
+  // A refused step has its error shown by the verdict; a stop in its wait stops.
+  auto judged = [&](uint16_t command, const std::string& input) {
+    if (ops.command(command, input)) return true;
+    if (!loop.waitCancelled()) loop.fail(ops.err.LastErrorMessage());
+    return false;
+  };
+  if (!judged(CMD_RECEIPT_STATE, "")) return done();
   result.state = parseIntValue(ops.field(1));
   if (result.state == 3) {
-    result.ok = ops.command(CMD_CLOSE_NONFISCAL, "");
-    return result;
+    judged(CMD_CLOSE_NONFISCAL, "");
+    return done();
   }
-  if (result.state != 1 && result.state != 2 && result.state != 4 && result.state != 5) {
-    result.ok = true;
-    return result;
-  }
+  if (result.state != 1 && result.state != 2 && result.state != 4 && result.state != 5) return done();
   const int64_t amount = amountOrZero(ops, 6);
   // A receipt amount that is no number makes the amount paid count as 0 as well.
   const int64_t paid = parseDecimal(ops.fieldCount() > 6 ? ops.field(6) : "") ? amountOrZero(ops, 7) : 0;
   if (paid > 0) {
-    if (!ops.command(CMD_PAYMENT, "0\t" + shortestDecimal(amount - paid) + "\t")) return result;
-    result.ok = ops.command(CMD_CLOSE_FISCAL, "");
-    return result;
+    if (judged(CMD_PAYMENT, "0\t" + shortestDecimal(amount - paid) + "\t")) judged(CMD_CLOSE_FISCAL, "");
+    return done();
   }
   // Void the sales one by one until the device says there is none left. A device that
   // never runs out would hold the window for ever: the run is bounded.
   int code = 0;
-  for (;;) {
-    if (result.voids >= maxVoids) {
+  for (int64_t number = 1;; ++number) {
+    if (loop.stopRequested()) return done();
+    const int voids = static_cast<int>(loop.outcome().answered);
+    if (voids >= maxVoids) {
       result.boundReached = true;
-      ops.misc.show_MyAlert(voidsBoundMessage(result.voids));
-      return result;
+      loop.fail(voidsBoundMessage(voids));
+      return done();
     }
+    loop.asking(number);
     ops.commandUnjudged(CMD_VOID, "0\t");
     code = ops.err.LastErrorCode();
+    if (code == CODE_CANCELLED) {
+      loop.commandFailed(number);
+      return done();
+    }
     if (code < 0) break;
-    ++result.voids;
+    loop.answered(number);
   }
-  if (code != NO_TRANSACTIONS) return result;
-  if (!ops.command(CMD_PAYMENT, "0\t0\t")) return result;
-  result.ok = ops.command(CMD_CLOSE_FISCAL, "");
-  return result;
+  if (code != NO_TRANSACTIONS) {
+    loop.fail(ops.err.LastErrorMessage());
+    return done();
+  }
+  if (judged(CMD_PAYMENT, "0\t0\t")) judged(CMD_CLOSE_FISCAL, "");
+  return done();
 }
 
 bool restartDevice(TDeviceOps& ops) { return ops.command(CMD_RESTART, "RESTART\t"); }

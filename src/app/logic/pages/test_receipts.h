@@ -4,6 +4,8 @@
 // device restart.
 #include <string>
 
+#include "app/logic/loop_outcome.h"
+
 namespace kestrel {
 
 class TDeviceOps;
@@ -56,14 +58,18 @@ bool getTestItem(TDeviceOps& ops, TTestReceipt& r);
 // The longest run of voids "Close receipts operation" sends for one receipt: more than a
 // receipt can hold, so only a device that never runs out of lines reaches it.
 inline constexpr int MAX_RECEIPT_VOIDS = 500;
-// The alert when the bound is reached.
+// Why the voids ended when the bound is reached.
 std::string voidsBoundMessage(int voids);
 
 struct TCloseReceipts {
-  bool ok = false;          // the receipt is closed, or there was none
-  int state = -1;           // field 1 of command 76 (-1: not read)
-  int voids = 0;            // commands 52 that the device accepted
+  int state = -1;  // field 1 of command 76 (-1: not read)
   bool boundReached = false;
+  // Counts the voids (commands 52 the device accepted). Done: the receipt is closed, or
+  // there was none; Stopped: a stop request (between two voids or in a wait); Failed: a
+  // refused step (its error shown by the verdict, or a void refused otherwise than with
+  // "No transactions", which ends without a message) or the bound.
+  TLoopOutcome outcome;
+  bool ok() const { return outcome.ok(); }
 };
 // btnPanicOpClick.
 TCloseReceipts closeReceipts(TDeviceOps& ops, int maxVoids = MAX_RECEIPT_VOIDS);

@@ -89,9 +89,10 @@ TConnectPage::TConnectPage(TPageShell& shell, const TPageRow& pageRow) : TPage(s
 namespace {
 
 // Each port with what happened there, then what to do next.
-std::string searchFailureText(bool stopped, const std::vector<std::pair<std::string, std::string>>& tried,
+std::string searchFailureText(const TLoopOutcome& outcome, const std::vector<std::pair<std::string, std::string>>& tried,
                               const std::vector<TSearchFinding>& findings) {
-  std::string text = stopped ? "The search was stopped; no device found so far." : "No device found.";
+  const bool stopped = outcome.stopped();
+  std::string text = stopped ? outcome.closingMessage(DEVICE_SEARCH) + " No device found so far." : "No device found.";
   if (!tried.empty()) text += "\r\nTried:";
   for (const auto& [where, speeds] : tried) {
     std::string what = speeds.empty() ? "no answer" : "no answer at " + speeds + " baud";
@@ -110,6 +111,22 @@ std::string searchFailureText(bool stopped, const std::vector<std::pair<std::str
                     "may hold the port), or type the port or the IP address and port and press \"Connect\".";
   return text;
 }
+
+// The window as the search's host: its events run between attempts, and the progress
+// dialog's "Stop" is the stop request.
+class TSearchHost : public PageHost {
+ public:
+  TSearchHost(PageHost& window, const QProgressDialog& progress) : fWindow(window), fProgress(progress) {}
+  void set_StatusText(const std::string& text) override { fWindow.set_StatusText(text); }
+  std::string openFileName(const std::string&, const std::string&) override { return {}; }
+  std::string saveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+  void processMessages() override { QCoreApplication::processEvents(); }
+  bool stopRequested() override { return fProgress.wasCanceled() || fWindow.stopRequested(); }
+
+ private:
+  PageHost& fWindow;
+  const QProgressDialog& fProgress;
+};
 
 }  // namespace
 
@@ -152,24 +169,20 @@ void TConnectPage::btnFindDeviceClick() {
     progress.setLabelText(qs("Trying " + t.label() + "..."));
     QCoreApplication::processEvents();
   };
-  o.stopRequested = [&] {
-    QCoreApplication::processEvents();
-    return progress.wasCanceled();
-  };
+  // The dialog's "Stop" (and its Escape) is the search's stop request.
+  TSearchHost host(shell(), progress);
+  o.host = &host;
   setEnabled(false);
-  const std::vector<TSearchFinding> findings = searchDevices(o);
+  const TSearchResult result = searchDevices(o);
   setEnabled(true);
-  const bool stopped = progress.wasCanceled();
   progress.reset();
 
   std::string problems;
-  const TSearchFinding* device = nullptr;
-  for (const TSearchFinding& f : findings) {
-    if (f.outcome == TSearchOutcome::Found) device = device ? device : &f;
-    else if (!f.message.empty()) problems += "\r\n" + f.message;
-  }
+  for (const TSearchFinding& f : result.findings)
+    if (f.outcome != TSearchOutcome::Found && !f.message.empty()) problems += "\r\n" + f.message;
+  const TSearchFinding* device = result.device();
   if (!device) {
-    dm().misc.show_MyAlert(searchFailureText(stopped, tried, findings));
+    dm().misc.show_MyAlert(searchFailureText(result.outcome, tried, result.findings));
     return;
   }
   const TSearchTarget& t = device->target;

@@ -187,8 +187,10 @@ void TJournalPage::readOrPrint(TJournalMode mode) {
   });
   // Its stop request is the host's, the window's one request.
   TJournalReader reader(ops(), *fArea);
-  const TJournalEnd end = reader.run(request(), mode);
-  if (end == TJournalEnd::EndBeforeStart) fEnd.date->setFocus();
+  const TLoopOutcome r = reader.run(request(), mode);
+  if (reader.ending == TJournalEnd::EndBeforeStart) fEnd.date->setFocus();
+  // The checks before the loop said their own message.
+  if (reader.looped()) showLoopEnd(ops(), r, mode == TJournalMode::Print ? JOURNAL_PRINT : JOURNAL_READ);
 }
 
 void TJournalPage::bbtnGetKLENClick() { readOrPrint(TJournalMode::Read); }

@@ -97,7 +97,7 @@ void TReceiptFormatPage::btn_CenterLogoClick() {
 
 void TReceiptFormatPage::bbtnLogoClick() {
   TPageProgressScope progress(ops(), pbLogo);
-  uploadLogoFromFile(ops());
+  if (const auto r = uploadLogoFromFile(ops())) showLoopEnd(ops(), *r, LOGO_UPLOAD);
 }
 
 }  // namespace kestrel

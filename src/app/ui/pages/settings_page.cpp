@@ -13,6 +13,7 @@
 #include "app/logic/page_table.h"
 #include "app/logic/settings_file.h"
 #include "app/ui/core/form_helpers.h"
+#include "support/fd_misc.h"
 
 #include <algorithm>
 
@@ -147,7 +148,15 @@ void TSettingsPage::btnRestoreDeviceClick() {
     shell().set_StatusText("");
     return r;
   };
+  // A comparison ended by a stop asks nothing: it says how far it got.
+  auto stopped = [&](const TRestoreReport& r) {
+    if (!r.stopped()) return false;
+    shell().set_StatusText("Restore stopped: nothing was written.");
+    ops().misc.myAlert(r.outcome.closingMessage(RESTORE_COMPARE) + "\nNothing was written.", TITLE_KESTREL, inf_OkBtn);
+    return true;
+  };
   TRestoreReport dry = compare();
+  if (stopped(dry)) return;
   const bool needsPassword = std::any_of(dry.skipped.begin(), dry.skipped.end(), [](const std::string& n) {
     return n.find("needs the service password") != std::string::npos;
   });
@@ -160,6 +169,7 @@ void TSettingsPage::btnRestoreDeviceClick() {
     if (given && !typed.isEmpty()) {
       password = typed.toStdString();
       dry = compare();
+      if (stopped(dry)) return;
     }
   }
   if (dry.changes.empty()) return ops().inform(dry.summary(true));
@@ -168,6 +178,11 @@ void TSettingsPage::btnRestoreDeviceClick() {
     return;
   }
   const TRestoreReport done = restoreBackup(ops(), backup, {false, password});
+  if (done.stopped()) {
+    shell().set_StatusText("Restore stopped.");
+    ops().misc.myAlert(done.outcome.closingMessage(RESTORE_WRITE) + "\n" + done.summary(false), TITLE_KESTREL, inf_OkBtn);
+    return;
+  }
   shell().set_StatusText(done.ok() ? "Restore finished." : "Restore finished; some values were not written.");
   ops().inform(done.summary(false));
 }

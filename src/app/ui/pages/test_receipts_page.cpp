@@ -149,7 +149,21 @@ void TTestReceiptsPage::bbtn_BAH_GETITEMClick() {
   fSale.name->setText(qs(r.itemName));
 }
 
-void TTestReceiptsPage::btnPanicOpClick() { closeReceipts(ops()); }
+void TTestReceiptsPage::btnPanicOpClick() {
+  const TCloseReceipts r = closeReceipts(ops());
+  if (r.ok()) {
+    const int64_t voids = r.outcome.answered;
+    const bool open = r.state >= 1 && r.state <= 5;
+    return shell().set_StatusText(
+        !open ? "No receipt was open."
+              : "The receipt is closed" +
+                    (voids > 0 ? " after " + std::to_string(voids) + (voids == 1 ? " void." : " voids.") : std::string(".")));
+  }
+  // A refused step has shown its error; a void refused otherwise than with "No
+  // transactions" ends without a message.
+  if (r.outcome.end == TLoopEnd::Failed && !r.boundReached) return;
+  showLoopEnd(ops(), r.outcome, RECEIPT_VOIDS);
+}
 
 void TTestReceiptsPage::btnRestartDevClick() { restartDevice(ops()); }
 
