@@ -2,8 +2,12 @@
 // not show is found, the page is filled with it, and Connect then opens it.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 
 #include "gui_fixture.h"
 
@@ -37,6 +41,37 @@ TEST(FindDevice, FillsTheConnectPageWithThePortAndSpeedThatAnswer) {
 
   win.clickConnect();
   EXPECT_TRUE(win.w.Connected());
+  sim.stop();
+}
+
+// A port that never answers: the dialog's "Stop" ends the search after the attempt under
+// way, and the message says how far it got.
+TEST(FindDevice, StopEndsTheSearchAndSaysHowFarItGot) {
+  sim::SimulatorOptions o;
+  o.tcp = false;
+  o.pty = true;
+  std::string error;
+  ASSERT_TRUE(sim::parseFault("silence:1", o.faults, error)) << error;
+  sim::Simulator sim(o);
+  ASSERT_TRUE(sim.start(error)) << error;
+
+  Window win;
+  win.usePort(sim.ptyPath());
+  QElapsedTimer sinceStop;
+  QTimer::singleShot(1000, &win.w, [&] {
+    auto* dialog = win.w.findChild<QProgressDialog*>("dlgFindDevice");
+    if (!dialog) return ADD_FAILURE() << "no progress dialog";
+    sinceStop.start();
+    dialog->findChild<QPushButton*>()->click();
+  });
+  win.find<QPushButton>("btnFindDevice")->click();
+  ASSERT_TRUE(sinceStop.isValid()) << "the search ended before the stop";
+  EXPECT_LT(sinceStop.elapsed(), 1000) << "the search went on after the stop";
+  ASSERT_FALSE(win.dialogs.shown.empty());
+  const std::string said = win.dialogs.shown.back().text;
+  EXPECT_EQ(said.rfind("Search stopped after ", 0), 0u) << said;
+  EXPECT_NE(said.find(" attempts. No device found so far."), std::string::npos) << said;
+  EXPECT_NE(said.find("Press \"Find device\" again"), std::string::npos) << said;
   sim.stop();
 }
 
