@@ -83,6 +83,9 @@ TEST(TextFile, LineReaderGivesTheLinesOfReadTextLines) {
       piece + "\r\nnext\r\nlast",           // CR and LF in two pieces
       piece + "\rnext",                       // CR as the last byte of a piece
       piece.substr(1) + "\r\n\r\n",           // CR LF at the boundary, then an empty line
+      "ab\r\ncd",                            // CR LF across the 3 bytes looked at for a mark
+      piece + "xxx\r\nz",                    // CR LF across two pieces of the counting pass
+      piece + "\x8A" "a\r\n",                // a 1250 letter as the last byte of a piece
       "\xEF\xBB\xBFmarked\r\n\xC4\x8C",        // UTF-8 with its mark: read whole
   };
   for (const std::string& bytes : cases) {

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <string_view>
+#include <utility>
+
+#include <sys/mman.h>
 
 #include "support/utf8.h"
 
@@ -46,7 +49,7 @@ namespace {
 
 }  // namespace
 
-std::optional<int64_t> parseFixed(const std::string& text) {
+std::optional<int64_t> parseFixed(std::string_view text) {
   if (text.empty()) return std::nullopt;
   int64_t whole = 0, frac = 0;
   int fracDigits = 0;
@@ -137,28 +140,184 @@ std::string formatFixed(int64_t value, int decimals) {
   return out;
 }
 
+namespace {
+
+// Chunks grow with the table, from a size that costs a small table (ten header lines)
+// nothing to one that a 100,000-row import fills in a few steps.
+constexpr size_t kFirstChunk = 16u << 10, kLastChunk = 4u << 20;
+// A chunk this large is mapped on its own, aligned so that the kernel may back it with
+// huge pages: a large import then takes a few page faults instead of thousands.
+constexpr size_t kHugePage = 2u << 20;
+
+char* mapChunk(size_t size) {
+  void* p = ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  const auto start = reinterpret_cast<uintptr_t>(p);
+  const uintptr_t aligned = (start + kHugePage - 1) & ~(uintptr_t(kHugePage) - 1);
+  if (aligned > start) ::munmap(p, aligned - start);
+  if (const size_t tail = kHugePage - (aligned - start)) ::munmap(reinterpret_cast<char*>(aligned + size), tail);
+#ifdef MADV_HUGEPAGE
+  ::madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+#endif
+  return reinterpret_cast<char*>(aligned);
+}
+
+}  // namespace
+
+TMemTable::RowStore::RowStore(const RowStore& other) { *this = other; }
+
+TMemTable::RowStore& TMemTable::RowStore::operator=(const RowStore& other) {
+  if (this == &other) return *this;
+  clear();
+  fRows.reserve(other.fRows.size());
+  for (const Row& r : other.fRows) {
+    if (r.size) std::memcpy(push_back(r.size).data, r.data, r.size);
+    else push_back(0);
+  }
+  return *this;
+}
+
+TMemTable::RowStore::RowStore(RowStore&& other) noexcept { *this = std::move(other); }
+
+TMemTable::RowStore& TMemTable::RowStore::operator=(RowStore&& other) noexcept {
+  if (this == &other) return *this;
+  freeChunks();
+  fRows = std::move(other.fRows);
+  fChunks = std::move(other.fChunks);
+  fChunkBytes = std::exchange(other.fChunkBytes, 0);
+  fGaps = std::exchange(other.fGaps, 0);
+  other.fRows.clear();
+  other.fChunks.clear();
+  return *this;
+}
+
+TMemTable::RowStore::~RowStore() { freeChunks(); }
+
+void TMemTable::RowStore::freeChunks() {
+  for (const Chunk& c : fChunks) {
+    if (c.mapped) ::munmap(c.data, c.size);
+    else delete[] c.data;
+  }
+  fChunks.clear();
+  fChunkBytes = 0;
+  fGaps = 0;
+}
+
+void TMemTable::RowStore::clear() {
+  fRows.clear();
+  freeChunks();
+}
+
+char* TMemTable::RowStore::allocate(size_t bytes) {
+  if (fChunks.empty() || fChunks.back().size - fChunks.back().used < bytes) {
+    // What is left of the chunk before stays unused: rows never span two chunks.
+    if (!fChunks.empty()) fGaps += fChunks.back().size - fChunks.back().used;
+    const size_t size = std::max(bytes, std::clamp(fChunkBytes, kFirstChunk, kLastChunk));
+    const bool mapped = size >= kHugePage;
+    fChunks.push_back({mapped ? mapChunk(size) : new char[size], size, 0, mapped});
+    fChunkBytes += size;
+  }
+  Chunk& c = fChunks.back();
+  char* p = c.data + c.used;
+  c.used += bytes;
+  return p;
+}
+
+TMemTable::Row& TMemTable::RowStore::push_back(size_t bytes) {
+  Row r;
+  r.data = allocate(bytes);
+  r.size = r.capacity = static_cast<uint32_t>(bytes);
+  fRows.push_back(r);
+  return fRows.back();
+}
+
+void TMemTable::RowStore::release(Row& r) {
+  Chunk& c = fChunks.back();
+  // The newest block gives its room back; any other leaves a gap.
+  if (r.data + r.capacity == c.data + c.used && r.data >= c.data) c.used -= r.capacity;
+  else fGaps += r.capacity;
+  r.data = nullptr;
+  r.capacity = 0;
+}
+
+void TMemTable::RowStore::pop_back() {
+  release(fRows.back());
+  fRows.pop_back();
+}
+
+void TMemTable::RowStore::erase(size_t i) {
+  release(fRows[i]);
+  fRows.erase(fRows.begin() + static_cast<std::ptrdiff_t>(i));
+  if (fGaps > kFirstChunk && fGaps > fChunkBytes / 2) compact();
+}
+
+void TMemTable::RowStore::grow(Row& r, size_t bytes) {
+  if (bytes <= r.capacity) return;
+  Chunk& c = fChunks.back();
+  // The newest block grows where it is: an import fills its rows this way.
+  if (r.data + r.capacity == c.data + c.used && r.data >= c.data && c.size - c.used >= bytes - r.capacity) {
+    c.used += bytes - r.capacity;
+    r.capacity = static_cast<uint32_t>(bytes);
+    return;
+  }
+  if (fGaps > kFirstChunk && fGaps > fChunkBytes / 2) compact();
+  char* moved = allocate(bytes);
+  if (r.size) std::memcpy(moved, r.data, r.size);
+  fGaps += r.capacity;
+  r.data = moved;
+  r.capacity = static_cast<uint32_t>(bytes);
+}
+
+void TMemTable::RowStore::compact() {
+  RowStore packed;
+  packed.fRows.reserve(fRows.capacity());
+  for (const Row& r : fRows) {
+    Row& p = packed.push_back(r.size);
+    if (r.size) std::memcpy(p.data, r.data, r.size);
+  }
+  freeChunks();
+  fChunks = std::move(packed.fChunks);
+  fChunkBytes = std::exchange(packed.fChunkBytes, 0);
+  fGaps = std::exchange(packed.fGaps, 0);
+  packed.fChunks.clear();
+  // The row handles stay where they are (callers hold them); only their blocks move.
+  for (size_t i = 0; i < fRows.size(); ++i) fRows[i] = packed.fRows[i];
+}
+
 TFieldDef& TMemTable::addField(TFieldDef def) {
   if (def.validChars.empty() && isFixed(def.kind)) def.validChars = "0123456789.";
   fFields.push_back(std::move(def));
   // A new text field is the last one: its empty text ends where the row's texts end.
   const bool text = fFields.back().kind == TFieldKind::Text;
   const size_t at = (fFields.size() - 1) * sizeof(int64_t);
-  for (auto& r : fRows) {
-    r.block.insert(at, sizeof(int64_t), '\0');
-    r.setNumber(fFields.size() - 1, text ? static_cast<int64_t>(r.block.size() - textsBase()) : kNull);
+  layOut();
+  for (size_t i = 0; i < fRows.size(); ++i) {
+    Row& r = fRows[i];
+    fRows.grow(r, r.size + sizeof(int64_t));
+    std::memmove(r.data + at + sizeof(int64_t), r.data + at, r.size - at);
+    r.size += sizeof(int64_t);
+    r.setNumber(fFields.size() - 1, text ? static_cast<int64_t>(r.size - textsBase()) : kNull);
   }
   return fFields.back();
 }
 
+void TMemTable::layOut() {
+  fTextBefore.assign(fFields.size(), -1);
+  fTextFields.clear();
+  for (size_t i = 0; i < fFields.size(); ++i) {
+    if (!fTextFields.empty()) fTextBefore[i] = fTextFields.back();
+    if (fFields[i].kind == TFieldKind::Text) fTextFields.push_back(static_cast<int>(i));
+  }
+}
+
 size_t TMemTable::textStart(const Row& r, int fieldIdx) const {
-  for (int i = fieldIdx - 1; i >= 0; --i)
-    if (fFields[static_cast<size_t>(i)].kind == TFieldKind::Text) return static_cast<size_t>(r.number(static_cast<size_t>(i)));
-  return 0;
+  const int before = fTextBefore[static_cast<size_t>(fieldIdx)];
+  return before < 0 ? 0 : static_cast<size_t>(r.number(static_cast<size_t>(before)));
 }
 
 std::string_view TMemTable::cellText(const Row& r, int fieldIdx) const {
   const size_t start = textStart(r, fieldIdx);
-  return std::string_view(r.block).substr(textsBase() + start, static_cast<size_t>(r.number(static_cast<size_t>(fieldIdx))) - start);
+  return std::string_view(r.data + textsBase() + start, static_cast<size_t>(r.number(static_cast<size_t>(fieldIdx))) - start);
 }
 
 bool TMemTable::cellNull(const Row& r, int fieldIdx) const {
@@ -166,7 +325,7 @@ bool TMemTable::cellNull(const Row& r, int fieldIdx) const {
   return r.number(static_cast<size_t>(fieldIdx)) == kNull;
 }
 
-void TMemTable::store(Row& r, int fieldIdx, const Cell& c) const {
+void TMemTable::store(Row& r, int fieldIdx, const Cell& c) {
   const size_t idx = static_cast<size_t>(fieldIdx);
   if (fFields[idx].kind != TFieldKind::Text) {
     r.setNumber(idx, c.null ? kNull : c.number);
@@ -174,22 +333,18 @@ void TMemTable::store(Row& r, int fieldIdx, const Cell& c) const {
   }
   const size_t start = textStart(r, fieldIdx);
   const size_t oldEnd = static_cast<size_t>(r.number(idx));
-  const std::string& text = c.null ? std::string() : c.text;
+  const std::string_view text = c.null ? std::string_view() : c.text;
   const size_t from = textsBase() + start, to = textsBase() + oldEnd;
-  const size_t need = r.block.size() - (to - from) + text.size();
-  if (need > r.block.capacity()) {
-    // A block of exactly the row's size: growing in place would double it, and rows
-    // are many and seldom change again.
-    std::string grown;
-    grown.reserve(need);
-    grown.append(r.block, 0, from).append(text).append(r.block, to);
-    r.block.swap(grown);
-  } else {
-    r.block.replace(from, to - from, text);
-  }
+  const size_t need = r.size - (to - from) + text.size();
+  if (need > UINT32_MAX) refuse(fFields[idx], std::string(text.substr(0, 64)));
+  fRows.grow(r, need);
+  std::memmove(r.data + from + text.size(), r.data + to, r.size - to);
+  if (!text.empty()) std::memcpy(r.data + from, text.data(), text.size());
+  r.size = static_cast<uint32_t>(need);
   const int64_t shift = static_cast<int64_t>(text.size()) - static_cast<int64_t>(oldEnd - start);
-  for (size_t i = idx; i < fFields.size(); ++i)
-    if (fFields[i].kind == TFieldKind::Text) r.setNumber(i, r.number(i) + shift);
+  if (shift == 0) return;
+  for (const int i : fTextFields)
+    if (i >= fieldIdx) r.setNumber(static_cast<size_t>(i), r.number(static_cast<size_t>(i)) + shift);
 }
 
 int TMemTable::fieldIndex(const std::string& fieldName) const {
@@ -229,7 +384,7 @@ TMemTable::Cell TMemTable::convert(const TFieldDef& f, const std::string& text) 
     case TFieldKind::Money:
     case TFieldKind::Quantity: {
       const bool negative = f.allowNegative && text.size() > 1 && text[0] == '-';
-      auto v = parseFixed(negative ? text.substr(1) : text);
+      auto v = parseFixed(std::string_view(text).substr(negative ? 1 : 0));
       if (!v) refuse(f, text);
       c.number = negative ? -*v : *v;
       break;
@@ -244,12 +399,13 @@ void TMemTable::checkRow(int row) const {
 }
 
 int TMemTable::append() {
-  Row row;
-  row.block.assign(textsBase(), '\0');  // every text field ends at 0: no texts yet
+  // A field's kind may still be set after addField while there are no rows.
+  if (fRows.size() == 0) layOut();
+  Row& row = fRows.push_back(textsBase());
+  std::memset(row.data, 0, row.size);  // every text field ends at 0: no texts yet
   for (size_t i = 0; i < fFields.size(); ++i) {
     store(row, static_cast<int>(i), convert(fFields[i], fFields[i].defaultText));
   }
-  fRows.push_back(std::move(row));
   fCancelled = false;
   if (AfterInsert) AfterInsert(*this);
   if (fCancelled) {
@@ -342,7 +498,7 @@ bool TMemTable::isNull(int row, int fieldIdx) const {
 
 void TMemTable::deleteRow(int row) {
   checkRow(row);
-  fRows.erase(fRows.begin() + row);
+  fRows.erase(static_cast<size_t>(row));
   if (AfterDelete) AfterDelete(*this);
 }
 

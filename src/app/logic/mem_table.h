@@ -1,6 +1,7 @@
 #pragma once
 // The in-memory tables behind the window's grids: typed fields with limits, display
 // labels and formats, and the hooks the window binds after an insert, a post or a delete.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -46,7 +47,7 @@ std::string refusalText(const TFieldDef& f, const std::string& text);
 inline constexpr int64_t FIXED_SCALE = 10000;
 // "12.5" -> 125000; nullopt for anything but digits with at most one point and at most
 // four decimals (no sign, no comma), and for a value above INT64_MAX.
-std::optional<int64_t> parseFixed(const std::string& text);
+std::optional<int64_t> parseFixed(std::string_view text);
 // 125000 with 2 decimals -> "12.50" (rounded half away from zero); the point whatever
 // the locale.
 std::string formatFixed(int64_t value, int decimals);
@@ -78,7 +79,7 @@ class TMemTable {
   int RecordCount() const { return static_cast<int>(fRows.size()); }
   // Room for `rows` rows in all, so that a large import does not hold the rows twice
   // while they move to a bigger block.
-  void reserve(int rows) { fRows.reserve(static_cast<size_t>(rows)); }
+  void reserve(int rows) { fRows.reserve(static_cast<size_t>(std::max(rows, 0))); }
 
   // Appends a row with the fields' defaults and runs AfterInsert, which may call
   // cancel(); then the row is gone again. The row number, or -1 when cancelled.
@@ -114,35 +115,79 @@ class TMemTable {
   struct Cell {
     bool null = true;
     int64_t number = 0;
-    std::string text;
+    std::string_view text;  // the text set, not a copy
   };
-  // A row is one heap block: an 8-byte number per field, then the texts of all its
-  // text fields one after another. A text field's number is where its text ends among
-  // the texts (it starts where the text field before it ends); a number field's null is
+  // A row is one block: an 8-byte number per field, then the texts of all its text
+  // fields one after another. A text field's number is where its text ends among the
+  // texts (it starts where the text field before it ends); a number field's null is
   // kNull. One block per row keeps 100,000 item rows under three times their CSV file.
   struct Row {
-    std::string block;
+    char* data = nullptr;
+    uint32_t size = 0, capacity = 0;
     int64_t number(size_t field) const {
       int64_t v;
-      std::memcpy(&v, block.data() + field * sizeof v, sizeof v);
+      std::memcpy(&v, data + field * sizeof v, sizeof v);
       return v;
     }
-    void setNumber(size_t field, int64_t v) { std::memcpy(block.data() + field * sizeof v, &v, sizeof v); }
+    void setNumber(size_t field, int64_t v) { std::memcpy(data + field * sizeof v, &v, sizeof v); }
+  };
+  // The rows and their blocks, carved out of large chunks one after another instead of
+  // a heap block each: an import appends rows that grow only while they are the newest
+  // block, so they grow in place. A block that has to move leaves a gap; when the gaps
+  // reach half of what the rows hold, the rows are copied together again.
+  class RowStore {
+   public:
+    RowStore() = default;
+    RowStore(const RowStore& other);
+    RowStore& operator=(const RowStore& other);
+    RowStore(RowStore&& other) noexcept;
+    RowStore& operator=(RowStore&& other) noexcept;
+    ~RowStore();
+    size_t size() const { return fRows.size(); }
+    Row& operator[](size_t i) { return fRows[i]; }
+    const Row& operator[](size_t i) const { return fRows[i]; }
+    Row& back() { return fRows.back(); }
+    void reserve(size_t rows) { fRows.reserve(rows); }
+    // A new last row of `bytes` bytes, not yet filled.
+    Row& push_back(size_t bytes);
+    void pop_back();
+    void erase(size_t i);
+    void clear();
+    // Room for `bytes` in `r`, its bytes kept (the block may move).
+    void grow(Row& r, size_t bytes);
+
+   private:
+    struct Chunk {
+      char* data;
+      size_t size, used;
+      bool mapped;
+    };
+    char* allocate(size_t bytes);
+    void release(Row& r);
+    void compact();
+    void freeChunks();
+    std::vector<Row> fRows;
+    std::vector<Chunk> fChunks;
+    size_t fChunkBytes = 0, fGaps = 0;
   };
   static constexpr int64_t kNull = INT64_MIN;
   // Converts and checks; throws EFieldValueError.
   Cell convert(const TFieldDef& f, const std::string& text) const;
   void checkRow(int row) const;
-  void store(Row& r, int fieldIdx, const Cell& c) const;
+  void store(Row& r, int fieldIdx, const Cell& c);
   bool cellNull(const Row& r, int fieldIdx) const;
   std::string_view cellText(const Row& r, int fieldIdx) const;
   size_t textStart(const Row& r, int fieldIdx) const;
+  // Where the text fields are, worked out when the fields change, not for every cell.
+  void layOut();
   // Where the texts start in a row's block.
   size_t textsBase() const { return fFields.size() * sizeof(int64_t); }
 
   std::string fName;
   std::vector<TFieldDef> fFields;
-  std::vector<Row> fRows;
+  std::vector<int> fTextBefore;  // per field: the text field before it, or -1
+  std::vector<int> fTextFields;  // the text fields in order
+  RowStore fRows;
   bool fCancelled = false;
 };
 

@@ -84,7 +84,34 @@ std::vector<std::string> readTextLines(const std::string& path, const TInputKind
 }
 
 namespace {
+
 constexpr size_t kReadPiece = 1 << 16;
+
+// The line breaks in `piece` as next() splits: every CR, and every LF that does not end
+// a CR LF; `before` is the byte before the piece. A plain loop over byte comparisons,
+// which the compiler turns into wide ones.
+size_t countBreaks(std::string_view piece, char before) {
+  if (piece.empty()) return 0;
+  const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
+  size_t n = (p[0] == '\r') | ((p[0] == '\n') & (before != '\r'));
+  // Counted in runs short enough for a byte-wide sum.
+  for (size_t i = 1; i < piece.size();) {
+    const size_t end = std::min(piece.size(), i + 255);
+    unsigned char run = 0;
+    for (; i < end; ++i) run += static_cast<unsigned char>((p[i] == '\r') | ((p[i] == '\n') & (p[i - 1] != '\r')));
+    n += run;
+  }
+  return n;
+}
+
+// The first CR or LF in [from, to), or `to`.
+const char* lineEnd(const char* from, const char* to) {
+  // Most bytes of a text are above CR: one comparison each.
+  for (; from < to; ++from)
+    if (static_cast<unsigned char>(*from) <= '\r' && (*from == '\r' || *from == '\n')) break;
+  return from;
+}
+
 }  // namespace
 
 TTextLineReader::TTextLineReader(const std::string& path, const TInputKind& kind, unsigned codePage)
@@ -104,29 +131,21 @@ TTextLineReader::TTextLineReader(const std::string& path, const TInputKind& kind
     return;
   }
   // Counted as next() splits: CR LF, LF or CR end a line; a last line needs no break.
-  bool afterCR = false, open = false;
-  auto count = [&](std::string_view piece) {
-    if (piece.empty()) return;
-    // Each CR and each LF ends a line, but a LF right after a CR ends the same one;
-    // counted with std::count, which goes through the bytes many at a time.
-    fCount += static_cast<size_t>(std::count(piece.begin(), piece.end(), '\r') +
-                                  std::count(piece.begin(), piece.end(), '\n'));
-    if (afterCR && piece.front() == '\n') --fCount;
-    for (size_t cr = piece.find('\r'); cr != std::string_view::npos && cr + 1 < piece.size(); cr = piece.find('\r', cr + 1))
-      if (piece[cr + 1] == '\n') --fCount;
-    afterCR = piece.back() == '\r';
-    open = piece.back() != '\r' && piece.back() != '\n';
-  };
-  count(head);
+  // The file is read twice, but the second time from the system's cache, which costs
+  // less than holding its lines.
+  fCount = countBreaks(head, '\0');
+  char last = head.empty() ? '\n' : head.back();
   fBytes.resize(kReadPiece);
-  for (size_t n; (n = std::fread(fBytes.data(), 1, kReadPiece, fFile)) > 0;) count(std::string_view(fBytes.data(), n));
+  for (size_t n; (n = std::fread(fBytes.data(), 1, kReadPiece, fFile)) > 0; last = fBytes[n - 1])
+    fCount += countBreaks(std::string_view(fBytes.data(), n), last);
   if (std::ferror(fFile)) {
     std::fclose(fFile);
     fFile = nullptr;
     throw EFileError("Cannot read file \"" + path + "\"");
   }
-  if (open) ++fCount;
+  if (last != '\r' && last != '\n') ++fCount;
   std::rewind(fFile);
+  fBytes.clear();
 }
 
 TTextLineReader::~TTextLineReader() {
@@ -137,42 +156,38 @@ bool TTextLineReader::fill() {
   if (!fFile) return false;
   fBytes.resize(kReadPiece);
   const size_t n = std::fread(fBytes.data(), 1, kReadPiece, fFile);
-  if (n == 0) {
-    if (std::ferror(fFile)) throw EFileError("Cannot read file \"" + fPath + "\"");
-    return false;
-  }
   fBytes.resize(n);
-  // An 8-bit code page converts byte by byte, so a piece converts on its own.
-  fText.erase(0, fPos);
   fPos = 0;
-  appendCodePageAsUtf8(fText, fBytes, fCodePage);
-  return true;
+  if (n == 0 && std::ferror(fFile)) throw EFileError("Cannot read file \"" + fPath + "\"");
+  return n > 0;
 }
 
 bool TTextLineReader::next(std::string& line) {
-  if (!fFile && fWhole.empty() && fText.empty()) return false;
-  if (!fWhole.empty() || !fFile) {
+  if (!fFile) {
     if (fWholePos >= fWhole.size()) return false;
     line = std::move(fWhole[fWholePos++]);
     return true;
   }
   line.clear();
   for (;;) {
-    if (fPos >= fText.size() && !fill()) return !line.empty();
+    if (fPos >= fBytes.size() && !fill()) return !line.empty();
     if (fSkipLF) {
       fSkipLF = false;
-      if (fText[fPos] == '\n') ++fPos;
+      if (fBytes[fPos] == '\n') ++fPos;
       continue;
     }
-    const size_t end = fText.find_first_of("\r\n", fPos);
-    if (end == std::string::npos) {
-      line.append(fText, fPos, std::string::npos);
-      fPos = fText.size();
+    // An 8-bit code page converts byte by byte, and CR and LF are themselves in it: the
+    // line is found among the bytes and only its bytes are converted.
+    const char* from = fBytes.data() + fPos;
+    const char* to = fBytes.data() + fBytes.size();
+    const char* end = lineEnd(from, to);
+    appendCodePageAsUtf8(line, std::string_view(from, static_cast<size_t>(end - from)), fCodePage);
+    if (end == to) {
+      fPos = fBytes.size();
       continue;
     }
-    line.append(fText, fPos, end - fPos);
-    fSkipLF = fText[end] == '\r';
-    fPos = end + 1;
+    fSkipLF = *end == '\r';
+    fPos = static_cast<size_t>(end - fBytes.data()) + 1;
     return true;
   }
 }

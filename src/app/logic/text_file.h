@@ -61,14 +61,14 @@ class TTextLineReader {
   bool next(std::string& line);
 
  private:
-  // Reads and converts the next piece into fText; false at the end of the file.
+  // Reads the next piece into fBytes; false at the end of the file.
   bool fill();
   std::FILE* fFile = nullptr;
   unsigned fCodePage;
   std::string fPath;
   std::vector<std::string> fWhole;  // a file with a mark, read whole
   size_t fWholePos = 0;
-  std::string fBytes, fText;
+  std::string fBytes;  // the piece being split, in the file's code page
   size_t fPos = 0;
   bool fSkipLF = false;  // the last line ended with CR: an LF right after it belongs to it
   size_t fCount = 0;
