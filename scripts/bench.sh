@@ -9,7 +9,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target benches kestrel kestrel-sim
+if [ "${1:-}" = csv ]; then
+  cmake --build --preset release --target bench_items kestrel
+else
+  cmake --build --preset release --target benches kestrel kestrel-sim
+fi
 
 results=build/release/bench-results
 rm -rf "$results"
@@ -18,6 +22,67 @@ mkdir -p "$results"
 export KESTREL_BENCH_DIR="$results"
 # The benchmarks, like the tests, may reach this machine's loopback only.
 export KESTREL_LOOPBACK_ONLY=1
+
+# The whole process where users meet the item file: kestrel items csv-check against a
+# Python script that streams the same file through csv and converts every field, taking
+# turns (five by default, KESTREL_CSV_TURNS); the medians of the wall times and the peak
+# memory (ru_maxrss), with the load average before and after.
+csv_check() {
+  python3 - "$results" build/release/src/cli/kestrel "${KESTREL_CSV_TURNS:-5}" <<'PY'
+import json, os, statistics, subprocess, sys, time
+results, kestrel = sys.argv[1], sys.argv[2]
+src = os.path.join(results, "items_100k.csv")
+script = r'''
+import csv, sys
+def fixed(t):
+    neg = t.startswith("-"); t = t.lstrip("+-")
+    whole, _, frac = t.partition(".")
+    v = int(whole or "0") * 10000 + int((frac + "0000")[:4])
+    return -v if neg else v
+rows = 0
+with open(sys.argv[1], newline="", encoding="cp1250") as f:
+    r = csv.reader(f, delimiter=";")
+    next(r)
+    for row in r:
+        ints = [int(row[i] or "0") for i in (0, 2, 3, 4, 5)]
+        nums = [fixed(row[i] or "0") for i in (6, 7, 8, 9)]
+        texts = [row[1].strip()] + [b.strip() for b in row[10:14]]
+        rows += 1
+print(rows)
+'''
+def run(cmd):
+    t = time.perf_counter()
+    out = subprocess.run(cmd, capture_output=True, text=True)
+    took = time.perf_counter() - t
+    if out.returncode != 0:
+        raise SystemExit(f"{cmd[0]} failed: {out.stderr}")
+    return took
+turns = int(sys.argv[3])
+load = os.getloadavg()[0]
+ks, ps = [], []
+for _ in range(turns):
+    ks.append(run([kestrel, "items", "csv-check", src]))
+    ps.append(run([sys.executable, "-c", script, src]))
+# Peak memory of each, once more under time(1).
+kmem = subprocess.run(["/usr/bin/time", "-f", "%M", kestrel, "items", "csv-check", src], capture_output=True, text=True).stderr.split()[-1]
+pmem = subprocess.run(["/usr/bin/time", "-f", "%M", sys.executable, "-c", script, src], capture_output=True, text=True).stderr.split()[-1]
+c = {"kestrel_s": statistics.median(ks), "python_s": statistics.median(ps), "kestrel_kb": int(kmem),
+     "python_kb": int(pmem), "file_bytes": os.path.getsize(src), "turns": turns, "kestrel_runs": ks,
+     "python_runs": ps, "load_before": load, "load_after": os.getloadavg()[0]}
+json.dump(c, open(os.path.join(results, "csv_check.out"), "w"))
+print(f"csv-check {c['kestrel_s']*1e3:.1f} ms, Python {c['python_s']*1e3:.1f} ms: {c['python_s']/c['kestrel_s']:.2f}x; "
+      f"peak {c['kestrel_kb']/1024:.1f} MiB = {c['kestrel_kb']*1024/c['file_bytes']:.2f}x the file "
+      f"(Python {c['python_kb']/1024:.1f} MiB); medians of {turns} turns, load average {load:.2f} -> {c['load_after']:.2f}")
+PY
+}
+
+# `scripts/bench.sh csv` runs only that comparison, on the file of bench_items' export.
+if [ "${1:-}" = csv ]; then
+  sync
+  build/release/bench/bench_items --benchmark_filter='^BM_ItemsExport' >/dev/null
+  csv_check
+  exit 0
+fi
 for b in build/release/bench/bench_*; do
   [ -x "$b" ] || continue
   name=$(basename "$b")
@@ -81,50 +146,9 @@ if command -v strace >/dev/null; then
   calls="$results"
 fi
 
-# The whole process where users meet the item file: kestrel items csv-check against a
-# Python script that streams the same file through csv and converts every field, taking
-# turns three times; the medians of the wall times and the peak memory (ru_maxrss).
 if [ -f "$results/items_100k.csv" ]; then
   echo "=== items csv-check against a streaming Python parse, the same file"
-  python3 - "$results" build/release/src/cli/kestrel <<'PY'
-import json, os, statistics, subprocess, sys, time
-results, kestrel = sys.argv[1], sys.argv[2]
-src = os.path.join(results, "items_100k.csv")
-script = r'''
-import csv, sys
-def fixed(t):
-    neg = t.startswith("-"); t = t.lstrip("+-")
-    whole, _, frac = t.partition(".")
-    v = int(whole or "0") * 10000 + int((frac + "0000")[:4])
-    return -v if neg else v
-rows = 0
-with open(sys.argv[1], newline="", encoding="cp1250") as f:
-    r = csv.reader(f, delimiter=";")
-    next(r)
-    for row in r:
-        ints = [int(row[i] or "0") for i in (0, 2, 3, 4, 5)]
-        nums = [fixed(row[i] or "0") for i in (6, 7, 8, 9)]
-        texts = [row[1].strip()] + [b.strip() for b in row[10:14]]
-        rows += 1
-print(rows)
-'''
-def run(cmd):
-    t = time.perf_counter()
-    out = subprocess.run(cmd, capture_output=True, text=True)
-    took = time.perf_counter() - t
-    if out.returncode != 0:
-        raise SystemExit(f"{cmd[0]} failed: {out.stderr}")
-    return took
-ks, ps = [], []
-for _ in range(3):
-    ks.append(run([kestrel, "items", "csv-check", src]))
-    ps.append(run([sys.executable, "-c", script, src]))
-# Peak memory of each, once more under time(1).
-kmem = subprocess.run(["/usr/bin/time", "-f", "%M", kestrel, "items", "csv-check", src], capture_output=True, text=True).stderr.split()[-1]
-pmem = subprocess.run(["/usr/bin/time", "-f", "%M", sys.executable, "-c", script, src], capture_output=True, text=True).stderr.split()[-1]
-json.dump({"kestrel_s": statistics.median(ks), "python_s": statistics.median(ps), "kestrel_kb": int(kmem),
-           "python_kb": int(pmem), "file_bytes": os.path.getsize(src)}, open(os.path.join(results, "csv_check.out"), "w"))
-PY
+  csv_check
 fi
 
 instructions=""

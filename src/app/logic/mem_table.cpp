@@ -145,9 +145,13 @@ namespace {
 // Chunks grow with the table, from a size that costs a small table (ten header lines)
 // nothing to one that a 100,000-row import fills in a few steps.
 constexpr size_t kFirstChunk = 16u << 10, kLastChunk = 4u << 20;
-// A chunk this large is mapped on its own, aligned so that the kernel may back it with
-// huge pages: a large import then takes a few page faults instead of thousands.
+// A block of half this or more is mapped on its own, in whole huge pages and aligned
+// to them, so that the kernel may back it with huge pages: a large import then takes a
+// few page faults instead of thousands.
 constexpr size_t kHugePage = 2u << 20;
+
+bool mappedAlone(size_t bytes) { return bytes >= kHugePage / 2; }
+size_t wholeHugePages(size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1); }
 
 char* mapChunk(size_t size) {
   void* p = ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -163,6 +167,17 @@ char* mapChunk(size_t size) {
 }
 
 }  // namespace
+
+char* TMemTable::RowStore::allocateBlock(size_t& bytes) {
+  if (!mappedAlone(bytes)) return static_cast<char*>(::operator new(bytes));
+  bytes = wholeHugePages(bytes);
+  return mapChunk(bytes);
+}
+
+void TMemTable::RowStore::freeBlock(void* p, size_t bytes) {
+  if (mappedAlone(bytes)) ::munmap(p, wholeHugePages(bytes));
+  else ::operator delete(p);
+}
 
 TMemTable::RowStore::RowStore(const RowStore& other) { *this = other; }
 
@@ -194,10 +209,7 @@ TMemTable::RowStore& TMemTable::RowStore::operator=(RowStore&& other) noexcept {
 TMemTable::RowStore::~RowStore() { freeChunks(); }
 
 void TMemTable::RowStore::freeChunks() {
-  for (const Chunk& c : fChunks) {
-    if (c.mapped) ::munmap(c.data, c.size);
-    else delete[] c.data;
-  }
+  for (const Chunk& c : fChunks) freeBlock(c.data, c.size);
   fChunks.clear();
   fChunkBytes = 0;
   fGaps = 0;
@@ -206,15 +218,17 @@ void TMemTable::RowStore::freeChunks() {
 void TMemTable::RowStore::clear() {
   fRows.clear();
   freeChunks();
+  fReserved = 0;
 }
 
 char* TMemTable::RowStore::allocate(size_t bytes) {
   if (fChunks.empty() || fChunks.back().size - fChunks.back().used < bytes) {
     // What is left of the chunk before stays unused: rows never span two chunks.
     if (!fChunks.empty()) fGaps += fChunks.back().size - fChunks.back().used;
-    const size_t size = std::max(bytes, std::clamp(fChunkBytes, kFirstChunk, kLastChunk));
-    const bool mapped = size >= kHugePage;
-    fChunks.push_back({mapped ? mapChunk(size) : new char[size], size, 0, mapped});
+    size_t size = std::max(bytes, std::clamp(std::max(fChunkBytes, fReserved), kFirstChunk, kLastChunk));
+    fChunks.reserve(fChunks.size() + 1);
+    char* data = allocateBlock(size);
+    fChunks.push_back({data, size, 0});
     fChunkBytes += size;
   }
   Chunk& c = fChunks.back();
@@ -270,7 +284,7 @@ void TMemTable::RowStore::grow(Row& r, size_t bytes) {
 
 void TMemTable::RowStore::compact() {
   RowStore packed;
-  packed.fRows.reserve(fRows.capacity());
+  packed.fRows.reserve(fRows.size());
   for (const Row& r : fRows) {
     Row& p = packed.push_back(r.size);
     if (r.size) std::memcpy(p.data, r.data, r.size);
@@ -394,9 +408,7 @@ TMemTable::Cell TMemTable::convert(const TFieldDef& f, const std::string& text) 
   return c;
 }
 
-void TMemTable::checkRow(int row) const {
-  if (row < 0 || row >= RecordCount()) throw std::out_of_range(fName + ": no row " + std::to_string(row));
-}
+void TMemTable::noRow(int row) const { throw std::out_of_range(fName + ": no row " + std::to_string(row)); }
 
 int TMemTable::append() {
   // A field's kind may still be set after addField while there are no rows.

@@ -79,7 +79,7 @@ class TMemTable {
   int RecordCount() const { return static_cast<int>(fRows.size()); }
   // Room for `rows` rows in all, so that a large import does not hold the rows twice
   // while they move to a bigger block.
-  void reserve(int rows) { fRows.reserve(static_cast<size_t>(std::max(rows, 0))); }
+  void reserve(int rows) { fRows.reserve(static_cast<size_t>(std::max(rows, 0)), textsBase()); }
 
   // Appends a row with the fields' defaults and runs AfterInsert, which may call
   // cancel(); then the row is gone again. The row number, or -1 when cancelled.
@@ -147,7 +147,11 @@ class TMemTable {
     Row& operator[](size_t i) { return fRows[i]; }
     const Row& operator[](size_t i) const { return fRows[i]; }
     Row& back() { return fRows.back(); }
-    void reserve(size_t rows) { fRows.reserve(rows); }
+    // Room for `rows` rows, and chunks sized for rows of at least `rowBytes` from now on.
+    void reserve(size_t rows, size_t rowBytes) {
+      fRows.reserve(rows);
+      fReserved = rows * rowBytes;
+    }
     // A new last row of `bytes` bytes, not yet filled.
     Row& push_back(size_t bytes);
     void pop_back();
@@ -156,24 +160,45 @@ class TMemTable {
     // Room for `bytes` in `r`, its bytes kept (the block may move).
     void grow(Row& r, size_t bytes);
 
+    // Memory for chunks and for the row handles: a large block is mapped on its own
+    // (see mapChunk), a small one comes from the heap. `bytes` is rounded up to what is
+    // given.
+    static char* allocateBlock(size_t& bytes);
+    static void freeBlock(void* p, size_t bytes);
+
    private:
+    template <class T>
+    struct BlockAllocator {
+      using value_type = T;
+      BlockAllocator() = default;
+      template <class U>
+      BlockAllocator(const BlockAllocator<U>&) {}
+      T* allocate(size_t n) {
+        size_t bytes = n * sizeof(T);
+        return reinterpret_cast<T*>(allocateBlock(bytes));
+      }
+      void deallocate(T* p, size_t n) { freeBlock(p, n * sizeof(T)); }
+      bool operator==(const BlockAllocator&) const { return true; }
+    };
     struct Chunk {
       char* data;
       size_t size, used;
-      bool mapped;
     };
     char* allocate(size_t bytes);
     void release(Row& r);
     void compact();
     void freeChunks();
-    std::vector<Row> fRows;
+    std::vector<Row, BlockAllocator<Row>> fRows;
     std::vector<Chunk> fChunks;
-    size_t fChunkBytes = 0, fGaps = 0;
+    size_t fChunkBytes = 0, fGaps = 0, fReserved = 0;
   };
   static constexpr int64_t kNull = INT64_MIN;
   // Converts and checks; throws EFieldValueError.
   Cell convert(const TFieldDef& f, const std::string& text) const;
-  void checkRow(int row) const;
+  void checkRow(int row) const {
+    if (row < 0 || row >= RecordCount()) noRow(row);
+  }
+  [[noreturn]] void noRow(int row) const;
   void store(Row& r, int fieldIdx, const Cell& c);
   bool cellNull(const Row& r, int fieldIdx) const;
   std::string_view cellText(const Row& r, int fieldIdx) const;
