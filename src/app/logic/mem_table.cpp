@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
 #include <string_view>
 #include <utility>
 
@@ -201,6 +202,7 @@ TMemTable::RowStore& TMemTable::RowStore::operator=(RowStore&& other) noexcept {
   fChunks = std::move(other.fChunks);
   fChunkBytes = std::exchange(other.fChunkBytes, 0);
   fGaps = std::exchange(other.fGaps, 0);
+  fReserved = std::exchange(other.fReserved, 0);
   other.fRows.clear();
   other.fChunks.clear();
   return *this;
@@ -245,10 +247,18 @@ TMemTable::Row& TMemTable::RowStore::push_back(size_t bytes) {
   return fRows.back();
 }
 
+bool TMemTable::RowStore::newest(const Row& r) const {
+  const Chunk& c = fChunks.back();
+  // Blocks of other chunks compare by address too (std::less orders any pointers): one
+  // may end right where this chunk begins.
+  return !std::less<const char*>()(r.data, c.data) && r.data + r.capacity == c.data + c.used;
+}
+
+bool TMemTable::RowStore::mostlyGaps() const { return fGaps > kFirstChunk && fGaps > fChunkBytes / 2; }
+
 void TMemTable::RowStore::release(Row& r) {
-  Chunk& c = fChunks.back();
   // The newest block gives its room back; any other leaves a gap.
-  if (r.data + r.capacity == c.data + c.used && r.data >= c.data) c.used -= r.capacity;
+  if (newest(r)) fChunks.back().used -= r.capacity;
   else fGaps += r.capacity;
   r.data = nullptr;
   r.capacity = 0;
@@ -262,19 +272,18 @@ void TMemTable::RowStore::pop_back() {
 void TMemTable::RowStore::erase(size_t i) {
   release(fRows[i]);
   fRows.erase(fRows.begin() + static_cast<std::ptrdiff_t>(i));
-  if (fGaps > kFirstChunk && fGaps > fChunkBytes / 2) compact();
+  if (mostlyGaps()) compact();
 }
 
 void TMemTable::RowStore::grow(Row& r, size_t bytes) {
   if (bytes <= r.capacity) return;
-  Chunk& c = fChunks.back();
   // The newest block grows where it is: an import fills its rows this way.
-  if (r.data + r.capacity == c.data + c.used && r.data >= c.data && c.size - c.used >= bytes - r.capacity) {
+  if (Chunk& c = fChunks.back(); newest(r) && c.size - c.used >= bytes - r.capacity) {
     c.used += bytes - r.capacity;
     r.capacity = static_cast<uint32_t>(bytes);
     return;
   }
-  if (fGaps > kFirstChunk && fGaps > fChunkBytes / 2) compact();
+  if (mostlyGaps()) compact();
   char* moved = allocate(bytes);
   if (r.size) std::memcpy(moved, r.data, r.size);
   fGaps += r.capacity;

@@ -134,7 +134,7 @@ class TMemTable {
   // The rows and their blocks, carved out of large chunks one after another instead of
   // a heap block each: an import appends rows that grow only while they are the newest
   // block, so they grow in place. A block that has to move leaves a gap; when the gaps
-  // reach half of what the rows hold, the rows are copied together again.
+  // take more than half of the chunks, the rows are copied together again.
   class RowStore {
    public:
     RowStore() = default;
@@ -186,6 +186,9 @@ class TMemTable {
     };
     char* allocate(size_t bytes);
     void release(Row& r);
+    // True when `r` is the last block carved out of the last chunk.
+    bool newest(const Row& r) const;
+    bool mostlyGaps() const;
     void compact();
     void freeChunks();
     std::vector<Row, BlockAllocator<Row>> fRows;
