@@ -47,11 +47,13 @@ TEST(LoopOutcome, ClosingMessagesSayWhatWasDoneAndNameWhatFailed) {
        "Read ended at PLU 77 after 13 items: the device did not answer 3 times in a row (Timeout expired)."
        "|3 items could not be read: PLU 12, 40, 77."},
       {one, "1 item could not be read: PLU 9 (Bad value of parameter 1)."},
-      {abandoned,
-       "Read stopped after 335 of 1,499 items. PLU 336 was sent, but its answer was not waited for: the device may "
-       "have done it."},
+      // A read changes nothing: the abandoned command needs no word.
+      {abandoned, "Read stopped after 335 of 1,499 items."},
   };
   for (const Case& c : cases) EXPECT_EQ(c.o.closingMessage(ITEMS_READ, "|"), c.text);
+  EXPECT_EQ(abandoned.closingMessage(ITEMS_SAVE),
+            "Save stopped after 335 of 1,499 items. PLU 336 was sent, but its answer was not waited for: the device may "
+            "have done it.");
   TLoopOutcome many;
   for (int64_t n = 1; n <= 25; ++n) many.failedNumbers.push_back(n);
   EXPECT_TRUE(many.failedList(CLIENTS_READ).ends_with("client 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20 and 5 more"));

@@ -49,7 +49,7 @@ std::string TLoopOutcome::closingMessage(const TLoopWords& w, const char* betwee
     }
     if (end == TLoopEnd::Failed && !cause.empty()) s += ": " + trimmedCause(cause);
     s += ".";
-    if (abandoned > 0)
+    if (abandoned > 0 && w.changesDevice)
       s += std::string(" ") + w.number + " " + std::to_string(abandoned) +
            " was sent, but its answer was not waited for: the device may have done it.";
   }

@@ -37,23 +37,26 @@ struct TLoopWords {
   const char* number;  // how a record is named: "PLU", "client", "document"
   const char* action;  // "Read", "Save", "Delete"
   const char* done;    // "read", "saved", "deleted"
+  // A record of the loop changes the device (a save, a delete, a print): an abandoned
+  // one may have been done, which the closing message says. A read's changes nothing.
+  bool changesDevice = true;
 };
 
-inline constexpr TLoopWords ITEMS_READ{"item", "items", "PLU", "Read", "read"};
+inline constexpr TLoopWords ITEMS_READ{"item", "items", "PLU", "Read", "read", false};
 inline constexpr TLoopWords ITEMS_SAVE{"item", "items", "PLU", "Save", "saved"};
 inline constexpr TLoopWords ITEMS_DELETE{"item", "items", "PLU", "Delete", "deleted"};
-inline constexpr TLoopWords CLIENTS_READ{"client", "clients", "client", "Read", "read"};
+inline constexpr TLoopWords CLIENTS_READ{"client", "clients", "client", "Read", "read", false};
 inline constexpr TLoopWords CLIENTS_SAVE{"client", "clients", "client", "Save", "saved"};
 inline constexpr TLoopWords CLIENTS_DELETE{"client", "clients", "client", "Delete", "deleted"};
-inline constexpr TLoopWords JOURNAL_READ{"document", "documents", "document", "Read", "read"};
+inline constexpr TLoopWords JOURNAL_READ{"document", "documents", "document", "Read", "read", false};
 inline constexpr TLoopWords JOURNAL_PRINT{"document", "documents", "document", "Print", "printed"};
 // A logo goes in blocks of 54 bytes, numbered from 1.
 inline constexpr TLoopWords LOGO_UPLOAD{"block", "blocks", "block", "Upload", "sent"};
 // "Close receipts operation" voids the sales of an unpaid receipt one by one.
 inline constexpr TLoopWords RECEIPT_VOIDS{"void", "voids", "void", "Close receipts", "voided"};
-inline constexpr TLoopWords DEVICE_SEARCH{"attempt", "attempts", "attempt", "Search", "made"};
+inline constexpr TLoopWords DEVICE_SEARCH{"attempt", "attempts", "attempt", "Search", "made", false};
 // A restore's parts: each setup page and table, the items, the clients.
-inline constexpr TLoopWords RESTORE_COMPARE{"part", "parts", "part", "Comparison", "compared"};
+inline constexpr TLoopWords RESTORE_COMPARE{"part", "parts", "part", "Comparison", "compared", false};
 inline constexpr TLoopWords RESTORE_WRITE{"part", "parts", "part", "Restore", "restored"};
 
 struct TLoopOutcome {
