@@ -6,7 +6,9 @@
 #include <string_view>
 #include <utility>
 
+#if !defined(_WIN32)
 #include <sys/mman.h>
+#endif
 
 #include "support/utf8.h"
 
@@ -151,6 +153,14 @@ constexpr size_t kFirstChunk = 16u << 10, kLastChunk = 4u << 20;
 // few page faults instead of thousands.
 constexpr size_t kHugePage = 2u << 20;
 
+#if defined(_WIN32)
+// Windows gives large blocks from the heap: huge pages there need a privilege the
+// technician's account does not have.
+bool mappedAlone(size_t) { return false; }
+size_t wholeHugePages(size_t bytes) { return bytes; }
+char* mapChunk(size_t size) { return static_cast<char*>(::operator new(size)); }
+void unmapChunk(void* p, size_t) { ::operator delete(p); }
+#else
 bool mappedAlone(size_t bytes) { return bytes >= kHugePage / 2; }
 size_t wholeHugePages(size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1); }
 
@@ -167,6 +177,9 @@ char* mapChunk(size_t size) {
   return reinterpret_cast<char*>(aligned);
 }
 
+void unmapChunk(void* p, size_t bytes) { ::munmap(p, bytes); }
+#endif
+
 }  // namespace
 
 char* TMemTable::RowStore::allocateBlock(size_t& bytes) {
@@ -176,7 +189,7 @@ char* TMemTable::RowStore::allocateBlock(size_t& bytes) {
 }
 
 void TMemTable::RowStore::freeBlock(void* p, size_t bytes) {
-  if (mappedAlone(bytes)) ::munmap(p, wholeHugePages(bytes));
+  if (mappedAlone(bytes)) unmapChunk(p, wholeHugePages(bytes));
   else ::operator delete(p);
 }
 
