@@ -85,6 +85,7 @@ bool DeviceSession::open(const ConnectionOptions& options) {
     fErr << "kestrel: error " << opened.code << ": " << errors().LastErrorMessage();
     if (!opened.cause.empty()) fErr << " (" << opened.cause << ")";
     fErr << '\n';
+    if (opened.unanswered) fErr << "kestrel: " << unansweredHint(link, "\"kestrel detect\"") << '\n';
     return false;
   }
   if (!opened.active) {

@@ -58,7 +58,7 @@ int TFDConnector::diagnosticFailure(std::string& cause) const {
     if (TErrContainer* ec = errContainer()) ec->set_LastErrorCode(CODE_CONNECTION_LOST, target());
     return CODE_CONNECTION_LOST;
   }
-  cause = target() + ": the device does not answer the diagnostic command";
+  cause = target() + ": " + DIAGNOSTIC_UNANSWERED;
   setCode(codes::NOT_OPEN);
   return codes::NOT_OPEN;
 }

@@ -25,6 +25,10 @@ class EConnectorError : public std::runtime_error {
   int fCode;
 };
 
+// The end of lastOpenError when the link opened but the device gave no answer to the
+// diagnostic read (a wrong line speed, port or cable, a device switched off).
+inline constexpr const char* DIAGNOSTIC_UNANSWERED = "the device does not answer the diagnostic command";
+
 class TFDConnector {
  public:
   TFDConnector(TFiscalDevice* owner, uint32_t defaultExitByTimeValue);

@@ -378,6 +378,31 @@ TEST(GuiConnect, SerialOverPseudoTerminalConnectsAndDisconnectResetsCaptionAndSt
   EXPECT_EQ(win.w.activePage(), PAGE_CLICHE);  // the page stays, the tree is disabled
 }
 
+// A device at another line speed only hears noise: the alert says what to check.
+TEST(GuiConnect, AWrongLineSpeedSaysToCheckTheSpeedPortAndCable) {
+  sim::SimulatorOptions o;
+  o.tcp = false;
+  o.pty = true;
+  o.baud = 9600;
+  sim::Simulator sim(o);
+  std::string error;
+  ASSERT_TRUE(sim.start(error)) << error;
+  Window win;
+  win.usePort(sim.ptyPath());
+  win.find<QComboBox>("cbxSPEED")->setCurrentText("19200");
+  win.clickConnect();
+  EXPECT_FALSE(win.w.Connected());
+  ASSERT_EQ(win.dialogs.shown.size(), 1u);
+  const std::string& text = win.dialogs.shown[0].text;
+  EXPECT_NE(text.find(sim.ptyPath() + ": the device does not answer the diagnostic command\n"
+                      "Check the speed (the device's is set in its menu), the port and the cable, and that the "
+                      "device is on, or use \"Find device\"."),
+            std::string::npos)
+      << text;
+  EXPECT_NE(win.w.statusMessage().toStdString().find("Check the speed"), std::string::npos);
+  sim.stop();
+}
+
 // The data module passes the engine's events on as signals: a listener of its own sees
 // the same frames as the Custom page, and the status of each answer.
 TEST(GuiDataModule, EngineEventsReachEveryListener) {

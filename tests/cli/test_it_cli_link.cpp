@@ -233,6 +233,19 @@ TEST(CliOverPty, CommandsAndIdentification) {
   EXPECT_FALSE(contains(known.err, "Unsuported model!"));
 }
 
+TEST(CliOverPty, AWrongLineSpeedSaysWhatToCheck) {
+  kestrel::sim::SimulatorOptions o;
+  o.baud = 9600;
+  SimServer server(o, true);
+  const clitest::CliRun r =
+      runCli({"--serial", server.pty(), "--baud", "19200", "--identify", "--timeout-ms", "300", "status"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, server.pty() + ": the device does not answer the diagnostic command)\n"
+                                "kestrel: Check the speed (the device's is set in its menu), the port and the "
+                                "cable, and that the device is on, or use \"kestrel detect\".\n"))
+      << r.err;
+}
+
 TEST(CliOverPty, TimeoutShortensTheWaitOnTheLine) {
   // Silent after the first frame. A serial read waits 3.2 s by itself; --timeout-ms
   // bounds it too (the bound below is generous, the default would pass it twice over).

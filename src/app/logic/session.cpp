@@ -38,6 +38,13 @@ std::string TLinkDescription::label() const {
   return port + " at " + std::to_string(baud) + " baud";
 }
 
+std::string unansweredHint(const TLinkDescription& link, const std::string& search) {
+  if (link.tcp) return "Check the address and the port, and that the device is on.";
+  // Both ends must use the same speed; a serial line at another speed only carries noise.
+  return "Check the speed (the device's is set in its menu), the port and the cable, and that the device is on, or use " +
+         search + ".";
+}
+
 TLinkOutcome TDeviceSession::open(const TLinkDescription& link) {
   TLinkOutcome out;
   TFDConnector* conn = nullptr;
@@ -66,6 +73,7 @@ TLinkOutcome TDeviceSession::open(const TLinkDescription& link) {
 
   runGuarded(out, [&] { return conn->openConnection(); });
   out.cause = conn->lastOpenError();
+  out.unanswered = out.cause.ends_with(DIAGNOSTIC_UNANSWERED);
   // After an exception the container stays as the transport left it (with its detail).
   if (!out.raised) errContainer.set_LastErrorCode(out.code);
   out.active = conn->Active();

@@ -68,8 +68,13 @@ struct TLinkOutcome {
   bool refusedByStatus = false; // identify: the answer came but a status bit counts as an error
   std::string model;            // identify: the model name the device gave
   bool modelKnown = false;      // identify: the model is in the model table
+  bool unanswered = false;      // open: the link opened, the device did not answer
   bool ok() const { return code == 0 && !raised && !refusedByStatus; }
 };
+
+// What to check when the device does not answer on `link`; `search` names the device
+// search of the program (the window's "Find device", kestrel's detect).
+std::string unansweredHint(const TLinkDescription& link, const std::string& search);
 
 class TDeviceSession : public TEngineStack {
  public:

@@ -320,7 +320,8 @@ bool TConnectPage::connectFP() {
       link.baud = static_cast<int32_t>(toInteger(ss(cbxSPEED->currentText()), 1, INT32_MAX));
     }
     const TLinkOutcome opened = dm().open(link);
-    const std::string detail = opened.cause.empty() ? std::string() : "\n" + opened.cause;
+    std::string detail = opened.cause.empty() ? std::string() : "\n" + opened.cause;
+    if (opened.unanswered) detail += "\n" + unansweredHint(link, "\"Find device\"");
     if (opened.raised) {
       alertFailure(opened.raisedText + detail, true);
       return false;
