@@ -15,6 +15,9 @@ namespace {
 
 using namespace guitest;
 
+constexpr const char* WRONG_SERVICE_PASSWORD_SHOWN =
+    "Wrong service password (the device reports: Operator error: Wrong operator password)";
+
 TEST(GuiServiceInfoPage, SaveReadServiceOperationAndCertificates) {
   auto sim = startSimulator(false);
   Window win;
@@ -47,6 +50,11 @@ TEST(GuiServiceInfoPage, SaveReadServiceOperationAndCertificates) {
   // The service operation asks first (No is the default) and needs service mode.
   win.find<QPushButton>("btnSetServiceOp")->click();
   EXPECT_EQ(win.shownTexts().back(), "Are you sure?");
+  // The device answers a wrong service password with its operator-password code.
+  win.find<QLineEdit>("ed_ServicePassword")->setText("9999");
+  win.find<QPushButton>("btnActivateServiceMode")->click();
+  EXPECT_EQ(win.shownTexts().back(), WRONG_SERVICE_PASSWORD_SHOWN);
+  win.find<QLineEdit>("ed_ServicePassword")->setText("1234");
   win.find<QPushButton>("btnActivateServiceMode")->click();
   EXPECT_EQ(win.shownTexts().back(), "Service mode active.");
   win.find<QDateEdit>("dtpServOPstartDate")->setDate(QDate(2026, 1, 10));

@@ -289,7 +289,7 @@ class TRestore {
           if (!needsServiceMode(p.name, k)) keys.push_back(k);
         return saveParams(fOps, t, keys, values);
       }
-      if (!fOps.command(253, serviceModeInput(fO.servicePassword))) return false;
+      if (!enterServiceMode(fOps, fO.servicePassword)) return false;
       const auto leave = always([&] { fOps.commandUnjudged(253, serviceModeInput("")); });
       return p.save(fOps, values);
     }

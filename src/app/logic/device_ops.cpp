@@ -16,7 +16,7 @@ std::string paramWriteText(const std::string& name, const std::string& index, co
   return name + "\t" + index + "\t" + value + "\t";
 }
 
-bool TDeviceOps::StatusUpdate(const std::string& refused) {
+bool TDeviceOps::StatusUpdate(const std::string& refused, const std::string& instead) {
   host().set_StatusText(std::string());
   const TVerdict v = commandVerdict(err.LastErrorCode(), fLastOk, fShowErr);
   if (v.ok) return true;
@@ -24,6 +24,7 @@ bool TDeviceOps::StatusUpdate(const std::string& refused) {
   std::string text = err.LastErrorMessage();
   if (err.LastErrorCode() == 0) text = FAILED_WITHOUT_CODE_MESSAGE;
   else if (fLastOk && !refused.empty()) text += "\n" + refused;
+  if (err.LastErrorCode() != 0 && fLastOk && !instead.empty()) text = instead + " (the device reports: " + text + ")";
   try {
     if (v.show == TVerdictShow::Alert) misc.show_MyAlert(text);
     else if (v.show == TVerdictShow::StatusBar) host().set_StatusText(text);

@@ -42,7 +42,9 @@ class TDeviceOps {
   // stay silent.
   // `refused`, when given, follows the device's message where the device refused the
   // command (which field of a form it would not take).
-  bool StatusUpdate(const std::string& refused = {});
+  // `instead`, when given, names what the device refused where its own message names
+  // something else (one code for more than one password); the device's message follows.
+  bool StatusUpdate(const std::string& refused = {}, const std::string& instead = {});
   // Sends the command and judges it.
   bool command(uint16_t commandValue, const std::string& inputText, const std::string& refused = {});
   // Sends the command without judging it (a result the operation ignores).

@@ -84,7 +84,7 @@ bool deleteItemsAfterZ(TDeviceOps& ops, const TFBHSettings& settings) {
     ops.misc.show_MyAlert(MSG_NO_DELETE_PASSWORD);
     return false;
   }
-  if (!ops.command(SERVICE_COMMAND, serviceModeInput(settings.delete_ServicePass))) {
+  if (!enterServiceMode(ops, settings.delete_ServicePass)) {
     ops.misc.show_MyAlert(MSG_SERVICE_MODE_ERROR);
     return false;
   }

@@ -45,6 +45,11 @@ bool datePartsOf(const std::string& text, int& day, int& month, int& year) {
 
 std::string serviceModeInput(const std::string& password) { return "0\t" + password + "\t"; }
 
+bool enterServiceMode(TDeviceOps& ops, const std::string& password) {
+  ops.commandUnjudged(253, serviceModeInput(password));
+  return ops.StatusUpdate({}, ops.err.LastErrorCode() == CODE_WRONG_PASSWORD ? MSG_WRONG_SERVICE_PASSWORD : "");
+}
+
 std::string serviceDateText(const LocalDateTime& date) {
   LocalDateTime d = date;
   d.hour = 23, d.minute = 59, d.second = 59;
@@ -75,7 +80,7 @@ bool saveService(TDeviceOps& ops, const std::string& password, const std::vector
     if (password.empty()) return focus = SERVICE_PASSWORD_FIELD, false;
     // A date the device cannot hold stops the save before anything is written.
     const std::string dateText = serviceDateText(date);
-    if (!ops.command(253, serviceModeInput(password))) return false;
+    if (!enterServiceMode(ops, password)) return false;
     for (int line = 0; line < SERVICE_TEXT_LINES; ++line) {
       const bool has = line < static_cast<int>(lines.size()) && !lines[static_cast<size_t>(line)].empty();
       if (!ops.writeParam("ServMessage", std::to_string(line), has ? lines[static_cast<size_t>(line)] : " "))
@@ -103,7 +108,7 @@ bool passwordGiven(TDeviceOps& ops, const std::string& password, std::string& fo
 
 bool activateServiceMode(TDeviceOps& ops, const std::string& password, std::string& focus) {
   if (!passwordGiven(ops, password, focus)) return false;
-  if (!ops.command(253, serviceModeInput(password))) return false;
+  if (!enterServiceMode(ops, password)) return false;
   ops.inform(MSG_SERVICE_ACTIVE);
   return true;
 }
@@ -117,7 +122,7 @@ bool deactivateServiceMode(TDeviceOps& ops) {
 bool ramReset(TDeviceOps& ops, const std::string& password, char type, std::string& focus) {
   if (!passwordGiven(ops, password, focus)) return false;
   if (!ops.ask(MSG_ARE_YOU_SURE, "RAM reset", true)) return false;
-  if (!ops.command(253, serviceModeInput(password))) return false;
+  if (!enterServiceMode(ops, password)) return false;
   return ops.commandUnjudged(253, std::string("4\t\t") + type + "\t");
 }
 

@@ -24,6 +24,12 @@ inline constexpr const char* RAM_RESET_TYPES = "CPBDSF";
 
 // The 253 inputs: enter service mode with the password, leave it.
 std::string serviceModeInput(const std::string& password);
+// The device's answer to a wrong password, the service password's too.
+inline constexpr int CODE_WRONG_PASSWORD = -102002;
+inline constexpr const char* MSG_WRONG_SERVICE_PASSWORD = "Wrong service password";
+// Enters service mode with `password`, judged; a wrong password is reported as the
+// service password's, not the operator's the device's message speaks of.
+bool enterServiceMode(TDeviceOps& ops, const std::string& password);
 
 // "ServiceDate" as written: "DD-MM-YY 23:59:59". Throws for a year the device cannot hold.
 std::string serviceDateText(const LocalDateTime& date);

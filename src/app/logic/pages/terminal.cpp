@@ -15,7 +15,7 @@ bool enterService(TDeviceOps& ops, const std::string& password, std::string& foc
     focus = TERMINAL_PASSWORD_FIELD;
     return false;
   }
-  return ops.command(253, serviceModeInput(password));
+  return enterServiceMode(ops, password);
 }
 
 // Runs `f` in service mode, which is left on every way out once entered.
