@@ -138,6 +138,9 @@ TEST(GuiParamsPages, ReceiptFormatSaveCenterLogoAndLogoUpload) {
     EXPECT_EQ(win.find<QComboBox>("cbx_HeaderMinLines")->currentText().toStdString(), "0");
     EXPECT_EQ(win.find<QComboBox>("cbxFooterEmptyLines")->currentText().toStdString(), "8");
     EXPECT_TRUE(win.find<QPushButton>("btn_CenterLogo")->isEnabled());
+    EXPECT_EQ(win.w.statusMessage().toStdString(), "Logo centred.");
+    // The two values it showed are the device's: leaving the page asks nothing.
+    EXPECT_FALSE(win.w.page(RECEIPT)->hasUnsavedEdits());
 
     auto* bar = win.find<QProgressBar>("pbLogo");
     bool shownWhileMoving = false;

@@ -74,20 +74,26 @@ TEST(GuiReportPages, ReportsSendTheirGroupsValuesAndThePeriodicListShowsItsRows)
   EXPECT_EQ(win.find<QLineEdit>("edOperFrom")->maxLength(), 2);
   EXPECT_EQ(win.find<QDateEdit>("dtpPeriodicFrom")->date(), QDate::currentDate());
 
+  // Each report that went through says so.
+  auto clickReport = [&](const char* button) {
+    win.w.set_StatusMessage("");
+    win.find<QPushButton>(button)->click();
+    EXPECT_EQ(win.w.statusMessage().toStdString(), "Report printed.") << button;
+  };
   win.find<QLineEdit>("edOperTo")->setText("5");
   win.find<QCheckBox>("chbxClearOperRegs")->setChecked(true);
-  win.find<QPushButton>("btnPrintOperReport")->click();
+  clickReport("btnPrintOperReport");
   win.find<QComboBox>("cbxPLUReportType")->setCurrentIndex(3);
   win.find<QLineEdit>("edPLUFrom")->setText("10");
   win.find<QLineEdit>("edPLUTo")->setText("20");
-  win.find<QPushButton>("btnPLUreport")->click();
+  clickReport("btnPLUreport");
   win.find<QDateEdit>("dtpPeriodicFrom")->setDate(QDate(2024, 3, 5));
   win.find<QDateEdit>("dtpPeriodicTo")->setDate(QDate(2024, 12, 31));
   pluKind->setCurrentIndex(1);
   win.find<QLineEdit>("edPeriodicPLUTo")->setText("99");
-  win.find<QPushButton>("btnPrintPeriodicRep")->click();
-  win.find<QPushButton>("btnDeptReport")->click();
-  win.find<QPushButton>("btnItemGrpsReport")->click();
+  clickReport("btnPrintPeriodicRep");
+  clickReport("btnDeptReport");
+  clickReport("btnItemGrpsReport");
   EXPECT_EQ(sent.all, (std::vector<std::pair<int, std::string>>{{105, "1\t5\t1\t"},
                                                                 {111, "3\t10\t20\t"},
                                                                 {69, "P\t3\t05-03-24\t31-12-24\t2\t1\t99\t"},
@@ -102,6 +108,7 @@ TEST(GuiReportPages, ReportsSendTheirGroupsValuesAndThePeriodicListShowsItsRows)
   EXPECT_TRUE(sent.all.empty());
   ASSERT_FALSE(win.dialogs.shown.empty());
   EXPECT_EQ(win.shownTexts().back().rfind("Exception in method \"btnPrintPeriodicRepClick\": ", 0), 0u);
+  EXPECT_NE(win.w.statusMessage().toStdString(), "Report printed.");
   EXPECT_TRUE(win.find<QPushButton>("btnPrintPeriodicRep")->isEnabled());
 
   // Both "Print diagnostic" buttons, each on its own page (after the page's read).
@@ -161,6 +168,7 @@ TEST(GuiReportPages, TestReceiptsItemReceiptsCloseAndRestart) {
 
   win.find<QPushButton>("bbtn_BAH_TEST_ECR")->click();
   EXPECT_TRUE(win.dialogs.shown.empty()) << win.shownTexts().back();
+  EXPECT_EQ(win.w.statusMessage().toStdString(), "Test receipt printed.");
   EXPECT_EQ(sim->withDevice([](sim::DeviceModel& d) { return d.state().receiptNumber; }), 1);
 
   // An empty IOSA number: the message and the focus on the edit.
@@ -169,6 +177,7 @@ TEST(GuiReportPages, TestReceiptsItemReceiptsCloseAndRestart) {
   win.find<QPushButton>("bbtn_BAH_TEST_ECR")->click();
   EXPECT_EQ(win.shownTexts().back(), "Enter IOSA number");
   EXPECT_EQ(QApplication::focusWidget(), iosa);
+  EXPECT_EQ(win.w.statusMessage().toStdString(), "") << "the earlier receipt's word does not stand for this one";
 
   // A receipt left open with a sale is emptied and closed; the restart is sent.
   sim->withDevice([](sim::DeviceModel& d) {

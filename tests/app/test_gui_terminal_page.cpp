@@ -22,6 +22,7 @@ TEST(GuiTerminalPage, PasswordNewCommandFileAndTerminalData) {
   win.find<QLineEdit>("edServicePassTerminal")->setText("1234");
   const size_t shown = win.dialogs.shown.size();
   win.find<QPushButton>("btnDelCurrentCommandFIle")->click();
+  EXPECT_EQ(win.w.statusMessage().toStdString(), "Command file deleted.");
   win.find<QPushButton>("btnReadTerminalData")->click();
   EXPECT_EQ(win.dialogs.shown.size(), shown) << "the functions succeed without a message";
   const std::string info = win.find<QPlainTextEdit>("moTerminalInfo")->toPlainText().toStdString();
@@ -33,6 +34,15 @@ TEST(GuiTerminalPage, PasswordNewCommandFileAndTerminalData) {
   EXPECT_TRUE(file.endsWith("\nSEND Z\nEND")) << file.toStdString();
   EXPECT_TRUE(win.find<QPushButton>("btnReadTerminalData")->isEnabled());
   EXPECT_FALSE(sim->withDevice([](sim::DeviceModel& d) { return d.serviceMode(); }));
+
+  // The other functions say in the status bar that they went through.
+  for (const auto& [button, done] : {std::pair{"btnResetTerminalData", "Terminal data reset."},
+                                     std::pair{"btnForceCommand", "Force sending started."}}) {
+    win.w.set_StatusMessage("");
+    win.find<QPushButton>(button)->click();
+    EXPECT_EQ(win.w.statusMessage().toStdString(), done);
+  }
+  EXPECT_EQ(win.dialogs.shown.size(), shown);
 }
 
 }  // namespace

@@ -147,6 +147,13 @@ TEST(GuiWaiting, AfterALostLinkOneClickReconnectsAndThePageKeepsWhatWasTyped) {
   EXPECT_EQ(rate->text().toStdString(), "19.50") << "what was typed before the loss stays";
   EXPECT_TRUE(win.find<QTreeWidget>("tvPages")->isEnabled());
   EXPECT_TRUE(save->isEnabled());
+  // The loss went to the Connect page without asking about the edit; it is still unsaved.
+  for (const auto& d : win.dialogs.shown) EXPECT_NE(d.buttons, DialogButtons::YesNo) << d.text;
+  win.dialogs.shown.clear();
+  win.w.showPage(PAGE_CLICHE);
+  ASSERT_EQ(win.dialogs.shown.size(), 1u);
+  EXPECT_NE(win.dialogs.shown[0].text.find("are not saved in the device"), std::string::npos);
+  EXPECT_EQ(win.w.activePage(), "jvpg_Sub_02_Vats");
   again.stop();
 }
 

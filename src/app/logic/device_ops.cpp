@@ -69,7 +69,10 @@ bool TDeviceOps::writeParam(const std::string& name, const std::string& index, c
 
 void TDeviceOps::inform(const std::string& text) { misc.myInformation(text, TITLE_KESTREL, inf_OkBtn); }
 
-void TDeviceOps::informSaved() { inform(MSG_DATA_SAVED); }
+void TDeviceOps::informSaved() {
+  host().dataSaved();
+  inform(MSG_DATA_SAVED);
+}
 
 bool TDeviceOps::ask(const std::string& text, const std::string& title, bool noIsDefault) {
   return misc.myQuestion(text, title, noIsDefault ? qstn_YesNo_SBtn : qstn_YesNo_FBtn) == mrYes;

@@ -28,6 +28,9 @@ class PageHost {
   virtual void progressHide() {}
   // Lets pending window events run between two commands of a long loop.
   virtual void processMessages() {}
+  // The operation saved what the page shows in the device ("The data was saved in the
+  // device." follows): the page has no unsaved edits any more.
+  virtual void dataSaved() {}
   // The user asked a running loop to stop.
   virtual bool stopRequested() { return false; }
   // The caption the technician sees for the widget of this objectName (its form label or

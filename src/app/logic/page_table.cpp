@@ -69,6 +69,10 @@ TVerdict commandVerdict(int code, bool commandOk, bool showErr) {
   return {false, showErr ? TVerdictShow::Alert : TVerdictShow::StatusBar};
 }
 
+std::string unsavedEditsQuestion(const std::string& pageTitle) {
+  return "The changes on \"" + pageTitle + "\" are not saved in the device. Leave the page and lose them?";
+}
+
 std::string exceptionText(const std::string& method, const std::string& message) {
   return "Exception in method \"" + method + "\": " + message;
 }

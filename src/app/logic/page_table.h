@@ -88,6 +88,9 @@ inline constexpr const char* FAILED_WITHOUT_CODE_MESSAGE = "The command failed: 
 // "Exception in method "name": message".
 std::string exceptionText(const std::string& method, const std::string& message);
 
+// The question before a page with unsaved edits is left (page by its title).
+std::string unsavedEditsQuestion(const std::string& pageTitle);
+
 // Dates and times as the window writes them: "dd.mm.yyyy" and "hh:mm:ss" with the
 // separators of the process's format settings, whatever the user's locale.
 std::string formatDate(const LocalDateTime& dt);

@@ -38,6 +38,9 @@ struct TPeriodicReport {
 std::string periodicReportInput(const TPeriodicReport& r);
 
 // The handlers' commands, each judged.
+// The status bar's word after a report the device printed.
+inline constexpr const char* MSG_REPORT_PRINTED = "Report printed.";
+
 bool printDeptReport(TDeviceOps& ops);
 bool printItemGroupsReport(TDeviceOps& ops);
 bool printOperReport(TDeviceOps& ops, const std::string& from, const std::string& to, bool clear);

@@ -1,10 +1,14 @@
 #include "app/ui/core/widget_values.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModel>
+#include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTableView>
 #include <stdexcept>
 
 #include "app/ui/core/form_helpers.h"
@@ -12,6 +16,8 @@
 namespace kestrel {
 
 namespace {
+
+constexpr const char* OPERATION_INPUT = "kestrelOperationInput";
 
 QWidget* widgetNamed(QWidget* root, const std::string& name) {
   auto* w = root->findChild<QWidget*>(qs(name));
@@ -60,6 +66,46 @@ TPageValues collectValues(QWidget* root, const TParamTable& table) {
   std::vector<std::string> names;
   for (const auto& b : table.bindings) names.push_back(b.widget);
   return collectValues(root, names);
+}
+
+void markOperationInput(QWidget* w) { w->setProperty(OPERATION_INPUT, true); }
+
+namespace {
+
+// A widget that is part of another one's value (the edit inside a choice list, a
+// number field or an open grid cell, a date field's calendar), or an operation's input.
+bool partOfAnother(const QWidget* w, const QWidget* root) {
+  if (w->property(OPERATION_INPUT).toBool() || w->isWindow()) return true;
+  for (const QWidget* p = w->parentWidget(); p && p != root; p = p->parentWidget())
+    if (p->isWindow() || p->property(OPERATION_INPUT).toBool() || qobject_cast<const QAbstractSpinBox*>(p) ||
+        qobject_cast<const QComboBox*>(p) || qobject_cast<const QAbstractItemView*>(p))
+      return true;
+  return false;
+}
+
+}  // namespace
+
+QStringList shownValues(const QWidget* root) {
+  QStringList v;
+  for (QWidget* w : root->findChildren<QWidget*>()) {
+    if (partOfAnother(w, root)) continue;
+    if (auto* c = qobject_cast<QComboBox*>(w)) v << c->currentText();
+    else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+      if (b->isCheckable()) v << (b->isChecked() ? "1" : "0");
+    } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+      if (!e->isReadOnly()) v << e->text();
+    } else if (auto* s = qobject_cast<QAbstractSpinBox*>(w)) v << s->text();
+    else if (auto* t = qobject_cast<QPlainTextEdit*>(w)) v << t->toPlainText();
+    else if (auto* l = qobject_cast<QListWidget*>(w)) {
+      // The lines are values; which one is selected is not.
+      for (int r = 0; r < l->count(); ++r) v << l->item(r)->text();
+    } else if (auto* g = qobject_cast<QTableView*>(w)) {
+      if (const QAbstractItemModel* m = g->model())
+        for (int r = 0; r < m->rowCount(); ++r)
+          for (int c = 0; c < m->columnCount(); ++c) v << m->index(r, c).data(Qt::EditRole).toString();
+    }
+  }
+  return v;
 }
 
 }  // namespace kestrel

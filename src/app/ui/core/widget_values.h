@@ -2,6 +2,7 @@
 // Moves page values between widgets, found by objectName, and the plain texts the page
 // operations work on: a check box "1"/"0", a choice list its entry index ("-1" none),
 // a text field its text.
+#include <QStringList>
 #include <string>
 #include <vector>
 
@@ -17,5 +18,14 @@ void applyValues(QWidget* root, const TPageValues& values);
 TPageValues collectValues(QWidget* root, const std::vector<std::string>& widgets);
 // The widgets of every binding of the table.
 TPageValues collectValues(QWidget* root, const TParamTable& table);
+
+// Marks `w` as the input of an operation (a password, a moment to send, an option
+// written the moment it is clicked), not a value the page's read fills: a change of it
+// is nothing a re-read would throw away.
+void markOperationInput(QWidget* w);
+// What the technician sees in the input widgets below `root` (text fields, choice
+// lists, check boxes, number and date fields, text areas, list lines, grid cells), in a
+// fixed order: two results differ exactly when one of those values changed.
+QStringList shownValues(const QWidget* root);
 
 }  // namespace kestrel

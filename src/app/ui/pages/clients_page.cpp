@@ -21,6 +21,7 @@
 #include "app/logic/pages/clients.h"
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
+#include "app/ui/core/widget_values.h"
 #include "app/ui/core/progress_host.h"
 #include "app/ui/tables/mem_table_model.h"
 
@@ -67,6 +68,7 @@ TClientsPage::TClientsPage(TPageShell& shell, const TPageRow& pageRow) : TPage(s
 
   chbx_StopClients = checkBox("chbx_StopClients", "Stop operation", box);
   chbx_StopClients->setEnabled(false);
+  markOperationInput(chbx_StopClients);
   connect(chbx_StopClients, &QCheckBox::toggled, this, [this](bool on) {
     if (on) this->shell().requestStop();
   });

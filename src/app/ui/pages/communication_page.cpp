@@ -16,6 +16,7 @@
 
 #include "app/logic/pages/communication.h"
 #include "app/ui/core/form_helpers.h"
+#include "app/ui/core/widget_values.h"
 
 namespace kestrel {
 
@@ -133,6 +134,8 @@ TCommunicationPage::TCommunicationPage(TPageShell& shell, const TPageRow& pageRo
     auto* edit = formLayout(nullptr);
     edit->addRow("Address:", sized(textEdit(SERVER_ADDRESS_FIELD, 0, ftp), 16));
     edit->addRow("Port:", sized(digitsEdit(SERVER_PORT_FIELD, 5, ftp), 6));
+    // They edit a line of the list; the list holds the values.
+    for (const char* name : {SERVER_ADDRESS_FIELD, SERVER_PORT_FIELD}) markOperationInput(ftp->findChild<QWidget*>(name));
     btnChangeServerList = pushButton("btnChangeServerList", "Save / edit server >", ftp);
     edit->addRow("", btnChangeServerList);
     grid->addLayout(edit, 1, 0, Qt::AlignTop);

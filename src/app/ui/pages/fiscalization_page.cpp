@@ -44,6 +44,7 @@ TFiscalizationPage::TFiscalizationPage(TPageShell& shell, const TPageRow& pageRo
   QFormLayout* fiscalForm = formBox(this, "grpFiscalize", "Fiscal mode", &fiscal);
   fIssueReceipt = checkBox(FISC_ISSUE_RECEIPT, "Issue receipt, storno and Z report after fiscalization", fiscal);
   fIssueReceipt->setChecked(true);
+  markOperationInput(fIssueReceipt);  // written the moment it is clicked
   auto* bbtnFiscalize = pushButton("bbtnFiscalize", "Fiscalization", fiscal);
   auto* bbtnPrintDiag2 = pushButton("bbtnPrintDiag2", "Print diagnostic", fiscal);
   fiscalForm->addRow(fIssueReceipt);

@@ -9,6 +9,7 @@
 #include <QTimeEdit>
 
 #include "app/logic/pages/fm_reports.h"
+#include "app/logic/pages/reports.h"
 #include "app/ui/core/form_helpers.h"
 
 namespace kestrel {
@@ -105,10 +106,13 @@ void TFMReportsPage::showEvent(QShowEvent* event) {
   TPage::showEvent(event);
 }
 
-void TFMReportsPage::bbtnFMrepDateClick() { printFMReportByDate(ops(), fFrom.value(), fTo.value()); }
+void TFMReportsPage::bbtnFMrepDateClick() {
+  saySucceeded(MSG_REPORT_PRINTED, [&] { return printFMReportByDate(ops(), fFrom.value(), fTo.value()); });
+}
 
 void TFMReportsPage::bbtnFMbyNumberClick() {
-  printFMReportByNumber(ops(), ss(edFMfromNum->text()), ss(edFMtoNum->text()));
+  saySucceeded(MSG_REPORT_PRINTED,
+               [&] { return printFMReportByNumber(ops(), ss(edFMfromNum->text()), ss(edFMtoNum->text())); });
 }
 
 }  // namespace kestrel

@@ -15,6 +15,7 @@
 #include <set>
 
 #include "app/logic/pages/master_data.h"
+#include "app/logic/pages/then_always.h"
 #include "app/ui/core/dm.h"
 #include "app/ui/core/form_helpers.h"
 #include "app/ui/core/widget_values.h"
@@ -62,6 +63,8 @@ TGridPage::TGridPage(TPageShell& shell, const TPageRow& pageRow, const TGridPage
 void TGridPage::read() { runOperation(readOperation(), [this] { readTable(); }); }
 
 void TGridPage::readTable() {
+  // The grid holds the device's rows now, also after a read that stopped early.
+  const auto read = always([this] { markClean(); });
   {
     TMemTableModel::Update detached(*fModel);
     fDef.read(ops(), fTable, shell().MaxProgrammableKeys());

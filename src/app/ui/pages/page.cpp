@@ -63,8 +63,26 @@ void TPage::apply(const TPageValues& values) { applyValues(this, values); }
 
 bool TPage::readAndApply(const std::function<bool(TPageValues&)>& read) {
   TPageValues v;
-  const auto shown = always([&] { apply(v); });
+  const auto shown = always([&] {
+    apply(v);
+    markClean();
+  });
   return read(v);
+}
+
+void TPage::markClean() {
+  // Pages without a read lose nothing when shown again (the items grid keeps its rows).
+  if (!*fRow.readOp) return;
+  fCleanValues = shownValues(this);
+  fCleanKnown = true;
+}
+
+bool TPage::hasUnsavedEdits() const { return fCleanKnown && shownValues(this) != fCleanValues; }
+
+void TPage::saySucceeded(const char* text, const std::function<bool()>& operation) {
+  // The word of an earlier success must not stand for a run that ends before a command.
+  if (fShell.statusMessage() == text) fShell.set_StatusMessage(QString());
+  if (operation()) fShell.set_StatusMessage(text);
 }
 
 TPageValues TPage::collect(const TParamTable& table) { return collectValues(this, table); }

@@ -2,6 +2,7 @@
 // A page of the window: one room with its heading and its own widgets. The page only
 // binds widgets to values and buttons to the page's device operations (app/logic);
 // the shell gives it the device, the verdict and the shared operations.
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <string>
@@ -61,6 +62,17 @@ class TPage : public QWidget {
   // were registered.
   const std::vector<std::string>& switchedButtons() const { return fSwitched; }
 
+  // --- unsaved edits: what the technician changed since the page's read or save ---
+  // The values shown now are the device's (a read or a save just ran).
+  void markClean();
+  // A page with a read shows values changed since then: showing it again would read
+  // them away.
+  bool hasUnsavedEdits() const;
+
+  // An operation whose outcome shows nowhere else (a printout, a device function):
+  // `text` in the status bar when it succeeded.
+  void saySucceeded(const char* text, const std::function<bool()>& operation);
+
  protected:
   TPageShell& shell() const { return fShell; }
   // The name the page's read runs under (its row's read operation).
@@ -105,6 +117,8 @@ class TPage : public QWidget {
   QVBoxLayout* fContent = nullptr;
   std::vector<std::string> fSwitched;
   void registerButton(QPushButton* button, TSwitching switching);
+  QStringList fCleanValues;
+  bool fCleanKnown = false;
 };
 
 }  // namespace kestrel

@@ -91,8 +91,15 @@ void TReceiptFormatPage::readBONFormat() {
 void TReceiptFormatPage::bbtnSetBonFormatClick() { saveBONFormat(ops(), collect(receiptFormatTable())); }
 
 void TReceiptFormatPage::btn_CenterLogoClick() {
-  TPageValues v;
-  if (centerLogo(ops(), v)) apply(v);
+  saySucceeded("Logo centred.", [this] {
+    TPageValues v;
+    if (!centerLogo(ops(), v)) return false;
+    // The two values are the device's now: a page that had no other change stays clean.
+    const bool wasClean = !hasUnsavedEdits();
+    apply(v);
+    if (wasClean) markClean();
+    return true;
+  });
 }
 
 void TReceiptFormatPage::bbtnLogoClick() {

@@ -101,16 +101,24 @@ void TReportsPage::cbxPeriodicRepTypeChange() {
     fPeriodicForm->setRowVisible(w, pluItems);
 }
 
-void TReportsPage::btnDeptReportClick() { printDeptReport(ops()); }
+void TReportsPage::btnDeptReportClick() {
+  saySucceeded(MSG_REPORT_PRINTED, [&] { return printDeptReport(ops()); });
+}
 
-void TReportsPage::btnItemGrpsReportClick() { printItemGroupsReport(ops()); }
+void TReportsPage::btnItemGrpsReportClick() {
+  saySucceeded(MSG_REPORT_PRINTED, [&] { return printItemGroupsReport(ops()); });
+}
 
 void TReportsPage::btnPrintOperReportClick() {
-  printOperReport(ops(), ss(edOperFrom->text()), ss(edOperTo->text()), chbxClearOperRegs->isChecked());
+  saySucceeded(MSG_REPORT_PRINTED, [&] {
+    return printOperReport(ops(), ss(edOperFrom->text()), ss(edOperTo->text()), chbxClearOperRegs->isChecked());
+  });
 }
 
 void TReportsPage::btnPLUreportClick() {
-  printPLUReport(ops(), cbxPLUReportType->currentIndex(), ss(edPLUFrom->text()), ss(edPLUTo->text()));
+  saySucceeded(MSG_REPORT_PRINTED, [&] {
+    return printPLUReport(ops(), cbxPLUReportType->currentIndex(), ss(edPLUFrom->text()), ss(edPLUTo->text()));
+  });
 }
 
 void TReportsPage::btnPrintPeriodicRepClick() {
@@ -121,7 +129,7 @@ void TReportsPage::btnPrintPeriodicRepClick() {
   r.pluKind = cbxPeriodicPLUType->currentIndex() + 1;
   r.pluFrom = ss(edPeriodicPLUFrom->text());
   r.pluTo = ss(edPeriodicPLUTo->text());
-  printPeriodicReport(ops(), r);
+  saySucceeded(MSG_REPORT_PRINTED, [&] { return printPeriodicReport(ops(), r); });
 }
 
 }  // namespace kestrel

@@ -15,6 +15,7 @@
 #include "app/logic/pages/service_info.h"
 #include "app/logic/pages/then_always.h"
 #include "app/ui/core/form_helpers.h"
+#include "app/ui/core/widget_values.h"
 
 namespace kestrel {
 
@@ -111,6 +112,13 @@ TServiceInfoPage::TServiceInfoPage(TPageShell& shell, const TPageRow& pageRow) :
   auto* btnCheckCertificates = pushButton("btnCheckCertificates", "Check certificates", certs);
   certForm->addRow(lbMessageCertificate);
   certForm->addRow(buttonRow({btnCheckCertificates}));
+
+  // Service mode and the service operation take their inputs when their buttons run;
+  // the page's read leaves them as they are.
+  for (QWidget* w : std::initializer_list<QWidget*>{ed_ServicePassword, cbxRAMresetType, dtpServOPstartDate,
+                                                    dtpServOPstartTime, dtpServOPendDate, dtpServOPendTime,
+                                                    cbxServOPtype})
+    markOperationInput(w);
 
   auto* right = new QVBoxLayout;
   right->addWidget(mode);

@@ -63,9 +63,10 @@ TTerminalPage::TTerminalPage(TPageShell& shell, const TPageRow& pageRow) : TPage
   content()->addLayout(row);
 
   onClick(btnRead, "btnReadTerminalDataClick", [this] { btnReadTerminalDataClick(); });
-  onClick(btnReset, "btnResetTerminalDataClick", [this] { terminalFunctionClick(TERMINAL_RESET); });
-  onClick(btnDel, "btnDelCurrentCommandFIleClick", [this] { terminalFunctionClick(TERMINAL_NEW_COMMAND_FILE); });
-  onClick(btnForce, "btnForceCommandClick", [this] { terminalFunctionClick(TERMINAL_FORCE_COMMAND); });
+  onClick(btnReset, "btnResetTerminalDataClick", [this] { terminalFunctionClick(TERMINAL_RESET, "Terminal data reset."); });
+  onClick(btnDel, "btnDelCurrentCommandFIleClick",
+          [this] { terminalFunctionClick(TERMINAL_NEW_COMMAND_FILE, "Command file deleted."); });
+  onClick(btnForce, "btnForceCommandClick", [this] { terminalFunctionClick(TERMINAL_FORCE_COMMAND, "Force sending started."); });
 }
 
 void TTerminalPage::focusOn(const std::string& name) {
@@ -91,9 +92,9 @@ void TTerminalPage::btnReadTerminalDataClick() {
   if (!focus.empty()) focusOn(focus);
 }
 
-void TTerminalPage::terminalFunctionClick(const char* function) {
+void TTerminalPage::terminalFunctionClick(const char* function, const char* done) {
   std::string focus;
-  terminalFunction(ops(), ss(edServicePassTerminal->text()), function, focus);
+  saySucceeded(done, [&] { return terminalFunction(ops(), ss(edServicePassTerminal->text()), function, focus); });
   if (!focus.empty()) focusOn(focus);
 }
 

@@ -14,7 +14,7 @@ class TTerminalPage : public TPage {
   TTerminalPage(TPageShell& shell, const TPageRow& row);
   void btnReadTerminalDataClick();
   // Reset, new command file, forced sending: function "0", "1" or "10".
-  void terminalFunctionClick(const char* function);
+  void terminalFunctionClick(const char* function, const char* done);
 
  private:
   void focusOn(const std::string& name);

@@ -129,13 +129,14 @@ void TTestReceiptsPage::modelRecognised(const TModelRow& row) {
 
 void TTestReceiptsPage::bbtn_BAH_TEST_ECRClick() {
   std::string focus;
-  testFiscalReceipt(ops(), values(fSale), focus);
+  saySucceeded("Test receipt printed.", [&] { return testFiscalReceipt(ops(), values(fSale), focus); });
   if (!focus.empty()) focusOn(focus);
 }
 
 void TTestReceiptsPage::bbtnTestReclamClick() {
   std::string focus;
-  testReclamationReceipt(ops(), values(fStorno), focus);
+  saySucceeded("Test reclamation receipt printed.",
+               [&] { return testReclamationReceipt(ops(), values(fStorno), focus); });
   if (!focus.empty()) focusOn(focus);
 }
 

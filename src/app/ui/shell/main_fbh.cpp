@@ -157,7 +157,7 @@ void TfmMainFBH::buildUi() {
   fDm.fd.OnIdle = [this](const TWaitState& state) { onEngineIdle(state); };
 
   connect(fTree, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem* cur, QTreeWidgetItem*) { onTreeItem(cur); });
+          [this](QTreeWidgetItem* cur, QTreeWidgetItem* previous) { onTreeItem(cur, previous); });
 }
 
 TPage* TfmMainFBH::page(const std::string& objectName) const {
@@ -299,6 +299,7 @@ void TfmMainFBH::alertException(const char* method, const std::string& message) 
 }
 
 void TfmMainFBH::guarded(const char* name, const std::function<void()>& f) {
+  if (readsActivePage(name)) fPageSettles = true;
   try {
     f();
   } catch (const std::exception& e) {
@@ -306,12 +307,25 @@ void TfmMainFBH::guarded(const char* name, const std::function<void()>& f) {
   } catch (...) {
     alertException(name, "unknown exception");
   }
+  if (fOperationDepth == 0) settlePage();
+}
+
+bool TfmMainFBH::readsActivePage(const char* name) const {
+  const TPageRow* row = findPage(activePage());
+  return row && *row->readOp && std::string(name) == row->readOp;
+}
+
+void TfmMainFBH::settlePage() {
+  // Taken when the operation is over: a grid shows its rows again only then.
+  if (!std::exchange(fPageSettles, false)) return;
+  if (TPage* p = page(activePage())) p->markClean();
 }
 
 void TfmMainFBH::runOperation(const char* name, const std::function<void()>& f) {
   // One operation at a time: a click that reaches a page while another operation
   // waits for the device starts nothing.
   if (fOperationDepth > 0) return;
+  if (readsActivePage(name)) fPageSettles = true;
   clearStopRequest();
   ++fOperationDepth;
   OpraviControlite(false);
@@ -332,6 +346,7 @@ void TfmMainFBH::runOperation(const char* name, const std::function<void()>& f) 
     show("unknown exception");
   }
   --fOperationDepth;
+  if (fOperationDepth == 0) settlePage();
   clearStopRequest();
   OpraviControlite(true);
   noticeLostConnection();
@@ -483,11 +498,27 @@ void TfmMainFBH::processMessages() {
 
 void TfmMainFBH::showPage(const std::string& pageName) {
   TPage* w = page(pageName);
-  if (!w) return;
-  selectPageNode(pageName);
-  const bool changed = fPages->currentWidget() != w;
+  if (w && switchToPage(w)) selectPageNode(pageName);
+}
+
+bool TfmMainFBH::switchToPage(TPage* w) {
+  if (fPages->currentWidget() == w) return true;
+  if (!mayLeavePage()) return false;
   fPages->setCurrentWidget(w);
-  if (changed) data_Refresh();
+  data_Refresh();
+  return true;
+}
+
+bool TfmMainFBH::mayLeavePage() {
+  // A lost connection takes the technician to the Connect page without asking: the
+  // page comes back as typed after the reconnect.
+  TPage* current = page(activePage());
+  if (!FConnected || !current || !current->hasUnsavedEdits()) return true;
+  const TPageRow* row = findPage(activePage());
+  const std::string title = row ? QString(row->title).trimmed().toStdString() : activePage();
+  bool leave = false;
+  guarded("mayLeavePage", [&] { leave = fOps.ask(unsavedEditsQuestion(title), TITLE_KESTREL, true); });
+  return leave;
 }
 
 void TfmMainFBH::selectTreeNode(int flatIndex) {
@@ -502,9 +533,13 @@ void TfmMainFBH::selectTreeNode(int flatIndex) {
 
 void TfmMainFBH::set_TreeEnabled(bool on) { fTree->setEnabled(on); }
 
-void TfmMainFBH::onTreeItem(QTreeWidgetItem* item) {
+void TfmMainFBH::onTreeItem(QTreeWidgetItem* item, QTreeWidgetItem* previous) {
   if (!item || operationRunning()) return;
-  showPage(ss(item->data(0, Qt::UserRole).toString()));
+  TPage* w = page(ss(item->data(0, Qt::UserRole).toString()));
+  if (!w || switchToPage(w)) return;
+  // The technician keeps the page: its node is selected again.
+  QSignalBlocker block(fTree);
+  fTree->setCurrentItem(previous);
 }
 
 void TfmMainFBH::data_Refresh() {
@@ -519,11 +554,11 @@ void TfmMainFBH::data_Refresh() {
   }
   if (!row || !*row->readOp) return;
   auto it = fReads.find(current);
-  if (it != fReads.end()) {
-    guarded(row->readOp, it->second);
-    return;
-  }
-  if (TPage* p = page(current)) p->read();
+  TPage* p = page(current);
+  if (it != fReads.end()) guarded(row->readOp, it->second);
+  else if (p) p->read();
+  // What the read left on the page is the device's, also where it stopped early.
+  if (p) p->markClean();
 }
 
 void TfmMainFBH::explainBlankPage(const std::string& wanted) {

@@ -119,6 +119,7 @@ class TfmMainFBH : public QMainWindow, public TPageShell {
                            const std::string& suggestedName) override;
   void processMessages() override;
   bool stopRequested() override { return fStopRequest; }
+  void dataSaved() override { fPageSettles = true; }
   std::string fieldCaption(const std::string& widget) override;
 
   // Start-up step of the first showing; runs once (also when called before show()).
@@ -132,7 +133,15 @@ class TfmMainFBH : public QMainWindow, public TPageShell {
  private:
   void FormCreate();
   void buildUi();
-  void onTreeItem(QTreeWidgetItem* item);
+  void onTreeItem(QTreeWidgetItem* item, QTreeWidgetItem* previous);
+  // Shows `w` and reads it; false when the technician keeps the current page's edits.
+  bool switchToPage(TPage* w);
+  // The current page may go: it has no unsaved edits, or the technician lets them go.
+  bool mayLeavePage();
+  // After an operation that read or saved the page's values: they are the device's now.
+  void settlePage();
+  // `name` is the read of the page shown.
+  bool readsActivePage(const char* name) const;
   void selectPageNode(const std::string& pageName);
   // The blank page shown instead of a register-only page says why.
   void explainBlankPage(const std::string& wanted);
@@ -184,6 +193,9 @@ class TfmMainFBH : public QMainWindow, public TPageShell {
   bool fInIdle = false;
   bool fStopRequest = false;
   std::vector<QWidget*> fStopControls;
+  // The running operation reads the page or said its data was saved: the page counts
+  // as clean when the operation ends.
+  bool fPageSettles = false;
   // The page shown when the link was lost: the technician comes back to it, as typed.
   std::string fPageAtLoss;
 };
