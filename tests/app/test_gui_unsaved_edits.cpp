@@ -48,9 +48,14 @@ class GuiUnsavedEdits : public ::testing::Test {
     tree->scrollToItem(found[0]);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(found[0]).center());
   }
+  // The node the tree shows as chosen: current and the only one selected.
   static std::string currentNode() {
-    QTreeWidgetItem* item = win->find<QTreeWidget>("tvPages")->currentItem();
-    return item ? item->text(0).toStdString() : std::string();
+    QApplication::processEvents();
+    auto* tree = win->find<QTreeWidget>("tvPages");
+    QTreeWidgetItem* item = tree->currentItem();
+    const auto selected = tree->selectedItems();
+    if (!item || selected.size() != 1 || selected[0] != item) return "(current and selected differ)";
+    return item->text(0).toStdString();
   }
   static int questionsAsked() {
     int n = 0;

@@ -537,9 +537,15 @@ void TfmMainFBH::onTreeItem(QTreeWidgetItem* item, QTreeWidgetItem* previous) {
   if (!item || operationRunning()) return;
   TPage* w = page(ss(item->data(0, Qt::UserRole).toString()));
   if (!w || switchToPage(w)) return;
-  // The technician keeps the page: its node is selected again.
-  QSignalBlocker block(fTree);
-  fTree->setCurrentItem(previous);
+  // The technician keeps the page: its node is selected again, once the click that
+  // is still on its way through the tree has selected the other one.
+  QMetaObject::invokeMethod(
+      fTree,
+      [this, previous] {
+        QSignalBlocker block(fTree);
+        fTree->setCurrentItem(previous);
+      },
+      Qt::QueuedConnection);
 }
 
 void TfmMainFBH::data_Refresh() {
