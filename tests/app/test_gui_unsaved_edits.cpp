@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -72,6 +73,20 @@ class GuiUnsavedEdits : public ::testing::Test {
     e->setFocus();
     e->end(false);
     QTest::keyClicks(e, text);
+  }
+  // Clicks a save button; true when the page said "saved".
+  static bool saved(const char* button) {
+    win->dialogs.shown.clear();
+    win->find<QPushButton>(button)->click();
+    const bool said = !win->dialogs.shown.empty() && win->dialogs.shown.back().text == "The data was saved in the device.";
+    win->dialogs.shown.clear();
+    return said;
+  }
+  // Leaves for the Items page; the number of questions that asked first.
+  static int leaveAsked() {
+    win->dialogs.shown.clear();
+    win->w.showPage(PAGE_ITEMS);
+    return questionsAsked();
   }
   static void nextChoice(const char* box) {
     auto* c = win->find<QComboBox>(box);
@@ -163,21 +178,32 @@ TEST_F(GuiUnsavedEdits, ASuccessfulSaveOrARereadSettlesThePageAFailedSaveDoesNot
   win->w.showPage(PAGE_VATS);
   state->setCurrentIndex(1);
   rate->setText("1234567");  // more than the device takes: the save stops before it writes
-  win->find<QPushButton>("bbtnSetVAT")->click();
-  ASSERT_FALSE(win->dialogs.shown.empty());
-  EXPECT_NE(win->dialogs.shown.back().text, "The data was saved in the device.");
-  win->dialogs.shown.clear();
-  win->w.showPage(PAGE_ITEMS);
-  EXPECT_EQ(questionsAsked(), 1);
+  EXPECT_FALSE(saved("bbtnSetVAT"));
+  EXPECT_EQ(leaveAsked(), 1);
   EXPECT_EQ(win->w.activePage(), PAGE_VATS);
 
   rate->setText("19.00");
-  win->dialogs.shown.clear();
-  win->find<QPushButton>("bbtnSetVAT")->click();
-  ASSERT_FALSE(win->dialogs.shown.empty());
-  EXPECT_EQ(win->dialogs.shown.back().text, "The data was saved in the device.");
-  win->w.showPage(PAGE_ITEMS);
-  EXPECT_EQ(questionsAsked(), 0);
+  EXPECT_TRUE(saved("bbtnSetVAT"));
+  EXPECT_EQ(leaveAsked(), 0);
+  EXPECT_EQ(win->w.activePage(), PAGE_ITEMS);
+}
+
+// A page with two saves: the one that ran settles its own part of the page (the group
+// around its button), never the other part's edits.
+TEST_F(GuiUnsavedEdits, ASaveSettlesOnlyThePartOfThePageItSaved) {
+  clickNode("Date, header & footer");
+  ASSERT_EQ(win->w.activePage(), PAGE_CLICHE);
+  editCell("dbgHeader", 2, 1, "NEW LINE 3");
+  auto* date = win->find<QDateEdit>("dtpDate");
+  date->setDate(date->date().addDays(1));
+  ASSERT_TRUE(saved("bbtnSetDateECR"));
+  EXPECT_EQ(leaveAsked(), 1) << "the header line was not saved";
+  EXPECT_EQ(win->w.activePage(), PAGE_CLICHE);
+  EXPECT_EQ(guitest::cell(win->find<QTableView>("dbgHeader"), 2, 1), "NEW LINE 3");
+
+  // Its own save settles the header too.
+  ASSERT_TRUE(saved("bbtnSetCliche"));
+  EXPECT_EQ(leaveAsked(), 0);
   EXPECT_EQ(win->w.activePage(), PAGE_ITEMS);
 }
 

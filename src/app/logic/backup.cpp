@@ -198,8 +198,10 @@ class TRestore {
       if (fR.notWritten.size() > refusals) loop.refused(fPart, fR.notWritten.back());
       else loop.answered(fPart);
     };
-    for (const auto& [name, values] : fB.pages) part(name, [&] { page(name, values); });
-    for (const auto& [name, lines] : fB.tables) part(name, [&] { table(name, lines); });
+    // Entries, not structured bindings: clang before 16 cannot capture a binding in a
+    // lambda, and the fuzz build is clang's.
+    for (const auto& entry : fB.pages) part(entry.first, [&] { page(entry.first, entry.second); });
+    for (const auto& entry : fB.tables) part(entry.first, [&] { table(entry.first, entry.second); });
     if (fB.withItems) part(ITEMS, [&] { items(); });
     if (fB.withClients) part(CLIENTS, [&] { clients(); });
     fR.outcome = loop.outcome();

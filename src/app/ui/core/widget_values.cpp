@@ -85,10 +85,11 @@ bool partOfAnother(const QWidget* w, const QWidget* root) {
 
 }  // namespace
 
-QStringList shownValues(const QWidget* root) {
-  QStringList v;
+TShownValues shownValues(const QWidget* root) {
+  TShownValues all;
   for (QWidget* w : root->findChildren<QWidget*>()) {
     if (partOfAnother(w, root)) continue;
+    QStringList v;
     if (auto* c = qobject_cast<QComboBox*>(w)) v << c->currentText();
     else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
       if (b->isCheckable()) v << (b->isChecked() ? "1" : "0");
@@ -104,8 +105,9 @@ QStringList shownValues(const QWidget* root) {
         for (int r = 0; r < m->rowCount(); ++r)
           for (int c = 0; c < m->columnCount(); ++c) v << m->index(r, c).data(Qt::EditRole).toString();
     }
+    if (!v.isEmpty()) all.emplace(w, std::move(v));
   }
-  return v;
+  return all;
 }
 
 }  // namespace kestrel

@@ -3,6 +3,7 @@
 // operations work on: a check box "1"/"0", a choice list its entry index ("-1" none),
 // a text field its text.
 #include <QStringList>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,10 @@ TPageValues collectValues(QWidget* root, const TParamTable& table);
 // is nothing a re-read would throw away.
 void markOperationInput(QWidget* w);
 // What the technician sees in the input widgets below `root` (text fields, choice
-// lists, check boxes, number and date fields, text areas, list lines, grid cells), in a
-// fixed order: two results differ exactly when one of those values changed.
-QStringList shownValues(const QWidget* root);
+// lists, check boxes, number and date fields, text areas, list lines, grid cells), each
+// widget's value(s) under the widget: two results differ exactly when one of those
+// values changed.
+using TShownValues = std::map<const QWidget*, QStringList>;
+TShownValues shownValues(const QWidget* root);
 
 }  // namespace kestrel

@@ -1,5 +1,6 @@
 #include "app/ui/pages/page.h"
 
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -46,17 +47,25 @@ void TPage::registerButton(QPushButton* button, TSwitching switching) {
 
 void TPage::onClick(QPushButton* button, const char* name, std::function<void()> f, TSwitching switching) {
   registerButton(button, switching);
-  connect(button, &QPushButton::clicked, this, [this, name, f = std::move(f)] { runOperation(name, f); });
+  connect(button, &QPushButton::clicked, this, clicked(button, [this, name, f = std::move(f)] { runOperation(name, f); }));
 }
 
 void TPage::onClickGuarded(QPushButton* button, const char* name, std::function<void()> f, TSwitching switching) {
   registerButton(button, switching);
-  connect(button, &QPushButton::clicked, this, [this, name, f = std::move(f)] { guarded(name, f); });
+  connect(button, &QPushButton::clicked, this, clicked(button, [this, name, f = std::move(f)] { guarded(name, f); }));
 }
 
 void TPage::onClickDirect(QPushButton* button, std::function<void()> f, TSwitching switching) {
   registerButton(button, switching);
-  connect(button, &QPushButton::clicked, this, std::move(f));
+  connect(button, &QPushButton::clicked, this, clicked(button, std::move(f)));
+}
+
+std::function<void()> TPage::clicked(QPushButton* button, std::function<void()> f) {
+  return [this, button, f = std::move(f)] {
+    QPushButton* outer = std::exchange(fClicked, button);
+    const auto back = always([&] { fClicked = outer; });
+    f();
+  };
 }
 
 void TPage::apply(const TPageValues& values) { applyValues(this, values); }
@@ -75,6 +84,15 @@ void TPage::markClean() {
   if (!*fRow.readOp) return;
   fCleanValues = shownValues(this);
   fCleanKnown = true;
+}
+
+void TPage::markSaved() {
+  const QWidget* part = nullptr;
+  for (QWidget* p = fClicked ? fClicked->parentWidget() : nullptr; p && p != this; p = p->parentWidget())
+    if (qobject_cast<QGroupBox*>(p)) part = p;
+  if (!part || !fCleanKnown) return markClean();
+  for (auto& [w, v] : shownValues(this))
+    if (part->isAncestorOf(w)) fCleanValues[w] = v;
 }
 
 bool TPage::hasUnsavedEdits() const { return fCleanKnown && shownValues(this) != fCleanValues; }

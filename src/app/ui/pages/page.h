@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/logic/param_bindings.h"
+#include "app/ui/core/widget_values.h"
 #include "app/ui/pages/page_shell.h"
 
 class QPushButton;
@@ -63,8 +64,12 @@ class TPage : public QWidget {
   const std::vector<std::string>& switchedButtons() const { return fSwitched; }
 
   // --- unsaved edits: what the technician changed since the page's read or save ---
-  // The values shown now are the device's (a read or a save just ran).
+  // The values shown now are the device's (a read just ran).
   void markClean();
+  // A save just ran: the values of the part of the page its button belongs to (the group
+  // box around the clicked button; the whole page for a button outside any) are the
+  // device's now. A page with two saves keeps the other part's edits as unsaved.
+  void markSaved();
   // A page with a read shows values changed since then: showing it again would read
   // them away.
   bool hasUnsavedEdits() const;
@@ -117,8 +122,11 @@ class TPage : public QWidget {
   QVBoxLayout* fContent = nullptr;
   std::vector<std::string> fSwitched;
   void registerButton(QPushButton* button, TSwitching switching);
-  QStringList fCleanValues;
+  TShownValues fCleanValues;
   bool fCleanKnown = false;
+  // The button whose click runs now (for the part of the page a save settles).
+  QPushButton* fClicked = nullptr;
+  std::function<void()> clicked(QPushButton* button, std::function<void()> f);
 };
 
 }  // namespace kestrel

@@ -317,8 +317,9 @@ bool TfmMainFBH::readsActivePage(const char* name) const {
 
 void TfmMainFBH::settlePage() {
   // Taken when the operation is over: a grid shows its rows again only then.
-  if (!std::exchange(fPageSettles, false)) return;
-  if (TPage* p = page(activePage())) p->markClean();
+  const bool read = std::exchange(fPageSettles, false), saved = std::exchange(fPageSaved, false);
+  if (!read && !saved) return;
+  if (TPage* p = page(activePage())) read ? p->markClean() : p->markSaved();
 }
 
 void TfmMainFBH::runOperation(const char* name, const std::function<void()>& f) {

@@ -119,7 +119,7 @@ class TfmMainFBH : public QMainWindow, public TPageShell {
                            const std::string& suggestedName) override;
   void processMessages() override;
   bool stopRequested() override { return fStopRequest; }
-  void dataSaved() override { fPageSettles = true; }
+  void dataSaved() override { fPageSaved = true; }
   std::string fieldCaption(const std::string& widget) override;
 
   // Start-up step of the first showing; runs once (also when called before show()).
@@ -195,7 +195,8 @@ class TfmMainFBH : public QMainWindow, public TPageShell {
   std::vector<QWidget*> fStopControls;
   // The running operation reads the page or said its data was saved: the page counts
   // as clean when the operation ends.
-  bool fPageSettles = false;
+  bool fPageSettles = false;  // the operation read the page
+  bool fPageSaved = false;    // it saved (a part of) the page
   // The page shown when the link was lost: the technician comes back to it, as typed.
   std::string fPageAtLoss;
 };
