@@ -22,6 +22,7 @@
 #include "app/items_fixture.h"
 #include "app/logic/backup.h"
 #include "app/logic/page_table.h"
+#include "app/logic/pages/clients.h"
 #include "app/ui/dialogs/select_dialog.h"
 #include "util/temp_path.h"
 
@@ -130,6 +131,27 @@ TEST(GuiStop, StopCancelAndEscapeEndEveryLongLoopAtOnceAndNothingIsSentAfter) {
          for (int p = 1; p <= 10; ++p)
            apptest::addItemRow(t, {{"PLU", std::to_string(p)}, {"Name", "New " + std::to_string(p)}, {"VAT", "1"}});
          itemsMenu(w, "bbtnSendItems", "mniAllItems");
+       }},
+      // A range goes in one command; the rows selected in the grid go one by one.
+      {"items delete, Stop", PAGE_ITEMS, Press::PageStop, "bbtnStopRead", "Delete stopped after 1 of 10 items.",
+       [](SlowWindow& w) {
+         TMemTable& t = w.dm.fdmt_Articles;
+         t.clear();
+         for (int p = 1; p <= 10; ++p) apptest::addItemRow(t, {{"PLU", std::to_string(p)}, {"Name", "Old"}, {"VAT", "1"}});
+         w.find<QTableView>("dbg_Articles")->selectAll();
+         itemsMenu(w, "bbtnDelete", "mniSelectedItems");
+       }},
+      {"clients save, Escape", PAGE_CLIENTS, Press::Escape, "chbx_StopClients", "Save stopped after 1 of 10 clients.",
+       [](SlowWindow& w) {
+         TMemTable& t = w.dm.fdmt_ClientInfo;
+         prepareClientTable(t);
+         for (int c = 1; c <= 10; ++c) {
+           const int row = appendClientRow(t);
+           t.setValue(row, "ID", std::to_string(c));
+           t.setValue(row, "Client", "New client " + std::to_string(c));
+         }
+         w.find<QPushButton>("btnWriteClientInfo")->click();
+         w.find<QAction>("mniAllClients")->trigger();
        }},
       {"clients read, Stop", PAGE_CLIENTS, Press::PageStop, "chbx_StopClients", "Read stopped",
        [](SlowWindow& w) { w.find<QPushButton>("btnReadClientInfo")->click(); }},

@@ -167,6 +167,8 @@ std::vector<int> TClientsPage::selectedNumbers() const {
 }
 
 void TClientsPage::mniAllClientsClick() {
+  // The menu goes before the work starts: an open menu would take the Escape that stops it.
+  fPopup->hide();
   if (PopActionItems == POP_SAVE) {
     warnCodePageMisses(ops(), table(), [this](int row) { return "client " + std::to_string(clientNumberOf(table(), row)); });
     std::optional<TLoopOutcome> r;
@@ -183,6 +185,7 @@ void TClientsPage::mniAllClientsClick() {
 }
 
 void TClientsPage::mniSelectedClientsClick() {
+  fPopup->hide();
   const std::vector<int> numbers = selectedNumbers();
   const QModelIndex current = dbgClientInfo->currentIndex();
   if (PopActionItems == POP_SAVE) {
