@@ -207,5 +207,17 @@ TEST_F(GuiUnsavedEdits, ASaveSettlesOnlyThePartOfThePageItSaved) {
   EXPECT_EQ(win->w.activePage(), PAGE_ITEMS);
 }
 
+TEST_F(GuiUnsavedEdits, ClosingTheWindowWithUnsavedEditsAsksAndNoKeepsItOpen) {
+  clickNode("VATs");
+  ASSERT_EQ(win->w.activePage(), PAGE_VATS);
+  nextChoice("cbxVAT3");
+  win->dialogs.shown.clear();
+  EXPECT_FALSE(win->w.close());  // No, the default
+  EXPECT_EQ(questionsAsked(), 1);
+  EXPECT_TRUE(win->w.isVisible());
+  win->find<QPushButton>("btnReadVATs")->click();  // the device's values again, for the tests after
+  EXPECT_EQ(leaveAsked(), 0);
+}
+
 }  // namespace
 }  // namespace kestrel

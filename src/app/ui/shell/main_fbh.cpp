@@ -217,6 +217,8 @@ void TfmMainFBH::closeEvent(QCloseEvent* event) {
     QTimer::singleShot(100, this, [this] { close(); });
     return;
   }
+  // Closing throws the page's edits away as surely as leaving it.
+  if (!mayLeavePage()) return event->ignore();
   saveSession();
   QMainWindow::closeEvent(event);
 }
