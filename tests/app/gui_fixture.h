@@ -27,6 +27,14 @@ namespace guitest {
 
 namespace fs = std::filesystem;
 
+// The pages the tests walk to (the others by the page table's own names).
+inline constexpr const char* PAGE_ITEMS = "jvpg_Sub__Root_03_Items";
+inline constexpr const char* PAGE_VATS = "jvpg_Sub_02_Vats";
+inline constexpr const char* PAGE_CLIENTS = "jvpg_Sub_27_Clients";
+inline constexpr const char* PAGE_JOURNAL = "jvpg_Sub_11_KLEN";
+inline constexpr const char* PAGE_RECEIPT_FORMAT = "jvpg_Sub_04_ReceiptFormat";
+inline constexpr const char* PAGE_TEST_RECEIPTS = "jvpg_Sub_21_Test";
+
 // The settings file goes to a folder of this test run, never the user's own.
 class GuiEnvironment : public ::testing::Environment {
  public:

@@ -31,11 +31,6 @@ namespace {
 
 using namespace guitest;
 
-constexpr const char* PAGE_ITEMS = "jvpg_Sub__Root_03_Items";
-constexpr const char* PAGE_CLIENTS = "jvpg_Sub_27_Clients";
-constexpr const char* PAGE_JOURNAL = "jvpg_Sub_11_KLEN";
-constexpr const char* PAGE_RECEIPT_FORMAT = "jvpg_Sub_04_ReceiptFormat";
-constexpr const char* PAGE_TEST_RECEIPTS = "jvpg_Sub_21_Test";
 
 // A register (it has clients) that answers every command after two seconds, SYN
 // meanwhile, with ten items, ten clients and five journal documents.

@@ -19,8 +19,6 @@ namespace {
 
 using namespace guitest;
 
-constexpr const char* PAGE_VATS = "jvpg_Sub_02_Vats";
-constexpr const char* PAGE_ITEMS = "jvpg_Sub__Root_03_Items";
 
 class GuiUnsavedEdits : public ::testing::Test {
  protected:
