@@ -109,8 +109,11 @@ int runOnSession(const Invocation& inv, DeviceSession& session, std::ostream& ou
     printOpenFailure(inv, session, out);
     return 1;
   }
-  if (inv.command == CommandKind::Page) return runPageCommand(inv, session, out, err);
-  return runDeviceCommand(inv, session, out, err);
+  const int status = inv.command == CommandKind::Page ? runPageCommand(inv, session, out, err)
+                                                     : runDeviceCommand(inv, session, out, err);
+  if (status != 0)
+    if (const std::string hint = session.neverAnsweredHint(); !hint.empty()) err << "kestrel: " << hint << '\n';
+  return status;
 }
 
 int run(int argc, char** argv, std::ostream& out, std::ostream& err) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "app/logic/loop_outcome.h"
 #include "app/logic/model_table.h"
 #include "sim/simulator.h"
 
@@ -29,11 +30,17 @@ DeviceSession::DeviceSession(std::ostream& err, bool trace) : fErr(err), fTrace(
 
 DeviceSession::~DeviceSession() { close(); }
 
+std::string DeviceSession::neverAnsweredHint() const {
+  if (!fOpened || fEverAnswered || !isLinkFailure(code())) return {};
+  return unansweredHint(fLink, "\"kestrel detect\"");
+}
+
 void DeviceSession::onFrame(const TCommunicationEventArgs& args, bool written) {
   const std::string hex = frameHex(args, written ? fMask.request(static_cast<uint16_t>(std::atoi(args.command.c_str())),
                                                                   args.hexPacketData)
                                                 : fMask.answer(args.hexPacketData));
   if (!hex.empty()) (written ? fSent : fReceived).push_back(hex);
+  if (!written && !hex.empty()) fEverAnswered = true;
   if (fTrace) {
     fErr << (written ? ">> " : "<< ") << "cmd " << args.command << " try " << args.repeatIndex << ": "
          << (hex.empty() ? std::string("(no answer)") : hex) << '\n';
@@ -75,6 +82,7 @@ bool DeviceSession::open(const ConnectionOptions& options) {
   link.diagnosticOnOpen = options.identify;
   link.trace = true;
 
+  fLink = link;
   fOpened = true;  // a serial port whose device does not answer the diagnostic read stays open
   const TLinkOutcome opened = fSession.open(link);
   if (opened.raised) {

@@ -47,6 +47,9 @@ class DeviceSession {
   // single spaces: every frame written (each retry again) and every answer read.
   const std::vector<std::string>& sent() const { return fSent; }
   const std::vector<std::string>& received() const { return fReceived; }
+  // A run that failed on a link that never carried an answer: the hint says what to
+  // check (the speed first, on a serial line). Empty when the device answered once.
+  std::string neverAnsweredHint() const;
   void clearFrames() {
     fSent.clear();
     fReceived.clear();
@@ -64,6 +67,8 @@ class DeviceSession {
   bool fOpened = false;
   std::string fPrepared;
   std::vector<std::string> fSent, fReceived;
+  bool fEverAnswered = false;  // since open, whatever clearFrames dropped
+  TLinkDescription fLink;
 };
 
 }  // namespace kestrel::cli

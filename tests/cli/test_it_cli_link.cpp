@@ -237,13 +237,18 @@ TEST(CliOverPty, AWrongLineSpeedSaysWhatToCheck) {
   kestrel::sim::SimulatorOptions o;
   o.baud = 9600;
   SimServer server(o, true);
+  const std::string hint =
+      "kestrel: Check the speed (the device's is set in its menu), the port and the cable, and that the device is on, "
+      "or use \"kestrel detect\".\n";
   const clitest::CliRun r =
       runCli({"--serial", server.pty(), "--baud", "19200", "--identify", "--timeout-ms", "300", "status"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(contains(r.err, server.pty() + ": the device does not answer the diagnostic command)\n"
-                                "kestrel: Check the speed (the device's is set in its menu), the port and the "
-                                "cable, and that the device is on, or use \"kestrel detect\".\n"))
-      << r.err;
+  EXPECT_TRUE(contains(r.err, server.pty() + ": the device does not answer the diagnostic command)\n" + hint)) << r.err;
+  // Without the identification the first command finds the silence: the same hint after its error.
+  const clitest::CliRun plain =
+      runCli({"--serial", server.pty(), "--baud", "19200", "--timeout-ms", "300", "--repeat", "1", "status"});
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_EQ(plain.err, "kestrel: error -6: " + messageOf(-6) + "\n" + hint);
 }
 
 TEST(CliOverPty, TimeoutShortensTheWaitOnTheLine) {
