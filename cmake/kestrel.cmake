@@ -87,6 +87,9 @@ function(kestrel_test_program exe files)
     endif()
     set_tests_properties(${_module}.${_n} PROPERTIES LABELS "${_label}" TIMEOUT 300
       ENVIRONMENT "KESTREL_LOOPBACK_ONLY=1;QT_QPA_PLATFORM=offscreen;KESTREL_TEST_SRC=${PROJECT_SOURCE_DIR}")
+    if("${_module}.${_n}" IN_LIST KESTREL_LONG_TESTS)
+      set_tests_properties(${_module}.${_n} PROPERTIES COST 1000)
+    endif()
   endforeach()
 endfunction()
 
