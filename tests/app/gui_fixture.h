@@ -108,11 +108,13 @@ struct Window {
   TfmMainFBH w{dm, &dialogs, &files};
 };
 
-inline std::unique_ptr<sim::Simulator> startSimulator(bool pty, const std::string& model = "") {
+// `baud` (pty only): the line speed the simulator answers at; 0: any.
+inline std::unique_ptr<sim::Simulator> startSimulator(bool pty, const std::string& model = "", int baud = 0) {
   sim::SimulatorOptions o;
   o.port = 0;
   o.tcp = !pty;
   o.pty = pty;
+  o.baud = baud;
   if (!model.empty()) {
     o.model = model;
     o.modelGiven = true;

@@ -17,15 +17,8 @@ using namespace kestrel::guitest;
 namespace {
 
 TEST(FindDevice, FillsTheConnectPageWithThePortAndSpeedThatAnswer) {
-  sim::SimulatorOptions o;
-  o.tcp = false;
-  o.pty = true;
-  o.baud = 9600;
-  o.model = "KT-44B";
-  o.modelGiven = true;
-  sim::Simulator sim(o);
-  std::string error;
-  ASSERT_TRUE(sim.start(error)) << error;
+  const auto simulator = startSimulator(true, "KT-44B", 9600);
+  sim::Simulator& sim = *simulator;
 
   Window win;
   win.usePort(sim.ptyPath());

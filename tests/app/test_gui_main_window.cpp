@@ -380,13 +380,8 @@ TEST(GuiConnect, SerialOverPseudoTerminalConnectsAndDisconnectResetsCaptionAndSt
 
 // A device at another line speed only hears noise: the alert says what to check.
 TEST(GuiConnect, AWrongLineSpeedSaysToCheckTheSpeedPortAndCable) {
-  sim::SimulatorOptions o;
-  o.tcp = false;
-  o.pty = true;
-  o.baud = 9600;
-  sim::Simulator sim(o);
-  std::string error;
-  ASSERT_TRUE(sim.start(error)) << error;
+  const auto simulator = startSimulator(true, "", 9600);
+  sim::Simulator& sim = *simulator;
   Window win;
   win.usePort(sim.ptyPath());
   win.find<QComboBox>("cbxSPEED")->setCurrentText("19200");
