@@ -10,6 +10,7 @@
 
 #include "app/logic/page_table.h"
 #include "app/logic/settings_file.h"
+#include "engine/engine_types.h"
 
 namespace kestrel {
 namespace {
@@ -45,6 +46,10 @@ TEST(CommandVerdict, SilentCodesAndShowErr) {
     const TVerdict noCode = commandVerdict(0, false, showErr);
     EXPECT_FALSE(noCode.ok);
     EXPECT_EQ(noCode.show, showErr ? TVerdictShow::Alert : TVerdictShow::StatusBar);
+    // The technician's own stop goes to the status bar, never into an error dialog.
+    const TVerdict stopped = commandVerdict(CODE_CANCELLED, false, showErr);
+    EXPECT_FALSE(stopped.ok);
+    EXPECT_EQ(stopped.show, TVerdictShow::StatusBar);
   }
   EXPECT_EQ(exceptionText("btnConnectClick", "boom"), "Exception in method \"btnConnectClick\": boom");
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/logic/model_table.h"
+#include "engine/engine_types.h"
 
 namespace kestrel {
 
@@ -66,6 +67,8 @@ TVerdict commandVerdict(int code, bool commandOk, bool showErr) {
   if (code == 0 && commandOk) return {true, TVerdictShow::Nothing};
   // These end the item and client list reads: a normal way out, not an error to show.
   if (code == CODE_PLU_NOT_FOUND || code == CODE_FIRM_NOT_FOUND) return {false, TVerdictShow::Nothing};
+  // The technician's own stop is no error to click away: the status bar says it.
+  if (code == CODE_CANCELLED) return {false, TVerdictShow::StatusBar};
   return {false, showErr ? TVerdictShow::Alert : TVerdictShow::StatusBar};
 }
 

@@ -145,7 +145,10 @@ bool saveClicheLines(TDeviceOps& ops, const std::string& name, const TMemTable& 
 
 bool readCliche(TDeviceOps& ops, TClicheTables tables, LocalDateTime& clock) {
   bool all = readClicheLines(ops, "Header", tables.header);
+  // A stop in the header's lines ends the whole read, not just the header.
+  if (!all && ops.err.LastErrorCode() == CODE_CANCELLED) return false;
   all = readClicheLines(ops, "Footer", tables.footer) && all;
+  if (!all && ops.err.LastErrorCode() == CODE_CANCELLED) return false;
   if (!ops.command(62, "")) return false;
   clock = clicheDateTimeOf(ops.field(1));
   return all;

@@ -272,16 +272,19 @@ void TConnectPage::btnConnectClick() {
       shell().set_StatusMessage("Disconnected.");
       return;
     }
-    shell().set_StatusMessage(" Connecting ... ");
+    const QString connecting = " Connecting ... ";
+    shell().set_StatusMessage(connecting);
     fFailure.clear();
     const bool ok = connectFP();
     shell().SetConnected(ok);
     if (ok) {
       if (!shell().returnToPageAtLoss()) {
-        shell().showPage(PAGE_CLICHE);
         shell().selectTreeNode(1);  // "Date, header & footer", not its parent
+        shell().showPage(PAGE_CLICHE);
       }
-      shell().set_StatusMessage("Connected.");
+      // A read that ended early (stopped, refused) keeps its own message in the bar.
+      if (shell().statusMessage().trimmed().isEmpty() || shell().statusMessage() == connecting)
+        shell().set_StatusMessage("Connected.");
       shell().connectionOpened();
       if (TSettingsFile* file = shell().FIniSettingFile())
         shell().checkSettingsSaved(file->saveConnection(connectionShown()));

@@ -378,8 +378,10 @@ bool TfmMainFBH::returnToPageAtLoss() {
 }
 
 void TfmMainFBH::selectPageNode(const std::string& pageName) {
-  // The first node of the page, without running the tree's handler again.
+  // The first node of the page, without running the tree's handler again; a node
+  // already selected for the page stays (a group and its first child share one page).
   QSignalBlocker block(fTree);
+  if (fTree->currentItem() && fTree->currentItem()->data(0, Qt::UserRole).toString() == qs(pageName)) return;
   for (QTreeWidgetItemIterator it(fTree); *it; ++it)
     if ((*it)->data(0, Qt::UserRole).toString() == qs(pageName)) {
       fTree->setCurrentItem(*it);
@@ -501,15 +503,24 @@ void TfmMainFBH::processMessages() {
 
 void TfmMainFBH::showPage(const std::string& pageName) {
   TPage* w = page(pageName);
-  if (w && switchToPage(w)) selectPageNode(pageName);
+  if (!w) return;
+  if (fPages->currentWidget() == w) return selectPageNode(pageName);
+  if (!mayLeavePage()) return;
+  // The tree names the page during its read, which may take a while on a slow line.
+  selectPageNode(pageName);
+  enterPage(w);
 }
 
 bool TfmMainFBH::switchToPage(TPage* w) {
   if (fPages->currentWidget() == w) return true;
   if (!mayLeavePage()) return false;
+  enterPage(w);
+  return true;
+}
+
+void TfmMainFBH::enterPage(TPage* w) {
   fPages->setCurrentWidget(w);
   data_Refresh();
-  return true;
 }
 
 bool TfmMainFBH::mayLeavePage() {

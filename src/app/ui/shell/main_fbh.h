@@ -136,6 +136,7 @@ class TfmMainFBH : public QMainWindow, public TPageShell {
   void onTreeItem(QTreeWidgetItem* item, QTreeWidgetItem* previous);
   // Shows `w` and reads it; false when the technician keeps the current page's edits.
   bool switchToPage(TPage* w);
+  void enterPage(TPage* w);
   // The current page may go: it has no unsaved edits, or the technician lets them go.
   bool mayLeavePage();
   // After an operation that read or saved the page's values: they are the device's now.
