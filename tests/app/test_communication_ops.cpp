@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "app/logic/config_pages.h"
 #include "app/logic/pages/communication.h"
 #include "app/ops_fixture.h"
 #include "sim/device_model.h"
+#include "sim/link.h"
 #include "support/files.h"
 
 namespace kestrel {
@@ -221,6 +223,33 @@ TEST(CommunicationOps, OutsideServiceModeTheSaveStopsAtTheAccessPointsInTheStatu
   EXPECT_TRUE(s.ops.ShowErr());
   EXPECT_FALSE(s.ops.writeParam("DHCPenable", "", "7"));
   EXPECT_EQ(s.dialogs.shown.size(), dialogs + 1);
+}
+
+// A write whose answer is not judged still ends the save when the technician stops it
+// during its wait: nothing is written after it.
+TEST(CommunicationOps, AStopDuringAnUnjudgedWriteEndsTheSave) {
+  TPageValues v;
+  {
+    apptest::OpsOnSim fast("KT-33A");
+    v = readPage(fast);
+  }
+  sim::SimulatorOptions o;
+  std::string error;
+  ASSERT_TRUE(sim::parseFault("slow:400", o.faults, error)) << error;
+  apptest::OpsOnSim s("KT-33A", o);
+  std::thread stopper;
+  s.ops.onCommand = [&](uint16_t c, const std::string& in) {
+    s.sent.push_back({c, in});
+    if (in.rfind("LanMAC\t", 0) == 0)
+      stopper = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        s.fd.cancelWait();
+      });
+  };
+  EXPECT_FALSE(saveParams(s.ops, communicationTable(), {"LanMAC", "DHCPenable"}, v));
+  if (stopper.joinable()) stopper.join();
+  EXPECT_EQ(s.code(), CODE_CANCELLED);
+  EXPECT_EQ(paramKeys(s), std::vector<std::string>{"LanMAC"});
 }
 
 TEST(CommunicationOps, ServicePasswordOnTheSecondApnUserLetsTheSaveGoOn) {
