@@ -252,52 +252,6 @@ TEST(GuiStop, StopCancelAndEscapeEndEveryLongLoopAtOnceAndNothingIsSentAfter) {
   }
 }
 
-// The page read that follows the connection is twenty-one commands: "Cancel" in its
-// third ends all of it. The technician asked for it, so no error dialog; the status bar
-// says it and the tree names the page being read.
-TEST(GuiStop, CancelInThePageReadAfterConnectingEndsTheWholeRead) {
-  sim::SimulatorOptions o;
-  o.port = 0;
-  std::string error;
-  ASSERT_TRUE(sim::parseFault("slow:500", o.faults, error)) << error;
-  sim::Simulator sim(o);
-  ASSERT_TRUE(sim.start(error)) << error;
-  Window win;
-  Sent sent(win);
-  auto* cancel = win.find<QPushButton>("btnCancelWait");
-  auto* tree = win.find<QTreeWidget>("tvPages");
-  auto headerReads = [&] {
-    size_t n = 0;
-    for (const std::string& in : sent.inputsOf(255)) n += in.rfind("Header\t", 0) == 0;
-    return n;
-  };
-  QElapsedTimer sincePress;
-  uint64_t framesAtPress = 0;
-  QString nodeDuringRead;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (sincePress.isValid() || headerReads() < 3 || !cancel->isVisible()) return;
-    nodeDuringRead = tree->currentItem() ? tree->currentItem()->text(0) : QString();
-    framesAtPress = sim.framesServed();
-    sincePress.start();
-    QTest::mouseClick(win.w.windowHandle(), Qt::LeftButton, {}, cancel->mapTo(&win.w, cancel->rect().center()));
-  });
-  poll.start(20);
-  connectTo(win, sim);
-  poll.stop();
-  ASSERT_TRUE(sincePress.isValid()) << "the read ended before the press";
-  EXPECT_LT(sincePress.elapsed(), 1000) << "the read went on after Cancel";
-  EXPECT_EQ(nodeDuringRead.toStdString(), "Date, header & footer");
-  EXPECT_EQ(win.w.activePage(), PAGE_CLICHE);
-  EXPECT_EQ(win.shownTexts(), std::vector<std::string>{});
-  EXPECT_EQ(win.w.statusMessage().toStdString(), "Cancelled by the user.");
-  EXPECT_EQ(headerReads(), 3u);
-  EXPECT_TRUE(sent.inputsOf(62).empty()) << "the clock was read after the stop";
-  QTest::qWait(800);  // the abandoned command's answer; nothing follows it
-  EXPECT_EQ(sim.framesServed(), framesAtPress);
-  EXPECT_FALSE(win.w.stopRequested());
-}
-
 TEST(GuiStop, TheGridKeepsTheRowsAnsweredBeforeTheStopAndShowsThemDuringTheLoop) {
   SlowWindow win;
   win.w.showPage(PAGE_ITEMS);

@@ -1,6 +1,7 @@
 // The window while it waits for a device: it keeps painting, says what it waits for,
-// "Cancel" ends the wait, and no other input starts anything meanwhile; a device that
-// goes away is noticed; a command that failed without a device code is never success.
+// "Cancel" ends the wait (and the whole read of a page), and no other input starts
+// anything meanwhile; a device that goes away is noticed; a command that failed without
+// a device code is never success.
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -16,6 +17,8 @@
 
 #include "app/gui_fixture.h"
 #include "app/logic/page_table.h"
+#include "app/ui/shell/page_registry.h"
+#include "sim/link.h"
 #include "util/device_peer.h"
 
 namespace kestrel {
@@ -189,6 +192,102 @@ TEST(GuiWaiting, AConnectionWhoseFramesAreRefusedEveryTimeIsNeverConnected) {
     EXPECT_NE(win.w.statusMessage().toStdString(), "Connected.");
     s.stop();
   }
+}
+
+// The page read that follows the connection is twenty-one commands: "Cancel" in its
+// third ends all of it. The technician asked for it, so no error dialog; the status bar
+// says it and the tree names the page being read.
+TEST(GuiWaiting, CancelInThePageReadAfterConnectingEndsTheWholeRead) {
+  sim::SimulatorOptions o;
+  o.port = 0;
+  std::string error;
+  ASSERT_TRUE(sim::parseFault("slow:500", o.faults, error)) << error;
+  sim::Simulator sim(o);
+  ASSERT_TRUE(sim.start(error)) << error;
+  Window win;
+  Sent sent(win);
+  auto* cancel = win.find<QPushButton>("btnCancelWait");
+  auto* tree = win.find<QTreeWidget>("tvPages");
+  auto headerReads = [&] {
+    size_t n = 0;
+    for (const std::string& in : sent.inputsOf(255)) n += in.rfind("Header\t", 0) == 0;
+    return n;
+  };
+  QElapsedTimer sincePress;
+  uint64_t framesAtPress = 0;
+  QString nodeDuringRead;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (sincePress.isValid() || headerReads() < 3 || !cancel->isVisible()) return;
+    nodeDuringRead = tree->currentItem() ? tree->currentItem()->text(0) : QString();
+    framesAtPress = sim.framesServed();
+    sincePress.start();
+    QTest::mouseClick(win.w.windowHandle(), Qt::LeftButton, {}, cancel->mapTo(&win.w, cancel->rect().center()));
+  });
+  poll.start(20);
+  connectTo(win, sim);
+  poll.stop();
+  ASSERT_TRUE(sincePress.isValid()) << "the read ended before the press";
+  EXPECT_LT(sincePress.elapsed(), 1000) << "the read went on after Cancel";
+  EXPECT_EQ(nodeDuringRead.toStdString(), "Date, header & footer");
+  EXPECT_EQ(win.w.activePage(), PAGE_CLICHE);
+  EXPECT_EQ(win.shownTexts(), std::vector<std::string>{});
+  EXPECT_EQ(win.w.statusMessage().toStdString(), "Cancelled by the user.");
+  EXPECT_EQ(headerReads(), 3u);
+  EXPECT_TRUE(sent.inputsOf(62).empty()) << "the clock was read after the stop";
+  QTest::qWait(800);  // the abandoned command's answer; nothing follows it
+  EXPECT_EQ(sim.framesServed(), framesAtPress);
+  EXPECT_FALSE(win.w.stopRequested());
+}
+
+// Every page's own read, cancelled in its first wait, ends there: nothing more goes to
+// the device and no error dialog is shown.
+TEST(GuiWaiting, CancelInTheFirstWaitOfEveryPagesReadEndsIt) {
+  sim::SimulatorOptions o;
+  o.port = 0;
+  o.model = "KT-11A";  // a register: it has the clients and key pages too
+  o.modelGiven = true;
+  std::string error;
+  ASSERT_TRUE(sim::parseFault("slow:300", o.faults, error)) << error;
+  sim::Simulator sim(o);
+  ASSERT_TRUE(sim.start(error)) << error;
+  Window win;
+  win.w.set_PageRead(PAGE_CLICHE, [] {});  // its own test above
+  connectTo(win, sim);
+  auto* cancel = win.find<QPushButton>("btnCancelWait");
+  bool armed = false, pressed = false;
+  uint64_t framesAtPress = 0;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (!armed || pressed || !cancel->isVisible() || !win.w.waiting()) return;
+    pressed = true;
+    framesAtPress = sim.framesServed();
+    QTest::mouseClick(win.w.windowHandle(), Qt::LeftButton, {}, cancel->mapTo(&win.w, cancel->rect().center()));
+  });
+  poll.start(10);
+  std::vector<std::string> notPressed;
+  for (const TPageRow& row : pageTable()) {
+    if (!*row.readOp || row.page == std::string(PAGE_CLICHE)) continue;
+    SCOPED_TRACE(row.page);
+    QTest::qWait(400);  // the last page's abandoned answer
+    win.dialogs.shown.clear();
+    armed = true;
+    pressed = false;
+    win.w.showPage(row.page);
+    armed = false;
+    if (!pressed) {
+      notPressed.push_back(row.page);
+      continue;
+    }
+    EXPECT_EQ(win.w.activePage(), row.page);
+    EXPECT_FALSE(win.w.operationRunning());
+    // A loop's read (the clients) says how far it got; nothing else is shown.
+    for (const std::string& text : win.shownTexts()) EXPECT_EQ(text.rfind("Read stopped at ", 0), 0u) << text;
+    QTest::qWait(500);
+    EXPECT_EQ(sim.framesServed(), framesAtPress) << "the read went on after Cancel";
+    EXPECT_TRUE(win.w.Connected());
+  }
+  EXPECT_EQ(notPressed, std::vector<std::string>{}) << "pages whose read sent nothing to cancel";
 }
 
 }  // namespace
