@@ -20,6 +20,7 @@
 #include "app/ui/core/qt_dialogs.h"
 #include "app/ui/pages/connect_page.h"
 #include "app/ui/shell/main_fbh.h"
+#include "sim/link.h"
 #include "sim/simulator.h"
 
 namespace kestrel {
@@ -108,8 +109,10 @@ struct Window {
   TfmMainFBH w{dm, &dialogs, &files};
 };
 
-// `baud` (pty only): the line speed the simulator answers at; 0: any.
-inline std::unique_ptr<sim::Simulator> startSimulator(bool pty, const std::string& model = "", int baud = 0) {
+// `baud` (pty only): the line speed the simulator answers at; 0: any. `fault`: as the
+// simulator's --fault takes it ("slow:300", "nak"), none when empty.
+inline std::unique_ptr<sim::Simulator> startSimulator(bool pty, const std::string& model = "", int baud = 0,
+                                                      const std::string& fault = "") {
   sim::SimulatorOptions o;
   o.port = 0;
   o.tcp = !pty;
@@ -119,8 +122,9 @@ inline std::unique_ptr<sim::Simulator> startSimulator(bool pty, const std::strin
     o.model = model;
     o.modelGiven = true;
   }
-  auto s = std::make_unique<sim::Simulator>(o);
   std::string error;
+  if (!fault.empty() && !sim::parseFault(fault, o.faults, error)) ADD_FAILURE() << "fault " << fault << ": " << error;
+  auto s = std::make_unique<sim::Simulator>(o);
   if (!s->start(error)) ADD_FAILURE() << "simulator: " << error;
   return s;
 }

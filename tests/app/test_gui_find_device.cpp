@@ -40,13 +40,8 @@ TEST(FindDevice, FillsTheConnectPageWithThePortAndSpeedThatAnswer) {
 // A port that never answers: the dialog's "Stop" ends the search after the attempt under
 // way, and the message says how far it got.
 TEST(FindDevice, StopEndsTheSearchAndSaysHowFarItGot) {
-  sim::SimulatorOptions o;
-  o.tcp = false;
-  o.pty = true;
-  std::string error;
-  ASSERT_TRUE(sim::parseFault("silence:1", o.faults, error)) << error;
-  sim::Simulator sim(o);
-  ASSERT_TRUE(sim.start(error)) << error;
+  auto silent = startSimulator(true, "", 0, "silence:1");
+  sim::Simulator& sim = *silent;
 
   Window win;
   win.usePort(sim.ptyPath());

@@ -36,14 +36,7 @@ using namespace guitest;
 // meanwhile, with ten items, ten clients and five journal documents.
 struct SlowWindow : Window {
   SlowWindow() {
-    sim::SimulatorOptions o;
-    o.port = 0;
-    o.model = "KT-11A";
-    o.modelGiven = true;
-    std::string error;
-    EXPECT_TRUE(sim::parseFault("slow:2000", o.faults, error)) << error;
-    sim = std::make_unique<sim::Simulator>(o);
-    EXPECT_TRUE(sim->start(error)) << error;
+    sim = startSimulator(false, "KT-11A", 0, "slow:2000");
     std::vector<int> plus;
     for (int p = 1; p <= 10; ++p) plus.push_back(p);
     apptest::putDeviceItems(*sim, plus);

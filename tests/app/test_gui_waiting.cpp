@@ -18,7 +18,6 @@
 #include "app/gui_fixture.h"
 #include "app/logic/page_table.h"
 #include "app/ui/shell/page_registry.h"
-#include "sim/link.h"
 #include "util/device_peer.h"
 
 namespace kestrel {
@@ -177,20 +176,15 @@ TEST(GuiWaiting, AConnectionWhoseFramesAreRefusedEveryTimeIsNeverConnected) {
   // still a failure with its own message.
   for (const char* fault : {"nak", "seq", "checksum"}) {
     SCOPED_TRACE(fault);
-    sim::SimulatorOptions o;
-    o.port = 0;
-    std::string error;
-    ASSERT_TRUE(sim::parseFault(fault, o.faults, error)) << error;
-    sim::Simulator s(o);
-    ASSERT_TRUE(s.start(error)) << error;
+    auto s = startSimulator(false, "", 0, fault);
     Window win;
-    presetTCP(win.w, "127.0.0.1", s.port());
+    presetTCP(win.w, "127.0.0.1", s->port());
     win.clickConnect();
     EXPECT_FALSE(win.w.Connected());
     ASSERT_FALSE(win.dialogs.shown.empty());
     EXPECT_NE(win.dialogs.shown.front().text, "No error");
     EXPECT_NE(win.w.statusMessage().toStdString(), "Connected.");
-    s.stop();
+    s->stop();
   }
 }
 
@@ -198,12 +192,8 @@ TEST(GuiWaiting, AConnectionWhoseFramesAreRefusedEveryTimeIsNeverConnected) {
 // third ends all of it. The technician asked for it, so no error dialog; the status bar
 // says it and the tree names the page being read.
 TEST(GuiWaiting, CancelInThePageReadAfterConnectingEndsTheWholeRead) {
-  sim::SimulatorOptions o;
-  o.port = 0;
-  std::string error;
-  ASSERT_TRUE(sim::parseFault("slow:500", o.faults, error)) << error;
-  sim::Simulator sim(o);
-  ASSERT_TRUE(sim.start(error)) << error;
+  auto slow = startSimulator(false, "", 0, "slow:500");
+  sim::Simulator& sim = *slow;
   Window win;
   Sent sent(win);
   auto* cancel = win.find<QPushButton>("btnCancelWait");
@@ -243,14 +233,9 @@ TEST(GuiWaiting, CancelInThePageReadAfterConnectingEndsTheWholeRead) {
 // Every page's own read, cancelled in its first wait, ends there: nothing more goes to
 // the device and no error dialog is shown.
 TEST(GuiWaiting, CancelInTheFirstWaitOfEveryPagesReadEndsIt) {
-  sim::SimulatorOptions o;
-  o.port = 0;
-  o.model = "KT-11A";  // a register: it has the clients and key pages too
-  o.modelGiven = true;
-  std::string error;
-  ASSERT_TRUE(sim::parseFault("slow:300", o.faults, error)) << error;
-  sim::Simulator sim(o);
-  ASSERT_TRUE(sim.start(error)) << error;
+  // A register: it has the clients and key pages too.
+  auto slow = startSimulator(false, "KT-11A", 0, "slow:300");
+  sim::Simulator& sim = *slow;
   Window win;
   win.w.set_PageRead(PAGE_CLICHE, [] {});  // its own test above
   connectTo(win, sim);
