@@ -230,8 +230,9 @@ TEST(GuiWaiting, CancelInThePageReadAfterConnectingEndsTheWholeRead) {
   EXPECT_FALSE(win.w.stopRequested());
 }
 
-// Every page's own read, cancelled in its first wait, ends there: nothing more goes to
-// the device and no error dialog is shown.
+// Every page's own read, its node clicked and the read cancelled in its first wait, ends
+// there: nothing more goes to the device and no error dialog is shown. The tree names
+// the page during its read.
 TEST(GuiWaiting, CancelInTheFirstWaitOfEveryPagesReadEndsIt) {
   // A register: it has the clients and key pages too.
   auto slow = startSimulator(false, "KT-11A", 0, "slow:300");
@@ -240,13 +241,17 @@ TEST(GuiWaiting, CancelInTheFirstWaitOfEveryPagesReadEndsIt) {
   win.w.set_PageRead(PAGE_CLICHE, [] {});  // its own test above
   connectTo(win, sim);
   auto* cancel = win.find<QPushButton>("btnCancelWait");
+  auto* tree = win.find<QTreeWidget>("tvPages");
   bool armed = false, pressed = false;
   uint64_t framesAtPress = 0;
+  std::string selectedDuringRead;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     if (!armed || pressed || !cancel->isVisible() || !win.w.waiting()) return;
     pressed = true;
     framesAtPress = sim.framesServed();
+    const auto selected = tree->selectedItems();
+    selectedDuringRead = selected.size() == 1 ? selected.front()->text(0).toStdString() : "";
     QTest::mouseClick(win.w.windowHandle(), Qt::LeftButton, {}, cancel->mapTo(&win.w, cancel->rect().center()));
   });
   poll.start(10);
@@ -258,12 +263,22 @@ TEST(GuiWaiting, CancelInTheFirstWaitOfEveryPagesReadEndsIt) {
     win.dialogs.shown.clear();
     armed = true;
     pressed = false;
-    win.w.showPage(row.page);
+    // The page's node clicked as the technician does; returns when its read has ended.
+    QTreeWidgetItem* node = nullptr;
+    for (QTreeWidgetItemIterator it(tree); *it && !node; ++it)
+      if ((*it)->text(0) == row.title && (*it)->data(0, Qt::UserRole).toString() == row.page) node = *it;
+    if (!node) {
+      ADD_FAILURE() << "no tree node";
+      continue;
+    }
+    tree->scrollToItem(node);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
     armed = false;
     if (!pressed) {
       notPressed.push_back(row.page);
       continue;
     }
+    EXPECT_EQ(selectedDuringRead, row.title) << "the tree named another page during the read";
     EXPECT_EQ(win.w.activePage(), row.page);
     EXPECT_FALSE(win.w.operationRunning());
     // A loop's read (the clients) says how far it got; nothing else is shown.

@@ -511,13 +511,6 @@ void TfmMainFBH::showPage(const std::string& pageName) {
   enterPage(w);
 }
 
-bool TfmMainFBH::switchToPage(TPage* w) {
-  if (fPages->currentWidget() == w) return true;
-  if (!mayLeavePage()) return false;
-  enterPage(w);
-  return true;
-}
-
 void TfmMainFBH::enterPage(TPage* w) {
   fPages->setCurrentWidget(w);
   data_Refresh();
@@ -550,7 +543,16 @@ void TfmMainFBH::set_TreeEnabled(bool on) { fTree->setEnabled(on); }
 void TfmMainFBH::onTreeItem(QTreeWidgetItem* item, QTreeWidgetItem* previous) {
   if (!item || operationRunning()) return;
   TPage* w = page(ss(item->data(0, Qt::UserRole).toString()));
-  if (!w || switchToPage(w)) return;
+  if (!w || fPages->currentWidget() == w) return;
+  if (mayLeavePage()) {
+    // The click selects the node only once this handler returns: the tree names the
+    // page already during its read.
+    QSignalBlocker block(fTree);
+    fTree->setCurrentItem(item);
+    block.unblock();
+    enterPage(w);
+    return;
+  }
   // The technician keeps the page: its node is selected again, once the click that
   // is still on its way through the tree has selected the other one.
   QMetaObject::invokeMethod(

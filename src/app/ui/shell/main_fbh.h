@@ -134,8 +134,7 @@ class TfmMainFBH : public QMainWindow, public TPageShell {
   void FormCreate();
   void buildUi();
   void onTreeItem(QTreeWidgetItem* item, QTreeWidgetItem* previous);
-  // Shows `w` and reads it; false when the technician keeps the current page's edits.
-  bool switchToPage(TPage* w);
+  // Shows `w` and reads it (the current page may go: mayLeavePage).
   void enterPage(TPage* w);
   // The current page may go: it has no unsaved edits, or the technician lets them go.
   bool mayLeavePage();
