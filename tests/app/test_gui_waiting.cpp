@@ -290,5 +290,38 @@ TEST(GuiWaiting, CancelInTheFirstWaitOfEveryPagesReadEndsIt) {
   EXPECT_EQ(notPressed, std::vector<std::string>{}) << "pages whose read sent nothing to cancel";
 }
 
+// A read stopped in its first wait leaves the page's own values where the device's
+// would be: Save asks before writing them, and No writes nothing.
+TEST(GuiWaiting, ASaveAfterAStoppedReadAsksBeforeWritingTheValuesShown) {
+  auto slow = startSimulator(false, "", 0, "slow:300");
+  Window win;
+  win.w.set_PageRead(PAGE_CLICHE, [] {});
+  connectTo(win, *slow);
+  auto* cancel = win.find<QPushButton>("btnCancelWait");
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (!cancel->isVisible() || !win.w.waiting()) return;
+    poll.stop();
+    QTest::mouseClick(win.w.windowHandle(), Qt::LeftButton, {}, cancel->mapTo(&win.w, cancel->rect().center()));
+  });
+  poll.start(10);
+  const char* params = "jvpg_Sub_03_Params";
+  win.w.showPage(params);
+  ASSERT_FALSE(poll.isActive()) << "the read was not stopped";
+  ASSERT_TRUE(win.w.page(params)->readIncomplete());
+  QTest::qWait(400);  // the abandoned answer
+
+  Sent sent(win);
+  win.dialogs.shown.clear();
+  win.dialogs.answer(mrNo);
+  win.find<QPushButton>("bbtnSetParameters")->click();
+  ASSERT_EQ(win.dialogs.shown.size(), 1u);
+  EXPECT_EQ(win.dialogs.shown[0].text,
+            "The last read of \"Parameters\" did not finish: some values shown are not the device's. Write the "
+            "values shown to the device anyway?");
+  EXPECT_EQ(win.dialogs.shown[0].defaultButton, mrNo);
+  EXPECT_TRUE(sent.all.empty()) << "written after No";
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -76,6 +76,11 @@ std::string unsavedEditsQuestion(const std::string& pageTitle) {
   return "The changes on \"" + pageTitle + "\" are not saved in the device. Leave the page and lose them?";
 }
 
+std::string incompleteReadQuestion(const std::string& pageTitle) {
+  return "The last read of \"" + pageTitle +
+         "\" did not finish: some values shown are not the device's. Write the values shown to the device anyway?";
+}
+
 std::string exceptionText(const std::string& method, const std::string& message) {
   return "Exception in method \"" + method + "\": " + message;
 }

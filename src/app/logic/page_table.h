@@ -90,6 +90,8 @@ std::string exceptionText(const std::string& method, const std::string& message)
 
 // The question before a page with unsaved edits is left (page by its title).
 std::string unsavedEditsQuestion(const std::string& pageTitle);
+// Before a save after a read that did not get every value.
+std::string incompleteReadQuestion(const std::string& pageTitle);
 
 // Dates and times as the window writes them: "dd.mm.yyyy" and "hh:mm:ss" with the
 // separators of the process's format settings, whatever the user's locale.

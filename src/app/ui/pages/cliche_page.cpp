@@ -138,11 +138,14 @@ void TClichePage::showDateTime(const LocalDateTime& dt) {
 
 void TClichePage::readCliche() {
   LocalDateTime clock = pickedDateTime();  // kept when the clock cannot be read
-  kestrel::readCliche(ops(), tables(), clock);
+  set_ReadIncomplete(true);  // also when the read throws
+  set_ReadIncomplete(!kestrel::readCliche(ops(), tables(), clock));
   showDateTime(clock);
 }
 
-void TClichePage::bbtnSetClicheClick() { saveCliche(ops(), tables()); }
+void TClichePage::bbtnSetClicheClick() {
+  if (mayWriteShownValues()) saveCliche(ops(), tables());
+}
 
 void TClichePage::bbtnGetDatePCClick() { showDateTime(LocalDateTime::now()); }
 

@@ -218,7 +218,9 @@ void TCommunicationPage::readCommunications() {
   readAndApply([this](TPageValues& v) { return kestrel::readCommunications(ops(), v); });
 }
 
-void TCommunicationPage::btnSaveCommunicationClick() { saveCommunications(ops(), values()); }
+void TCommunicationPage::btnSaveCommunicationClick() {
+  if (mayWriteShownValues()) saveCommunications(ops(), values());
+}
 
 void TCommunicationPage::chbxDHCPClick() {
   for (const char* name : LAN_ADDRESS_FIELDS) findChild<QLineEdit*>(name)->setEnabled(!fDHCP->isChecked());

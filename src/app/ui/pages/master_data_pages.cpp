@@ -181,7 +181,9 @@ void TCorrectionsPage::readCorrections() {
   readAndApply([this](TPageValues& v) { return kestrel::readCorrections(ops(), v); });
 }
 
-void TCorrectionsPage::btnSaveCorrectionsClick() { saveCorrections(ops(), collect(correctionsTable())); }
+void TCorrectionsPage::btnSaveCorrectionsClick() {
+  if (mayWriteShownValues()) saveCorrections(ops(), collect(correctionsTable()));
+}
 
 void TCorrectionsPage::apply(const TPageValues& values) {
   TPage::apply(values);

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/logic/device_ops.h"
 #include "app/logic/page_table.h"
 #include "app/logic/pages/then_always.h"
 #include "app/ui/core/widget_values.h"
@@ -72,11 +73,19 @@ void TPage::apply(const TPageValues& values) { applyValues(this, values); }
 
 bool TPage::readAndApply(const std::function<bool(TPageValues&)>& read) {
   TPageValues v;
+  bool complete = false;  // also when the read throws
   const auto shown = always([&] {
     apply(v);
     markClean();
+    fReadIncomplete = !complete;
   });
-  return read(v);
+  complete = read(v);
+  return complete;
+}
+
+bool TPage::mayWriteShownValues() {
+  if (!fReadIncomplete) return true;
+  return ops().ask(incompleteReadQuestion(QString(fRow.title).trimmed().toStdString()), TITLE_KESTREL, true);
 }
 
 void TPage::markClean() {
@@ -90,7 +99,11 @@ void TPage::markSaved() {
   const QWidget* part = nullptr;
   for (QWidget* p = fClicked ? fClicked->parentWidget() : nullptr; p && p != this; p = p->parentWidget())
     if (qobject_cast<QGroupBox*>(p)) part = p;
-  if (!part || !fCleanKnown) return markClean();
+  if (!part || !fCleanKnown) {
+    // A save of the whole page put every value shown into the device.
+    fReadIncomplete = false;
+    return markClean();
+  }
   for (auto& [w, v] : shownValues(this))
     if (part->isAncestorOf(w)) fCleanValues[w] = v;
 }

@@ -73,6 +73,9 @@ class TPage : public QWidget {
   // A page with a read shows values changed since then: showing it again would read
   // them away.
   bool hasUnsavedEdits() const;
+  // The last read ended before it had every value (stopped, refused, timed out): the
+  // values it did not reach are the page's own, not the device's.
+  bool readIncomplete() const { return fReadIncomplete; }
 
   // An operation whose outcome shows nowhere else (a printout, a device function):
   // `text` in the status bar when it succeeded.
@@ -115,6 +118,11 @@ class TPage : public QWidget {
   // Runs a read that fills values as it goes and shows what it filled, also when it
   // stops at a refused command or throws. Returns the read's result.
   bool readAndApply(const std::function<bool(TPageValues&)>& read);
+  // For a page that reads without readAndApply: whether its last read had every value.
+  void set_ReadIncomplete(bool value) { fReadIncomplete = value; }
+  // Before a save writes every value the page shows: true when the last read had them
+  // all, or the technician answers Yes to writing the values shown anyway.
+  bool mayWriteShownValues();
 
  private:
   TPageShell& fShell;
@@ -124,6 +132,7 @@ class TPage : public QWidget {
   void registerButton(QPushButton* button, TSwitching switching);
   TShownValues fCleanValues;
   bool fCleanKnown = false;
+  bool fReadIncomplete = false;
   // The button whose click runs now (for the part of the page a save settles).
   QPushButton* fClicked = nullptr;
   std::function<void()> clicked(QPushButton* button, std::function<void()> f);

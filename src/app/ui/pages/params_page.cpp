@@ -73,6 +73,8 @@ void TParamsPage::readParamsTab() {
   readAndApply([this](TPageValues& v) { return kestrel::readParamsTab(ops(), v); });
 }
 
-void TParamsPage::bbtnSetParametersClick() { saveParameters(ops(), collect(paramsTable())); }
+void TParamsPage::bbtnSetParametersClick() {
+  if (mayWriteShownValues()) saveParameters(ops(), collect(paramsTable()));
+}
 
 }  // namespace kestrel

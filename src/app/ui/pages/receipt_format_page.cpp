@@ -88,7 +88,9 @@ void TReceiptFormatPage::readBONFormat() {
   printSize->setToolTip(fiscalMode ? "The print size cannot be changed on a fiscalized device." : QString());
 }
 
-void TReceiptFormatPage::bbtnSetBonFormatClick() { saveBONFormat(ops(), collect(receiptFormatTable())); }
+void TReceiptFormatPage::bbtnSetBonFormatClick() {
+  if (mayWriteShownValues()) saveBONFormat(ops(), collect(receiptFormatTable()));
+}
 
 void TReceiptFormatPage::btn_CenterLogoClick() {
   saySucceeded("Logo centred.", [this] {

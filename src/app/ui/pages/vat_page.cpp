@@ -68,6 +68,8 @@ void TVatPage::readVATs() {
   readAndApply([this](TPageValues& v) { return kestrel::readVATs(ops(), v); });
 }
 
-void TVatPage::bbtnSetVATClick() { saveVATs(ops(), values()); }
+void TVatPage::bbtnSetVATClick() {
+  if (mayWriteShownValues()) saveVATs(ops(), values());
+}
 
 }  // namespace kestrel
