@@ -4,6 +4,7 @@
 
 #include "app/logic/field_helpers.h"
 #include "app/logic/page_table.h"
+#include "engine/engine_types.h"
 #include "engine/fiscal_device.h"
 #include "support/err_container.h"
 #include "support/fd_misc.h"
@@ -46,6 +47,8 @@ bool TDeviceOps::command(uint16_t commandValue, const std::string& inputText, co
   commandUnjudged(commandValue, inputText);
   return StatusUpdate(refused);
 }
+
+bool TDeviceOps::lastCancelled() const { return err.LastErrorCode() == CODE_CANCELLED; }
 
 int TDeviceOps::fieldCount() const { return static_cast<int>(fd.answerFieldsList.size()); }
 

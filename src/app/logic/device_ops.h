@@ -56,6 +56,8 @@ class TDeviceOps {
   int failedVerdicts = 0;
   // Whether the last command's engine call succeeded.
   bool lastCommandOk() const { return fLastOk; }
+  // Whether the last command ended by the technician's stop (its wait was cancelled).
+  bool lastCancelled() const;
 
   // Field n of the last answer (0 is the device's code). Throws when the answer has no
   // such field.

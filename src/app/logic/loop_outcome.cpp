@@ -103,7 +103,7 @@ bool TRecordLoop::stopRequested() {
 }
 
 bool TRecordLoop::waitCancelled() {
-  if (fOps.err.LastErrorCode() == CODE_CANCELLED) fOutcome.end = TLoopEnd::Stopped;
+  if (fOps.lastCancelled()) fOutcome.end = TLoopEnd::Stopped;
   return fOutcome.end == TLoopEnd::Stopped;
 }
 

@@ -8,8 +8,6 @@
 #include "app/logic/device_ops.h"
 #include "app/logic/page_host.h"
 #include "app/logic/field_helpers.h"
-#include "engine/engine_types.h"
-#include "support/err_container.h"
 
 namespace kestrel {
 
@@ -236,7 +234,7 @@ bool saveParams(TDeviceOps& ops, const TParamTable& table, const std::vector<std
       const std::string& text = texts[i++];
       if (!b->judged) {
         // Its result is not judged, but a stop still ends the save here.
-        if (!ops.commandUnjudged(255, text) && ops.err.LastErrorCode() == CODE_CANCELLED) return false;
+        if (!ops.commandUnjudged(255, text) && ops.lastCancelled()) return false;
         continue;
       }
       // "Bad value of parameter 2." alone leaves the technician to guess among the fields.

@@ -122,7 +122,7 @@ bool readClicheLines(TDeviceOps& ops, const std::string& name, TMemTable& table)
     if (!ops.readParam(name, paramIndexOf(line), text)) {
       // A stop ends the read; after a refusal the row keeps its text and the other
       // lines are still read.
-      if (ops.err.LastErrorCode() == CODE_CANCELLED) return false;
+      if (ops.lastCancelled()) return false;
       all = false;
       continue;
     }
@@ -146,9 +146,9 @@ bool saveClicheLines(TDeviceOps& ops, const std::string& name, const TMemTable& 
 bool readCliche(TDeviceOps& ops, TClicheTables tables, LocalDateTime& clock) {
   bool all = readClicheLines(ops, "Header", tables.header);
   // A stop in the header's lines ends the whole read, not just the header.
-  if (!all && ops.err.LastErrorCode() == CODE_CANCELLED) return false;
+  if (!all && ops.lastCancelled()) return false;
   all = readClicheLines(ops, "Footer", tables.footer) && all;
-  if (!all && ops.err.LastErrorCode() == CODE_CANCELLED) return false;
+  if (!all && ops.lastCancelled()) return false;
   if (!ops.command(62, "")) return false;
   clock = clicheDateTimeOf(ops.field(1));
   return all;

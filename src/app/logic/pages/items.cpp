@@ -539,7 +539,7 @@ std::optional<TLoopOutcome> TItemsOps::menuAction(int popActionItems, TMenuEntry
   auto single = [&](bool ok) {
     outcome = TLoopOutcome{};
     if (!ok) {
-      outcome.end = fOps.err.LastErrorCode() == CODE_CANCELLED ? TLoopEnd::Stopped : TLoopEnd::Failed;
+      outcome.end = fOps.lastCancelled() ? TLoopEnd::Stopped : TLoopEnd::Failed;
       outcome.cause = fOps.err.LastErrorMessage();
     }
     return outcome;
